@@ -1,0 +1,96 @@
+// What every image-format reader offers the codec.
+//
+// The codec reads the whole file into memory once, asks each known format whether
+// the first bytes look like its own, and opens the file with the first that agrees.
+// Opening parses only the headers; pixels are decoded per page on demand.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/gdi/gdi.h"
+
+namespace lorimer::formats {
+
+struct FileData {
+  std::string path;
+  std::vector<std::uint8_t> bytes;
+};
+using FileDataPtr = std::shared_ptr<const FileData>;
+
+struct PageInfo {
+  int width = 0;
+  int height = 0;
+  int bitCount = 0;           // bits per pixel as the file has them (e.g. 16, 32, 48)
+  unsigned colorsUsed = 0;    // palette entries in use, 0 for direct colour
+  unsigned compression = 0;   // BI_RGB / BI_RLE8 / BI_RLE4 / BI_BITFIELDS for BMP, else 0
+  int xDpi = 0;               // 0 when the file does not say
+  int yDpi = 0;
+};
+
+class ImageReader {
+ public:
+  virtual ~ImageReader() = default;
+  virtual int pageCount() const = 0;
+  // page is in [0, pageCount()).
+  virtual PageInfo pageInfo(int page) const = 0;
+  // A new DIB section (1, 4 or 8 bits with a colour table, or 24 bits) owned by the
+  // caller, or null when nothing of the page can be decoded. A truncated page may
+  // come back partly decoded when the format allows it.
+  virtual HBITMAP decodePage(int page) = 0;
+};
+
+struct FormatDescriptor {
+  const char* name;  // short name: "BMP", "PCX", "TGA", ...
+  // True when the first bytes (at most kSniffBytes; fewer for short files) may be this format.
+  bool (*sniff)(const std::uint8_t* head, std::size_t length, std::uint64_t fileSize);
+  // Parses the headers; null when the file is not a well-formed file of this format.
+  std::unique_ptr<ImageReader> (*open)(FileDataPtr file);
+};
+
+constexpr std::size_t kSniffBytes = 4096;
+
+// Readers, each defined in its own file.
+extern const FormatDescriptor kBmpFormat;
+extern const FormatDescriptor kJpegFormat;
+extern const FormatDescriptor kPngFormat;
+extern const FormatDescriptor kGifFormat;
+extern const FormatDescriptor kTiffFormat;
+extern const FormatDescriptor kPcxFormat;
+extern const FormatDescriptor kDcxFormat;
+extern const FormatDescriptor kTgaFormat;
+extern const FormatDescriptor kIcoFormat;   // ICO and CUR
+extern const FormatDescriptor kAniFormat;
+extern const FormatDescriptor kGemFormat;
+extern const FormatDescriptor kPcdFormat;
+extern const FormatDescriptor kFmfFormat;
+
+// All readers in the order the codec tries them: formats with a reliable signature
+// first, then those recognised only by plausible header values.
+const std::vector<const FormatDescriptor*>& AllFormats();
+
+// Helpers shared by the readers -------------------------------------------------
+
+// A new DIB section of the given size, 1/4/8/24 bits, top-down storage, zero filled.
+// For 1/4/8 bits `palette` gives the colour table (padded with black to 2^bits entries
+// when shorter). Null when the size is not positive or exceeds the pixel limit.
+HBITMAP NewPageBitmap(int width, int height, int bitsPerPixel, const std::vector<RGBQUAD>& palette = {});
+
+// Little- and big-endian reads with bounds checks: false when [offset, offset+n) is outside.
+inline bool InRange(std::size_t size, std::uint64_t offset, std::uint64_t n) {
+  return offset <= size && n <= size - offset;
+}
+inline std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
+inline std::uint32_t Le32(const std::uint8_t* p) {
+  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+inline std::uint16_t Be16(const std::uint8_t* p) { return static_cast<std::uint16_t>((p[0] << 8) | p[1]); }
+inline std::uint32_t Be32(const std::uint8_t* p) {
+  return (static_cast<std::uint32_t>(p[0]) << 24) | (static_cast<std::uint32_t>(p[1]) << 16) |
+         (static_cast<std::uint32_t>(p[2]) << 8) | static_cast<std::uint32_t>(p[3]);
+}
+
+}  // namespace lorimer::formats

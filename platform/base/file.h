@@ -1,0 +1,65 @@
+// Small stand-ins for the framework's file classes: CFile over a descriptor and
+// CMemFile over a growing memory block.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/base/memory.h"
+#include "platform/base/wintypes.h"
+
+class CFile {
+ public:
+  enum OpenFlags : UINT {
+    modeRead = 0x0000,
+    modeWrite = 0x0001,
+    modeReadWrite = 0x0002,
+    shareDenyNone = 0x0040,
+    modeCreate = 0x1000,
+    modeNoTruncate = 0x2000,
+    typeBinary = 0x8000,
+  };
+  enum SeekPosition { begin = 0, current = 1, end = 2 };
+
+  CFile() = default;
+  virtual ~CFile();
+  CFile(const CFile&) = delete;
+  CFile& operator=(const CFile&) = delete;
+
+  virtual BOOL Open(const char* path, UINT flags);
+  // Bytes actually read (0 at the end or on error).
+  virtual UINT Read(void* buffer, UINT count);
+  // False when not everything could be written.
+  virtual BOOL Write(const void* buffer, UINT count);
+  virtual unsigned long long GetLength() const;
+  virtual unsigned long long GetPosition() const;
+  virtual long long Seek(long long offset, UINT from);
+  virtual void Close();
+  bool IsOpen() const { return fd_ >= 0; }
+
+ private:
+  int fd_ = -1;
+};
+
+// A file in memory that grows in steps of `growBy` bytes.
+class CMemFile : public CFile {
+ public:
+  explicit CMemFile(UINT growBy = 1024) : growBy_(growBy ? growBy : 1024) {}
+  // Reads from (and writes over) an existing buffer without owning it.
+  CMemFile(const BYTE* buffer, size_t size) : external_(buffer), size_(size) {}
+  BOOL Open(const char*, UINT) override { return FALSE; }
+  UINT Read(void* buffer, UINT count) override;
+  BOOL Write(const void* buffer, UINT count) override;
+  unsigned long long GetLength() const override { return size_; }
+  unsigned long long GetPosition() const override { return pos_; }
+  long long Seek(long long offset, UINT from) override;
+  void Close() override {}
+  const BYTE* Data() const { return external_ ? external_ : data_.data(); }
+
+ private:
+  std::vector<BYTE> data_;
+  const BYTE* external_ = nullptr;
+  size_t size_ = 0;
+  size_t pos_ = 0;
+  UINT growBy_ = 1024;
+};

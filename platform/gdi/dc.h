@@ -1,0 +1,72 @@
+// Device contexts. A DC has one interface and several back ends: the memory DC
+// below draws into its selected bitmap with our own exact code; the screen DC only
+// answers questions; painter, printer and metafile back ends derive from it.
+#pragma once
+
+#include <optional>
+#include <vector>
+
+#include "platform/gdi/objects.h"
+
+namespace vel::gdi {
+
+class DeviceContext {
+ public:
+  DeviceContext();
+  virtual ~DeviceContext();
+  DeviceContext(const DeviceContext&) = delete;
+  DeviceContext& operator=(const DeviceContext&) = delete;
+
+  virtual bool isMemory() const { return false; }
+  virtual int caps(int index) const;
+
+  // Drawing primitives. The defaults draw into the selected bitmap when there is one.
+  virtual bool drawPixels(int xd, int yd, int wd, int hd, const PixelSource& src, int xs, int ys, int ws, int hs,
+                          DWORD rop);
+  virtual bool fillRect(const RECT& rect, COLORREF color);
+  virtual bool drawLine(int x0, int y0, int x1, int y1, COLORREF color);
+  virtual bool setPixel(int x, int y, COLORREF color);
+  virtual std::optional<COLORREF> getPixel(int x, int y) const;
+  // Source pixels of this DC for blits from it; null when it has none.
+  virtual std::unique_ptr<PixelSource> pixels() const;
+
+  Bitmap* bitmap = nullptr;
+  Brush* brush = nullptr;
+  Pen* pen = nullptr;
+  Palette* palette = nullptr;
+  int stretchMode = BLACKONWHITE;
+  POINT brushOrigin;
+  POINT position;
+
+  struct State {
+    Bitmap* bitmap;
+    Brush* brush;
+    Pen* pen;
+    Palette* palette;
+    int stretchMode;
+    POINT brushOrigin;
+    POINT position;
+  };
+  std::vector<State> saved;
+
+ protected:
+  std::optional<BitmapTarget> target() const;
+};
+
+class MemoryDC : public DeviceContext {
+ public:
+  MemoryDC();
+  bool isMemory() const override { return true; }
+};
+
+class ScreenDC : public DeviceContext {
+ public:
+  bool drawPixels(int, int, int, int, const PixelSource&, int, int, int, int, DWORD) override { return true; }
+  bool fillRect(const RECT&, COLORREF) override { return true; }
+  bool drawLine(int, int, int, int, COLORREF) override { return true; }
+};
+
+// Selecting and deselecting keeps the objects' counts right (see DeleteObject).
+void Select(Bitmap*& slot, Bitmap* object);
+
+}  // namespace vel::gdi

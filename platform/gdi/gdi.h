@@ -1,0 +1,331 @@
+// Bitmaps, device contexts, brushes, pens, palettes and icons.
+//
+// Handles are typed pointers to objects owned by this library; a caller releases
+// them with DeleteObject / DeleteDC / DestroyIcon exactly as on Windows. Pixel
+// operations on bitmaps (blits, DIB transfers, fills, 1-pixel lines) are our own
+// code and exact; everything else is added only when some caller needs it.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "platform/base/memory.h"
+#include "platform/base/wintypes.h"
+
+#pragma pack(push, 2)
+struct BITMAPFILEHEADER {
+  WORD bfType;
+  DWORD bfSize;
+  WORD bfReserved1;
+  WORD bfReserved2;
+  DWORD bfOffBits;
+};
+#pragma pack(pop)
+static_assert(sizeof(BITMAPFILEHEADER) == 14);
+
+struct BITMAPINFOHEADER {
+  DWORD biSize;
+  LONG biWidth;
+  LONG biHeight;
+  WORD biPlanes;
+  WORD biBitCount;
+  DWORD biCompression;
+  DWORD biSizeImage;
+  LONG biXPelsPerMeter;
+  LONG biYPelsPerMeter;
+  DWORD biClrUsed;
+  DWORD biClrImportant;
+};
+static_assert(sizeof(BITMAPINFOHEADER) == 40);
+
+struct RGBQUAD {
+  BYTE rgbBlue;
+  BYTE rgbGreen;
+  BYTE rgbRed;
+  BYTE rgbReserved;
+};
+
+struct BITMAPINFO {
+  BITMAPINFOHEADER bmiHeader;
+  RGBQUAD bmiColors[1];
+};
+
+// A header with room for a full colour table; handy on the stack.
+struct BITMAPINFO256 {
+  BITMAPINFOHEADER bmiHeader;
+  RGBQUAD bmiColors[256];
+};
+
+struct BITMAP {
+  LONG bmType;
+  LONG bmWidth;
+  LONG bmHeight;
+  LONG bmWidthBytes;
+  WORD bmPlanes;
+  WORD bmBitsPixel;
+  void* bmBits;
+};
+
+struct PALETTEENTRY {
+  BYTE peRed;
+  BYTE peGreen;
+  BYTE peBlue;
+  BYTE peFlags;
+};
+
+struct LOGPALETTE {
+  WORD palVersion;
+  WORD palNumEntries;
+  PALETTEENTRY palPalEntry[1];
+};
+
+constexpr DWORD BI_RGB = 0;
+constexpr DWORD BI_RLE8 = 1;
+constexpr DWORD BI_RLE4 = 2;
+constexpr DWORD BI_BITFIELDS = 3;
+constexpr DWORD BI_JPEG = 4;
+constexpr DWORD BI_PNG = 5;
+
+constexpr UINT DIB_RGB_COLORS = 0;
+constexpr UINT DIB_PAL_COLORS = 1;
+
+constexpr DWORD SRCCOPY = 0x00CC0020;
+constexpr DWORD SRCPAINT = 0x00EE0086;
+constexpr DWORD SRCAND = 0x008800C6;
+constexpr DWORD SRCINVERT = 0x00660046;
+constexpr DWORD BLACKNESS = 0x00000042;
+constexpr DWORD WHITENESS = 0x00FF0062;
+
+constexpr int BLACKONWHITE = 1;
+constexpr int WHITEONBLACK = 2;
+constexpr int COLORONCOLOR = 3;
+constexpr int HALFTONE = 4;
+constexpr int STRETCH_ANDSCANS = BLACKONWHITE;
+constexpr int STRETCH_ORSCANS = WHITEONBLACK;
+constexpr int STRETCH_DELETESCANS = COLORONCOLOR;
+
+// GetDeviceCaps indices
+constexpr int HORZSIZE = 4;
+constexpr int VERTSIZE = 6;
+constexpr int HORZRES = 8;
+constexpr int VERTRES = 10;
+constexpr int BITSPIXEL = 12;
+constexpr int PLANES = 14;
+constexpr int NUMCOLORS = 24;
+constexpr int RASTERCAPS = 38;
+constexpr int LOGPIXELSX = 88;
+constexpr int LOGPIXELSY = 90;
+constexpr int SIZEPALETTE = 104;
+constexpr int PHYSICALWIDTH = 110;
+constexpr int PHYSICALHEIGHT = 111;
+constexpr int PHYSICALOFFSETX = 112;
+constexpr int PHYSICALOFFSETY = 113;
+constexpr int RC_PALETTE = 0x0100;
+constexpr int RC_STRETCHBLT = 0x0800;
+constexpr int RC_STRETCHDIB = 0x2000;
+constexpr int RC_DIBTODEV = 0x0200;
+constexpr int RC_BITBLT = 0x0001;
+
+// Stock objects
+constexpr int WHITE_BRUSH = 0;
+constexpr int LTGRAY_BRUSH = 1;
+constexpr int GRAY_BRUSH = 2;
+constexpr int DKGRAY_BRUSH = 3;
+constexpr int BLACK_BRUSH = 4;
+constexpr int NULL_BRUSH = 5;
+constexpr int HOLLOW_BRUSH = NULL_BRUSH;
+constexpr int WHITE_PEN = 6;
+constexpr int BLACK_PEN = 7;
+constexpr int NULL_PEN = 8;
+constexpr int DEFAULT_PALETTE = 15;
+
+constexpr int PS_SOLID = 0;
+constexpr int PS_NULL = 5;
+
+// System colours
+constexpr int COLOR_SCROLLBAR = 0;
+constexpr int COLOR_BACKGROUND = 1;
+constexpr int COLOR_ACTIVECAPTION = 2;
+constexpr int COLOR_INACTIVECAPTION = 3;
+constexpr int COLOR_MENU = 4;
+constexpr int COLOR_WINDOW = 5;
+constexpr int COLOR_WINDOWFRAME = 6;
+constexpr int COLOR_MENUTEXT = 7;
+constexpr int COLOR_WINDOWTEXT = 8;
+constexpr int COLOR_CAPTIONTEXT = 9;
+constexpr int COLOR_ACTIVEBORDER = 10;
+constexpr int COLOR_INACTIVEBORDER = 11;
+constexpr int COLOR_APPWORKSPACE = 12;
+constexpr int COLOR_HIGHLIGHT = 13;
+constexpr int COLOR_HIGHLIGHTTEXT = 14;
+constexpr int COLOR_BTNFACE = 15;
+constexpr int COLOR_BTNSHADOW = 16;
+constexpr int COLOR_GRAYTEXT = 17;
+constexpr int COLOR_BTNTEXT = 18;
+constexpr int COLOR_INACTIVECAPTIONTEXT = 19;
+constexpr int COLOR_BTNHIGHLIGHT = 20;
+constexpr int COLOR_3DDKSHADOW = 21;
+constexpr int COLOR_3DLIGHT = 22;
+constexpr int COLOR_INFOTEXT = 23;
+constexpr int COLOR_INFOBK = 24;
+
+// DrawIconEx flags
+constexpr UINT DI_MASK = 0x0001;
+constexpr UINT DI_IMAGE = 0x0002;
+constexpr UINT DI_NORMAL = 0x0003;
+constexpr UINT DI_COMPAT = 0x0004;
+constexpr UINT DI_DEFAULTSIZE = 0x0008;
+
+constexpr int SM_CXICON = 11;
+constexpr int SM_CYICON = 12;
+
+constexpr int OBJ_PEN = 1;
+constexpr int OBJ_BRUSH = 2;
+constexpr int OBJ_DC = 3;
+constexpr int OBJ_PAL = 5;
+constexpr int OBJ_FONT = 6;
+constexpr int OBJ_BITMAP = 7;
+constexpr int OBJ_MEMDC = 10;
+
+#define GDI_ERROR 0xFFFFFFFFu
+#define CLR_INVALID 0xFFFFFFFFu
+
+#include "platform/gdi/handles.h"
+
+using HGDIOBJ = vel::gdi::GdiObject*;
+using HBITMAP = vel::gdi::Bitmap*;
+using HBRUSH = vel::gdi::Brush*;
+using HPEN = vel::gdi::Pen*;
+using HPALETTE = vel::gdi::Palette*;
+using HDC = vel::gdi::DeviceContext*;
+using HICON = vel::gdi::Icon*;
+using HCURSOR = HICON;
+
+// ---- objects ------------------------------------------------------------
+BOOL DeleteObject(HGDIOBJ obj);
+int GetObject(HGDIOBJ obj, int size, void* out);
+inline int GetObjectA(HGDIOBJ obj, int size, void* out) { return GetObject(obj, size, out); }
+HGDIOBJ GetStockObject(int index);
+DWORD GetObjectType(HGDIOBJ obj);
+BOOL GdiFlush();
+
+// ---- bitmaps --------------------------------------------------------------
+// Supports 1, 4, 8 (with colour table), 16 (5-5-5), 24 and 32 bits, BI_RGB, and
+// BI_BITFIELDS for 16 and 32 bits; a negative height makes a top-down section.
+HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section, DWORD offset);
+// A device-dependent bitmap compatible with the screen (24 bits here), zero filled.
+HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height);
+// Monochrome or colour bitmap; initial rows are WORD aligned as on Windows.
+HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel, const void* bits);
+int GetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, void* bits, BITMAPINFO* info, UINT usage);
+int SetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, const void* bits, const BITMAPINFO* info, UINT usage);
+UINT GetDIBColorTable(HDC dc, UINT start, UINT count, RGBQUAD* colors);
+UINT SetDIBColorTable(HDC dc, UINT start, UINT count, const RGBQUAD* colors);
+
+// ---- device contexts ------------------------------------------------------
+HDC CreateCompatibleDC(HDC dc);
+BOOL DeleteDC(HDC dc);
+// The screen DC (window null). Its capabilities describe the display.
+HDC GetDC(void* window);
+int ReleaseDC(void* window, HDC dc);
+HGDIOBJ SelectObject(HDC dc, HGDIOBJ obj);
+HGDIOBJ GetCurrentObject(HDC dc, UINT type);
+int GetDeviceCaps(HDC dc, int index);
+int SetStretchBltMode(HDC dc, int mode);
+int GetStretchBltMode(HDC dc);
+BOOL SetBrushOrgEx(HDC dc, int x, int y, POINT* previous);
+BOOL GetBrushOrgEx(HDC dc, POINT* origin);
+int SaveDC(HDC dc);
+BOOL RestoreDC(HDC dc, int saved);
+
+// ---- brushes, pens, drawing -------------------------------------------------
+HBRUSH CreateSolidBrush(COLORREF color);
+HPEN CreatePen(int style, int width, COLORREF color);
+int FillRect(HDC dc, const RECT* rect, HBRUSH brush);
+BOOL MoveToEx(HDC dc, int x, int y, POINT* previous);
+BOOL LineTo(HDC dc, int x, int y);
+COLORREF SetPixel(HDC dc, int x, int y, COLORREF color);
+COLORREF GetPixel(HDC dc, int x, int y);
+DWORD GetSysColor(int index);
+HBRUSH GetSysColorBrush(int index);
+int GetSystemMetrics(int index);
+
+// ---- palettes ---------------------------------------------------------------
+HPALETTE CreatePalette(const LOGPALETTE* palette);
+UINT GetPaletteEntries(HPALETTE palette, UINT start, UINT count, PALETTEENTRY* entries);
+HPALETTE SelectPalette(HDC dc, HPALETTE palette, BOOL background);
+UINT RealizePalette(HDC dc);
+
+// ---- blits ------------------------------------------------------------------
+BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int xSrc, int ySrc, DWORD rop);
+BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int xSrc, int ySrc, int srcWidth,
+                int srcHeight, DWORD rop);
+int SetDIBitsToDevice(HDC dc, int xDest, int yDest, DWORD width, DWORD height, int xSrc, int ySrc,
+                      UINT startScan, UINT lines, const void* bits, const BITMAPINFO* info, UINT usage);
+int StretchDIBits(HDC dc, int xDest, int yDest, int destWidth, int destHeight, int xSrc, int ySrc, int srcWidth,
+                  int srcHeight, const void* bits, const BITMAPINFO* info, UINT usage, DWORD rop);
+
+// ---- icons ------------------------------------------------------------------
+// Takes copies of both bitmaps; the colour bitmap may be null (monochrome icon,
+// mask twice as tall: AND half on top, XOR half below).
+HICON CreateIconFromBitmaps(HBITMAP color, HBITMAP mask, BOOL isIcon, int xHotspot, int yHotspot);
+BOOL DestroyIcon(HICON icon);
+BOOL DrawIconEx(HDC dc, int x, int y, HICON icon, int width, int height, UINT step, HBRUSH flickerFree, UINT flags);
+
+namespace vel::gdi {
+
+// Parts of an icon, as GetIconInfo would give them (bitmaps still owned by the icon).
+struct IconParts {
+  HBITMAP color = nullptr;  // null for a monochrome icon
+  HBITMAP mask = nullptr;
+  bool isIcon = true;
+  int xHotspot = 0;
+  int yHotspot = 0;
+};
+bool GetIconParts(HICON icon, IconParts* parts);
+
+// Screen metrics used by the screen DC. Programs with a display set them from the
+// real screen at start-up; otherwise 1920 x 1080 at 96 dpi and 24 bits.
+struct ScreenMetrics {
+  int width = 1920;
+  int height = 1080;
+  int dpiX = 96;
+  int dpiY = 96;
+  int bitsPerPixel = 24;
+};
+void SetScreenMetrics(const ScreenMetrics& metrics);
+ScreenMetrics GetScreenMetrics();
+
+// Direct access to a bitmap's pixel rows, for code of our own that works on pixels.
+struct BitmapView {
+  int width = 0;
+  int height = 0;          // always positive
+  int bitsPerPixel = 0;
+  bool topDown = false;    // storage order; row() hides it
+  size_t stride = 0;       // bytes per stored row (multiple of 4)
+  BYTE* bits = nullptr;    // first stored row
+  const RGBQUAD* colors = nullptr;
+  int colorCount = 0;
+  DWORD masks[3] = {0, 0, 0};  // red, green, blue masks for 16/32 bits
+  // Row y counted from the top of the picture.
+  BYTE* row(int y) const { return bits + stride * static_cast<size_t>(topDown ? y : height - 1 - y); }
+};
+bool GetBitmapView(HBITMAP bitmap, BitmapView* view);
+
+// Largest bitmap we agree to allocate, in pixels; bigger requests come from bad input.
+constexpr long long kMaxBitmapPixels = 1LL << 29;
+
+}  // namespace vel::gdi
+
+namespace vel::gdi {
+// DIB transfers that bound every read by the size of the bits block; the Win32
+// forms above trust the header, as Windows does. Use these for data from files.
+int SetDIBitsToDeviceN(HDC dc, int xDest, int yDest, DWORD width, DWORD height, int xSrc, int ySrc, UINT startScan,
+                       UINT lines, const void* bits, size_t bitsSize, const BITMAPINFO* info, UINT usage);
+int StretchDIBitsN(HDC dc, int xDest, int yDest, int destWidth, int destHeight, int xSrc, int ySrc, int srcWidth,
+                   int srcHeight, const void* bits, size_t bitsSize, const BITMAPINFO* info, UINT usage, DWORD rop);
+// Bytes a packed DIB's colour table takes (or the three masks of BI_BITFIELDS).
+size_t DibColorTableBytes(const BITMAPINFOHEADER& header);
+// Bytes of the pixel rows of an uncompressed DIB; 0 when the header is unusable.
+size_t DibImageBytes(const BITMAPINFOHEADER& header);
+}  // namespace vel::gdi

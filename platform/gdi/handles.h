@@ -1,0 +1,71 @@
+// The objects behind GDI handles. Callers treat handles as opaque; the classes
+// are visible only so that HBITMAP, HBRUSH ... convert to HGDIOBJ as on Windows.
+// Included by gdi.h only, after the structures and constants it uses.
+#pragma once
+
+#include <vector>
+
+namespace vel::gdi {
+
+struct BitmapView;
+class DeviceContext;
+
+class GdiObject {
+ public:
+  explicit GdiObject(int type) : type(type) {}
+  virtual ~GdiObject() = default;
+  GdiObject(const GdiObject&) = delete;
+  GdiObject& operator=(const GdiObject&) = delete;
+  const int type;  // OBJ_BITMAP, OBJ_BRUSH, ...
+  bool stock = false;
+  int selectedCount = 0;  // DCs that have it selected
+};
+
+class Bitmap : public GdiObject {
+ public:
+  Bitmap() : GdiObject(OBJ_BITMAP) {}
+  ~Bitmap() override;
+  int width = 0;
+  int height = 0;
+  int bitsPerPixel = 0;
+  bool topDown = false;
+  bool dibSection = false;
+  size_t stride = 0;
+  BYTE* bits = nullptr;
+  std::vector<RGBQUAD> colors;
+  DWORD masks[3] = {0, 0, 0};
+  BitmapView view() const;
+};
+
+class Brush : public GdiObject {
+ public:
+  Brush(COLORREF color, bool hollow) : GdiObject(OBJ_BRUSH), color(color), hollow(hollow) {}
+  COLORREF color;
+  bool hollow;
+};
+
+class Pen : public GdiObject {
+ public:
+  Pen(int style, int width, COLORREF color) : GdiObject(OBJ_PEN), style(style), width(width), color(color) {}
+  int style;
+  int width;
+  COLORREF color;
+};
+
+class Palette : public GdiObject {
+ public:
+  Palette() : GdiObject(OBJ_PAL) {}
+  std::vector<PALETTEENTRY> entries;
+};
+
+class Icon {
+ public:
+  ~Icon();
+  Bitmap* color = nullptr;
+  Bitmap* mask = nullptr;
+  bool isIcon = true;
+  int xHotspot = 0;
+  int yHotspot = 0;
+};
+
+}  // namespace vel::gdi

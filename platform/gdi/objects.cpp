@@ -1,0 +1,373 @@
+// GDI objects: creation, lookup, deletion; stock objects and system colours.
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <new>
+#include <unordered_set>
+
+#include "platform/gdi/dc.h"
+
+namespace vel::gdi {
+namespace {
+std::mutex& LiveMutex() {
+  static std::mutex m;
+  return m;
+}
+std::unordered_set<const void*>& LiveSet() {
+  static auto* s = new std::unordered_set<const void*>;
+  return *s;
+}
+}  // namespace
+
+void Register(const void* object) {
+  std::lock_guard lock(LiveMutex());
+  LiveSet().insert(object);
+}
+void Unregister(const void* object) {
+  std::lock_guard lock(LiveMutex());
+  LiveSet().erase(object);
+}
+bool IsLive(const void* object) {
+  std::lock_guard lock(LiveMutex());
+  return LiveSet().count(object) != 0;
+}
+
+Bitmap::~Bitmap() { std::free(bits); }
+
+BitmapView Bitmap::view() const {
+  BitmapView v;
+  v.width = width;
+  v.height = height;
+  v.bitsPerPixel = bitsPerPixel;
+  v.topDown = topDown;
+  v.stride = stride;
+  v.bits = bits;
+  v.colors = colors.empty() ? nullptr : colors.data();
+  v.colorCount = static_cast<int>(colors.size());
+  std::memcpy(v.masks, masks, sizeof masks);
+  return v;
+}
+
+Bitmap* NewBitmap(int width, int height, int bitsPerPixel, bool topDown, bool dibSection) {
+  if (width <= 0 || height <= 0) return nullptr;
+  if (static_cast<long long>(width) * height > kMaxBitmapPixels) return nullptr;
+  switch (bitsPerPixel) {
+    case 1: case 4: case 8: case 16: case 24: case 32: break;
+    default: return nullptr;
+  }
+  size_t stride = ((static_cast<size_t>(width) * bitsPerPixel + 31) / 32) * 4;
+  void* bits = std::calloc(stride * static_cast<size_t>(height), 1);
+  if (!bits) return nullptr;
+  auto* b = new (std::nothrow) Bitmap;
+  if (!b) {
+    std::free(bits);
+    return nullptr;
+  }
+  b->width = width;
+  b->height = height;
+  b->bitsPerPixel = bitsPerPixel;
+  b->topDown = topDown;
+  b->dibSection = dibSection;
+  b->stride = stride;
+  b->bits = static_cast<BYTE*>(bits);
+  if (bitsPerPixel == 16) {
+    b->masks[0] = 0x7C00; b->masks[1] = 0x03E0; b->masks[2] = 0x001F;
+  } else if (bitsPerPixel == 32) {
+    b->masks[0] = 0xFF0000; b->masks[1] = 0x00FF00; b->masks[2] = 0x0000FF;
+  }
+  Register(b);
+  return b;
+}
+
+bool GetBitmapView(HBITMAP bitmap, BitmapView* view) {
+  Bitmap* b = Live(bitmap);
+  if (!b || !view) return false;
+  *view = b->view();
+  return true;
+}
+
+Icon::~Icon() {
+  DeleteObject(color);
+  DeleteObject(mask);
+}
+
+namespace {
+ScreenMetrics g_screen;
+std::mutex g_screenMutex;
+
+struct Stock {
+  Brush white{RGB(255, 255, 255), false};
+  Brush ltgray{RGB(192, 192, 192), false};
+  Brush gray{RGB(128, 128, 128), false};
+  Brush dkgray{RGB(64, 64, 64), false};
+  Brush black{RGB(0, 0, 0), false};
+  Brush hollow{0, true};
+  Pen whitePen{PS_SOLID, 1, RGB(255, 255, 255)};
+  Pen blackPen{PS_SOLID, 1, 0};
+  Pen nullPen{PS_NULL, 1, 0};
+  Palette defaultPalette;
+  Stock() {
+    for (GdiObject* o : std::initializer_list<GdiObject*>{&white, &ltgray, &gray, &dkgray, &black, &hollow, &whitePen,
+                                                          &blackPen, &nullPen, &defaultPalette}) {
+      o->stock = true;
+      Register(o);
+    }
+    // The 20 static colours of the Windows default palette.
+    static const BYTE kDefault[20][3] = {
+        {0, 0, 0},       {128, 0, 0},     {0, 128, 0},     {128, 128, 0},   {0, 0, 128},
+        {128, 0, 128},   {0, 128, 128},   {192, 192, 192}, {192, 220, 192}, {166, 202, 240},
+        {255, 251, 240}, {160, 160, 164}, {128, 128, 128}, {255, 0, 0},     {0, 255, 0},
+        {255, 255, 0},   {0, 0, 255},     {255, 0, 255},   {0, 255, 255},   {255, 255, 255}};
+    for (auto& c : kDefault) defaultPalette.entries.push_back(PALETTEENTRY{c[0], c[1], c[2], 0});
+  }
+};
+Stock& Stocks() {
+  static auto* s = new Stock;
+  return *s;
+}
+
+// Fixed system colours: those of the classic Windows scheme, which the suite's
+// layouts were drawn against.
+DWORD SysColor(int index) {
+  switch (index) {
+    case COLOR_SCROLLBAR: return RGB(212, 208, 200);
+    case COLOR_BACKGROUND: return RGB(58, 110, 165);
+    case COLOR_ACTIVECAPTION: return RGB(10, 36, 106);
+    case COLOR_INACTIVECAPTION: return RGB(128, 128, 128);
+    case COLOR_MENU: return RGB(212, 208, 200);
+    case COLOR_WINDOW: return RGB(255, 255, 255);
+    case COLOR_WINDOWFRAME: return RGB(0, 0, 0);
+    case COLOR_MENUTEXT: return RGB(0, 0, 0);
+    case COLOR_WINDOWTEXT: return RGB(0, 0, 0);
+    case COLOR_CAPTIONTEXT: return RGB(255, 255, 255);
+    case COLOR_ACTIVEBORDER: return RGB(212, 208, 200);
+    case COLOR_INACTIVEBORDER: return RGB(212, 208, 200);
+    case COLOR_APPWORKSPACE: return RGB(128, 128, 128);
+    case COLOR_HIGHLIGHT: return RGB(10, 36, 106);
+    case COLOR_HIGHLIGHTTEXT: return RGB(255, 255, 255);
+    case COLOR_BTNFACE: return RGB(212, 208, 200);
+    case COLOR_BTNSHADOW: return RGB(128, 128, 128);
+    case COLOR_GRAYTEXT: return RGB(128, 128, 128);
+    case COLOR_BTNTEXT: return RGB(0, 0, 0);
+    case COLOR_INACTIVECAPTIONTEXT: return RGB(212, 208, 200);
+    case COLOR_BTNHIGHLIGHT: return RGB(255, 255, 255);
+    case COLOR_3DDKSHADOW: return RGB(64, 64, 64);
+    case COLOR_3DLIGHT: return RGB(212, 208, 200);
+    case COLOR_INFOTEXT: return RGB(0, 0, 0);
+    case COLOR_INFOBK: return RGB(255, 255, 225);
+    default: return 0;
+  }
+}
+}  // namespace
+
+void SetScreenMetrics(const ScreenMetrics& metrics) {
+  std::lock_guard lock(g_screenMutex);
+  if (metrics.width > 0 && metrics.height > 0 && metrics.dpiX > 0 && metrics.dpiY > 0 && metrics.bitsPerPixel > 0)
+    g_screen = metrics;
+}
+
+ScreenMetrics GetScreenMetrics() {
+  std::lock_guard lock(g_screenMutex);
+  return g_screen;
+}
+
+}  // namespace vel::gdi
+
+using namespace vel::gdi;
+
+BOOL DeleteObject(HGDIOBJ obj) {
+  GdiObject* o = Live(obj);
+  if (!o) return FALSE;
+  if (o->stock) return TRUE;
+  // Windows refuses to free an object still selected into a DC; so do we, which
+  // keeps the DC from drawing into freed memory.
+  if (o->selectedCount > 0) return FALSE;
+  Unregister(o);
+  delete o;
+  return TRUE;
+}
+
+DWORD GetObjectType(HGDIOBJ obj) {
+  GdiObject* o = Live(obj);
+  return o ? static_cast<DWORD>(o->type) : 0;
+}
+
+int GetObject(HGDIOBJ obj, int size, void* out) {
+  GdiObject* o = Live(obj);
+  if (!o) return 0;
+  if (o->type == OBJ_BITMAP) {
+    auto* b = static_cast<Bitmap*>(o);
+    if (!out) return sizeof(BITMAP);
+    if (size < static_cast<int>(sizeof(BITMAP))) return 0;
+    BITMAP bm{};
+    bm.bmType = 0;
+    bm.bmWidth = b->width;
+    bm.bmHeight = b->height;
+    bm.bmWidthBytes = b->dibSection ? static_cast<LONG>(b->stride)
+                                    : static_cast<LONG>(((b->width * b->bitsPerPixel + 15) / 16) * 2);
+    bm.bmPlanes = 1;
+    bm.bmBitsPixel = static_cast<WORD>(b->bitsPerPixel);
+    bm.bmBits = b->dibSection ? b->bits : nullptr;
+    std::memcpy(out, &bm, sizeof bm);
+    return sizeof(BITMAP);
+  }
+  if (o->type == OBJ_PAL) {
+    if (!out || size < 2) return out ? 0 : 2;
+    WORD n = static_cast<WORD>(static_cast<Palette*>(o)->entries.size());
+    std::memcpy(out, &n, 2);
+    return 2;
+  }
+  return 0;
+}
+
+HGDIOBJ GetStockObject(int index) {
+  Stock& s = Stocks();
+  switch (index) {
+    case WHITE_BRUSH: return &s.white;
+    case LTGRAY_BRUSH: return &s.ltgray;
+    case GRAY_BRUSH: return &s.gray;
+    case DKGRAY_BRUSH: return &s.dkgray;
+    case BLACK_BRUSH: return &s.black;
+    case NULL_BRUSH: return &s.hollow;
+    case WHITE_PEN: return &s.whitePen;
+    case BLACK_PEN: return &s.blackPen;
+    case NULL_PEN: return &s.nullPen;
+    case DEFAULT_PALETTE: return &s.defaultPalette;
+    default: return nullptr;
+  }
+}
+
+BOOL GdiFlush() { return TRUE; }
+
+HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, HANDLE, DWORD) {
+  if (bits) *bits = nullptr;
+  if (!info) return nullptr;
+  const BITMAPINFOHEADER& h = info->bmiHeader;
+  if (h.biSize < sizeof(BITMAPINFOHEADER) || h.biPlanes != 1) return nullptr;
+  if (h.biCompression != BI_RGB && !(h.biCompression == BI_BITFIELDS && (h.biBitCount == 16 || h.biBitCount == 32)))
+    return nullptr;
+  if (h.biHeight == INT32_MIN) return nullptr;
+  bool topDown = h.biHeight < 0;
+  Bitmap* b = NewBitmap(h.biWidth, topDown ? -h.biHeight : h.biHeight, h.biBitCount, topDown, true);
+  if (!b) return nullptr;
+  const BYTE* after = reinterpret_cast<const BYTE*>(info) + h.biSize;
+  if (h.biBitCount <= 8) {
+    size_t n = size_t(1) << h.biBitCount;
+    if (h.biClrUsed > 0 && h.biClrUsed < n) n = h.biClrUsed;
+    b->colors.resize(size_t(1) << h.biBitCount, RGBQUAD{0, 0, 0, 0});
+    if (usage == DIB_RGB_COLORS) {
+      std::memcpy(b->colors.data(), after, n * sizeof(RGBQUAD));
+    } else {
+      // Indices into the default palette.
+      const auto& def = static_cast<Palette*>(GetStockObject(DEFAULT_PALETTE))->entries;
+      const WORD* idx = reinterpret_cast<const WORD*>(after);
+      for (size_t i = 0; i < n; ++i) {
+        const PALETTEENTRY& e = def[idx[i] % def.size()];
+        b->colors[i] = RGBQUAD{e.peBlue, e.peGreen, e.peRed, 0};
+      }
+    }
+  } else if (h.biCompression == BI_BITFIELDS) {
+    const BYTE* m = h.biSize >= 52 ? reinterpret_cast<const BYTE*>(info) + 40 : after;
+    std::memcpy(b->masks, m, sizeof b->masks);
+  }
+  if (bits) *bits = b->bits;
+  return b;
+}
+
+HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height) {
+  DeviceContext* d = Live(dc);
+  // A memory DC gives bitmaps like the one selected into it; its default is monochrome.
+  int bpp = 24;
+  if (d && d->isMemory() && d->bitmap && d->bitmap->bitsPerPixel == 1) bpp = 1;
+  Bitmap* b = NewBitmap(width, height, bpp, false, false);
+  if (b && bpp == 1) b->colors = {RGBQUAD{0, 0, 0, 0}, RGBQUAD{255, 255, 255, 0}};
+  return b;
+}
+
+HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel, const void* bits) {
+  if (planes != 1) return nullptr;
+  Bitmap* b = NewBitmap(width, height, static_cast<int>(bitsPerPixel), true, false);
+  if (!b) return nullptr;
+  if (bitsPerPixel == 1) b->colors = {RGBQUAD{0, 0, 0, 0}, RGBQUAD{255, 255, 255, 0}};
+  if (bits) {
+    size_t srcStride = ((static_cast<size_t>(width) * bitsPerPixel + 15) / 16) * 2;
+    for (int y = 0; y < height; ++y)
+      std::memcpy(b->bits + b->stride * y, static_cast<const BYTE*>(bits) + srcStride * y, srcStride);
+  }
+  return b;
+}
+
+UINT GetDIBColorTable(HDC dc, UINT start, UINT count, RGBQUAD* colors) {
+  DeviceContext* d = Live(dc);
+  if (!d || !d->bitmap || !colors) return 0;
+  const auto& t = d->bitmap->colors;
+  UINT n = 0;
+  for (UINT i = start; i < t.size() && n < count; ++i) colors[n++] = t[i];
+  return n;
+}
+
+UINT SetDIBColorTable(HDC dc, UINT start, UINT count, const RGBQUAD* colors) {
+  DeviceContext* d = Live(dc);
+  if (!d || !d->bitmap || !colors) return 0;
+  auto& t = d->bitmap->colors;
+  UINT n = 0;
+  for (UINT i = start; i < t.size() && n < count; ++i) t[i] = colors[n++];
+  return n;
+}
+
+HBRUSH CreateSolidBrush(COLORREF color) {
+  auto* b = new (std::nothrow) Brush(color & 0xFFFFFF, false);
+  if (b) Register(b);
+  return b;
+}
+
+HPEN CreatePen(int style, int width, COLORREF color) {
+  auto* p = new (std::nothrow) Pen(style, width, color & 0xFFFFFF);
+  if (p) Register(p);
+  return p;
+}
+
+DWORD GetSysColor(int index) { return SysColor(index); }
+
+HBRUSH GetSysColorBrush(int index) {
+  // One brush per colour index, kept for the life of the process like Windows' own.
+  static Brush* brushes[32] = {};
+  static std::mutex m;
+  if (index < 0 || index >= 32) return nullptr;
+  std::lock_guard lock(m);
+  if (!brushes[index]) {
+    brushes[index] = new Brush(SysColor(index), false);
+    brushes[index]->stock = true;
+    Register(brushes[index]);
+  }
+  return brushes[index];
+}
+
+int GetSystemMetrics(int index) {
+  ScreenMetrics s = GetScreenMetrics();
+  switch (index) {
+    case 0: return s.width;   // SM_CXSCREEN
+    case 1: return s.height;  // SM_CYSCREEN
+    case SM_CXICON:
+    case SM_CYICON: return s.dpiX >= 144 ? 48 : 32;
+    default: return 0;
+  }
+}
+
+HPALETTE CreatePalette(const LOGPALETTE* palette) {
+  if (!palette || palette->palNumEntries == 0) return nullptr;
+  auto* p = new (std::nothrow) Palette;
+  if (!p) return nullptr;
+  p->entries.assign(palette->palPalEntry, palette->palPalEntry + palette->palNumEntries);
+  Register(p);
+  return p;
+}
+
+UINT GetPaletteEntries(HPALETTE palette, UINT start, UINT count, PALETTEENTRY* entries) {
+  Palette* p = Live(palette);
+  if (!p) return 0;
+  if (!entries) return static_cast<UINT>(p->entries.size());
+  UINT n = 0;
+  for (UINT i = start; i < p->entries.size() && n < count; ++i) entries[n++] = p->entries[i];
+  return n;
+}
