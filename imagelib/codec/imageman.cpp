@@ -1,0 +1,334 @@
+#include "imagelib/codec/imageman.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "imagelib/formats/reader.h"
+
+namespace lorimer::codec {
+
+struct Page {
+  formats::PageInfo info;
+  BITMAPINFOHEADER header{};
+  HBITMAP bitmap = nullptr;  // decoded pixels, owned
+  bool decodeFailed = false;
+};
+
+struct CodecImage {
+  formats::FileDataPtr file;
+  std::unique_ptr<formats::ImageReader> reader;
+  const char* formatName = "";
+  std::vector<Page> pages;
+  int current = 0;
+  int references = 1;  // copies of an image object share the image
+
+  ~CodecImage() {
+    for (Page& p : pages) DeleteObject(p.bitmap);
+  }
+};
+
+namespace {
+
+// Files larger than this are not images we can hold.
+constexpr off_t kMaxFileBytes = off_t(1) << 31;
+
+bool ReadWholeFile(const char* path, std::vector<std::uint8_t>& out) {
+  int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st {};
+  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 && st.st_size < kMaxFileBytes;
+  if (ok) {
+    try {
+      out.resize(static_cast<size_t>(st.st_size));
+    } catch (...) {
+      ok = false;
+    }
+  }
+  size_t done = 0;
+  while (ok && done < out.size()) {
+    ssize_t n = ::read(fd, out.data() + done, out.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  ::close(fd);
+  if (!ok) return false;
+  out.resize(done);  // a file that shrank while we read it: keep what we got
+  return !out.empty();
+}
+
+BITMAPINFOHEADER HeaderFor(const formats::PageInfo& info) {
+  BITMAPINFOHEADER h{};
+  h.biSize = sizeof h;
+  h.biWidth = info.width;
+  h.biHeight = info.height;
+  h.biPlanes = 1;
+  h.biBitCount = static_cast<WORD>(info.bitCount);
+  h.biCompression = info.compression;
+  h.biXPelsPerMeter = static_cast<LONG>(info.xDpi * 10000LL / 254);
+  h.biYPelsPerMeter = static_cast<LONG>(info.yDpi * 10000LL / 254);
+  h.biClrUsed = info.colorsUsed;
+  return h;
+}
+
+formats::PageInfo InfoOfBitmap(HBITMAP bitmap) {
+  formats::PageInfo info;
+  vel::gdi::BitmapView v;
+  if (vel::gdi::GetBitmapView(bitmap, &v)) {
+    info.width = v.width;
+    info.height = v.height;
+    info.bitCount = v.bitsPerPixel;
+    info.colorsUsed = v.bitsPerPixel <= 8 ? static_cast<unsigned>(v.colorCount) : 0;
+  }
+  return info;
+}
+
+Page* CurrentPage(HIMG image) {
+  if (!image || image->pages.empty()) return nullptr;
+  return &image->pages[static_cast<size_t>(image->current)];
+}
+
+HBITMAP PageBitmap(HIMG image) {
+  Page* p = CurrentPage(image);
+  if (!p) return nullptr;
+  if (!p->bitmap && !p->decodeFailed && image->reader) {
+    try {
+      p->bitmap = image->reader->decodePage(image->current);
+    } catch (...) {
+      p->bitmap = nullptr;
+    }
+    p->decodeFailed = p->bitmap == nullptr;
+  }
+  return p->bitmap;
+}
+
+// A BITMAPINFO describing a bitmap's storage, for the DIB transfer functions.
+void DescribeBitmap(const vel::gdi::BitmapView& v, BITMAPINFO256* info) {
+  *info = BITMAPINFO256{};
+  BITMAPINFOHEADER& h = info->bmiHeader;
+  h.biSize = sizeof h;
+  h.biWidth = v.width;
+  h.biHeight = v.topDown ? -v.height : v.height;
+  h.biPlanes = 1;
+  h.biBitCount = static_cast<WORD>(v.bitsPerPixel);
+  h.biCompression = BI_RGB;
+  if (v.bitsPerPixel <= 8) {
+    int n = std::min(v.colorCount, 256);
+    if (n > 0) std::memcpy(info->bmiColors, v.colors, n * sizeof(RGBQUAD));
+    h.biClrUsed = static_cast<DWORD>(n);
+  } else if (v.bitsPerPixel == 16 || v.bitsPerPixel == 32) {
+    h.biCompression = BI_BITFIELDS;
+    std::memcpy(info->bmiColors, v.masks, sizeof v.masks);
+  }
+}
+
+int Draw(HIMG image, HDC dc, const RECT* dest, const RECT* src) {
+  HBITMAP bitmap = PageBitmap(image);
+  vel::gdi::BitmapView v;
+  if (!dc || !vel::gdi::GetBitmapView(bitmap, &v)) return 0;
+  RECT whole{0, 0, v.width, v.height};
+  const RECT& d = dest ? *dest : whole;
+  const RECT& s = src ? *src : whole;
+  BITMAPINFO256 info;
+  DescribeBitmap(v, &info);
+  // Source rows count from the top for a top-down DIB, from the bottom otherwise.
+  int ySrc = v.topDown ? s.top : v.height - s.bottom;
+  int lines = vel::gdi::StretchDIBitsN(dc, d.left, d.top, d.right - d.left, d.bottom - d.top, s.left, ySrc,
+                                       s.right - s.left, s.bottom - s.top, v.bits, v.stride * v.height,
+                                       reinterpret_cast<const BITMAPINFO*>(&info), DIB_RGB_COLORS, SRCCOPY);
+  return lines > 0 ? 1 : 0;
+}
+
+HIMG NewImageFromBitmap(HBITMAP bitmap) {
+  auto* image = new (std::nothrow) CodecImage;
+  if (!image) return nullptr;
+  Page page;
+  page.info = InfoOfBitmap(bitmap);
+  page.header = HeaderFor(page.info);
+  page.bitmap = bitmap;
+  try {
+    image->pages.push_back(page);
+  } catch (...) {
+    image->pages.clear();
+    delete image;
+    return nullptr;
+  }
+  return image;
+}
+
+}  // namespace
+
+const char* SourceFormatName(HIMG image) { return image ? image->formatName : ""; }
+
+HIMG AddReference(HIMG image) {
+  if (image) ++image->references;
+  return image;
+}
+
+}  // namespace lorimer::codec
+
+using namespace lorimer::codec;
+using lorimer::formats::FileData;
+
+HIMG fnImgOpenSolo(const char* path, const char*) {
+  if (!path || !*path || std::strlen(path) >= kMaxImagePath) return nullptr;
+  try {
+    auto file = std::make_shared<FileData>();
+    file->path = path;
+    if (!ReadWholeFile(path, file->bytes)) return nullptr;
+    size_t head = std::min(file->bytes.size(), lorimer::formats::kSniffBytes);
+    for (const auto* format : lorimer::formats::AllFormats()) {
+      if (!format->sniff(file->bytes.data(), head, file->bytes.size())) continue;
+      auto reader = format->open(file);
+      if (!reader || reader->pageCount() < 1) continue;
+      auto image = std::make_unique<CodecImage>();
+      int count = std::min(reader->pageCount(), 65535);
+      image->pages.resize(static_cast<size_t>(count));
+      for (int i = 0; i < count; ++i) {
+        image->pages[i].info = reader->pageInfo(i);
+        image->pages[i].header = HeaderFor(image->pages[i].info);
+      }
+      image->file = file;
+      image->reader = std::move(reader);
+      image->formatName = format->name;
+      return image.release();
+    }
+  } catch (...) {
+  }
+  return nullptr;
+}
+
+int fnImgLoad(HIMG image, int) {
+  try {
+    return PageBitmap(image) ? 1 : 0;
+  } catch (...) {
+    return 0;
+  }
+}
+
+int fnImgClose(HIMG image) {
+  if (!image) return 0;
+  if (--image->references == 0) delete image;
+  return 1;
+}
+
+HIMG fnImgFromDIBSection(HBITMAP bitmap) {
+  vel::gdi::BitmapView v;
+  if (!vel::gdi::GetBitmapView(bitmap, &v)) return nullptr;
+  return NewImageFromBitmap(bitmap);
+}
+
+HIMG fnImgFromDIB(HGLOBAL packedDib) {
+  size_t size = GlobalSize(packedDib);
+  const auto* data = static_cast<const BYTE*>(GlobalLock(packedDib));
+  if (!data) return nullptr;
+  HIMG result = nullptr;
+  BITMAPINFOHEADER h{};
+  if (size >= sizeof h) {
+    std::memcpy(&h, data, sizeof h);
+    size_t offset = h.biSize >= 40 && h.biSize <= 124 ? h.biSize + vel::gdi::DibColorTableBytes(h) : SIZE_MAX;
+    if (offset < size && h.biWidth > 0 && h.biHeight != 0 && h.biHeight != INT32_MIN) {
+      int height = h.biHeight < 0 ? -h.biHeight : h.biHeight;
+      bool keepIndexed = h.biBitCount <= 8 && h.biCompression == BI_RGB;
+      BITMAPINFO256 info{};
+      std::memcpy(&info.bmiHeader, &h, sizeof h);
+      info.bmiHeader.biSize = 40;
+      std::memcpy(info.bmiColors, data + h.biSize, std::min(offset - h.biSize, sizeof info.bmiColors));
+      std::vector<RGBQUAD> palette;
+      if (keepIndexed) palette.assign(info.bmiColors, info.bmiColors + (1 << h.biBitCount));
+      HBITMAP bmp = lorimer::formats::NewPageBitmap(h.biWidth, height, keepIndexed ? h.biBitCount : 24, palette);
+      if (bmp) {
+        HDC dc = CreateCompatibleDC(nullptr);
+        HGDIOBJ old = SelectObject(dc, bmp);
+        int lines = vel::gdi::SetDIBitsToDeviceN(dc, 0, 0, h.biWidth, height, 0, 0, 0, height, data + offset,
+                                                 size - offset, reinterpret_cast<const BITMAPINFO*>(&info),
+                                                 DIB_RGB_COLORS);
+        SelectObject(dc, old);
+        DeleteDC(dc);
+        if (lines > 0) result = NewImageFromBitmap(bmp);
+        if (!result) DeleteObject(bmp);
+      }
+    }
+  }
+  GlobalUnlock(packedDib);
+  return result;
+}
+
+const BITMAPINFOHEADER* fnImgGetInfo(HIMG image, int* flags) {
+  if (flags) *flags = 0;
+  Page* p = CurrentPage(image);
+  if (!p || p->info.width <= 0 || p->info.height <= 0) return nullptr;
+  return &p->header;
+}
+
+int fnImgPageCount(HIMG image, int* count) {
+  if (!image || !count) return 0;
+  *count = static_cast<int>(image->pages.size());
+  return 1;
+}
+
+int fnImgGetPage(HIMG image, int* page) {
+  if (!image || !page) return 0;
+  *page = image->current;
+  return 1;
+}
+
+int fnImgSetPage(HIMG image, int page) {
+  if (!image || page < 0 || page >= static_cast<int>(image->pages.size())) return 0;
+  image->current = page;
+  return 1;
+}
+
+HBITMAP fnImgGetHBitmap(HIMG image) {
+  try {
+    return PageBitmap(image);
+  } catch (...) {
+    return nullptr;
+  }
+}
+
+HGLOBAL fnImgGetDIB(HIMG image, int) {
+  HBITMAP bitmap = fnImgGetHBitmap(image);
+  vel::gdi::BitmapView v;
+  if (!vel::gdi::GetBitmapView(bitmap, &v)) return nullptr;
+  BITMAPINFO256 info;
+  DescribeBitmap(v, &info);
+  info.bmiHeader.biHeight = v.height;  // packed DIBs are bottom-up
+  size_t table = vel::gdi::DibColorTableBytes(info.bmiHeader);
+  size_t image_bytes = v.stride * v.height;
+  info.bmiHeader.biSizeImage = static_cast<DWORD>(image_bytes);
+  HGLOBAL block = GlobalAlloc(GHND, 40 + table + image_bytes);
+  auto* out = static_cast<BYTE*>(GlobalLock(block));
+  if (!out) {
+    GlobalFree(block);
+    return nullptr;
+  }
+  std::memcpy(out, &info.bmiHeader, 40);
+  std::memcpy(out + 40, info.bmiColors, table);
+  for (int y = 0; y < v.height; ++y)
+    std::memcpy(out + 40 + table + v.stride * static_cast<size_t>(v.height - 1 - y), v.row(y), v.stride);
+  GlobalUnlock(block);
+  return block;
+}
+
+int fnImgDrawImage(HIMG image, HDC dc, const RECT* dest, const RECT* src) {
+  try {
+    return Draw(image, dc, dest, src);
+  } catch (...) {
+    return 0;
+  }
+}
+
+int fnImgDrawImageFX(HIMG image, HDC dc, const RECT* dest, const RECT* src, UINT, DWORD, DWORD,
+                     BOOL (*)(void*, UINT, DWORD), UINT, DWORD, HPALETTE) {
+  return fnImgDrawImage(image, dc, dest, src) ? 1 : 0;
+}
+
+int fnImgPrintImage(HIMG image, HDC dc, const RECT* dest, const RECT* src) { return fnImgDrawImage(image, dc, dest, src); }

@@ -1,0 +1,49 @@
+// The multi-format image store behind the library: images with pages and a current
+// page, opened from files by their content, made from DIB sections or packed DIBs,
+// drawn into device contexts. Results follow the library's conventions: a handle or
+// null, non-zero for success, and "exactly 1" where callers compare with 1.
+#pragma once
+
+#include "platform/gdi/gdi.h"
+
+namespace lorimer::codec {
+struct CodecImage;
+}
+using HIMG = lorimer::codec::CodecImage*;
+
+// Paths this long or longer are refused before touching the file system.
+constexpr size_t kMaxImagePath = 4096;
+
+// Opens a file, deciding its format from the bytes; `hint` is ignored (always null).
+HIMG fnImgOpenSolo(const char* path, const char* hint);
+// Decodes the current page now instead of on first use. 1 on success.
+int fnImgLoad(HIMG image, int flags);
+int fnImgClose(HIMG image);
+// Takes the bitmap over (it is deleted with the image). Null on failure, bitmap kept.
+HIMG fnImgFromDIBSection(HBITMAP bitmap);
+// Copies a packed DIB (header, colours, bits) held in a global block.
+HIMG fnImgFromDIB(HGLOBAL packedDib);
+
+// The current page's bitmap header, owned by the image; null when the page cannot be read.
+const BITMAPINFOHEADER* fnImgGetInfo(HIMG image, int* flags);
+int fnImgPageCount(HIMG image, int* count);
+int fnImgGetPage(HIMG image, int* page);
+int fnImgSetPage(HIMG image, int page);
+// The image's own bitmap of the current page (still owned by the image).
+HBITMAP fnImgGetHBitmap(HIMG image);
+// A new packed DIB of the current page, owned by the caller.
+HGLOBAL fnImgGetDIB(HIMG image, int flags);
+
+int fnImgDrawImage(HIMG image, HDC dc, const RECT* dest, const RECT* src);
+// Transition effects are not animated: the image is drawn in one step. Exactly 1 on success.
+int fnImgDrawImageFX(HIMG image, HDC dc, const RECT* dest, const RECT* src, UINT effect, DWORD param1, DWORD param2,
+                     BOOL (*callback)(void*, UINT, DWORD), UINT callbackMessage, DWORD callbackData,
+                     HPALETTE palette);
+int fnImgPrintImage(HIMG image, HDC dc, const RECT* dest, const RECT* src);
+
+namespace lorimer::codec {
+// Short name of the reader that opened the image ("BMP", "PNG", ...), "" for images made in memory.
+const char* SourceFormatName(HIMG image);
+// Another owner of the same image; each owner closes it once with fnImgClose.
+HIMG AddReference(HIMG image);
+}  // namespace lorimer::codec

@@ -1,0 +1,260 @@
+// CImageInterface: the image object, its load path, queries, drawing and printing.
+#include "lorimer/ImageInterface.h"
+
+#include <cstring>
+
+#include "imagelib/core/Common.h"
+#include "imagelib/core/ImageMan.h"
+
+CImageInterface::CImageInterface() { std::memset(static_cast<void*>(&m_srcInfo), 0, sizeof m_srcInfo); }
+
+CImageInterface::CImageInterface(const CImageInterface& other)
+    : m_hImage(lorimer::codec::AddReference(other.m_hImage)) {
+  m_srcInfo = other.m_srcInfo;
+}
+
+CImageInterface& CImageInterface::operator=(const CImageInterface& other) {
+  if (this == &other) return *this;
+  HIMG shared = lorimer::codec::AddReference(other.m_hImage);
+  CloseHandle();
+  m_hImage = shared;
+  m_srcInfo = other.m_srcInfo;
+  return *this;
+}
+
+CImageInterface::~CImageInterface() { CloseHandle(); }
+
+void CImageInterface::CloseHandle() { CImageMan::CloseHandle(&m_hImage); }
+
+// ---- loading ---------------------------------------------------------------------
+
+int CImageInterface::LoadByImageMan(const char* path, int loadNow) {
+  m_hImage = CImageLoader::LoadUsingImgMan(path, &m_srcInfo, loadNow);
+  return m_hImage ? 1 : 0;
+}
+
+int CImageInterface::LoadByDibLook(const char* path) {
+  m_hImage = CImageLoader::LoadUsingDibLook(path, &m_srcInfo);
+  return m_hImage ? 1 : 0;
+}
+
+int CImageInterface::LoadByJPEG(const char* path) {
+  m_hImage = CImageLoader::LoadUsingIntelJPEG(path, &m_srcInfo);
+  return m_hImage ? 1 : 0;
+}
+
+int CImageInterface::LoadByFPX(const char* path) {
+  m_hImage = CImageLoader::LoadUsingIntelFPX(path, &m_srcInfo);
+  return m_hImage ? 1 : 0;
+}
+
+int CImageInterface::LoadByCIcon(const char* path) {
+  if (!path || !*path) return 0;
+  CloseHandle();
+  m_hImage = CImageLoader::LoadUsingCIcon(path, &m_srcInfo);
+  if (!m_hImage) return 0;
+  CImageLoader::SetPath(&m_srcInfo, path);
+  return 1;
+}
+
+int CImageInterface::Load(const char* path, int loadNow) {
+  if (!path || !*path) return 0;
+  CloseHandle();
+  m_srcInfo.nFormat = GetTypeByExtension(path);
+  // No file system takes paths this long; and szPath could not hold it.
+  if (std::strlen(path) >= sizeof m_srcInfo.szPath) return 0;
+
+  int ok = 0;
+  switch (m_srcInfo.nFormat) {
+    case FORMAT_UNKNOWN:
+      // Icons come last: every other reader must have said no first.
+      ok = LoadByDibLook(path) || LoadByJPEG(path) || LoadByFPX(path) || LoadByImageMan(path, loadNow) ||
+           LoadByCIcon(path);
+      break;
+    case FORMAT_BMP: ok = LoadByDibLook(path) || LoadByImageMan(path, loadNow); break;
+    case FORMAT_FPX:
+      // No FlashPix decoder exists, so the post-step that would resample it never runs.
+      ok = LoadByFPX(path) || LoadByImageMan(path, loadNow);
+      break;
+    case FORMAT_JPG: ok = LoadByJPEG(path) || LoadByImageMan(path, loadNow); break;
+    case FORMAT_ICO: ok = LoadByCIcon(path); break;
+    default: ok = LoadByImageMan(path, loadNow); break;
+  }
+  return ok && IsLoaded() ? 1 : 0;
+}
+
+int CImageInterface::InitFromHBITMAP(HBITMAP bitmap) {
+  CloseHandle();
+  m_hImage = CImageMan::InitImageFromHBITMAP(bitmap);
+  // The bitmap was handed over: when it cannot be wrapped it is ours to free.
+  if (!m_hImage && bitmap) DeleteObject(bitmap);
+  GetImageInfo();
+  return IsLoaded();
+}
+
+void CImageInterface::InitFromImage(CImageInterface* source, int page) {
+  if (!source || !source->IsLoaded() || source == this) return;
+  CloseHandle();
+  m_hImage = source->m_hImage;
+  source->m_hImage = nullptr;
+  GetImageInfo();
+  // The source keeps a picture of its own: a 24-bit copy of the page.
+  int clonePage = page;
+  source->m_hImage = CImageProcessor::CloneHandle(&m_hImage, -1, -1, -1, 3, 0xFFFFFF, clonePage);
+}
+
+void CImageInterface::GetImageInfo() {
+  const BITMAPINFOHEADER* h = CImageMan::GetBITMAPINFOPointer(&m_hImage);
+  if (!h) return;
+  m_srcInfo.nWidth = h->biWidth;
+  m_srcInfo.nHeight = h->biHeight < 0 ? -h->biHeight : h->biHeight;
+  m_srcInfo.nColorDepth = h->biBitCount;
+  m_srcInfo.nColors = h->biClrUsed;
+  m_srcInfo.nFormat = FORMAT_UNKNOWN;
+  m_srcInfo.bGray = 0;
+}
+
+// ---- queries -------------------------------------------------------------------------
+
+int CImageInterface::IsLoaded() { return CImageMan::IsLoaded(&m_hImage); }
+
+int CImageInterface::IsVectorImage() { return IsLoaded() ? CImageMan::IsVectorImage(&m_hImage) : 0; }
+
+int CImageInterface::GetPageCount() {
+  int count = CImageMan::GetPageCount(&m_hImage);
+  return count < 1 ? 1 : count;
+}
+
+int CImageInterface::GetWidth(int page) {
+  if (!IsLoaded()) return 0;
+  if (page != CImageMan::GetSelectedPage(&m_hImage)) {
+    if (page < 0 || page >= CImageMan::GetPageCount(&m_hImage) || !CImageMan::SelectPage(&m_hImage, page)) return 0;
+  }
+  return CImageMan::GetWidth(&m_hImage);
+}
+
+int CImageInterface::GetHeight(int page) {
+  if (!IsLoaded()) return 0;
+  if (page != CImageMan::GetSelectedPage(&m_hImage)) {
+    if (page < 0 || page >= CImageMan::GetPageCount(&m_hImage) || !CImageMan::SelectPage(&m_hImage, page)) return 0;
+  }
+  return CImageMan::GetHeight(&m_hImage);
+}
+
+int CImageInterface::GetColorDepth() { return IsLoaded() ? m_srcInfo.nColorDepth : 0; }
+int CImageInterface::GetColorsNumber() { return IsLoaded() ? static_cast<int>(m_srcInfo.nColors) : 0; }
+FORMAT CImageInterface::GetFormat() { return IsLoaded() ? m_srcInfo.nFormat : FORMAT_UNKNOWN; }
+
+int CImageInterface::GetCompressionType() {
+  if (!IsLoaded()) return 0;
+  switch (m_srcInfo.nFormat) {
+    case FORMAT_BMP: return static_cast<int>(m_srcInfo.nCompression);
+    case FORMAT_GIF: return m_srcInfo.nReserved2 ? 1 : 0;
+    case FORMAT_JPG: return static_cast<int>(m_srcInfo.nReserved1);
+    default: return 0;
+  }
+}
+
+FORMAT CImageInterface::GetTypeByExtension(const char* path) { return CImageLoader::GetTypeByExtension(path); }
+
+HBITMAP CImageInterface::GetHBITMAP(int copy, int page) {
+  if (!IsLoaded()) return nullptr;
+  if (!copy) return CImageMan::GetHBITMAP(&m_hImage);
+  int w = GetWidth(page), h = GetHeight(page);
+  RECT whole{0, 0, w, h};
+  return CImageProcessor::CropImage(&m_hImage, whole, page);
+}
+
+// ---- drawing ---------------------------------------------------------------------------
+
+int CImageInterface::PrepareDraw(int page, RECT*& dest, RECT*& src, RECT& destStore, RECT& srcStore) {
+  int w = GetWidth(page), h = GetHeight(page);
+  if (!dest) {
+    destStore = RECT{0, 0, w, h};
+    dest = &destStore;
+  }
+  if (!src) {
+    srcStore = RECT{0, 0, w, h};
+    src = &srcStore;
+  }
+  // A source smaller than the destination loses its last row and column, so the
+  // stretch never samples past the picture's edge.
+  if (src->bottom - src->top < dest->bottom - dest->top) src->bottom -= 1;
+  if (src->right - src->left < dest->right - dest->left) src->right -= 1;
+  return 1;
+}
+
+int CImageInterface::DrawImage(HDC dc, RECT* dest, RECT* src, int page) {
+  if (!IsLoaded() || !dc) return 0;
+  RECT destStore, srcStore;
+  PrepareDraw(page, dest, src, destStore, srcStore);
+  int previous = SetStretchBltMode(dc, COLORONCOLOR);
+  int result = CImageMan::DrawHandle(&m_hImage, dc, dest, src);
+  SetStretchBltMode(dc, previous);
+  return result ? 1 : 0;
+}
+
+int CImageInterface::DrawImage(HDC dc, int x, int y, int width, int height, int page) {
+  if (width > 0 && height > 0) {
+    RECT dest{x, y, x + width, y + height};
+    return DrawImage(dc, &dest, nullptr, page);
+  }
+  return DrawImage(dc, nullptr, nullptr, page);
+}
+
+int CImageInterface::DrawImageFX(HDC dc, RECT* dest, RECT* src, int page, UINT effect, DWORD param1, DWORD param2,
+                                 BOOL (*callback)(void*, UINT, DWORD), UINT callbackMessage, DWORD callbackData,
+                                 HPALETTE palette) {
+  if (!IsLoaded() || !dc) return 0;
+  RECT destStore, srcStore;
+  PrepareDraw(page, dest, src, destStore, srcStore);
+  SetStretchBltMode(dc, COLORONCOLOR);
+  return CImageMan::DrawHandleFX(&m_hImage, dc, dest, src, effect, param1, param2, callback, callbackMessage,
+                                 callbackData, palette) == 1
+             ? 1
+             : 0;
+}
+
+int CImageInterface::PrintImage(HDC dc, RECT* dest, RECT* src, int) {
+  if (!IsLoaded() || !dc) return 0;
+  RECT destStore, srcStore;
+  PrepareDraw(0, dest, src, destStore, srcStore);
+  return CImageMan::PrintHandle(&m_hImage, dc, dest, src);
+}
+
+// ---- file-dialog filters and statics ----------------------------------------------------
+
+const char* CImageInterface::GetOpenAllFilesFilter() {
+  return "Graphic files|*.bmp; *.rle; *.dib; *.jpg; *.jpe; *.jpeg; *.gif; *.tif; *.tiff; *.pcx; *.dcx; *.png; "
+         "*.wpg; *.img; *.wmf; *.emf; *.pcd; *.eps; *.epsf; *.ps; *.tga; *.targa; *.dxf; *.fpx; *.fmf; *.ico; "
+         "*.cur; *.ani|Raster files only|*.bmp; *.rle; *.dib; *.jpg; *.jpe; *.jpeg; *.gif; *.tif; *.tiff; *.pcx; "
+         "*.dcx; *.png; *.img; *.pcd; *.tga; *.targa; *.fpx; *.fmf; *.ico; *.cur; *.ani|Vector files only|*.wpg; "
+         "*.wmf; *.eps; *.epsf; *.ps; *.dxf|All Files|*.*||";
+}
+
+const char* CImageInterface::GetOpenRasterFilesFilter() {
+  return "Raster files|*.bmp; *.rle; *.dib; *.jpg; *.jpe; *.jpeg; *.gif; *.tif; *.tiff; *.pcx; *.dcx; *.png; "
+         "*.img; *.pcd; *.tga; *.targa; *.fpx; *.fmf; *.ico; *.cur; *.ani||";
+}
+
+const char* CImageInterface::GetOpenVectorFilesFilter() {
+  return "Vector files|*.wpg; *.wmf; *.emf; *.eps; *.epsf; *.ps; *.dxf||";
+}
+
+const char* CImageInterface::GetSaveFilter() {
+  return "Encapsulated Postscript Format (*.eps)|*.eps|FaxMan Fax Format (*.fmf)|*.fmf|Graphics Interchange "
+         "Format (*.gif)|*.gif|Joint Photo Experts Group Format (*.jpg)|*.jpg|Multipage Paintbrush Format "
+         "(*.dcx)|*.dcx|Paintbrush Format (*.pcx)|*.pcx|Portable Network Graphics Format (*.png)|*.png|Tag Image "
+         "File Format (*.tif)|*.tif|Targa Format (*.tga)|*.tga|Windows Bitmap Format (*.bmp)|*.bmp|Enhanced "
+         "Metafile (*.emf)|*.emf||";
+}
+
+const char* CImageInterface::GetSaveInetFilter() {
+  return "Graphics Interchange Format (*.gif)|*.gif|Joint Photo Experts Group Format (*.jpg)|*.jpg|Portable "
+         "Network Graphics Format (*.png)|*.png|Windows Bitmap Format (*.bmp)|*.bmp||";
+}
+
+int CImageInterface::RemoveFileEx(const char* path) { return Common::RemoveFile(path); }
+void CImageInterface::GetSupport(char* unused) { Common::GetSupport(unused); }
+void CImageInterface::GetUpdate(char* unused) { Common::GetUpdate(unused); }
+void CImageInterface::OpenVelmarkPage() { Common::OpenVelmarkPage(); }

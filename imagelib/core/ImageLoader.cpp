@@ -1,0 +1,183 @@
+// The loaders of the load path and the format table by extension.
+#include <strings.h>
+
+#include <cctype>
+#include <clocale>
+#include <cstring>
+#include <string>
+
+#include "imagelib/core/Common.h"
+#include "imagelib/core/ImageMan.h"
+#include "imagelib/formats/ico.h"
+#include "lorimer/Dib.h"
+
+namespace {
+
+struct Extension {
+  const char* text;
+  FORMAT format;
+};
+
+// Searched top to bottom.
+constexpr Extension kExtensions[] = {
+    {"bmp", FORMAT_BMP}, {"rle", FORMAT_BMP},   {"dib", FORMAT_BMP},  {"pcx", FORMAT_PCX},  {"tif", FORMAT_TIF},
+    {"tiff", FORMAT_TIF}, {"dxf", FORMAT_DXF},  {"gif", FORMAT_GIF},  {"eps", FORMAT_EPS},  {"epsf", FORMAT_EPS},
+    {"ps", FORMAT_EPS},   {"fpx", FORMAT_FPX},  {"wmf", FORMAT_WMF},  {"tga", FORMAT_TGA},  {"targa", FORMAT_TGA},
+    {"img", FORMAT_IMG},  {"jpg", FORMAT_JPG},  {"jpeg", FORMAT_JPG}, {"jpe", FORMAT_JPG},  {"jfif", FORMAT_JPG},
+    {"wpg", FORMAT_WPG},  {"pcd", FORMAT_PCD},  {"png", FORMAT_PNG},  {"fmf", FORMAT_FMF},  {"emf", FORMAT_EMF},
+    {"ico", FORMAT_ICO},  {"cur", FORMAT_ICO},
+};
+
+std::string Lower(const char* s) {
+  std::string out(s);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+void FillFromHeader(_SRCIMAGEINFO* info, const BITMAPINFOHEADER* h) {
+  info->nWidth = h->biWidth;
+  info->nHeight = h->biHeight < 0 ? -h->biHeight : h->biHeight;
+  info->nColorDepth = h->biBitCount;
+  info->nColors = h->biClrUsed;
+  info->bGray = 0;
+}
+
+}  // namespace
+
+_SRCIMAGEINFO& _SRCIMAGEINFO::operator=(const _SRCIMAGEINFO& other) {
+  if (this != &other) std::memcpy(static_cast<void*>(this), &other, sizeof *this);
+  return *this;
+}
+
+const char* CImageLoader::GetFileExtension(const char* path) {
+  if (!path) return "";
+  size_t n = std::strlen(path);
+  // A dot in the first character does not start an extension.
+  for (size_t i = n; i-- > 1;) {
+    if (path[i] == '.') return path + i + 1;
+  }
+  return "";
+}
+
+int CImageLoader::CompareWords(const char* a, const char* b) {
+  std::string la = Lower(a), lb = Lower(b);
+  return std::strcoll(la.c_str(), lb.c_str()) == 0 ? 1 : 0;
+}
+
+FORMAT CImageLoader::GetTypeByExtension(const char* path) {
+  const char* ext = GetFileExtension(path);
+  if (!*ext) return FORMAT_UNKNOWN;
+  for (const Extension& e : kExtensions) {
+    if (CompareWords(ext, e.text)) return e.format;
+  }
+  return FORMAT_UNKNOWN;
+}
+
+void CImageLoader::SetPath(_SRCIMAGEINFO* info, const char* path) {
+  std::memset(info->szPath, 0, sizeof info->szPath);
+  std::strncpy(info->szPath, path, sizeof info->szPath - 1);
+}
+
+HIMG CImageLoader::LoadUsingImgMan(const char* path, _SRCIMAGEINFO* info, int loadNow) {
+  HIMG image = nullptr;
+  try {
+    image = CImageManKeeper::ImgOpenSolo(path, nullptr);
+    if (image && loadNow && CImageManKeeper::ImgLoad(image, 0) != 1) {
+      // Nothing of the picture can be decoded: not a loaded image.
+      CImageManKeeper::ImgClose(image);
+      image = nullptr;
+    }
+  } catch (...) {
+    image = nullptr;
+  }
+  if (!image) return nullptr;
+  SetPath(info, path);
+  const BITMAPINFOHEADER* h = CImageMan::GetBITMAPINFOPointer(&image);
+  if (!h) return image;  // still a success; the numbers stay as they were
+  FillFromHeader(info, h);
+  switch (info->nFormat) {
+    case FORMAT_BMP: info->nCompression = h->biCompression; break;
+    case FORMAT_TIF: info->nPageCount = static_cast<unsigned>(CImageMan::GetPageCount(&image)); break;
+    case FORMAT_GIF:
+      info->nPageCount = static_cast<unsigned>(CImageMan::GetPageCount(&image));
+      info->nReserved2 = 0;
+      info->nReserved3 = 0;
+      break;
+    case FORMAT_JPG:
+      info->nReserved1 = 0;
+      info->bGray = h->biBitCount == 8 ? 1 : 0;
+      break;
+    default: break;
+  }
+  return image;
+}
+
+HIMG CImageLoader::LoadUsingDibLook(const char* path, _SRCIMAGEINFO* info) {
+  CFile file;
+  if (!file.Open(path, CFile::modeRead)) return nullptr;
+  CDib dib;
+  HBITMAP section = dib.ReadImage(file, info);
+  if (!section) return nullptr;
+  HIMG image = CImageMan::InitImageFromHBITMAP(section);
+  if (!image) {
+    DeleteObject(section);
+    return nullptr;
+  }
+  SetPath(info, path);
+  return image;
+}
+
+HIMG CImageLoader::LoadUsingIntelJPEG(const char* path, _SRCIMAGEINFO* info) {
+  HBITMAP section = CIntelJPEG::ReadJPEG(path, info);
+  if (!section) return nullptr;
+  HIMG image = CImageMan::InitImageFromHBITMAP(section);
+  if (!image) {
+    DeleteObject(section);
+    return nullptr;
+  }
+  SetPath(info, path);
+  return image;
+}
+
+// There is no FlashPix decoder.
+HIMG CImageLoader::LoadUsingIntelFPX(const char*, _SRCIMAGEINFO*) { return nullptr; }
+
+HIMG CImageLoader::LoadUsingCIcon(const char* path, _SRCIMAGEINFO* info) {
+  std::memset(static_cast<void*>(info), 0, sizeof *info);
+  if (!path || std::strlen(path) >= kMaxImagePath) return nullptr;
+  int size = GetSystemMetrics(SM_CXICON);
+  lorimer::formats::IconLoadInfo iconInfo;
+  HICON icon = nullptr;
+  try {
+    icon = lorimer::formats::LoadIconFile(path, size, size, &iconInfo);
+  } catch (...) {
+    icon = nullptr;
+  }
+  if (!icon) return nullptr;
+  vel::gdi::IconParts parts;
+  BITMAP mask{};
+  if (!vel::gdi::GetIconParts(icon, &parts) || !GetObject(parts.mask, sizeof mask, &mask)) {
+    DestroyIcon(icon);
+    return nullptr;
+  }
+  int side = mask.bmWidth;
+  info->nWidth = side;
+  info->nHeight = side;
+  info->nColorDepth = parts.color ? 4 : 1;
+  info->nFormat = FORMAT_ICO;
+  HBITMAP section = Common::CreateEmptyDIBSection(side, side, 0xFFFFFFFF, 0);
+  HIMG image = nullptr;
+  if (section) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, section);
+    RECT all{0, 0, side, side};
+    FillRect(dc, &all, GetSysColorBrush(COLOR_WINDOW));
+    DrawIconEx(dc, 0, 0, icon, 0, 0, 0, nullptr, DI_NORMAL);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    image = CImageMan::InitImageFromHBITMAP(section);
+    if (!image) DeleteObject(section);
+  }
+  DestroyIcon(icon);
+  return image;
+}

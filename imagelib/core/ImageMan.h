@@ -1,0 +1,83 @@
+// Class-level operations over codec image handles. Every codec call is guarded
+// here: a failure or exception inside the codec becomes a 0 or null result.
+#pragma once
+
+#include "imagelib/codec/imageman.h"
+#include "lorimer/ImageInterface.h"
+
+// One-to-one wrappers of the codec's entry points.
+class CImageManKeeper {
+ public:
+  static HIMG ImgOpenSolo(const char* path, const char* hint) { return fnImgOpenSolo(path, hint); }
+  static int ImgLoad(HIMG image, int flags) { return fnImgLoad(image, flags); }
+  static int ImgClose(HIMG image) { return fnImgClose(image); }
+  static HIMG ImgFromDIBSection(HBITMAP bitmap) { return fnImgFromDIBSection(bitmap); }
+  static HIMG ImgFromDIB(HGLOBAL dib) { return fnImgFromDIB(dib); }
+  static const BITMAPINFOHEADER* ImgGetInfo(HIMG image, int* flags) { return fnImgGetInfo(image, flags); }
+  static int ImgPageCount(HIMG image, int* count) { return fnImgPageCount(image, count); }
+  static int ImgGetPage(HIMG image, int* page) { return fnImgGetPage(image, page); }
+  static int ImgSetPage(HIMG image, int page) { return fnImgSetPage(image, page); }
+  static HBITMAP ImgGetHBitmap(HIMG image) { return fnImgGetHBitmap(image); }
+  static HGLOBAL ImgGetDIB(HIMG image, int flags) { return fnImgGetDIB(image, flags); }
+  static int ImgDrawImage(HIMG image, HDC dc, const RECT* dest, const RECT* src) {
+    return fnImgDrawImage(image, dc, dest, src);
+  }
+  static int ImgDrawImageFX(HIMG image, HDC dc, const RECT* dest, const RECT* src, UINT effect, DWORD p1, DWORD p2,
+                            BOOL (*cb)(void*, UINT, DWORD), UINT msg, DWORD data, HPALETTE pal) {
+    return fnImgDrawImageFX(image, dc, dest, src, effect, p1, p2, cb, msg, data, pal);
+  }
+  static int ImgPrintImage(HIMG image, HDC dc, const RECT* dest, const RECT* src) {
+    return fnImgPrintImage(image, dc, dest, src);
+  }
+};
+
+class CImageMan {
+ public:
+  static int IsLoaded(HIMG* handle);
+  static void CloseHandle(HIMG* handle);
+  static int GetWidth(HIMG* handle);
+  static int GetHeight(HIMG* handle);
+  static int GetColorDepth(HIMG* handle);
+  static int GetPageCount(HIMG* handle);
+  static int GetSelectedPage(HIMG* handle);
+  static int SelectPage(HIMG* handle, int page);
+  static const BITMAPINFOHEADER* GetBITMAPINFOPointer(HIMG* handle);
+  static HBITMAP GetHBITMAP(HIMG* handle);
+  static HGLOBAL GetHDIB(HIMG* handle);
+  static int IsVectorImage(HIMG* handle);
+  static int DrawHandle(HIMG* handle, HDC dc, const RECT* dest, const RECT* src);
+  static int DrawHandleFX(HIMG* handle, HDC dc, const RECT* dest, const RECT* src, UINT effect, DWORD p1, DWORD p2,
+                          BOOL (*cb)(void*, UINT, DWORD), UINT msg, DWORD data, HPALETTE pal);
+  static int PrintHandle(HIMG* handle, HDC dc, const RECT* dest, const RECT* src);
+  static HIMG InitImageFromHBITMAP(HBITMAP bitmap);
+  static HIMG InitImageFromHDIB(HGLOBAL dib);
+};
+
+// The operations that make a new image from a page; the full set of pixel
+// operations builds on these.
+class CImageProcessor : public virtual CImageMan {
+ public:
+  // A new image of the page at the given size (-1: the page's own), drawn over `background`.
+  static HIMG CloneHandle(HIMG* handle, long method, int width, int height, int quality, DWORD background, int& page);
+  // A new 24-bit bitmap of part of the page, owned by the caller; `rect` is clamped in place.
+  static HBITMAP CropImage(HIMG* handle, RECT& rect, int& page);
+};
+
+// The JPEG library's side: one decode of a whole file into a DIB section.
+class CIntelJPEGKeeper {
+ public:
+  struct Result {
+    int width = 0;
+    int height = 0;
+    int bitCount = 0;    // 8 gray, 24 colour, 32 four-channel
+    int components = 0;
+  };
+  static HBITMAP Read(const char* path, Result* result);
+};
+
+// The JPEG loader: decodes straight into a 24-bit bottom-up DIB section.
+class CIntelJPEG : public virtual CImageMan {
+ public:
+  static HBITMAP ReadJPEG(const char* path, _SRCIMAGEINFO* info);
+  static int CalculateDibLineWidth(int bits, int width);
+};

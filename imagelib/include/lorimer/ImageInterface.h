@@ -1,0 +1,141 @@
+// Lorimer: the suite's image object.
+//
+// One CImageInterface holds at most one image (raster with one or more pages, or a
+// vector drawing), remembers what was learned about its source file, and loads,
+// queries, draws and prints it. Results are integer truth values (non-zero for
+// success) or null handles; nothing here throws or shows a message.
+#pragma once
+
+#include "platform/gdi/gdi.h"
+
+#if defined(LORIMER_BUILDING)
+#define LORIMER_API __attribute__((visibility("default")))
+#else
+#define LORIMER_API
+#endif
+
+namespace lorimer::codec {
+struct CodecImage;
+}
+// Opaque handle of a codec image; null means no image.
+using HIMG = lorimer::codec::CodecImage*;
+
+enum FORMAT {
+  FORMAT_UNKNOWN = 0,
+  FORMAT_BMP = 1,
+  FORMAT_PCX = 2,
+  FORMAT_DCX = 3,
+  FORMAT_TIF = 4,
+  FORMAT_DXF = 5,
+  FORMAT_GIF = 6,
+  FORMAT_EPS = 7,
+  FORMAT_FPX = 8,
+  FORMAT_WMF = 9,
+  FORMAT_TGA = 10,
+  FORMAT_IMG = 11,
+  FORMAT_JPG = 12,
+  FORMAT_WPG = 13,
+  FORMAT_PCD = 14,
+  FORMAT_PNG = 15,
+  FORMAT_FMF = 16,
+  FORMAT_EMF = 17,
+  FORMAT_ICO = 18,
+};
+
+struct LORIMER_API _SRCIMAGEINFO {
+  _SRCIMAGEINFO() {}
+  ~_SRCIMAGEINFO() {}
+  _SRCIMAGEINFO& operator=(const _SRCIMAGEINFO& other);
+
+  char szPath[4096];
+  FORMAT nFormat;
+  int nColorDepth;
+  unsigned nColors;
+  unsigned bGray;
+  int nWidth;
+  int nHeight;
+  unsigned nCompression;
+  unsigned nReserved1;  // always 0 (the JPEG compression type)
+  unsigned nPageCount;
+  unsigned nReserved2;  // always 0 (the GIF compression type)
+  unsigned nReserved3;  // always 0
+};
+
+// The parts through which the facade calls the savers and loaders; they hold no data.
+class LORIMER_API CImageSaver {};
+
+class LORIMER_API CImageLoader {
+ public:
+  // Each loader returns a codec image or null and fills what it learns into `info`.
+  static HIMG LoadUsingImgMan(const char* path, _SRCIMAGEINFO* info, int loadNow);
+  static HIMG LoadUsingDibLook(const char* path, _SRCIMAGEINFO* info);
+  static HIMG LoadUsingIntelJPEG(const char* path, _SRCIMAGEINFO* info);
+  static HIMG LoadUsingIntelFPX(const char* path, _SRCIMAGEINFO* info);
+  static HIMG LoadUsingCIcon(const char* path, _SRCIMAGEINFO* info);
+  static FORMAT GetTypeByExtension(const char* path);
+  // The text after the last dot (not counting a dot in the first character), or "".
+  static const char* GetFileExtension(const char* path);
+  // Case-insensitive comparison by the locale's collation; 1 when equal.
+  static int CompareWords(const char* a, const char* b);
+  // Copies the path into the record, clearing all of szPath first.
+  static void SetPath(_SRCIMAGEINFO* info, const char* path);
+};
+
+class LORIMER_API CImageInterface {
+ public:
+  CImageInterface();
+  CImageInterface(const CImageInterface& other);
+  CImageInterface& operator=(const CImageInterface& other);
+  virtual ~CImageInterface();
+
+  void CloseHandle();
+  int Load(const char* path, int loadNow);
+  int LoadByCIcon(const char* path);
+  int InitFromHBITMAP(HBITMAP bitmap);
+  void InitFromImage(CImageInterface* source, int page);
+
+  int IsLoaded();
+  int IsVectorImage();
+  int GetPageCount();
+  int GetWidth(int page);
+  int GetHeight(int page);
+  int GetColorDepth();
+  int GetColorsNumber();
+  FORMAT GetFormat();
+  int GetCompressionType();
+  FORMAT GetTypeByExtension(const char* path);
+  HBITMAP GetHBITMAP(int copy, int page);
+
+  int DrawImage(HDC dc, RECT* dest, RECT* src, int page);
+  int DrawImage(HDC dc, int x, int y, int width, int height, int page);
+  int DrawImageFX(HDC dc, RECT* dest, RECT* src, int page, UINT effect, DWORD param1, DWORD param2,
+                  BOOL (*callback)(void*, UINT, DWORD), UINT callbackMessage, DWORD callbackData, HPALETTE palette);
+  int PrintImage(HDC dc, RECT* dest, RECT* src, int page);
+
+  // The source record, for callers and tests that read it whole.
+  const _SRCIMAGEINFO& GetSourceInfo() const { return m_srcInfo; }
+
+  static const char* GetOpenAllFilesFilter();
+  static const char* GetOpenRasterFilesFilter();
+  static const char* GetOpenVectorFilesFilter();
+  static const char* GetSaveFilter();
+  static const char* GetSaveInetFilter();
+
+  static int RemoveFileEx(const char* path);
+  static void GetSupport(char* unused);
+  static void GetUpdate(char* unused);
+  static void OpenVelmarkPage();
+
+ private:
+  int LoadByImageMan(const char* path, int loadNow);
+  int LoadByDibLook(const char* path);
+  int LoadByJPEG(const char* path);
+  int LoadByFPX(const char* path);
+  void GetImageInfo();
+  int PrepareDraw(int page, RECT*& dest, RECT*& src, RECT& destStore, RECT& srcStore);
+
+  CImageSaver m_saver;
+  CImageLoader m_loader;
+  HIMG m_hImage = nullptr;
+  _SRCIMAGEINFO m_srcInfo;
+};

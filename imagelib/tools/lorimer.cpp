@@ -1,0 +1,201 @@
+// lorimer: the image library from the command line, for scripts and for checking
+// what the library makes of a file.
+#include <png.h>
+
+#include <cctype>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "imagelib/core/Common.h"
+#include "lorimer/Dib.h"
+#include "lorimer/ImageInterface.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage:\n"
+    "  lorimer info [--page N] FILE...\n"
+    "      One line per file:\n"
+    "      PATH: format=F width=W height=H depth=D colors=C pages=P gray=G vector=V compression=K\n"
+    "      (width and height of page N, default 0). A file that does not load prints\n"
+    "      \"PATH: cannot load\". Exit status 0 when every file loaded, else 1.\n"
+    "  lorimer render [--page N] FILE OUT\n"
+    "      Draws page N (default 0) at its own size onto white and writes OUT as binary\n"
+    "      PPM (.ppm), Windows bitmap (.bmp) or PNG (.png), chosen by OUT's extension.\n"
+    "      Exit status 0, or 1 with a one-line reason.\n"
+    "  lorimer --help\n";
+
+bool ParsePage(const char* text, int* page) {
+  char* end = nullptr;
+  long v = std::strtol(text, &end, 10);
+  if (!*text || *end || v < 0 || v > 1000000) return false;
+  *page = static_cast<int>(v);
+  return true;
+}
+
+int Info(int page, const std::vector<std::string>& files) {
+  int status = 0;
+  for (const std::string& path : files) {
+    CImageInterface image;
+    if (!image.Load(path.c_str(), 1)) {
+      std::printf("%s: cannot load\n", path.c_str());
+      status = 1;
+      continue;
+    }
+    const _SRCIMAGEINFO& info = image.GetSourceInfo();
+    std::printf("%s: format=%d width=%d height=%d depth=%d colors=%d pages=%d gray=%u vector=%d compression=%d\n",
+                path.c_str(), image.GetFormat(), image.GetWidth(page), image.GetHeight(page), image.GetColorDepth(),
+                image.GetColorsNumber(), image.GetPageCount(), info.bGray, image.IsVectorImage(),
+                image.GetCompressionType());
+  }
+  return status;
+}
+
+bool EndsWith(const std::string& s, const char* suffix) {
+  size_t n = std::strlen(suffix);
+  if (s.size() < n) return false;
+  for (size_t i = 0; i < n; ++i)
+    if (std::tolower(static_cast<unsigned char>(s[s.size() - n + i])) != suffix[i]) return false;
+  return true;
+}
+
+// Writes through a temporary name and renames, so a failed write never leaves half a file.
+bool Commit(const std::string& tmp, const std::string& out) {
+  if (std::rename(tmp.c_str(), out.c_str()) == 0) return true;
+  std::remove(tmp.c_str());
+  return false;
+}
+
+bool WritePpm(const vel::gdi::BitmapView& v, const std::string& out) {
+  std::string tmp = out + ".part";
+  FILE* f = std::fopen(tmp.c_str(), "wb");
+  if (!f) return false;
+  std::fprintf(f, "P6\n%d %d\n255\n", v.width, v.height);
+  std::vector<unsigned char> row(static_cast<size_t>(v.width) * 3);
+  bool ok = true;
+  for (int y = 0; y < v.height && ok; ++y) {
+    const BYTE* p = v.row(y);
+    for (int x = 0; x < v.width; ++x) {
+      row[3 * x] = p[3 * x + 2];
+      row[3 * x + 1] = p[3 * x + 1];
+      row[3 * x + 2] = p[3 * x];
+    }
+    ok = std::fwrite(row.data(), 1, row.size(), f) == row.size();
+  }
+  ok = std::fclose(f) == 0 && ok;
+  return ok ? Commit(tmp, out) : (std::remove(tmp.c_str()), false);
+}
+
+bool WritePng(const vel::gdi::BitmapView& v, const std::string& out) {
+  std::string tmp = out + ".part";
+  FILE* f = std::fopen(tmp.c_str(), "wb");
+  if (!f) return false;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  std::vector<unsigned char> row(static_cast<size_t>(v.width) * 3);
+  // Survives the jump back from libpng's error handler.
+  volatile bool ok = png && info;
+  if (ok && setjmp(png_jmpbuf(png))) ok = false;
+  if (ok) {
+    png_init_io(png, f);
+    png_set_IHDR(png, info, v.width, v.height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (int y = 0; y < v.height; ++y) {
+      const BYTE* p = v.row(y);
+      for (int x = 0; x < v.width; ++x) {
+        row[3 * x] = p[3 * x + 2];
+        row[3 * x + 1] = p[3 * x + 1];
+        row[3 * x + 2] = p[3 * x];
+      }
+      png_write_row(png, row.data());
+    }
+    png_write_end(png, info);
+  }
+  png_destroy_write_struct(&png, &info);
+  bool written = std::fclose(f) == 0 && ok;
+  return written ? Commit(tmp, out) : (std::remove(tmp.c_str()), false);
+}
+
+int Render(int page, const std::string& file, const std::string& out) {
+  bool ppm = EndsWith(out, ".ppm"), bmp = EndsWith(out, ".bmp"), png = EndsWith(out, ".png");
+  if (!ppm && !bmp && !png) {
+    std::fprintf(stderr, "lorimer: %s: output must end in .ppm, .bmp or .png\n", out.c_str());
+    return 1;
+  }
+  CImageInterface image;
+  if (!image.Load(file.c_str(), 1)) {
+    std::fprintf(stderr, "lorimer: %s: cannot load\n", file.c_str());
+    return 1;
+  }
+  if (page >= image.GetPageCount()) {
+    std::fprintf(stderr, "lorimer: %s: no page %d (the file has %d)\n", file.c_str(), page, image.GetPageCount());
+    return 1;
+  }
+  int width = image.GetWidth(page), height = image.GetHeight(page);
+  HBITMAP canvas = Common::CreateEmptyDIBSection(width, height, RGB(255, 255, 255), 0);
+  if (!canvas) {
+    std::fprintf(stderr, "lorimer: %s: cannot make a %d x %d canvas\n", file.c_str(), width, height);
+    return 1;
+  }
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, canvas);
+  int drawn = image.DrawImage(dc, 0, 0, 0, 0, page);
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  bool ok = false;
+  if (drawn) {
+    vel::gdi::BitmapView v;
+    vel::gdi::GetBitmapView(canvas, &v);
+    if (ppm) ok = WritePpm(v, out);
+    if (png) ok = WritePng(v, out);
+    if (bmp) {
+      CDib dib;
+      std::string tmp = out + ".part";
+      ok = dib.ReadFromHBITMAP(canvas) && dib.SaveFile(tmp.c_str()) && Commit(tmp, out);
+      if (!ok) std::remove(tmp.c_str());
+    }
+  }
+  DeleteObject(canvas);
+  if (!drawn) {
+    std::fprintf(stderr, "lorimer: %s: cannot draw page %d\n", file.c_str(), page);
+    return 1;
+  }
+  if (!ok) {
+    std::fprintf(stderr, "lorimer: %s: cannot write\n", out.c_str());
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.empty() || args[0] == "--help" || args[0] == "-h") {
+    std::fputs(kUsage, args.empty() ? stderr : stdout);
+    return args.empty() ? 1 : 0;
+  }
+  std::string command = args[0];
+  int page = 0;
+  std::vector<std::string> rest;
+  for (size_t i = 1; i < args.size(); ++i) {
+    if (args[i] == "--page") {
+      if (i + 1 >= args.size() || !ParsePage(args[i + 1].c_str(), &page)) {
+        std::fprintf(stderr, "lorimer: --page needs a page number\n");
+        return 1;
+      }
+      ++i;
+    } else {
+      rest.push_back(args[i]);
+    }
+  }
+  if (command == "info" && !rest.empty()) return Info(page, rest);
+  if (command == "render" && rest.size() == 2) return Render(page, rest[0], rest[1]);
+  std::fputs(kUsage, stderr);
+  return 1;
+}
