@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 namespace vel::gdi {
@@ -93,6 +94,25 @@ bool DeviceContext::fillRect(const RECT& rect, COLORREF color) {
   int l = std::max<LONG>(rect.left, 0), r = std::min<LONG>(rect.right, v.width);
   int top = std::max<LONG>(rect.top, 0), b = std::min<LONG>(rect.bottom, v.height);
   if (l >= r || top >= b) return true;
+  if (v.bitsPerPixel == 24) {
+    // Whole rows of one colour: build one row, copy it (or memset a gray).
+    size_t bytes = 3 * static_cast<size_t>(r - l);
+    BYTE bgr[3] = {GetBValue(color), GetGValue(color), GetRValue(color)};
+    bool gray = bgr[0] == bgr[1] && bgr[1] == bgr[2];
+    std::vector<BYTE> pattern;
+    if (!gray) {
+      pattern.resize(bytes);
+      for (size_t i = 0; i < bytes; i += 3) std::memcpy(&pattern[i], bgr, 3);
+    }
+    for (int y = top; y < b; ++y) {
+      BYTE* dst = v.row(y) + 3 * static_cast<size_t>(l);
+      if (gray)
+        std::memset(dst, bgr[0], bytes);
+      else
+        std::memcpy(dst, pattern.data(), bytes);
+    }
+    return true;
+  }
   std::vector<Pixel> row(static_cast<size_t>(r - l), PixelFromColorref(color));
   for (int y = top; y < b; ++y) t->store(y, l, r - l, row.data(), nullptr);
   return true;
