@@ -85,3 +85,8 @@ constexpr LONG ERROR_KEY_DELETED = 1018;
 constexpr LONG ERROR_CANTWRITE = 1013;
 constexpr LONG ERROR_CANTREAD = 1016;
 constexpr LONG ERROR_BADDB = 1009;
+
+// Module instance handle. ShellExecuteA returns one that callers compare as a
+// number (> 32 means success), so it is an integer here rather than a pointer.
+using INT_PTR = std::intptr_t;
+using HINSTANCE = INT_PTR;
