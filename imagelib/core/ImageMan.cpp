@@ -149,14 +149,17 @@ HBITMAP CImageProcessor::CropImage(HIMG* handle, RECT& rect, int& page) {
   int w = rect.right - rect.left, h = rect.bottom - rect.top;
   HBITMAP section = Common::CreateEmptyDIBSection(w, h, 0xFFFFFFFF, 0);
   if (!section) return nullptr;
-  // The source reaches one pixel further right and down; the caller sees that growth.
-  rect.right += 1;
-  rect.bottom += 1;
   HDC dc = CreateCompatibleDC(nullptr);
   HGDIOBJ old = SelectObject(dc, section);
   SetStretchBltMode(dc, COLORONCOLOR);
   RECT dest{0, 0, w, h};
-  int drawn = DrawHandle(handle, dc, &dest, &rect);
+  // Our codec's source rectangles end before right and bottom, so the clamped
+  // rectangle is drawn as it is, one to one. Callers have always seen the
+  // rectangle grown by one pixel to the right and bottom; they still do.
+  RECT source = rect;
+  rect.right += 1;
+  rect.bottom += 1;
+  int drawn = DrawHandle(handle, dc, &dest, &source);
   SelectObject(dc, old);
   DeleteDC(dc);
   if (!drawn) {

@@ -111,18 +111,18 @@ TEST(LoadPath, ContentDecidesWhenTheExtensionLies) {
   std::string tool = Convert();
   if (tool.empty()) GTEST_SKIP() << "ImageMagick (convert-im6.q16) is not installed";
   std::string pcx = TempDir() + "/real.pcx";
-  ASSERT_TRUE(Run(tool + " -size 8x5 gradient:red-blue '" + pcx + "'"));
+  ASSERT_TRUE(lorimer::testing::Run(tool + " -size 8x5 gradient:red-blue '" + pcx + "'"));
   std::string asBmp = TempDir() + "/fake.bmp";
-  ASSERT_TRUE(Run("cp '" + pcx + "' '" + asBmp + "'"));
+  ASSERT_TRUE(lorimer::testing::Run("cp '" + pcx + "' '" + asBmp + "'"));
   CImageInterface img;
   ASSERT_TRUE(img.Load(asBmp.c_str(), 1));  // the BMP reader says no, the codec reads PCX
   EXPECT_EQ(img.GetFormat(), FORMAT_BMP);
   EXPECT_EQ(img.GetWidth(0), 8);
 
   std::string png = TempDir() + "/real.png";
-  ASSERT_TRUE(Run(tool + " -size 7x3 xc:orange '" + png + "'"));
+  ASSERT_TRUE(lorimer::testing::Run(tool + " -size 7x3 xc:orange '" + png + "'"));
   std::string asJpg = TempDir() + "/fake.jpg";
-  ASSERT_TRUE(Run("cp '" + png + "' '" + asJpg + "'"));
+  ASSERT_TRUE(lorimer::testing::Run("cp '" + png + "' '" + asJpg + "'"));
   ASSERT_TRUE(img.Load(asJpg.c_str(), 1));
   EXPECT_EQ(img.GetFormat(), FORMAT_JPG);
   EXPECT_EQ(img.GetWidth(0), 7);
@@ -133,7 +133,7 @@ TEST(LoadPath, GrayJpegReportsEightBitsOverTwentyFourBitPixels) {
   std::string tool = Convert();
   if (tool.empty()) GTEST_SKIP() << "ImageMagick (convert-im6.q16) is not installed";
   std::string path = TempDir() + "/gray.jpg";
-  ASSERT_TRUE(Run(tool + " -size 16x16 gradient:black-white -colorspace Gray -type Grayscale '" + path + "'"));
+  ASSERT_TRUE(lorimer::testing::Run(tool + " -size 16x16 gradient:black-white -colorspace Gray -type Grayscale '" + path + "'"));
   CImageInterface img;
   ASSERT_TRUE(img.Load(path.c_str(), 0));
   EXPECT_EQ(img.GetColorDepth(), 8);
@@ -148,7 +148,7 @@ TEST(LoadPath, IconsByNameAndByContent) {
   std::string tool = Convert();
   if (tool.empty()) GTEST_SKIP() << "ImageMagick (convert-im6.q16) is not installed";
   std::string ico = TempDir() + "/app.ico";
-  ASSERT_TRUE(Run(tool + " -size 32x32 xc:red -define icon:auto-resize=16,32 '" + ico + "'"));
+  ASSERT_TRUE(lorimer::testing::Run(tool + " -size 32x32 xc:red -define icon:auto-resize=16,32 '" + ico + "'"));
   CImageInterface img;
   ASSERT_TRUE(img.Load(ico.c_str(), 0));
   EXPECT_EQ(img.GetFormat(), FORMAT_ICO);
@@ -158,7 +158,7 @@ TEST(LoadPath, IconsByNameAndByContent) {
   EXPECT_STREQ(img.GetSourceInfo().szPath, ico.c_str());
   // Without the extension the codec's own icon reader answers before the icon loader.
   std::string other = TempDir() + "/app.data";
-  ASSERT_TRUE(Run("cp '" + ico + "' '" + other + "'"));
+  ASSERT_TRUE(lorimer::testing::Run("cp '" + ico + "' '" + other + "'"));
   ASSERT_TRUE(img.Load(other.c_str(), 0));
   EXPECT_EQ(img.GetFormat(), FORMAT_UNKNOWN);
   EXPECT_EQ(img.GetPageCount(), 2);
@@ -168,7 +168,7 @@ TEST(Pages, WidthOfMissingPageLeavesSelectionAlone) {
   std::string tool = Convert();
   if (tool.empty()) GTEST_SKIP() << "ImageMagick (convert-im6.q16) is not installed";
   std::string tif = TempDir() + "/three.tif";
-  ASSERT_TRUE(Run(tool + " -size 10x10 xc:red -size 20x15 xc:green -size 30x5 xc:blue '" + tif + "'"));
+  ASSERT_TRUE(lorimer::testing::Run(tool + " -size 10x10 xc:red -size 20x15 xc:green -size 30x5 xc:blue '" + tif + "'"));
   CImageInterface img;
   ASSERT_TRUE(img.Load(tif.c_str(), 0));
   EXPECT_EQ(img.GetPageCount(), 3);
@@ -280,10 +280,10 @@ TEST(Lifecycle, BitmapsCopiesAndInitFromImage) {
 
 TEST(Lifecycle, RemoveFileRefusesReadOnlyFiles) {
   std::string path = WriteTempFile("keep.txt", {1, 2, 3});
-  ASSERT_TRUE(Run("chmod a-w '" + path + "'"));
+  ASSERT_TRUE(lorimer::testing::Run("chmod a-w '" + path + "'"));
   EXPECT_EQ(CImageInterface::RemoveFileEx(path.c_str()), 0);
   EXPECT_FALSE(ReadFile(path).empty());
-  ASSERT_TRUE(Run("chmod u+w '" + path + "'"));
+  ASSERT_TRUE(lorimer::testing::Run("chmod u+w '" + path + "'"));
   EXPECT_EQ(CImageInterface::RemoveFileEx(path.c_str()), 1);
   EXPECT_TRUE(ReadFile(path).empty());
   EXPECT_EQ(CImageInterface::RemoveFileEx(path.c_str()), 0);

@@ -160,7 +160,7 @@ std::optional<RgbImage> BitmapToRgb(HBITMAP bitmap) {
   return img;
 }
 
-std::optional<RgbImage> DecodeWith(const FormatDescriptor& format, const std::string& path, int page) {
+std::optional<RgbImage> DecodeWith(const formats::FormatDescriptor& format, const std::string& path, int page) {
   auto data = std::make_shared<formats::FileData>();
   data->path = path;
   data->bytes = ReadFile(path);

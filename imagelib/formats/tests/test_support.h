@@ -41,7 +41,7 @@ std::optional<RgbImage> ImageMagickDecode(const std::string& path, int frame = 0
 std::optional<RgbImage> BitmapToRgb(HBITMAP bitmap);
 
 // Opens a file through one format descriptor and decodes the page as RGB.
-std::optional<RgbImage> DecodeWith(const FormatDescriptor& format, const std::string& path, int page = 0);
+std::optional<RgbImage> DecodeWith(const formats::FormatDescriptor& format, const std::string& path, int page = 0);
 
 // Largest per-channel difference; -1 when the sizes differ.
 int MaxDifference(const RgbImage& a, const RgbImage& b);
