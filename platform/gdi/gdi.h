@@ -284,8 +284,8 @@ struct IconParts {
 };
 bool GetIconParts(HICON icon, IconParts* parts);
 
-// Screen metrics used by the screen DC. Programs with a display set them from the
-// real screen at start-up; otherwise 1920 x 1080 at 96 dpi and 24 bits.
+// Screen metrics used by the screen DC: read once from the X display when there is
+// one, otherwise 1920 x 1080 at 96 dpi and 24 bits. Programs may set them too.
 struct ScreenMetrics {
   int width = 1920;
   int height = 1080;

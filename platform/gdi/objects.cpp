@@ -91,9 +91,14 @@ Icon::~Icon() {
   DeleteObject(mask);
 }
 
+ScreenMetrics DetectScreenMetrics();
+
 namespace {
-ScreenMetrics g_screen;
 std::mutex g_screenMutex;
+ScreenMetrics& Screen() {
+  static ScreenMetrics metrics = DetectScreenMetrics();
+  return metrics;
+}
 
 struct Stock {
   Brush white{RGB(255, 255, 255), false};
@@ -163,12 +168,12 @@ DWORD SysColor(int index) {
 void SetScreenMetrics(const ScreenMetrics& metrics) {
   std::lock_guard lock(g_screenMutex);
   if (metrics.width > 0 && metrics.height > 0 && metrics.dpiX > 0 && metrics.dpiY > 0 && metrics.bitsPerPixel > 0)
-    g_screen = metrics;
+    Screen() = metrics;
 }
 
 ScreenMetrics GetScreenMetrics() {
   std::lock_guard lock(g_screenMutex);
-  return g_screen;
+  return Screen();
 }
 
 }  // namespace vel::gdi

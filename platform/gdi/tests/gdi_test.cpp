@@ -1,7 +1,13 @@
 // Pixel-exact behaviour of the bitmap, blit and DIB functions.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "platform/gdi/gdi.h"
@@ -332,6 +338,56 @@ TEST(GdiCaps, ScreenDefaultsConsistent) {
   ReleaseDC(nullptr, screen);
   EXPECT_EQ(GetSysColor(COLOR_WINDOW), RGB(255, 255, 255));
   EXPECT_EQ(GetDeviceCaps(nullptr, HORZRES), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// Run in a child process with a display: writes what the screen DC reports.
+TEST(GdiCaps, ReportScreenForParent) {
+  const char* out = std::getenv("VELMARK_GDI_CAPS_OUT");
+  if (!out) GTEST_SKIP() << "only run by RealDisplayAnswers";
+  HDC screen = GetDC(nullptr);
+  FILE* f = std::fopen(out, "w");
+  ASSERT_NE(f, nullptr);
+  std::fprintf(f, "%d %d %d %d %d %d\n", GetDeviceCaps(screen, HORZRES), GetDeviceCaps(screen, VERTRES),
+               GetDeviceCaps(screen, LOGPIXELSX), GetDeviceCaps(screen, HORZSIZE), GetDeviceCaps(screen, VERTSIZE),
+               GetDeviceCaps(screen, BITSPIXEL));
+  std::fclose(f);
+  ReleaseDC(nullptr, screen);
+}
+
+TEST(GdiCaps, RealDisplayAnswers) {
+  if (std::system("command -v Xvfb >/dev/null 2>&1") != 0) GTEST_SKIP() << "Xvfb is not installed";
+  // A private display of known size and resolution.
+  std::string display = ":" + std::to_string(70 + getpid() % 200);
+  std::string lock = "/tmp/.X11-unix/X" + display.substr(1);
+  std::string start = "Xvfb " + display + " -screen 0 1280x1024x24 -dpi 120 -nolisten tcp >/dev/null 2>&1 & echo $!";
+  FILE* p = popen(start.c_str(), "r");
+  ASSERT_NE(p, nullptr);
+  int pid = 0;
+  ASSERT_EQ(std::fscanf(p, "%d", &pid), 1);
+  pclose(p);
+  for (int i = 0; i < 100 && access(lock.c_str(), F_OK) != 0; ++i) usleep(50000);
+  std::string out = "/tmp/gdi-caps-" + std::to_string(getpid()) + ".txt";
+  std::string child = "DISPLAY=" + display + " VELMARK_GDI_CAPS_OUT=" + out +
+                      " /proc/" + std::to_string(getpid()) + "/exe --gtest_filter=GdiCaps.ReportScreenForParent >/dev/null 2>&1";
+  int rc = std::system(child.c_str());
+  kill(pid, SIGTERM);
+  ASSERT_EQ(rc, 0);
+  FILE* f = std::fopen(out.c_str(), "r");
+  ASSERT_NE(f, nullptr);
+  int w = 0, h = 0, dpi = 0, wmm = 0, hmm = 0, bits = 0;
+  ASSERT_EQ(std::fscanf(f, "%d %d %d %d %d %d", &w, &h, &dpi, &wmm, &hmm, &bits), 6);
+  std::fclose(f);
+  std::remove(out.c_str());
+  EXPECT_EQ(w, 1280);
+  EXPECT_EQ(h, 1024);
+  EXPECT_EQ(dpi, 120);
+  EXPECT_NEAR(wmm, 1280 * 25.4 / 120, 1.0);
+  EXPECT_NEAR(hmm, 1024 * 25.4 / 120, 1.0);
+  EXPECT_EQ(bits, 24);
 }
 
 }  // namespace
