@@ -1,0 +1,244 @@
+// JPEG reader on libjpeg-turbo.
+//
+// Decoding keeps libjpeg-turbo's default quality settings (accurate integer IDCT, fancy
+// upsampling), which are also what other tools built on it use, so our pixels match theirs.
+// Scanlines go straight into the DIB section's rows in BGR order; only CMYK pictures pass
+// through a small band buffer for their colour conversion.
+#include <cstdio>  // jpeglib.h needs FILE
+
+#include <jpeglib.h>
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstring>
+#include <vector>
+
+#include "imagelib/formats/jpeg_decode.h"
+#include "imagelib/formats/reader.h"
+
+namespace lorimer::formats {
+namespace {
+
+// Pictures above this size must come with a file big enough to plausibly hold them: even
+// a blank page costs a few bits per 8x8 block in every coding mode we expect to see.
+constexpr std::uint64_t kFreePixels = 1ULL << 24;
+constexpr std::uint64_t kMaxPixelsPerByte = 2048;
+
+struct ErrorManager {
+  jpeg_error_mgr pub;
+  std::jmp_buf jump;
+};
+
+[[noreturn]] void OnError(j_common_ptr cinfo) {
+  auto* mgr = reinterpret_cast<ErrorManager*>(cinfo->err);
+  std::longjmp(mgr->jump, 1);
+}
+// Warnings (corrupt or missing data) are not fatal: the picture decodes as far as it goes.
+void OnMessage(j_common_ptr, int) {}
+void OnOutput(j_common_ptr) {}
+
+// One decompressor over a memory buffer, destroyed on every path.
+class JpegSession {
+ public:
+  JpegSession() {
+    cinfo_.err = jpeg_std_error(&errors_.pub);
+    errors_.pub.error_exit = OnError;
+    errors_.pub.emit_message = OnMessage;
+    errors_.pub.output_message = OnOutput;
+  }
+  ~JpegSession() {
+    if (created_) jpeg_destroy_decompress(&cinfo_);
+  }
+  JpegSession(const JpegSession&) = delete;
+  JpegSession& operator=(const JpegSession&) = delete;
+
+  jpeg_decompress_struct* cinfo() { return &cinfo_; }
+
+  // Runs `work` with the error jump armed; false when libjpeg gave up. `work` must not own
+  // objects with destructors, since a jump skips them.
+  template <typename F>
+  bool Guarded(F&& work) {
+    if (setjmp(errors_.jump)) return false;
+    if (!created_) {
+      jpeg_create_decompress(&cinfo_);
+      created_ = true;
+    }
+    work();
+    return true;
+  }
+
+ private:
+  jpeg_decompress_struct cinfo_{};
+  ErrorManager errors_{};
+  bool created_ = false;
+};
+
+void FillInfo(const jpeg_decompress_struct& c, JpegInfo* info) {
+  info->width = static_cast<int>(c.image_width);
+  info->height = static_cast<int>(c.image_height);
+  info->components = c.num_components;
+  info->bitCount = c.num_components * 8;
+  info->progressive = c.progressive_mode != 0;
+  info->xDpi = info->yDpi = 0;
+  if (c.saw_JFIF_marker && c.X_density > 0 && c.Y_density > 0) {
+    if (c.density_unit == 1) {
+      info->xDpi = c.X_density;
+      info->yDpi = c.Y_density;
+    } else if (c.density_unit == 2) {
+      info->xDpi = static_cast<int>(c.X_density * 2.54 + 0.5);
+      info->yDpi = static_cast<int>(c.Y_density * 2.54 + 0.5);
+    }
+  }
+}
+
+bool Acceptable(const jpeg_decompress_struct& c, std::size_t fileSize) {
+  if (c.image_width == 0 || c.image_height == 0) return false;
+  const bool known = (c.num_components == 1 && c.jpeg_color_space == JCS_GRAYSCALE) ||
+                     (c.num_components == 3 && (c.jpeg_color_space == JCS_YCbCr || c.jpeg_color_space == JCS_RGB)) ||
+                     (c.num_components == 4 && (c.jpeg_color_space == JCS_CMYK || c.jpeg_color_space == JCS_YCCK));
+  if (!known) return false;
+  const std::uint64_t pixels = static_cast<std::uint64_t>(c.image_width) * c.image_height;
+  if (pixels > static_cast<std::uint64_t>(vel::gdi::kMaxBitmapPixels)) return false;
+  return pixels <= kFreePixels || pixels / kMaxPixelsPerByte <= fileSize;
+}
+
+// One row of CMYK samples to B, G, R. Adobe writes its CMYK inverted (0 is full ink).
+void CmykToBgr(const JSAMPLE* in, BYTE* out, int width, bool inverted) {
+  for (int x = 0; x < width; ++x, in += 4, out += 3) {
+    unsigned c = in[0], m = in[1], y = in[2], k = in[3];
+    if (!inverted) {
+      c = 255 - c;
+      m = 255 - m;
+      y = 255 - y;
+      k = 255 - k;
+    }
+    out[0] = static_cast<BYTE>((y * k + 127) / 255);
+    out[1] = static_cast<BYTE>((m * k + 127) / 255);
+    out[2] = static_cast<BYTE>((c * k + 127) / 255);
+  }
+}
+
+HBITMAP NewDib24(int width, int height, bool topDown) {
+  BITMAPINFO bmi{};
+  bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  bmi.bmiHeader.biWidth = width;
+  bmi.bmiHeader.biHeight = topDown ? -height : height;
+  bmi.bmiHeader.biPlanes = 1;
+  bmi.bmiHeader.biBitCount = 24;
+  bmi.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  return CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+}
+
+}  // namespace
+
+bool ReadJpegHeader(const std::uint8_t* data, std::size_t size, JpegInfo* info) {
+  if (!data || size < 4 || data[0] != 0xFF || data[1] != 0xD8) return false;
+  JpegSession session;
+  jpeg_decompress_struct* c = session.cinfo();
+  bool ok = false;
+  const bool finished = session.Guarded([&] {
+    jpeg_mem_src(c, data, static_cast<unsigned long>(size));
+    ok = jpeg_read_header(c, TRUE) == JPEG_HEADER_OK && Acceptable(*c, size);
+  });
+  if (!finished || !ok) return false;
+  if (info) FillInfo(*c, info);
+  return true;
+}
+
+HBITMAP DecodeJpegToDib(const std::uint8_t* data, std::size_t size, bool topDown, JpegInfo* info) {
+  if (!data || size < 4 || data[0] != 0xFF || data[1] != 0xD8) return nullptr;
+  JpegSession session;
+  jpeg_decompress_struct* c = session.cinfo();
+  HBITMAP bitmap = nullptr;
+  vel::gdi::BitmapView view;
+  std::vector<JSAMPROW> rows;      // one pointer per output row, into the bitmap
+  std::vector<JSAMPLE> cmykBand;   // CMYK only: samples of one call's worth of rows
+  std::vector<JSAMPROW> cmykRows;
+  bool accepted = false;
+  const bool finished = session.Guarded([&] {
+    jpeg_mem_src(c, data, static_cast<unsigned long>(size));
+    if (jpeg_read_header(c, TRUE) != JPEG_HEADER_OK || !Acceptable(*c, size)) return;
+    accepted = true;
+    const bool cmyk = c->num_components == 4;
+    c->out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGR;
+    c->dct_method = JDCT_ISLOW;
+    c->do_fancy_upsampling = TRUE;
+    c->scale_num = c->scale_denom = 1;
+    jpeg_start_decompress(c);
+    const int width = static_cast<int>(c->output_width);
+    const int height = static_cast<int>(c->output_height);
+    bitmap = NewDib24(width, height, topDown);
+    if (!bitmap || !vel::gdi::GetBitmapView(bitmap, &view)) return;
+    rows.resize(height);
+    for (int y = 0; y < height; ++y) rows[y] = view.row(y);
+    if (!cmyk) {
+      while (c->output_scanline < c->output_height) {
+        const JDIMENSION done = c->output_scanline;
+        if (jpeg_read_scanlines(c, rows.data() + done, c->output_height - done) == 0) break;
+      }
+    } else {
+      const int band = std::max(1, c->rec_outbuf_height);
+      cmykBand.resize(static_cast<std::size_t>(width) * 4 * band);
+      cmykRows.resize(band);
+      for (int i = 0; i < band; ++i) cmykRows[i] = cmykBand.data() + static_cast<std::size_t>(width) * 4 * i;
+      const bool inverted = c->saw_Adobe_marker != 0;
+      while (c->output_scanline < c->output_height) {
+        const JDIMENSION first = c->output_scanline;
+        const JDIMENSION got = jpeg_read_scanlines(c, cmykRows.data(), band);
+        if (got == 0) break;
+        for (JDIMENSION i = 0; i < got; ++i) CmykToBgr(cmykRows[i], rows[first + i], width, inverted);
+      }
+    }
+    // The trailer may be damaged in a file whose pixels all came through; what we have stands.
+    jpeg_abort_decompress(c);
+  });
+  if (!finished || !accepted) {
+    if (bitmap) DeleteObject(bitmap);
+    return nullptr;
+  }
+  if (bitmap && info) FillInfo(*c, info);
+  return bitmap;
+}
+
+namespace {
+
+class JpegReader final : public ImageReader {
+ public:
+  JpegReader(FileDataPtr file, const JpegInfo& info) : file_(std::move(file)), info_(info) {}
+  int pageCount() const override { return 1; }
+  PageInfo pageInfo(int) const override {
+    PageInfo page;
+    page.width = info_.width;
+    page.height = info_.height;
+    page.bitCount = info_.bitCount;
+    page.xDpi = info_.xDpi;
+    page.yDpi = info_.yDpi;
+    return page;
+  }
+  HBITMAP decodePage(int page) override {
+    if (page != 0) return nullptr;
+    return DecodeJpegToDib(file_->bytes.data(), file_->bytes.size(), true, nullptr);
+  }
+
+ private:
+  FileDataPtr file_;
+  JpegInfo info_;
+};
+
+bool SniffJpeg(const std::uint8_t* head, std::size_t length, std::uint64_t) {
+  return length >= 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF;
+}
+
+std::unique_ptr<ImageReader> OpenJpeg(FileDataPtr file) {
+  if (!file) return nullptr;
+  JpegInfo info;
+  if (!ReadJpegHeader(file->bytes.data(), file->bytes.size(), &info)) return nullptr;
+  return std::make_unique<JpegReader>(std::move(file), info);
+}
+
+}  // namespace
+
+const FormatDescriptor kJpegFormat = {"JPEG", SniffJpeg, OpenJpeg};
+
+}  // namespace lorimer::formats

@@ -1,0 +1,393 @@
+// PNG reader on libpng.
+//
+// Palette and gray pictures without transparency stay palettised (2-bit ones widened to
+// 4 bits, 16-bit gray scaled to 8); everything with alpha or a tRNS chunk is drawn over
+// white into 24 bits, as a viewer without a background would show it. Errors inside libpng
+// come back through setjmp; a stream that breaks off keeps the rows decoded before.
+#include <png.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstring>
+
+#include "imagelib/formats/ico.h"
+#include "imagelib/formats/reader.h"
+
+namespace lorimer::formats {
+namespace {
+
+constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+// Deflate cannot expand one input byte to more than 1032 output bytes.
+constexpr std::uint64_t kMaxDeflateRatio = 1032;
+constexpr std::uint64_t kFreePixels = 1ULL << 24;
+constexpr std::uint64_t kMaxPixelsPerByte = 4096;
+
+struct PngHeader {
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+  int bitDepth = 0;
+  int colorType = 0;
+  bool interlaced = false;
+  unsigned paletteEntries = 0;
+  bool hasTrns = false;
+  int xDpi = 0;
+  int yDpi = 0;
+  std::uint64_t idatBytes = 0;
+
+  int channels() const {
+    switch (colorType) {
+      case 0: case 3: return 1;
+      case 4: return 2;
+      case 2: return 3;
+      case 6: return 4;
+    }
+    return 0;
+  }
+};
+
+bool ValidDepth(int colorType, int depth) {
+  switch (colorType) {
+    case 0: return depth == 1 || depth == 2 || depth == 4 || depth == 8 || depth == 16;
+    case 3: return depth == 1 || depth == 2 || depth == 4 || depth == 8;
+    case 2: case 4: case 6: return depth == 8 || depth == 16;
+  }
+  return false;
+}
+
+// Walks the chunk list without libpng: IHDR, the palette size, tRNS, pHYs and how much
+// compressed data there is, which bounds how big the picture can honestly be.
+bool ParsePngHeader(const std::uint8_t* d, std::size_t n, PngHeader* h) {
+  if (n < 33 || std::memcmp(d, kSignature, 8) != 0) return false;
+  if (Be32(d + 8) != 13 || std::memcmp(d + 12, "IHDR", 4) != 0) return false;
+  h->width = Be32(d + 16);
+  h->height = Be32(d + 20);
+  h->bitDepth = d[24];
+  h->colorType = d[25];
+  h->interlaced = d[28] == 1;
+  if (h->width == 0 || h->height == 0 || h->width > 0x7FFFFFFF || h->height > 0x7FFFFFFF) return false;
+  if (!ValidDepth(h->colorType, h->bitDepth) || d[26] != 0 || d[27] != 0 || d[28] > 1) return false;
+  std::size_t pos = 33;
+  while (pos + 8 <= n) {
+    const std::uint32_t len = Be32(d + pos);
+    const std::uint8_t* type = d + pos + 4;
+    const std::size_t dataPos = pos + 8;
+    const std::size_t avail = n - dataPos;
+    if (len > 0x7FFFFFFF) break;
+    // A damaged critical chunk would decode to garbage (libpng checks an IDAT's CRC only
+    // after inflating it): refuse the file. A chunk cut off by the end of the file is not
+    // damage but truncation, which decodes partly.
+    const bool critical = std::memcmp(type, "IDAT", 4) == 0 || std::memcmp(type, "PLTE", 4) == 0;
+    if (critical && len <= avail && avail - len >= 4 &&
+        crc32(crc32(0L, Z_NULL, 0), type, len + 4) != Be32(d + dataPos + len))
+      return false;
+    if (std::memcmp(type, "IDAT", 4) == 0) {
+      h->idatBytes += std::min<std::uint64_t>(len, avail);
+    } else if (std::memcmp(type, "PLTE", 4) == 0) {
+      h->paletteEntries = std::min<std::uint32_t>(len / 3, 256);
+    } else if (std::memcmp(type, "tRNS", 4) == 0) {
+      h->hasTrns = true;
+    } else if (std::memcmp(type, "pHYs", 4) == 0 && len == 9 && avail >= 9 && d[dataPos + 8] == 1) {
+      h->xDpi = static_cast<int>(Be32(d + dataPos) * 0.0254 + 0.5);
+      h->yDpi = static_cast<int>(Be32(d + dataPos + 4) * 0.0254 + 0.5);
+    } else if (std::memcmp(type, "IEND", 4) == 0) {
+      break;
+    } else if (len > avail && h->idatBytes == 0) {
+      // libpng allocates a chunk's declared length before reading it: a chunk before the
+      // image data that runs past the end is no truncation we can show, only a big claim.
+      return false;
+    }
+    if (len > avail || avail - len < 4) break;
+    pos = dataPos + len + 4;
+  }
+  if (h->colorType == 3 && h->paletteEntries == 0) return false;
+  const std::uint64_t pixels = static_cast<std::uint64_t>(h->width) * h->height;
+  if (pixels > static_cast<std::uint64_t>(vel::gdi::kMaxBitmapPixels)) return false;
+  const std::uint64_t rawBytes = pixels * h->channels() * h->bitDepth / 8;
+  if (rawBytes > h->idatBytes * kMaxDeflateRatio + 1024) return false;
+  // Big pictures must also not be blanker than real ones get: a bilevel page held at the
+  // deflate limit would expand to gigabytes once drawn in colour.
+  return pixels <= kFreePixels || pixels / kMaxPixelsPerByte <= h->idatBytes;
+}
+
+struct Source {
+  const std::uint8_t* data;
+  std::size_t size;
+  std::size_t pos;
+};
+
+// libpng asks for whole pieces of a chunk. When the file ends inside one, it gets what is
+// there padded with zeros, which inflate rejects right after the real data: the rows that
+// data held still come out. The next read fails.
+void ReadFromMemory(png_structp png, png_bytep out, png_size_t length) {
+  auto* src = static_cast<Source*>(png_get_io_ptr(png));
+  const std::size_t avail = src->size - src->pos;
+  if (avail == 0) png_error(png, "read past end");
+  const std::size_t count = std::min<std::size_t>(length, avail);
+  std::memcpy(out, src->data + src->pos, count);
+  if (count < length) std::memset(out + count, 0, length - count);
+  src->pos += count;
+}
+// libpng prints and exits through its defaults; these keep it quiet and jump back.
+[[noreturn]] void OnError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+void OnWarning(png_structp, png_const_charp) {}
+
+// One libpng read session over a memory buffer.
+class PngSession {
+ public:
+  PngSession(const std::uint8_t* data, std::size_t size) : src_{data, size, 0} {
+    png_ = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, OnError, OnWarning);
+    if (png_) info_ = png_create_info_struct(png_);
+    if (info_) {
+      png_set_read_fn(png_, &src_, ReadFromMemory);
+      // Text and profile chunks beyond this are not worth their memory.
+      png_set_chunk_malloc_max(png_, 8 << 20);
+    }
+  }
+  ~PngSession() { png_destroy_read_struct(&png_, info_ ? &info_ : nullptr, nullptr); }
+  PngSession(const PngSession&) = delete;
+  PngSession& operator=(const PngSession&) = delete;
+
+  bool ready() const { return info_ != nullptr; }
+  png_structp png() const { return png_; }
+  png_infop info() const { return info_; }
+
+  // Runs `work` with libpng's error jump armed; false when libpng gave up inside it.
+  // `work` must not own objects with destructors: a jump skips them.
+  template <typename F>
+  bool Guarded(F&& work) {
+    if (setjmp(png_jmpbuf(png_))) return false;
+    work();
+    return true;
+  }
+
+ private:
+  Source src_;
+  png_structp png_ = nullptr;
+  png_infop info_ = nullptr;
+};
+
+// How a page lands in the bitmap.
+struct OutputPlan {
+  int bits = 24;           // 1, 4, 8 palettised or 24
+  bool widen2to4 = false;  // 2-bit indexes spread into nibbles
+  int channels = 3;        // after libpng's transforms, for 24-bit output
+  int sampleBytes = 1;     // 2 for 16-bit samples, scaled here (libpng's scaling rounds differently)
+  std::vector<RGBQUAD> palette;
+};
+
+// Fills `plan` in place: libpng may jump out of here, so nothing with a destructor lives
+// in this frame.
+void PlanOutput(png_structp png, png_infop info, const PngHeader& h, OutputPlan& plan) {
+  const bool trns = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
+  const bool paletted = (h.colorType == 3 || h.colorType == 0) && !trns;
+  if (paletted) {
+    plan.bits = h.bitDepth == 16 ? 8 : h.bitDepth;
+    if (plan.bits == 2) {
+      plan.bits = 4;
+      plan.widen2to4 = true;
+    }
+    if (h.colorType == 3) {
+      png_colorp colors = nullptr;
+      int count = 0;
+      png_get_PLTE(png, info, &colors, &count);
+      for (int i = 0; i < count && i < 256; ++i)
+        plan.palette.push_back(RGBQUAD{colors[i].blue, colors[i].green, colors[i].red, 0});
+    } else {
+      const int levels = 1 << std::min(h.bitDepth, 8);
+      for (int i = 0; i < levels; ++i) {
+        const auto v = static_cast<BYTE>(i * 255 / (levels - 1));
+        plan.palette.push_back(RGBQUAD{v, v, v, 0});
+      }
+    }
+    if (h.bitDepth == 16) plan.sampleBytes = 2;
+    return;
+  }
+  png_set_expand(png);
+  png_set_gray_to_rgb(png);
+  const bool alpha = trns || (h.colorType & 4) != 0;
+  plan.channels = alpha ? 4 : 3;
+  if (h.bitDepth == 16) plan.sampleBytes = 2;  // alpha is flattened at full precision too
+}
+
+// 16-bit sample to 8 bits the way ImageMagick reduces depth (the fraction dropped), so
+// that 16-bit pictures agree with its decode exactly.
+BYTE Scale16(std::uint32_t v) { return static_cast<BYTE>(v / 257); }
+
+void ConvertRow(const OutputPlan& plan, const std::uint8_t* in, BYTE* out, int width, std::size_t stride) {
+  if (plan.bits != 24) {
+    if (plan.widen2to4) {
+      for (int x = 0; x < width; ++x) {
+        const int v = (in[x >> 2] >> (6 - 2 * (x & 3))) & 3;
+        out[x >> 1] = static_cast<BYTE>(out[x >> 1] | ((x & 1) ? v : v << 4));
+      }
+    } else if (plan.sampleBytes == 2) {
+      for (int x = 0; x < width; ++x) out[x] = Scale16(Be16(in + 2 * x));
+    } else {
+      std::memcpy(out, in, std::min<std::size_t>(stride, (static_cast<std::size_t>(width) * plan.bits + 7) / 8));
+    }
+    return;
+  }
+  if (plan.channels == 3 && plan.sampleBytes == 2) {
+    for (int x = 0; x < width; ++x, in += 6, out += 3) {
+      out[0] = Scale16(Be16(in + 4));
+      out[1] = Scale16(Be16(in + 2));
+      out[2] = Scale16(Be16(in + 0));
+    }
+  } else if (plan.channels == 3) {
+    for (int x = 0; x < width; ++x, in += 3, out += 3) {
+      out[0] = in[2];
+      out[1] = in[1];
+      out[2] = in[0];
+    }
+  } else if (plan.sampleBytes == 1) {
+    for (int x = 0; x < width; ++x, in += 4, out += 3) {
+      out[0] = BlendOnWhite8(in[2], in[3]);
+      out[1] = BlendOnWhite8(in[1], in[3]);
+      out[2] = BlendOnWhite8(in[0], in[3]);
+    }
+  } else {
+    for (int x = 0; x < width; ++x, in += 8, out += 3) {
+      const std::uint32_t a = Be16(in + 6);
+      out[0] = BlendOnWhite16(Be16(in + 4), a);
+      out[1] = BlendOnWhite16(Be16(in + 2), a);
+      out[2] = BlendOnWhite16(Be16(in + 0), a);
+    }
+  }
+}
+
+}  // namespace
+
+HBITMAP DecodePngPage(const std::uint8_t* data, std::size_t size) {
+  PngHeader header;
+  if (!ParsePngHeader(data, size, &header)) return nullptr;
+  PngSession session(data, size);
+  if (!session.ready()) return nullptr;
+  png_structp png = session.png();
+  png_infop info = session.info();
+  OutputPlan plan;
+  HBITMAP bitmap = nullptr;
+  vel::gdi::BitmapView view;
+  std::vector<std::uint8_t> buffer;
+  std::size_t rowBytes = 0;
+  int rowsRead = 0;
+  int passes = 1;
+  const int width = static_cast<int>(header.width);
+  const int height = static_cast<int>(header.height);
+  session.Guarded([&] {
+    png_read_info(png, info);
+    PlanOutput(png, info, header, plan);
+    passes = png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    rowBytes = png_get_rowbytes(png, info);
+    bitmap = NewPageBitmap(width, height, plan.bits, plan.palette);
+    if (!bitmap || !vel::gdi::GetBitmapView(bitmap, &view)) return;
+    // Interlaced passes refine the same rows, so they need the whole picture at hand;
+    // otherwise one row at a time goes straight into the bitmap.
+    buffer.resize(passes > 1 ? rowBytes * height : rowBytes);
+    for (int pass = 0; pass < passes; ++pass) {
+      for (int y = 0; y < height; ++y) {
+        std::uint8_t* row = passes > 1 ? buffer.data() + rowBytes * y : buffer.data();
+        png_read_row(png, row, nullptr);
+        if (passes == 1) ConvertRow(plan, row, view.row(y), width, view.stride);
+        rowsRead = std::max(rowsRead, y + 1);
+      }
+    }
+  });
+  if (!bitmap) return nullptr;
+  if (rowsRead == 0) {
+    DeleteObject(bitmap);
+    return nullptr;
+  }
+  if (passes > 1 && view.bits) {
+    for (int y = 0; y < height; ++y) ConvertRow(plan, buffer.data() + rowBytes * y, view.row(y), width, view.stride);
+  }
+  return bitmap;
+}
+
+namespace {
+
+class PngReader final : public ImageReader {
+ public:
+  PngReader(FileDataPtr file, const PngHeader& header) : file_(std::move(file)), header_(header) {}
+  int pageCount() const override { return 1; }
+  PageInfo pageInfo(int) const override {
+    PageInfo info;
+    info.width = static_cast<int>(header_.width);
+    info.height = static_cast<int>(header_.height);
+    info.bitCount = header_.channels() * header_.bitDepth;
+    info.colorsUsed = header_.colorType == 3 ? header_.paletteEntries : 0;
+    info.xDpi = header_.xDpi;
+    info.yDpi = header_.yDpi;
+    return info;
+  }
+  HBITMAP decodePage(int page) override {
+    if (page != 0) return nullptr;
+    return DecodePngPage(file_->bytes.data(), file_->bytes.size());
+  }
+
+ private:
+  FileDataPtr file_;
+  PngHeader header_;
+};
+
+bool SniffPng(const std::uint8_t* head, std::size_t length, std::uint64_t) {
+  return length >= 8 && std::memcmp(head, kSignature, 8) == 0;
+}
+
+std::unique_ptr<ImageReader> OpenPng(FileDataPtr file) {
+  if (!file) return nullptr;
+  PngHeader header;
+  if (!ParsePngHeader(file->bytes.data(), file->bytes.size(), &header)) return nullptr;
+  return std::make_unique<PngReader>(std::move(file), header);
+}
+
+}  // namespace
+
+bool DecodePngToRgba(const std::uint8_t* data, std::size_t size, RgbaImage* out) {
+  PngHeader header;
+  if (!out || !ParsePngHeader(data, size, &header)) return false;
+  PngSession session(data, size);
+  if (!session.ready()) return false;
+  png_structp png = session.png();
+  png_infop info = session.info();
+  const int width = static_cast<int>(header.width);
+  const int height = static_cast<int>(header.height);
+  out->width = width;
+  out->height = height;
+  out->pixels.clear();
+  int rowsRead = 0;
+  session.Guarded([&] {
+    png_read_info(png, info);
+    png_set_expand(png);
+    png_set_gray_to_rgb(png);
+    png_set_scale_16(png);
+    png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
+    const int passes = png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    if (png_get_rowbytes(png, info) != static_cast<std::size_t>(width) * 4) return;
+    out->pixels.assign(static_cast<std::size_t>(width) * height * 4, 0);
+    for (int pass = 0; pass < passes; ++pass) {
+      for (int y = 0; y < height; ++y) {
+        png_read_row(png, out->pixels.data() + static_cast<std::size_t>(width) * 4 * y, nullptr);
+        rowsRead = std::max(rowsRead, y + 1);
+      }
+    }
+  });
+  if (rowsRead == 0) {
+    out->pixels.clear();
+    return false;
+  }
+  out->hasAlpha = false;
+  for (std::size_t i = 3; i < out->pixels.size(); i += 4) {
+    if (out->pixels[i] != 0xFF) {
+      out->hasAlpha = true;
+      break;
+    }
+  }
+  return true;
+}
+
+const FormatDescriptor kPngFormat = {"PNG", SniffPng, OpenPng};
+
+}  // namespace lorimer::formats

@@ -1,0 +1,25 @@
+// Fuzz target: the ANI reader opens the bytes and decodes its first pages.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "imagelib/formats/ico.h"
+#include "imagelib/formats/reader.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace lorimer::formats;
+  auto file = std::make_shared<FileData>();
+  file->bytes.assign(data, data + size);
+  // Sniffing sees only the head; open must hold up on its own whatever sniffing said.
+  (void)kAniFormat.sniff(data, std::min(size, kSniffBytes), size);
+  if (auto reader = kAniFormat.open(file)) {
+    const int pages = std::min(reader->pageCount(), 8);
+    for (int page = 0; page < pages; ++page) {
+      (void)reader->pageInfo(page);
+      if (HBITMAP bitmap = reader->decodePage(page)) DeleteObject(bitmap);
+    }
+  }
+  if (HICON icon = LoadIconFromMemory(data, size, 32, 32)) DestroyIcon(icon);
+  return 0;
+}

@@ -1,0 +1,28 @@
+// Fuzz target: the ICO reader opens the bytes and decodes its first pages.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "imagelib/formats/ico.h"
+#include "imagelib/formats/reader.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace lorimer::formats;
+  auto file = std::make_shared<FileData>();
+  file->bytes.assign(data, data + size);
+  // Sniffing sees only the head; open must hold up on its own whatever sniffing said.
+  (void)kIcoFormat.sniff(data, std::min(size, kSniffBytes), size);
+  if (auto reader = kIcoFormat.open(file)) {
+    const int pages = std::min(reader->pageCount(), 8);
+    for (int page = 0; page < pages; ++page) {
+      (void)reader->pageInfo(page);
+      if (HBITMAP bitmap = reader->decodePage(page)) DeleteObject(bitmap);
+    }
+  }
+  // The library's icon loader: an exact size, the entry's own size, and a scaled one.
+  for (int wanted : {32, 0, 20}) {
+    if (HICON icon = LoadIconFromMemory(data, size, wanted, wanted)) DestroyIcon(icon);
+  }
+  return 0;
+}
