@@ -131,12 +131,16 @@ DWORD CDib::Save(CFile& file) const {
     colors = masks.data();
   }
   if (m_blocks && h.biSize + table > GlobalSize(m_blocks->header) && masks.empty()) return 0;
-  long long height = h.biHeight < 0 ? -static_cast<long long>(h.biHeight) : h.biHeight;
+  unsigned long long height = h.biHeight < 0 ? -static_cast<long long>(h.biHeight) : h.biHeight;
   size_t image;
   if (h.biCompression == BI_RLE8 || h.biCompression == BI_RLE4) {
     image = h.biSizeImage;
   } else {
-    image = static_cast<size_t>(((static_cast<long long>(h.biBitCount) * h.biWidth + 31) >> 5) * 4 * height);
+    // A header from a file may claim anything: the rows must fit the bits we hold.
+    if (h.biWidth <= 0 || h.biBitCount == 0 || h.biBitCount > 32) return 0;
+    unsigned long long row = ((static_cast<unsigned long long>(h.biBitCount) * h.biWidth + 31) >> 5) * 4;
+    if (height > BitsSize() / row) return 0;
+    image = static_cast<size_t>(row * height);
     h.biSizeImage = static_cast<DWORD>(image);
     m_pBMI->bmiHeader.biSizeImage = h.biSizeImage;
   }
@@ -267,6 +271,8 @@ HBITMAP CDib::GetImgHandle(_SRCIMAGEINFO* info) {
     info->nCompression = h.biCompression;
     info->bGray = 0;
   }
+  // A few bytes of bits must not make us allocate and paint a giant picture.
+  if (!HeaderUsable() || !lorimer::formats::PlausibleBmpSize(h, BitsSize())) return nullptr;
   HBITMAP section = Common::CreateEmptyDIBSection(width, height, 0xFFFFFFFF, 0);
   if (!section) {
     Free();

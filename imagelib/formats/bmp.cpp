@@ -32,6 +32,19 @@ bool ConvertCoreHeader(const std::uint8_t* in, std::size_t size, BITMAPINFO256* 
   return true;
 }
 
+bool PlausibleBmpSize(const BITMAPINFOHEADER& h, std::size_t bitsSize) {
+  constexpr long long kAlwaysFine = 16LL << 20;  // pixels
+  if (h.biWidth <= 0 || h.biHeight == 0 || h.biHeight == INT32_MIN) return false;
+  long long height = h.biHeight < 0 ? -static_cast<long long>(h.biHeight) : h.biHeight;
+  long long pixels = static_cast<long long>(h.biWidth) * height;
+  if (pixels > vel::gdi::kMaxBitmapPixels) return false;
+  if (pixels <= kAlwaysFine) return true;
+  if (h.biCompression == BI_RLE8 || h.biCompression == BI_RLE4)
+    return static_cast<long long>(bitsSize) * 1024 >= pixels;
+  long long need = static_cast<long long>(vel::gdi::DibImageBytes(h));
+  return static_cast<long long>(bitsSize) * 64 >= need;
+}
+
 bool ParseBmp(const std::uint8_t* data, std::size_t size, BmpLayout* layout) {
   if (size < 14 + 12 || data[0] != 'B' || data[1] != 'M') return false;
   size_t offBits = Le32(data + 10);
@@ -81,6 +94,7 @@ bool ParseBmp(const std::uint8_t* data, std::size_t size, BmpLayout* layout) {
   if (offBits < 14 + 12 || offBits > size) return false;
   layout->bitsOffset = offBits;
   layout->bitsSize = size - offBits;
+  if (!PlausibleBmpSize(h, layout->bitsSize)) return false;
   if (h.biCompression == BI_RGB || h.biCompression == BI_BITFIELDS) {
     // Truncated pixel data is still shown: the missing rows decode as zero.
     if (layout->bitsSize == 0) return false;
@@ -142,23 +156,25 @@ HBITMAP BmpReader::decodePage(int page) {
     return bmp;
   }
   // Everything else goes through the DIB transfer, which knows RLE and bit fields.
-  size_t need = vel::gdi::DibImageBytes(h);
-  std::vector<std::uint8_t> padded;
-  const std::uint8_t* src = bits;
-  size_t srcSize = layout_.bitsSize;
-  if (h.biCompression != BI_RLE8 && h.biCompression != BI_RLE4 && srcSize < need) {
-    padded.assign(need, 0);
-    std::memcpy(padded.data(), bits, srcSize);
-    src = padded.data();
-    srcSize = need;
+  // A cut-off file gives the rows it has (the first stored ones); the rest stay 0.
+  UINT lines = static_cast<UINT>(height);
+  if (h.biCompression != BI_RLE8 && h.biCompression != BI_RLE4) {
+    size_t stride = ((static_cast<size_t>(width) * h.biBitCount + 31) / 32) * 4;
+    lines = static_cast<UINT>(std::min<size_t>(height, layout_.bitsSize / stride));
+    if (lines == 0) {
+      DeleteObject(bmp);
+      return nullptr;
+    }
   }
   HDC dc = CreateCompatibleDC(nullptr);
   HGDIOBJ old = SelectObject(dc, bmp);
-  int lines = vel::gdi::SetDIBitsToDeviceN(dc, 0, 0, width, height, 0, 0, 0, height, src, srcSize,
-                                           reinterpret_cast<const BITMAPINFO*>(&layout_.info), DIB_RGB_COLORS);
+  // Bottom-up rows fill from the bottom, top-down rows from the top.
+  int yDest = h.biHeight < 0 ? 0 : height - static_cast<int>(lines);
+  int done = vel::gdi::SetDIBitsToDeviceN(dc, 0, yDest, width, lines, 0, 0, 0, lines, bits, layout_.bitsSize,
+                                          reinterpret_cast<const BITMAPINFO*>(&layout_.info), DIB_RGB_COLORS);
   SelectObject(dc, old);
   DeleteDC(dc);
-  if (lines <= 0) {
+  if (done <= 0) {
     DeleteObject(bmp);
     return nullptr;
   }

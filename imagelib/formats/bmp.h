@@ -18,6 +18,12 @@ struct BmpLayout {
 // 40/52/56/108/124-byte Windows headers; false for anything malformed.
 bool ParseBmp(const std::uint8_t* data, std::size_t size, BmpLayout* layout);
 
+// Whether `bitsSize` bytes of pixel data can plausibly stand for the picture the
+// header describes. Small pictures always pass (a cut-off file still shows its
+// rows); a huge one must come with a reasonable share of its data, so that a few
+// bytes cannot make us allocate and paint gigabytes.
+bool PlausibleBmpSize(const BITMAPINFOHEADER& header, std::size_t bitsSize);
+
 // Converts an OS/2 1.x core header (12 bytes, RGB triples) that starts `in` to the
 // 40-byte form with RGBQUAD colours in `out`. False when `in` holds no core header.
 bool ConvertCoreHeader(const std::uint8_t* in, std::size_t size, BITMAPINFO256* out, std::size_t* consumed);

@@ -124,6 +124,19 @@ TEST(DibSave, HandleRoundTripAndCopiesShare) {
   EXPECT_EQ(saved[0], 0xF800u);
 }
 
+TEST(DibSave, HeaderClaimingMoreRowsThanHeldWritesNothing) {
+  // Width and height far beyond the 8 bytes of bits that follow.
+  auto file = FileHeaderAnd(InfoHeader(0x7FFFFF00, -0x10000000, 24, BI_RGB, 0), std::vector<std::uint8_t>(8, 1));
+  CDib dib;
+  ASSERT_GT(ReadBytes(dib, file), 0u);
+  CMemFile out;
+  EXPECT_EQ(dib.Save(out), 0u);
+  EXPECT_EQ(out.GetLength(), 0u);
+  EXPECT_EQ(dib.CopyToHandle(), nullptr);
+  _SRCIMAGEINFO info;
+  EXPECT_EQ(dib.GetImgHandle(&info), nullptr);
+}
+
 TEST(DibPaint, CopyAndStretchPaths) {
   // 2 x 2, 24-bit, bottom-up: top row red, green; bottom row blue, white.
   std::vector<std::uint8_t> bits = {255, 0, 0, 255, 255, 255, 0, 0,   // bottom row + padding
