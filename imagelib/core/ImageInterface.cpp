@@ -73,8 +73,9 @@ int CImageInterface::Load(const char* path, int loadNow) {
       break;
     case FORMAT_BMP: ok = LoadByDibLook(path) || LoadByImageMan(path, loadNow); break;
     case FORMAT_FPX:
-      // No FlashPix decoder exists, so the post-step that would resample it never runs.
+      // There is no FlashPix decoder, but the codec may know what the file really holds.
       ok = LoadByFPX(path) || LoadByImageMan(path, loadNow);
+      if (ok) FlashPixPostStep();
       break;
     case FORMAT_JPG: ok = LoadByJPEG(path) || LoadByImageMan(path, loadNow); break;
     case FORMAT_ICO: ok = LoadByCIcon(path); break;
@@ -101,6 +102,23 @@ void CImageInterface::InitFromImage(CImageInterface* source, int page) {
   // The source keeps a picture of its own: a 24-bit copy of the page.
   int clonePage = page;
   source->m_hImage = CImageProcessor::CloneHandle(&m_hImage, -1, -1, -1, 3, 0xFFFFFF, clonePage);
+}
+
+// FlashPix files carry their resolutions as pages, the largest last: the picture is
+// the last page's size, rendered into one 24-bit page.
+void CImageInterface::FlashPixPostStep() {
+  int count = GetPageCount();
+  int width = GetWidth(count - 1), height = GetHeight(count - 1);
+  int depth = CImageMan::GetColorDepth(&m_hImage);
+  int page = count - 1;
+  HIMG resampled = CImageProcessor::CloneHandle(&m_hImage, -1, width, height, 3, 0xFFFFFF, page);
+  if (resampled) {
+    CloseHandle();
+    m_hImage = resampled;
+    GetImageInfo();
+  }
+  m_srcInfo.nColorDepth = depth;
+  m_srcInfo.nFormat = FORMAT_FPX;
 }
 
 void CImageInterface::GetImageInfo() {

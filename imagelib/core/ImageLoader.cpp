@@ -42,6 +42,18 @@ void FillFromHeader(_SRCIMAGEINFO* info, const BITMAPINFOHEADER* h) {
   info->bGray = 0;
 }
 
+// A loader's DIB section becomes a codec image; the path goes into the record.
+HIMG WrapSection(HBITMAP section, _SRCIMAGEINFO* info, const char* path) {
+  if (!section) return nullptr;
+  HIMG image = CImageMan::InitImageFromHBITMAP(section);
+  if (!image) {
+    DeleteObject(section);
+    return nullptr;
+  }
+  CImageLoader::SetPath(info, path);
+  return image;
+}
+
 }  // namespace
 
 _SRCIMAGEINFO& _SRCIMAGEINFO::operator=(const _SRCIMAGEINFO& other) {
@@ -116,27 +128,11 @@ HIMG CImageLoader::LoadUsingDibLook(const char* path, _SRCIMAGEINFO* info) {
   CFile file;
   if (!file.Open(path, CFile::modeRead)) return nullptr;
   CDib dib;
-  HBITMAP section = dib.ReadImage(file, info);
-  if (!section) return nullptr;
-  HIMG image = CImageMan::InitImageFromHBITMAP(section);
-  if (!image) {
-    DeleteObject(section);
-    return nullptr;
-  }
-  SetPath(info, path);
-  return image;
+  return WrapSection(dib.ReadImage(file, info), info, path);
 }
 
 HIMG CImageLoader::LoadUsingIntelJPEG(const char* path, _SRCIMAGEINFO* info) {
-  HBITMAP section = CIntelJPEG::ReadJPEG(path, info);
-  if (!section) return nullptr;
-  HIMG image = CImageMan::InitImageFromHBITMAP(section);
-  if (!image) {
-    DeleteObject(section);
-    return nullptr;
-  }
-  SetPath(info, path);
-  return image;
+  return WrapSection(CIntelJPEG::ReadJPEG(path, info), info, path);
 }
 
 // There is no FlashPix decoder.

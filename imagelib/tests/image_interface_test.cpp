@@ -1,7 +1,10 @@
 // The image object: format table, loader chains, pages, drawing, sharing.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 
 #include "imagelib/core/Common.h"
@@ -193,6 +196,24 @@ TEST(Pages, WidthOfMissingPageLeavesSelectionAlone) {
   DeleteObject(canvas);
 }
 
+TEST(Pages, FlashPixNamedFileTakesItsLastPage) {
+  std::string tool = Convert();
+  if (tool.empty()) GTEST_SKIP() << "ImageMagick (convert-im6.q16) is not installed";
+  // No FlashPix decoder: a file of another kind under that name still loads, and
+  // the picture becomes the last page, drawn into one page.
+  std::string tif = TempDir() + "/levels.tif";
+  ASSERT_TRUE(lorimer::testing::Run(tool + " -size 10x8 xc:red -size 40x30 -colors 16 xc:blue -type Palette '" + tif + "'"));
+  std::string fpx = TempDir() + "/levels.fpx";
+  ASSERT_TRUE(lorimer::testing::Run("cp '" + tif + "' '" + fpx + "'"));
+  CImageInterface img;
+  ASSERT_TRUE(img.Load(fpx.c_str(), 0));
+  EXPECT_EQ(img.GetFormat(), FORMAT_FPX);
+  EXPECT_EQ(img.GetPageCount(), 1);
+  EXPECT_EQ(img.GetWidth(0), 40);
+  EXPECT_EQ(img.GetHeight(0), 30);
+  EXPECT_EQ(PixelOf(img.GetHBITMAP(0, 0), 39, 29), RGB(0, 0, 255));
+}
+
 TEST(Drawing, SmallerSourceLosesLastRowAndColumn) {
   // 100 x 100: the last column and row are red, the rest blue.
   HBITMAP bmp = Common::CreateEmptyDIBSection(100, 100, RGB(0, 0, 255), 0);
@@ -287,6 +308,30 @@ TEST(Lifecycle, RemoveFileRefusesReadOnlyFiles) {
   EXPECT_EQ(CImageInterface::RemoveFileEx(path.c_str()), 1);
   EXPECT_TRUE(ReadFile(path).empty());
   EXPECT_EQ(CImageInterface::RemoveFileEx(path.c_str()), 0);
+}
+
+TEST(Statics, MakersPagesOpenInTheBrowser) {
+  // Stand in for the desktop's opener: record what it was asked to open.
+  std::string log = TempDir() + "/opened.txt";
+  std::string opener = TempDir() + "/opener.sh";
+  std::string body = "#!/bin/sh\necho \"$1\" >> '" + log + "'\n";
+  WriteTempFile("opener.sh", std::vector<std::uint8_t>(body.begin(), body.end()));
+  ASSERT_TRUE(lorimer::testing::Run("chmod +x '" + opener + "'"));
+  setenv("VELMARK_OPEN_COMMAND", opener.c_str(), 1);
+  CImageInterface::OpenVelmarkPage();
+  CImageInterface::GetSupport(nullptr);
+  CImageInterface::GetUpdate(nullptr);
+  unsetenv("VELMARK_OPEN_COMMAND");
+  std::string text;
+  for (int i = 0; i < 100; ++i) {
+    auto bytes = ReadFile(log);
+    text.assign(bytes.begin(), bytes.end());
+    if (std::count(text.begin(), text.end(), '\n') == 3) break;
+    usleep(50000);
+  }
+  EXPECT_NE(text.find(std::string(lorimer::pages::kHome) + "\n"), std::string::npos) << text;
+  EXPECT_NE(text.find(std::string(lorimer::pages::kSupport) + "\n"), std::string::npos) << text;
+  EXPECT_NE(text.find(std::string(lorimer::pages::kUpdate) + "\n"), std::string::npos) << text;
 }
 
 TEST(Filters, DialogStringsAreWellFormed) {

@@ -132,6 +132,7 @@ class LORIMER_API CImageInterface {
   int LoadByJPEG(const char* path);
   int LoadByFPX(const char* path);
   void GetImageInfo();
+  void FlashPixPostStep();
   int PrepareDraw(int page, RECT*& dest, RECT*& src, RECT& destStore, RECT& srcStore);
 
   CImageSaver m_saver;
