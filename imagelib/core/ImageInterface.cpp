@@ -29,29 +29,29 @@ void CImageInterface::CloseHandle() { CImageMan::CloseHandle(&m_hImage); }
 // ---- loading ---------------------------------------------------------------------
 
 int CImageInterface::LoadByImageMan(const char* path, int loadNow) {
-  m_hImage = CImageLoader::LoadUsingImgMan(path, &m_srcInfo, loadNow);
+  m_hImage = m_loader.LoadUsingImgMan(path, &m_srcInfo, loadNow);
   return m_hImage ? 1 : 0;
 }
 
 int CImageInterface::LoadByDibLook(const char* path) {
-  m_hImage = CImageLoader::LoadUsingDibLook(path, &m_srcInfo);
+  m_hImage = m_loader.LoadUsingDibLook(path, &m_srcInfo);
   return m_hImage ? 1 : 0;
 }
 
 int CImageInterface::LoadByJPEG(const char* path) {
-  m_hImage = CImageLoader::LoadUsingIntelJPEG(path, &m_srcInfo);
+  m_hImage = m_loader.LoadUsingIntelJPEG(path, &m_srcInfo);
   return m_hImage ? 1 : 0;
 }
 
 int CImageInterface::LoadByFPX(const char* path) {
-  m_hImage = CImageLoader::LoadUsingIntelFPX(path, &m_srcInfo);
+  m_hImage = m_loader.LoadUsingIntelFPX(path, &m_srcInfo);
   return m_hImage ? 1 : 0;
 }
 
 int CImageInterface::LoadByCIcon(const char* path) {
   if (!path || !*path) return 0;
   CloseHandle();
-  m_hImage = CImageLoader::LoadUsingCIcon(path, &m_srcInfo);
+  m_hImage = m_loader.LoadUsingCIcon(path, &m_srcInfo);
   if (!m_hImage) return 0;
   CImageLoader::SetPath(&m_srcInfo, path);
   return 1;

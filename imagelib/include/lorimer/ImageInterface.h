@@ -135,7 +135,7 @@ class LORIMER_API CImageInterface {
   void FlashPixPostStep();
   int PrepareDraw(int page, RECT*& dest, RECT*& src, RECT& destStore, RECT& srcStore);
 
-  CImageSaver m_saver;
+  [[maybe_unused]] CImageSaver m_saver;  // saving and thumbnails are called through it
   CImageLoader m_loader;
   HIMG m_hImage = nullptr;
   _SRCIMAGEINFO m_srcInfo;
