@@ -47,6 +47,9 @@ const Case kCases[] = {
     {"rose-rle.tga", "{IM} rose: -compress RLE {OUT}", 0, "tgatoppm", "tgatoppm {IN} > {OUT}"},
     {"rose-mapped.tga", "{IM} rose: ppm:- | pnmquant 64 | pamtotga -cmap > {OUT}", 0, "pamtotga", "tgatoppm {IN} > {OUT}"},
     {"rose-gray.tga", "{IM} rose: -colorspace Gray ppm:- | ppmtopgm | pamtotga -mono > {OUT}", 0, "pamtotga", "tgatoppm {IN} > {OUT}"},
+    {"rose.dcx", "{IM} rose: \\( rose: -flop \\) {OUT}", 0, ""},
+    // Named .ico, an icon goes through the icon loader: drawn at 32 x 32 over white.
+    {"rose.ico", "{IM} rose: -resize 32x32! {OUT}", 0, ""},
     {"rose.gif", "{IM} rose: {OUT}", 0, ""},
     {"rose-interlaced.gif", "{IM} rose: -interlace GIF {OUT}", 0, ""},
     {"rose.png", "{IM} rose: {OUT}", 0, ""},
