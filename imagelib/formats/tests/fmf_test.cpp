@@ -12,6 +12,9 @@
 namespace lorimer::formats {
 namespace {
 
+using testing::Shell;
+using testing::OpenBytes;
+using testing::DecodeBytes;
 using testing::BitmapToRgb;
 using testing::FindTool;
 using testing::ImageMagickDecode;
@@ -21,8 +24,6 @@ using testing::Rgb;
 using testing::RgbImage;
 using testing::TempDir;
 using testing::WriteTempFile;
-
-bool Shell(const std::string& command) { return testing::Run("(" + command + ")"); }
 
 // A page with text-like strokes, long white gaps, solid bars and an odd width.
 FmfPage MakePage(int width, int height, std::uint16_t compression, std::uint16_t options, int seed) {
@@ -57,15 +58,6 @@ RgbImage ToRgb(const FmfPage& page) {
     }
   }
   return image;
-}
-
-std::unique_ptr<ImageReader> OpenBytes(std::vector<std::uint8_t> bytes) {
-  auto file = std::make_shared<FileData>();
-  file->bytes = std::move(bytes);
-  if (!kFmfFormat.sniff(file->bytes.data(), std::min(file->bytes.size(), kSniffBytes), file->bytes.size())) {
-    return nullptr;
-  }
-  return kFmfFormat.open(file);
 }
 
 std::optional<RgbImage> DecodePage(ImageReader& reader, int page) {
@@ -122,7 +114,7 @@ TEST(FmfFile, RoundTripsEveryCodingAndOption) {
   };
   const std::string path = TempDir() + "/round.fmf";
   ASSERT_TRUE(WriteFmf(path, pages));
-  auto reader = OpenBytes(testing::ReadFile(path));
+  auto reader = OpenBytes(kFmfFormat, testing::ReadFile(path));
   ASSERT_TRUE(reader);
   ASSERT_EQ(reader->pageCount(), 4);
   for (int i = 0; i < 4; ++i) {
@@ -211,7 +203,7 @@ TEST(FmfFile, ReadsPagesCodedByImageMagick) {
     auto strip = StripOf(tif, &fillOrder);
     ASSERT_TRUE(strip);
     const std::uint16_t options = fillOrder == FILLORDER_LSB2MSB ? kFmfLsbFirst : 0;
-    auto reader = OpenBytes(FileAround(*strip, 1728, 90, c.compression, options));
+    auto reader = OpenBytes(kFmfFormat, FileAround(*strip, 1728, 90, c.compression, options));
     ASSERT_TRUE(reader);
     auto image = DecodePage(*reader, 0);
     ASSERT_TRUE(image);
@@ -258,7 +250,7 @@ TEST(FmfFile, TruncatedPageKeepsItsFirstRowsAndGarbageFailsCleanly) {
   const std::uint32_t kept = length / 3;
   file.resize(file.size() - (length - kept));
   Put32(file, entry + 4, kept);
-  auto reader = OpenBytes(file);
+  auto reader = OpenBytes(kFmfFormat, file);
   ASSERT_TRUE(reader);
   auto image = DecodePage(*reader, 0);
   ASSERT_TRUE(image);
@@ -279,7 +271,7 @@ TEST(FmfFile, TruncatedPageKeepsItsFirstRowsAndGarbageFailsCleanly) {
   std::vector<std::uint8_t> junk(64);
   for (std::size_t i = 0; i < junk.size(); ++i) junk[i] = static_cast<std::uint8_t>(i * 37 + 1);
   for (std::uint16_t compression : {kFmfGroup3, kFmfGroup4}) {
-    auto bad = OpenBytes(FileAround(junk, 1728, 100, compression, 0));
+    auto bad = OpenBytes(kFmfFormat, FileAround(junk, 1728, 100, compression, 0));
     ASSERT_TRUE(bad);
     HBITMAP bitmap = bad->decodePage(0);
     if (bitmap) DeleteObject(bitmap);  // a few rows may happen to decode; either way no crash
@@ -289,7 +281,7 @@ TEST(FmfFile, TruncatedPageKeepsItsFirstRowsAndGarbageFailsCleanly) {
 TEST(FmfFile, ReaderRejectsMalformedFiles) {
   std::vector<std::uint8_t> good;
   ASSERT_TRUE(EncodeFmf({MakePage(64, 16, kFmfGroup4, 0, 1)}, &good));
-  ASSERT_TRUE(OpenBytes(good));
+  ASSERT_TRUE(OpenBytes(kFmfFormat, good));
   const std::size_t e = kFmfHeaderSize;
   auto rejects = [&](const char* what, auto change) {
     auto bytes = good;

@@ -10,6 +10,9 @@
 namespace lorimer::formats {
 namespace {
 
+using testing::Shell;
+using testing::OpenBytes;
+using testing::DecodeBytes;
 using testing::BitmapToRgb;
 using testing::DecodeWith;
 using testing::FindTool;
@@ -22,8 +25,6 @@ using testing::WriteTempFile;
 
 constexpr Rgb kWhite{255, 255, 255};
 constexpr Rgb kBlack{0, 0, 0};
-
-bool Shell(const std::string& command) { return testing::Run("(" + command + ")"); }
 
 void Put16(std::vector<std::uint8_t>& v, int x) {
   v.push_back(static_cast<std::uint8_t>((x >> 8) & 0xFF));
@@ -61,23 +62,6 @@ std::vector<std::uint8_t> XimgHeader(GemShape s, const std::vector<std::array<in
 std::vector<std::uint8_t> Concat(std::vector<std::uint8_t> a, const std::vector<std::uint8_t>& b) {
   a.insert(a.end(), b.begin(), b.end());
   return a;
-}
-
-std::unique_ptr<ImageReader> OpenBytes(std::vector<std::uint8_t> bytes) {
-  auto file = std::make_shared<FileData>();
-  file->bytes = std::move(bytes);
-  if (!kGemFormat.sniff(file->bytes.data(), std::min(file->bytes.size(), kSniffBytes), file->bytes.size())) return nullptr;
-  return kGemFormat.open(file);
-}
-
-std::optional<RgbImage> DecodeBytes(std::vector<std::uint8_t> bytes) {
-  auto reader = OpenBytes(std::move(bytes));
-  if (!reader) return std::nullopt;
-  HBITMAP bitmap = reader->decodePage(0);
-  if (!bitmap) return std::nullopt;
-  auto rgb = BitmapToRgb(bitmap);
-  DeleteObject(bitmap);
-  return rgb;
 }
 
 // A bilevel picture with solid rows, patterns, noise and blank stretches, so the
@@ -122,7 +106,7 @@ TEST(GemReader, HeaderValuesBecomePageInfo) {
   s.microns = 254;  // 100 dpi
   s.width = 10;
   s.height = 3;
-  auto reader = OpenBytes(Concat(GemHeader(s), {0x80, 2, 0xAA, 0x55}));
+  auto reader = OpenBytes(kGemFormat, Concat(GemHeader(s), {0x80, 2, 0xAA, 0x55}));
   ASSERT_TRUE(reader);
   const PageInfo info = reader->pageInfo(0);
   EXPECT_EQ(info.width, 10);
@@ -145,7 +129,7 @@ TEST(GemReader, OpcodesRepeatsClippingAndTheEndOfData) {
       0x01, 0x81,                                      // row 5: one 0x00, one 0xFF
       0x80, 0x01,                                      // row 6: a literal cut short by the end of data
   };
-  auto image = DecodeBytes(Concat(GemHeader(s), data));
+  auto image = DecodeBytes(kGemFormat, Concat(GemHeader(s), data));
   ASSERT_TRUE(image);
   auto rowOf = [&](int y) {
     std::string bits;
@@ -173,7 +157,7 @@ TEST(GemReader, PlanesCombineIntoTheDefaultColours) {
       0x80, 1, 0b00001000,  // plane 2
       0x80, 1, 0b00010100,  // plane 3
   };
-  auto image = DecodeBytes(Concat(GemHeader(s), data));
+  auto image = DecodeBytes(kGemFormat, Concat(GemHeader(s), data));
   ASSERT_TRUE(image);
   EXPECT_EQ(image->at(0, 0), kWhite);                 // 0
   EXPECT_EQ(image->at(1, 0), (Rgb{255, 0, 0}));       // 1 red
@@ -194,14 +178,14 @@ TEST(GemReader, XimgPaletteInPerMille) {
       0x80, 1, 0b01010000, /**/ 0x80, 1, 0b00110000,  // row 0: values 0, 1, 2, 3
       0x00, 0x00, 0xFF, 0x01, 0x01, /**/ 0x81,        // row 1: a repeat count of 1, plane 0 empty, plane 1 set
   };
-  auto image = DecodeBytes(Concat(XimgHeader(s, palette), data));
+  auto image = DecodeBytes(kGemFormat, Concat(XimgHeader(s, palette), data));
   ASSERT_TRUE(image);
   EXPECT_EQ(image->at(0, 0), kWhite);
   EXPECT_EQ(image->at(1, 0), (Rgb{255, 0, 0}));
   EXPECT_EQ(image->at(2, 0), (Rgb{0, 128, 0}));
   EXPECT_EQ(image->at(3, 0), (Rgb{0, 0, 255}));
   EXPECT_EQ(image->at(2, 1), (Rgb{0, 128, 0}));
-  auto reader = OpenBytes(Concat(XimgHeader(s, palette), data));
+  auto reader = OpenBytes(kGemFormat, Concat(XimgHeader(s, palette), data));
   ASSERT_TRUE(reader);
   EXPECT_EQ(reader->pageInfo(0).colorsUsed, 4u);
   EXPECT_EQ(reader->pageInfo(0).bitCount, 2);
@@ -209,11 +193,11 @@ TEST(GemReader, XimgPaletteInPerMille) {
 
 TEST(GemReader, RejectsHeadersThatAreNotGem) {
   const std::vector<std::uint8_t> data = {0x80, 1, 0xFF};
-  ASSERT_TRUE(OpenBytes(Concat(GemHeader(GemShape{}), data)));
+  ASSERT_TRUE(OpenBytes(kGemFormat, Concat(GemHeader(GemShape{}), data)));
   auto rejects = [&](const char* what, auto change) {
     GemShape s;
     change(s);
-    EXPECT_FALSE(OpenBytes(Concat(GemHeader(s), data))) << what;
+    EXPECT_FALSE(OpenBytes(kGemFormat, Concat(GemHeader(s), data))) << what;
   };
   rejects("version 3", [](GemShape& s) { s.version = 3; });
   rejects("header of 7 words", [](GemShape& s) { s.headerWords = 7; });
@@ -231,7 +215,7 @@ TEST(GemReader, RejectsHeadersThatAreNotGem) {
   x.planes = 2;
   auto ximg = XimgHeader(x, {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}});
   ximg[3] = 11 + 3 * 2;
-  EXPECT_FALSE(OpenBytes(Concat(ximg, data)));
+  EXPECT_FALSE(OpenBytes(kGemFormat, Concat(ximg, data)));
 }
 
 }  // namespace

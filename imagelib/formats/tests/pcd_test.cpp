@@ -12,6 +12,9 @@
 namespace lorimer::formats {
 namespace {
 
+using testing::Shell;
+using testing::OpenBytes;
+using testing::DecodeBytes;
 using testing::BitmapToRgb;
 using testing::DecodeWith;
 using testing::FindTool;
@@ -25,8 +28,6 @@ using testing::WriteTempFile;
 constexpr std::size_t kBase = 0x30000;
 constexpr int kW = 768;
 constexpr int kH = 512;
-
-bool Shell(const std::string& command) { return testing::Run("(" + command + ")"); }
 
 // ImageMagick spreads the whole YCC range (up to about 1.35 times reference white)
 // linearly over 0..255, and its writer does the inverse; we show reference white as
@@ -126,21 +127,6 @@ std::uint8_t& Chroma(std::vector<std::uint8_t>& f, int channel, int cx, int cy) 
   return f[kBase + static_cast<std::size_t>(cy) * kW * 3 + 2 * kW + channel * (kW / 2) + cx];
 }
 
-std::optional<RgbImage> DecodeBytes(std::vector<std::uint8_t> bytes) {
-  auto file = std::make_shared<FileData>();
-  file->bytes = std::move(bytes);
-  if (!kPcdFormat.sniff(file->bytes.data(), std::min(file->bytes.size(), kSniffBytes), file->bytes.size())) {
-    return std::nullopt;
-  }
-  auto reader = kPcdFormat.open(file);
-  if (!reader) return std::nullopt;
-  HBITMAP bitmap = reader->decodePage(0);
-  if (!bitmap) return std::nullopt;
-  auto rgb = BitmapToRgb(bitmap);
-  DeleteObject(bitmap);
-  return rgb;
-}
-
 TEST(PcdReader, ConvertsYccWithClampingAndAveragedChroma) {
   auto f = Pack(0);
   // Neutral chroma: grey at 1.3584 * Y.
@@ -148,7 +134,7 @@ TEST(PcdReader, ConvertsYccWithClampingAndAveragedChroma) {
   Luma(f, 1, 0) = 255;
   // Chroma sample (10, 10) strongly red; its right-hand neighbour stays neutral.
   Chroma(f, 1, 10, 10) = 255;
-  auto image = DecodeBytes(f);
+  auto image = DecodeBytes(kPcdFormat, f);
   ASSERT_TRUE(image);
   EXPECT_EQ(image->at(100, 100), (Rgb{135, 135, 135}));
   EXPECT_EQ(image->at(0, 0), (Rgb{0, 0, 0}));
@@ -182,7 +168,7 @@ TEST(PcdReader, OrientationTurnsThePictureUpright) {
     SCOPED_TRACE(c.orientation);
     auto f = Pack(c.orientation | 0x04);  // the resolution bits beside it do not matter
     Luma(f, 0, 0) = 255;
-    auto image = DecodeBytes(f);
+    auto image = DecodeBytes(kPcdFormat, f);
     ASSERT_TRUE(image);
     EXPECT_EQ(image->width, c.width);
     EXPECT_EQ(image->height, c.height);
@@ -195,16 +181,16 @@ TEST(PcdReader, OrientationTurnsThePictureUpright) {
 
 TEST(PcdReader, RejectsShortFilesAndOtherSignatures) {
   auto f = Pack(0);
-  ASSERT_TRUE(DecodeBytes(f));
+  ASSERT_TRUE(DecodeBytes(kPcdFormat, f));
   auto shortPack = f;
   shortPack.resize(kBase + kW * kH * 3 / 2 - 1);
-  EXPECT_FALSE(DecodeBytes(shortPack));
+  EXPECT_FALSE(DecodeBytes(kPcdFormat, shortPack));
   auto file = std::make_shared<FileData>();
   file->bytes = shortPack;
   EXPECT_FALSE(kPcdFormat.open(file));
   auto overview = f;
   overview[0x800 + 6] = 'X';  // "PCD_IPX"
-  EXPECT_FALSE(DecodeBytes(overview));
+  EXPECT_FALSE(DecodeBytes(kPcdFormat, overview));
 }
 
 }  // namespace

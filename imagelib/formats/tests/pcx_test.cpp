@@ -10,6 +10,9 @@
 namespace lorimer::formats {
 namespace {
 
+using testing::Shell;
+using testing::OpenBytes;
+using testing::DecodeBytes;
 using testing::BitmapToRgb;
 using testing::DecodeWith;
 using testing::FindTool;
@@ -21,8 +24,6 @@ using testing::TempDir;
 using testing::WriteTempFile;
 
 // Run() sends stdout to /dev/null; a subshell keeps our own redirections.
-bool Shell(const std::string& command) { return testing::Run("(" + command + ")"); }
-
 std::vector<std::uint8_t> Ppm(int w, int h, int colors) {
   std::string head = "P6\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
   std::vector<std::uint8_t> d(head.begin(), head.end());
@@ -41,22 +42,6 @@ std::vector<std::uint8_t> Ppm(int w, int h, int colors) {
     }
   }
   return d;
-}
-
-std::unique_ptr<ImageReader> OpenBytes(const FormatDescriptor& format, std::vector<std::uint8_t> bytes) {
-  auto file = std::make_shared<FileData>();
-  file->bytes = std::move(bytes);
-  return format.open(file);
-}
-
-std::optional<RgbImage> DecodeBytes(const FormatDescriptor& format, std::vector<std::uint8_t> bytes, int page = 0) {
-  auto reader = OpenBytes(format, std::move(bytes));
-  if (!reader || page >= reader->pageCount()) return std::nullopt;
-  HBITMAP bitmap = reader->decodePage(page);
-  if (!bitmap) return std::nullopt;
-  auto rgb = BitmapToRgb(bitmap);
-  DeleteObject(bitmap);
-  return rgb;
 }
 
 struct PcxShape {

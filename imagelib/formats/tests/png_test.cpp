@@ -12,6 +12,9 @@
 namespace lorimer::formats {
 namespace {
 
+using testing::Shell;
+using testing::OpenBytes;
+using testing::DecodeBytes;
 using testing::BitmapToRgb;
 using testing::DecodeWith;
 using testing::FindTool;
@@ -22,8 +25,6 @@ using testing::TempDir;
 using testing::WriteTempFile;
 
 // Run() sends the command's output to /dev/null; a subshell keeps our own redirections.
-bool Shell(const std::string& command) { return testing::Run("(" + command + ")"); }
-
 constexpr int kW = 37;
 constexpr int kH = 23;
 
@@ -124,14 +125,6 @@ std::string MakePng(const PngCase& c) {
   return out;
 }
 
-std::unique_ptr<ImageReader> OpenBytes(std::vector<std::uint8_t> bytes) {
-  auto file = std::make_shared<FileData>();
-  file->bytes = std::move(bytes);
-  if (!kPngFormat.sniff(file->bytes.data(), std::min(file->bytes.size(), kSniffBytes), file->bytes.size()))
-    return nullptr;
-  return kPngFormat.open(file);
-}
-
 TEST(PngReader, EveryColourTypeAndDepthMatchesImageMagick) {
   if (!HaveTools()) GTEST_SKIP() << "ImageMagick (convert-im6.q16) or netpbm (pnmtopng, pamtopng) is not installed";
   for (const PngCase& c : Cases()) {
@@ -145,7 +138,7 @@ TEST(PngReader, EveryColourTypeAndDepthMatchesImageMagick) {
     ASSERT_EQ(bytes[24], c.bitDepth);
     ASSERT_EQ(bytes[28] == 1, std::string(c.tool).find("-interlace") != std::string::npos);
 
-    auto reader = OpenBytes(bytes);
+    auto reader = OpenBytes(kPngFormat, bytes);
     ASSERT_TRUE(reader);
     ASSERT_EQ(reader->pageCount(), 1);
     const PageInfo info = reader->pageInfo(0);
@@ -171,7 +164,7 @@ TEST(PngReader, PaletteSizeAndResolutionAreReported) {
   const std::string out = TempDir() + "/dpi.png";
   ASSERT_TRUE(testing::Run("convert-im6.q16 '" + src + "' -units PixelsPerInch -density 300 '" + out + "'"));
   const auto bytes = ReadFile(out);
-  auto reader = OpenBytes(bytes);
+  auto reader = OpenBytes(kPngFormat, bytes);
   ASSERT_TRUE(reader);
   EXPECT_EQ(reader->pageInfo(0).xDpi, 300);
   EXPECT_EQ(reader->pageInfo(0).yDpi, 300);
@@ -220,7 +213,7 @@ TEST(PngReader, TruncatedFileKeepsTheRowsBeforeTheCut) {
   auto theirs = ImageMagickDecode(full);
   ASSERT_TRUE(theirs);
   bytes.resize(bytes.size() * 6 / 10);
-  auto reader = OpenBytes(bytes);
+  auto reader = OpenBytes(kPngFormat, bytes);
   ASSERT_TRUE(reader);
   HBITMAP bitmap = reader->decodePage(0);
   ASSERT_TRUE(bitmap);
@@ -235,7 +228,7 @@ TEST(PngReader, DamagedOrImplausibleFilesAreRefused) {
   if (!HaveTools()) GTEST_SKIP() << "netpbm (pnmtopng) is not installed";
   const auto good = BigRgbPng();
   ASSERT_FALSE(good.empty());
-  ASSERT_TRUE(OpenBytes(good));
+  ASSERT_TRUE(OpenBytes(kPngFormat, good));
 
   // A flipped bit inside the image data: the chunk's CRC no longer matches.
   std::size_t idat = 8;
@@ -243,17 +236,17 @@ TEST(PngReader, DamagedOrImplausibleFilesAreRefused) {
   ASSERT_LT(idat + 20, good.size());
   auto flipped = good;
   flipped[idat + 8 + 10] ^= 0x10;
-  EXPECT_FALSE(OpenBytes(flipped));
+  EXPECT_FALSE(OpenBytes(kPngFormat, flipped));
 
   // 30000 x 30000 pixels claimed by a file with a few hundred bytes of data.
   auto huge = good;
   const std::uint8_t dims[8] = {0, 0, 0x75, 0x30, 0, 0, 0x75, 0x30};
   std::memcpy(&huge[16], dims, 8);
-  EXPECT_FALSE(OpenBytes(huge));
+  EXPECT_FALSE(OpenBytes(kPngFormat, huge));
 
   // Nothing after the header.
   std::vector<std::uint8_t> headerOnly(good.begin(), good.begin() + 33);
-  auto reader = OpenBytes(headerOnly);
+  auto reader = OpenBytes(kPngFormat, headerOnly);
   if (reader) {
     EXPECT_EQ(reader->decodePage(0), nullptr);
   }
@@ -261,7 +254,7 @@ TEST(PngReader, DamagedOrImplausibleFilesAreRefused) {
   // A header without a valid colour type / depth combination.
   auto badDepth = good;
   badDepth[24] = 3;
-  EXPECT_FALSE(OpenBytes(badDepth));
+  EXPECT_FALSE(OpenBytes(kPngFormat, badDepth));
 }
 
 }  // namespace

@@ -160,6 +160,28 @@ std::optional<RgbImage> BitmapToRgb(HBITMAP bitmap) {
   return img;
 }
 
+bool Shell(const std::string& command) { return Run("(" + command + ")"); }
+
+std::unique_ptr<formats::ImageReader> OpenBytes(const formats::FormatDescriptor& format,
+                                                std::vector<std::uint8_t> bytes) {
+  auto file = std::make_shared<formats::FileData>();
+  file->bytes = std::move(bytes);
+  if (!format.sniff(file->bytes.data(), std::min(file->bytes.size(), formats::kSniffBytes), file->bytes.size()))
+    return nullptr;
+  return format.open(file);
+}
+
+std::optional<RgbImage> DecodeBytes(const formats::FormatDescriptor& format, std::vector<std::uint8_t> bytes,
+                                    int page) {
+  auto reader = OpenBytes(format, std::move(bytes));
+  if (!reader || page >= reader->pageCount()) return std::nullopt;
+  HBITMAP bitmap = reader->decodePage(page);
+  if (!bitmap) return std::nullopt;
+  auto rgb = BitmapToRgb(bitmap);
+  DeleteObject(bitmap);
+  return rgb;
+}
+
 std::optional<RgbImage> DecodeWith(const formats::FormatDescriptor& format, const std::string& path, int page) {
   auto data = std::make_shared<formats::FileData>();
   data->path = path;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -39,6 +40,16 @@ std::optional<RgbImage> ImageMagickDecode(const std::string& path, int frame = 0
 
 // Any decoded page bitmap (1/4/8/24 bits) as RGB.
 std::optional<RgbImage> BitmapToRgb(HBITMAP bitmap);
+
+// A shell command whose own redirections work (Run sends the rest to /dev/null).
+bool Shell(const std::string& command);
+
+// Bytes in memory through one reader: sniff, then open; null when either says no.
+std::unique_ptr<formats::ImageReader> OpenBytes(const formats::FormatDescriptor& format,
+                                                std::vector<std::uint8_t> bytes);
+// The same, then the page decoded as RGB.
+std::optional<RgbImage> DecodeBytes(const formats::FormatDescriptor& format, std::vector<std::uint8_t> bytes,
+                                    int page = 0);
 
 // Opens a file through one format descriptor and decodes the page as RGB.
 std::optional<RgbImage> DecodeWith(const formats::FormatDescriptor& format, const std::string& path, int page = 0);

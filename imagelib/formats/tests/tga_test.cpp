@@ -9,6 +9,9 @@
 namespace lorimer::formats {
 namespace {
 
+using testing::Shell;
+using testing::OpenBytes;
+using testing::DecodeBytes;
 using testing::BitmapToRgb;
 using testing::DecodeWith;
 using testing::FindTool;
@@ -18,8 +21,6 @@ using testing::Rgb;
 using testing::RgbImage;
 using testing::TempDir;
 using testing::WriteTempFile;
-
-bool Shell(const std::string& command) { return testing::Run("(" + command + ")"); }
 
 std::vector<std::uint8_t> Pnm(int w, int h, int colors, bool grey = false) {
   std::string head = std::string(grey ? "P5" : "P6") + "\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
@@ -40,25 +41,6 @@ std::vector<std::uint8_t> Pnm(int w, int h, int colors, bool grey = false) {
     }
   }
   return d;
-}
-
-std::unique_ptr<ImageReader> OpenBytes(std::vector<std::uint8_t> bytes) {
-  auto file = std::make_shared<FileData>();
-  file->bytes = std::move(bytes);
-  if (!kTgaFormat.sniff(file->bytes.data(), std::min(file->bytes.size(), kSniffBytes), file->bytes.size())) {
-    return nullptr;
-  }
-  return kTgaFormat.open(file);
-}
-
-std::optional<RgbImage> DecodeBytes(std::vector<std::uint8_t> bytes) {
-  auto reader = OpenBytes(std::move(bytes));
-  if (!reader) return std::nullopt;
-  HBITMAP bitmap = reader->decodePage(0);
-  if (!bitmap) return std::nullopt;
-  auto rgb = BitmapToRgb(bitmap);
-  DeleteObject(bitmap);
-  return rgb;
 }
 
 struct TgaShape {
@@ -122,7 +104,7 @@ TEST(TgaReader, MatchesNetpbmForEveryTypeItWrites) {
     ASSERT_TRUE(actual);
     EXPECT_EQ(MaxDifference(*actual, *expected), 0);
     EXPECT_EQ(MaxDifference(*actual, *original), 0);
-    auto reader = OpenBytes(testing::ReadFile(base + ".tga"));
+    auto reader = OpenBytes(kTgaFormat, testing::ReadFile(base + ".tga"));
     ASSERT_TRUE(reader);
     EXPECT_EQ(reader->pageInfo(0).bitCount, c.bitCount);
   }
@@ -199,7 +181,7 @@ TEST(TgaReader, RlePacketsRunOnAcrossScanlines) {
   // Bottom-left origin: the first stored row is the bottom one. A repeat packet of 4
   // fills that row and the first pixel of the top row; a raw packet of 2 ends it.
   const std::vector<std::uint8_t> data = {0x83, 10, 20, 30, /**/ 0x01, 1, 2, 3, 4, 5, 6};
-  auto image = DecodeBytes(Concat(TgaHeader(s), data));
+  auto image = DecodeBytes(kTgaFormat, Concat(TgaHeader(s), data));
   ASSERT_TRUE(image);
   const Rgb run{30, 20, 10};
   EXPECT_EQ(image->pixels, (std::vector<Rgb>{run, {3, 2, 1}, {6, 5, 4}, run, run, run}));
@@ -218,7 +200,7 @@ TEST(TgaReader, SixteenBitPixelsFromTheTopRight) {
   };
   std::vector<std::uint8_t> data;
   for (const auto& p : {px(31, 0, 0, 0), px(0, 31, 0, 1), px(0, 0, 31, 0), px(1, 16, 3, 1)}) data = Concat(data, p);
-  auto image = DecodeBytes(Concat(TgaHeader(s), data));
+  auto image = DecodeBytes(kTgaFormat, Concat(TgaHeader(s), data));
   ASSERT_TRUE(image);
   // Stored order: top row right to left, then the bottom row right to left. The
   // attribute bit does not make pixels transparent; 5-bit values scale to 0..255.
@@ -226,7 +208,7 @@ TEST(TgaReader, SixteenBitPixelsFromTheTopRight) {
   EXPECT_EQ(image->at(0, 0), (Rgb{0, 255, 0}));
   EXPECT_EQ(image->at(1, 1), (Rgb{0, 0, 255}));
   EXPECT_EQ(image->at(0, 1), (Rgb{8, 132, 25}));
-  auto reader = OpenBytes(Concat(TgaHeader(s), data));
+  auto reader = OpenBytes(kTgaFormat, Concat(TgaHeader(s), data));
   ASSERT_TRUE(reader);
   EXPECT_EQ(reader->pageInfo(0).bitCount, 16);
   EXPECT_EQ(reader->pageInfo(0).colorsUsed, 0u);
@@ -245,14 +227,14 @@ TEST(TgaReader, ColourMapThatStartsPastZero) {
   s.idLength = 3;
   const std::vector<std::uint8_t> map = {1, 2, 3, /**/ 4, 5, 6, /**/ 7, 8, 9};  // B, G, R
   const std::vector<std::uint8_t> pixels = {5, 7, 6, 2};                      // 2 is below the map
-  auto image = DecodeBytes(Concat(Concat(TgaHeader(s), map), pixels));
+  auto image = DecodeBytes(kTgaFormat, Concat(Concat(TgaHeader(s), map), pixels));
   ASSERT_TRUE(image);
   EXPECT_EQ(image->pixels, (std::vector<Rgb>{{3, 2, 1}, {9, 8, 7}, {6, 5, 4}, {0, 0, 0}}));
 
   // The same with 15-bit map entries.
   s.mapBits = 15;
   const std::vector<std::uint8_t> map15 = {0x1F, 0x00, /**/ 0xE0, 0x03, /**/ 0x00, 0x7C};  // blue, green, red
-  image = DecodeBytes(Concat(Concat(TgaHeader(s), map15), pixels));
+  image = DecodeBytes(kTgaFormat, Concat(Concat(TgaHeader(s), map15), pixels));
   ASSERT_TRUE(image);
   EXPECT_EQ(image->pixels, (std::vector<Rgb>{{0, 0, 255}, {255, 0, 0}, {0, 255, 0}, {0, 0, 0}}));
 }
@@ -265,19 +247,19 @@ TEST(TgaReader, AlphaIsCompositedOnWhiteOnlyWhenItMeansSomething) {
   s.height = 1;
   s.descriptor = 0x28;  // top-down, 8 alpha bits
   const std::vector<std::uint8_t> data = {0, 0, 200, 0, /**/ 0, 0, 200, 255, /**/ 0, 0, 200, 128};
-  auto image = DecodeBytes(Concat(TgaHeader(s), data));
+  auto image = DecodeBytes(kTgaFormat, Concat(TgaHeader(s), data));
   ASSERT_TRUE(image);
   EXPECT_EQ(image->pixels, (std::vector<Rgb>{{255, 255, 255}, {200, 0, 0}, {227, 127, 127}}));
 
   // No alpha bits in the descriptor: the fourth byte is padding.
   s.descriptor = 0x20;
-  image = DecodeBytes(Concat(TgaHeader(s), data));
+  image = DecodeBytes(kTgaFormat, Concat(TgaHeader(s), data));
   ASSERT_TRUE(image);
   EXPECT_EQ(image->at(0, 0), (Rgb{200, 0, 0}));
 
   // Every alpha zero: a writer that never filled it in.
   s.descriptor = 0x28;
-  image = DecodeBytes(Concat(TgaHeader(s), {0, 0, 200, 0, 0, 90, 0, 0, 9, 0, 0, 0}));
+  image = DecodeBytes(kTgaFormat, Concat(TgaHeader(s), {0, 0, 200, 0, 0, 90, 0, 0, 9, 0, 0, 0}));
   ASSERT_TRUE(image);
   EXPECT_EQ(image->pixels, (std::vector<Rgb>{{200, 0, 0}, {0, 90, 0}, {0, 0, 9}}));
 
@@ -293,7 +275,7 @@ TEST(TgaReader, AlphaIsCompositedOnWhiteOnlyWhenItMeansSomething) {
   const std::string signature = "TRUEVISION-XFILE.";
   file.insert(file.end(), signature.begin(), signature.end());
   file.push_back(0);
-  image = DecodeBytes(file);
+  image = DecodeBytes(kTgaFormat, file);
   ASSERT_TRUE(image);
   EXPECT_EQ(image->at(0, 0), (Rgb{200, 0, 0}));
 }
@@ -304,7 +286,7 @@ TEST(TgaReader, TruncatedRawFileFillsTheMissingRowsWithZero) {
   s.depth = 8;
   s.width = 4;
   s.height = 3;  // bottom-left origin
-  auto image = DecodeBytes(Concat(TgaHeader(s), {10, 11, 12, 13, 20, 21}));
+  auto image = DecodeBytes(kTgaFormat, Concat(TgaHeader(s), {10, 11, 12, 13, 20, 21}));
   ASSERT_TRUE(image);
   EXPECT_EQ(image->at(3, 2), (Rgb{13, 13, 13}));
   EXPECT_EQ(image->at(1, 1), (Rgb{21, 21, 21}));
@@ -318,12 +300,12 @@ TEST(TgaReader, RejectsHeadersThatDoNotAddUp) {
   good.width = 2;
   good.height = 2;
   const std::vector<std::uint8_t> pixels(12, 0x40);
-  ASSERT_TRUE(OpenBytes(Concat(TgaHeader(good), pixels)));
+  ASSERT_TRUE(OpenBytes(kTgaFormat, Concat(TgaHeader(good), pixels)));
 
   auto rejects = [&](const char* what, auto change) {
     TgaShape s = good;
     change(s);
-    EXPECT_FALSE(OpenBytes(Concat(TgaHeader(s), pixels))) << what;
+    EXPECT_FALSE(OpenBytes(kTgaFormat, Concat(TgaHeader(s), pixels))) << what;
   };
   rejects("unknown type 4", [](TgaShape& s) { s.type = 4; });
   rejects("no image (type 0)", [](TgaShape& s) { s.type = 0; });
@@ -336,8 +318,8 @@ TEST(TgaReader, RejectsHeadersThatDoNotAddUp) {
   rejects("zero width", [](TgaShape& s) { s.width = 0; });
   rejects("more pixels than the data could hold", [](TgaShape& s) { s.width = 65535; s.height = 65535; });
   rejects("RLE claiming more than 128 pixels per byte", [](TgaShape& s) { s.type = 10; s.width = 1000; s.height = 10; });
-  EXPECT_FALSE(OpenBytes(TgaHeader(good)));                  // header only
-  EXPECT_FALSE(OpenBytes(std::vector<std::uint8_t>(10, 0)));  // shorter than a header
+  EXPECT_FALSE(OpenBytes(kTgaFormat, TgaHeader(good)));                  // header only
+  EXPECT_FALSE(OpenBytes(kTgaFormat, std::vector<std::uint8_t>(10, 0)));  // shorter than a header
 }
 
 }  // namespace
