@@ -360,16 +360,29 @@ TEST(GdiCaps, ReportScreenForParent) {
 
 TEST(GdiCaps, RealDisplayAnswers) {
   if (std::system("command -v Xvfb >/dev/null 2>&1") != 0) GTEST_SKIP() << "Xvfb is not installed";
-  // A private display of known size and resolution.
-  std::string display = ":" + std::to_string(70 + getpid() % 200);
-  std::string lock = "/tmp/.X11-unix/X" + display.substr(1);
-  std::string start = "Xvfb " + display + " -screen 0 1280x1024x24 -dpi 120 -nolisten tcp >/dev/null 2>&1 & echo $!";
+  // A private display of known size and resolution; Xvfb picks a free number and
+  // writes it to the file behind descriptor 3 once it is ready.
+  std::string numberFile = "/tmp/gdi-display-" + std::to_string(getpid()) + ".txt";
+  std::remove(numberFile.c_str());
+  std::string start = "Xvfb -displayfd 3 -screen 0 1280x1024x24 -dpi 120 -nolisten tcp 3>'" + numberFile +
+                      "' >/dev/null 2>&1 & echo $!";
   FILE* p = popen(start.c_str(), "r");
   ASSERT_NE(p, nullptr);
   int pid = 0;
   ASSERT_EQ(std::fscanf(p, "%d", &pid), 1);
   pclose(p);
-  for (int i = 0; i < 100 && access(lock.c_str(), F_OK) != 0; ++i) usleep(50000);
+  int number = -1;
+  for (int i = 0; i < 300 && number < 0; ++i) {
+    if (FILE* n = std::fopen(numberFile.c_str(), "r")) {
+      if (std::fscanf(n, "%d", &number) != 1) number = -1;
+      std::fclose(n);
+    }
+    if (number < 0) usleep(50000);
+  }
+  std::remove(numberFile.c_str());
+  if (number < 0) kill(pid, SIGTERM);
+  ASSERT_GE(number, 0) << "Xvfb did not start";
+  std::string display = ":" + std::to_string(number);
   std::string out = "/tmp/gdi-caps-" + std::to_string(getpid()) + ".txt";
   std::string child = "DISPLAY=" + display + " VELMARK_GDI_CAPS_OUT=" + out +
                       " /proc/" + std::to_string(getpid()) + "/exe --gtest_filter=GdiCaps.ReportScreenForParent >/dev/null 2>&1";
