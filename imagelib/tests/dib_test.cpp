@@ -81,8 +81,10 @@ TEST(DibSave, TwentyFourBitThreeByTwo) {
   EXPECT_EQ(h.biSizeImage, 24u);
   BITMAPFILEHEADER fh;
   std::memcpy(&fh, out.Data(), 14);
-  EXPECT_EQ(fh.bfOffBits, 54u);
-  EXPECT_EQ(fh.bfSize, 78u);
+  // Packed members: copy them out before comparing.
+  DWORD offBits = fh.bfOffBits, fileSize = fh.bfSize;
+  EXPECT_EQ(offBits, 54u);
+  EXPECT_EQ(fileSize, 78u);
   CDib empty;
   EXPECT_EQ(empty.Save(out), 0u);
 }

@@ -70,6 +70,15 @@ struct GifFrameLayout {
   std::function<int(int x, int y)> index;
 };
 
+// giflib 5.2 keeps a copy of each frame's local colour map and loses it when the
+// next frame has none or the file is closed: free it ourselves.
+void DropLocalMapCopy(GifFileType* gif) {
+  if (gif->Image.ColorMap) {
+    GifFreeMapObject(gif->Image.ColorMap);
+    gif->Image.ColorMap = nullptr;
+  }
+}
+
 std::string WriteGif(const std::string& name, int width, int height, const std::vector<GifColorType>& global,
                      const std::vector<GifFrameLayout>& frames) {
   const std::string path = TempDir() + "/" + name;
@@ -86,6 +95,7 @@ std::string WriteGif(const std::string& name, int width, int height, const std::
     EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, gce);
     ColorMapObject* local =
         f.localColors.empty() ? nullptr : GifMakeMapObject(static_cast<int>(f.localColors.size()), f.localColors.data());
+    DropLocalMapCopy(gif);
     EGifPutImageDesc(gif, f.left, f.top, f.width, f.height, f.interlaced, local);
     std::vector<GifPixelType> line(f.width);
     // giflib's writer takes the rows in stream order; interlaced frames go pass by pass.
@@ -105,6 +115,7 @@ std::string WriteGif(const std::string& name, int width, int height, const std::
     if (local) GifFreeMapObject(local);
   }
   if (globalMap) GifFreeMapObject(globalMap);
+  DropLocalMapCopy(gif);
   EGifCloseFile(gif, &error);
   return path;
 }
