@@ -240,7 +240,10 @@ HIMG fnImgFromDIB(HGLOBAL packedDib) {
       BITMAPINFO256 info{};
       std::memcpy(&info.bmiHeader, &h, sizeof h);
       info.bmiHeader.biSize = 40;
-      std::memcpy(info.bmiColors, data + h.biSize, std::min(offset - h.biSize, sizeof info.bmiColors));
+      if (h.biCompression == BI_BITFIELDS && h.biSize >= 52)
+        std::memcpy(info.bmiColors, data + 40, 12);  // the masks live inside the longer headers
+      else
+        std::memcpy(info.bmiColors, data + h.biSize, std::min(offset - h.biSize, sizeof info.bmiColors));
       std::vector<RGBQUAD> palette;
       if (keepIndexed) palette.assign(info.bmiColors, info.bmiColors + (1 << h.biBitCount));
       HBITMAP bmp = lorimer::formats::NewPageBitmap(h.biWidth, height, keepIndexed ? h.biBitCount : 24, palette);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "imagelib/core/Common.h"
@@ -297,6 +298,41 @@ TEST(Lifecycle, BitmapsCopiesAndInitFromImage) {
   CImageInterface empty;
   e.InitFromImage(&empty, 0);
   EXPECT_TRUE(e.IsLoaded());
+}
+
+TEST(Lifecycle, ImagesFromPackedDibs) {
+  // A 2 x 1 packed DIB with a 108-byte header and 32-bit bit fields (masks in the header).
+  HGLOBAL block = GlobalAlloc(GHND, 108 + 8);
+  auto* p = static_cast<BYTE*>(GlobalLock(block));
+  BITMAPINFOHEADER h{108, 2, 1, 1, 32, BI_BITFIELDS, 8, 0, 0, 0, 0};
+  std::memcpy(p, &h, 40);
+  const DWORD masks[3] = {0x00FF0000, 0x0000FF00, 0x000000FF};
+  std::memcpy(p + 40, masks, 12);
+  const BYTE pixels[8] = {0x30, 0x20, 0x10, 0, 0xFF, 0xFF, 0xFF, 0};
+  std::memcpy(p + 108, pixels, 8);
+  GlobalUnlock(block);
+  HIMG image = CImageMan::InitImageFromHDIB(block);
+  GlobalFree(block);
+  ASSERT_NE(image, nullptr);
+  EXPECT_EQ(CImageMan::GetWidth(&image), 2);
+  EXPECT_EQ(PixelOf(CImageMan::GetHBITMAP(&image), 0, 0), RGB(0x10, 0x20, 0x30));
+  EXPECT_EQ(PixelOf(CImageMan::GetHBITMAP(&image), 1, 0), RGB(255, 255, 255));
+  // And back out as a packed DIB.
+  HGLOBAL out = CImageMan::GetHDIB(&image);
+  ASSERT_NE(out, nullptr);
+  BITMAPINFOHEADER back;
+  std::memcpy(&back, GlobalLock(out), 40);
+  GlobalUnlock(out);
+  EXPECT_EQ(back.biWidth, 2);
+  EXPECT_EQ(back.biHeight, 1);
+  EXPECT_EQ(back.biBitCount, 24);
+  GlobalFree(out);
+  CImageMan::CloseHandle(&image);
+  EXPECT_EQ(image, nullptr);
+  // A block too short for its header is refused.
+  HGLOBAL tiny = GlobalAlloc(GHND, 10);
+  EXPECT_EQ(CImageMan::InitImageFromHDIB(tiny), nullptr);
+  GlobalFree(tiny);
 }
 
 TEST(Lifecycle, RemoveFileRefusesReadOnlyFiles) {
