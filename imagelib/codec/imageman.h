@@ -41,6 +41,21 @@ int fnImgDrawImageFX(HIMG image, HDC dc, const RECT* dest, const RECT* src, UINT
                      HPALETTE palette);
 int fnImgPrintImage(HIMG image, HDC dc, const RECT* dest, const RECT* src);
 
+// Processing: each works on the current page, which the caller has already made a
+// 24-bit single-page image (a clone); results follow the codec's conventions.
+// A new image of the page resampled to width x height; `method` 0 is a fast
+// nearest-neighbour copy, 3 (and every other value) an area-average/bilinear resample.
+HIMG fnImgCopy(HIMG image, int width, int height, const RECT* rect, int method);
+// A new image rotated by hundredths of a degree; uncovered areas take `fill`.
+HIMG fnImgRotate(HIMG image, int hundredths, COLORREF fill);
+// In place; non-zero on success.
+int fnImgMirror(HIMG image, int first, int second);
+// In place; exactly 1 on success.
+int fnImgFilter(HIMG image, int filter);
+int fnImgInvert(HIMG image);
+int fnImgBrightness(HIMG image, int level);
+int fnImgContrast(HIMG image, int level, int first, int second);
+
 namespace lorimer::codec {
 // Short name of the reader that opened the image ("BMP", "PNG", ...), "" for images made in memory.
 const char* SourceFormatName(HIMG image);

@@ -111,12 +111,7 @@ void CImageInterface::FlashPixPostStep() {
   int width = GetWidth(count - 1), height = GetHeight(count - 1);
   int depth = CImageMan::GetColorDepth(&m_hImage);
   int page = count - 1;
-  HIMG resampled = CImageProcessor::CloneHandle(&m_hImage, -1, width, height, 3, 0xFFFFFF, page);
-  if (resampled) {
-    CloseHandle();
-    m_hImage = resampled;
-    GetImageInfo();
-  }
+  if (CImageProcessor::StretchImage(&m_hImage, -1, width, height, 0, 3, 0xFFFFFF, page)) GetImageInfo();
   m_srcInfo.nColorDepth = depth;
   m_srcInfo.nFormat = FORMAT_FPX;
 }
@@ -131,6 +126,90 @@ void CImageInterface::GetImageInfo() {
   m_srcInfo.nFormat = FORMAT_UNKNOWN;
   m_srcInfo.bGray = 0;
 }
+
+void CImageInterface::RefreshDepth() {
+  if (const BITMAPINFOHEADER* h = CImageMan::GetBITMAPINFOPointer(&m_hImage)) m_srcInfo.nColorDepth = h->biBitCount;
+}
+
+// ---- processing ------------------------------------------------------------------------
+
+int CImageInterface::Rotate(float degrees, DWORD background, int& page) {
+  int ok = CImageProcessor::Rotate(&m_hImage, degrees, background, page);
+  if (ok) GetImageInfo();
+  return ok;
+}
+
+int CImageInterface::Mirror(int first, int second, int& page) {
+  return CImageProcessor::Mirror(&m_hImage, first, second, page);
+}
+
+int CImageInterface::StretchImage(long method, int width, int height, int proportional, int quality,
+                                  DWORD background, int& page) {
+  int ok = CImageProcessor::StretchImage(&m_hImage, method, width, height, proportional, quality, background, page);
+  if (ok) GetImageInfo();
+  return ok;
+}
+
+int CImageInterface::FilterImage(int filter, int& page) {
+  int ok = CImageProcessor::FilterHandle(&m_hImage, filter, page);
+  if (ok) GetImageInfo();
+  return ok;
+}
+
+int CImageInterface::InvertImage(int page) {
+  int ok = CImageProcessor::InvertHandle(&m_hImage, page);
+  if (ok) GetImageInfo();
+  return ok;
+}
+
+int CImageInterface::SetBrightness(int level, int& page) {
+  int ok = CImageProcessor::SetBrightness(&m_hImage, level, page);
+  if (ok) GetImageInfo();
+  return ok;
+}
+
+int CImageInterface::SetContrast(int level, int second, int& page, int third) {
+  int ok = CImageProcessor::SetContrast(&m_hImage, level, third, second, page);
+  if (ok) GetImageInfo();
+  return ok;
+}
+
+int CImageInterface::SetColorDepth(int bits, int page) {
+  int ok = CImageProcessor::ChangeColorDepth(&m_hImage, bits, static_cast<unsigned>(-1), page);
+  if (ok) RefreshDepth();
+  return ok;
+}
+
+int CImageInterface::SetGrayScale(int page) {
+  int depth = GetColorDepth();
+  int ok = CImageProcessor::ChangeColorDepth(&m_hImage, depth > 0 && depth <= 8 ? depth : 8, 44, page);
+  if (ok) RefreshDepth();
+  return ok;
+}
+
+HBITMAP CImageInterface::CropImage(RECT& rect, int& page) {
+  if (!IsLoaded()) return nullptr;
+  return CImageProcessor::CropImage(&m_hImage, rect, page);
+}
+
+HBITMAP CImageInterface::CropImage(RECT& rect) {
+  int page = 0;
+  return CropImage(rect, page);
+}
+
+int CImageInterface::CalculateProportionallyRect(int* width, int* height, int maxWidth, int maxHeight) {
+  return Common::CalculateProportionallyRect(width, height, maxWidth, maxHeight);
+}
+
+HBITMAP CImageInterface::CreateEmptyDIBSection(int width, int height, DWORD colour, int unused) {
+  return Common::CreateEmptyDIBSection(width, height, colour, unused);
+}
+
+HGLOBAL CImageInterface::DDBToDIB(HBITMAP bitmap, DWORD compression, HPALETTE palette) {
+  return CImageProcessor::DDBToDIB(bitmap, compression, palette);
+}
+
+HBITMAP CImageInterface::DIBToDDB(HGLOBAL packedDib) { return CImageProcessor::DIBToDDB(packedDib); }
 
 // ---- queries -------------------------------------------------------------------------
 

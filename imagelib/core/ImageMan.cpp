@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "imagelib/core/Common.h"
@@ -109,66 +110,6 @@ HIMG CImageMan::InitImageFromHBITMAP(HBITMAP bitmap) { GUARDED(CImageManKeeper::
 
 HIMG CImageMan::InitImageFromHDIB(HGLOBAL dib) { GUARDED(CImageManKeeper::ImgFromDIB(dib), nullptr) }
 
-// ---- CImageProcessor ---------------------------------------------------------
-
-HIMG CImageProcessor::CloneHandle(HIMG* handle, long, int width, int height, int, DWORD background, int& page) {
-  if (!IsLoaded(handle)) return nullptr;
-  // The page's size answers for -1; asking selects the page.
-  if (page != GetSelectedPage(handle)) SelectPage(handle, page);
-  if (width == -1) width = GetWidth(handle);
-  if (height == -1) height = GetHeight(handle);
-  if (width <= 0 || height <= 0) return nullptr;
-  HBITMAP section = Common::CreateEmptyDIBSection(width, height, background, 0);
-  if (!section) return nullptr;
-  HDC dc = CreateCompatibleDC(nullptr);
-  HGDIOBJ old = SelectObject(dc, section);
-  int previous = SetStretchBltMode(dc, COLORONCOLOR);
-  RECT dest{0, 0, width, height};
-  int drawn = DrawHandle(handle, dc, &dest, nullptr);
-  SetStretchBltMode(dc, previous);
-  SelectObject(dc, old);
-  DeleteDC(dc);
-  HIMG clone = drawn ? InitImageFromHBITMAP(section) : nullptr;
-  if (!clone) {
-    DeleteObject(section);
-    return nullptr;
-  }
-  page = 0;
-  return clone;
-}
-
-HBITMAP CImageProcessor::CropImage(HIMG* handle, RECT& rect, int& page) {
-  if (!IsLoaded(handle) || rect.left >= rect.right || rect.top >= rect.bottom) return nullptr;
-  if (page != GetSelectedPage(handle) && !SelectPage(handle, page)) return nullptr;
-  int width = GetWidth(handle), height = GetHeight(handle);
-  rect.left = std::max<LONG>(rect.left, 0);
-  rect.top = std::max<LONG>(rect.top, 0);
-  rect.right = std::min<LONG>(rect.right, width);
-  rect.bottom = std::min<LONG>(rect.bottom, height);
-  if (rect.left >= rect.right || rect.top >= rect.bottom) return nullptr;
-  int w = rect.right - rect.left, h = rect.bottom - rect.top;
-  HBITMAP section = Common::CreateEmptyDIBSection(w, h, 0xFFFFFFFF, 0);
-  if (!section) return nullptr;
-  HDC dc = CreateCompatibleDC(nullptr);
-  HGDIOBJ old = SelectObject(dc, section);
-  SetStretchBltMode(dc, COLORONCOLOR);
-  RECT dest{0, 0, w, h};
-  // Our codec's source rectangles end before right and bottom, so the clamped
-  // rectangle is drawn as it is, one to one. Callers have always seen the
-  // rectangle grown by one pixel to the right and bottom; they still do.
-  RECT source = rect;
-  rect.right += 1;
-  rect.bottom += 1;
-  int drawn = DrawHandle(handle, dc, &dest, &source);
-  SelectObject(dc, old);
-  DeleteDC(dc);
-  if (!drawn) {
-    DeleteObject(section);
-    return nullptr;
-  }
-  return section;
-}
-
 // ---- JPEG ---------------------------------------------------------------------------
 
 HBITMAP CIntelJPEGKeeper::Read(const char* path, Result* result) {
@@ -206,6 +147,27 @@ HBITMAP CIntelJPEGKeeper::Read(const char* path, Result* result) {
 }
 
 int CIntelJPEG::CalculateDibLineWidth(int bits, int width) { return Common::CalculateDibLineWidth(bits, width); }
+
+void CIntelJPEG::BGRA_to_RGBA(BYTE* pixels, int width, int height) {
+  if (!pixels || width <= 0 || height <= 0) return;
+  size_t n = static_cast<size_t>(width) * height;
+  for (size_t i = 0; i < n; ++i) std::swap(pixels[4 * i], pixels[4 * i + 2]);
+}
+
+void CIntelJPEG::RGBA_FPX_to_BGRA(BYTE* pixels, int width, int height) {
+  if (!pixels || width <= 0 || height <= 0) return;
+  size_t n = static_cast<size_t>(width) * height;
+  for (size_t i = 0; i < n; ++i) {
+    BYTE* p = pixels + 4 * i;
+    unsigned a = p[3];
+    BYTE b0 = static_cast<BYTE>((p[2] * a + 1) >> 8);
+    BYTE b1 = static_cast<BYTE>((p[1] * a + 1) >> 8);
+    BYTE b2 = static_cast<BYTE>((p[0] * a + 1) >> 8);
+    p[0] = b0;
+    p[1] = b1;
+    p[2] = b2;
+  }
+}
 
 HBITMAP CIntelJPEG::ReadJPEG(const char* path, _SRCIMAGEINFO* info) {
   CIntelJPEGKeeper::Result r;

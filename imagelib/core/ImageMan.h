@@ -53,14 +53,38 @@ class CImageMan {
   static HIMG InitImageFromHDIB(HGLOBAL dib);
 };
 
-// The operations that make a new image from a page; the full set of pixel
-// operations builds on these.
+// The operations that change an image. Each takes the address of a handle slot and
+// the page; on success the old image is closed, the new one stored, and the page
+// becomes 0, because every result has one page. On failure nothing changes.
 class CImageProcessor : public virtual CImageMan {
  public:
+  static int StretchImage(HIMG* handle, long method, int width, int height, int proportional, int quality,
+                          DWORD background, int& page);
+  static int StretchImage(HIMG* handle);
   // A new image of the page at the given size (-1: the page's own), drawn over `background`.
   static HIMG CloneHandle(HIMG* handle, long method, int width, int height, int quality, DWORD background, int& page);
+  static HIMG WinStretch(HIMG* handle, int width, int height, int stretchMode, int& page);
+  static HIMG HarrowScale(HIMG* handle, int width, int height, int& page);
+  static int Rotate(HIMG* handle, float degrees, DWORD background, int& page);
+  static int Mirror(HIMG* handle, int first, int second, int& page);
+  static int ChangeColorDepth(HIMG* handle, int bits, unsigned flags, int& page);
+  static int ChangeColorDepthFast(HIMG* handle, int bits, unsigned flags, int& page);
+  static HIMG KestReduceColors(HIMG* handle, int& page, int colours, int gray);
   // A new 24-bit bitmap of part of the page, owned by the caller; `rect` is clamped in place.
   static HBITMAP CropImage(HIMG* handle, RECT& rect, int& page);
+  static int FilterHandle(HIMG* handle, int filter, int& page);
+  static int InvertHandle(HIMG* handle, int& page);
+  static int SetBrightness(HIMG* handle, int level, int& page);
+  static int SetContrast(HIMG* handle, int level, int second, int third, int& page);
+  static HGLOBAL DDBToDIB(HBITMAP bitmap, DWORD compression, HPALETTE palette);
+  static HBITMAP DIBToDDB(HGLOBAL packedDib);
+
+ private:
+  // Clones the page to 24 bits, lets `operation` change the clone, and installs it
+  // when the operation reports exactly 1.
+  template <typename Operation>
+  static int OnClone(HIMG* handle, int& page, Operation operation);
+  static void Replace(HIMG* handle, HIMG image, int& page);
 };
 
 // The JPEG library's side: one decode of a whole file into a DIB section.
@@ -80,4 +104,8 @@ class CIntelJPEG : public virtual CImageMan {
  public:
   static HBITMAP ReadJPEG(const char* path, _SRCIMAGEINFO* info);
   static int CalculateDibLineWidth(int bits, int width);
+  // Byte 0 and 2 of every 4-byte pixel swapped.
+  static void BGRA_to_RGBA(BYTE* pixels, int width, int height);
+  // Premultiplies by alpha and swaps red and blue, as FlashPix pixels need.
+  static void RGBA_FPX_to_BGRA(BYTE* pixels, int width, int height);
 };

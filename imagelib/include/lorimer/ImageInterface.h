@@ -106,6 +106,23 @@ class LORIMER_API CImageInterface {
   FORMAT GetTypeByExtension(const char* path);
   HBITMAP GetHBITMAP(int copy, int page);
 
+  // Processing: each replaces the image by a new single-page one and sets page to 0.
+  int Rotate(float degrees, DWORD background, int& page);
+  int Mirror(int first, int second, int& page);
+  int StretchImage(long method, int width, int height, int proportional, int quality, DWORD background, int& page);
+  int FilterImage(int filter, int& page);
+  int InvertImage(int page);
+  int SetBrightness(int level, int& page);
+  int SetContrast(int level, int second, int& page, int third);
+  int SetColorDepth(int bits, int page);
+  int SetGrayScale(int page);
+  HBITMAP CropImage(RECT& rect, int& page);
+  HBITMAP CropImage(RECT& rect);
+  static int CalculateProportionallyRect(int* width, int* height, int maxWidth, int maxHeight);
+  static HBITMAP CreateEmptyDIBSection(int width, int height, DWORD colour, int unused);
+  static HGLOBAL DDBToDIB(HBITMAP bitmap, DWORD compression, HPALETTE palette);
+  static HBITMAP DIBToDDB(HGLOBAL packedDib);
+
   int DrawImage(HDC dc, RECT* dest, RECT* src, int page);
   int DrawImage(HDC dc, int x, int y, int width, int height, int page);
   int DrawImageFX(HDC dc, RECT* dest, RECT* src, int page, UINT effect, DWORD param1, DWORD param2,
@@ -132,6 +149,7 @@ class LORIMER_API CImageInterface {
   int LoadByJPEG(const char* path);
   int LoadByFPX(const char* path);
   void GetImageInfo();
+  void RefreshDepth();
   void FlashPixPostStep();
   int PrepareDraw(int page, RECT*& dest, RECT*& src, RECT& destStore, RECT& srcStore);
 

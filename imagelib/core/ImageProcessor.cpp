@@ -1,0 +1,342 @@
+// CImageProcessor: resampling, rotation, mirroring, colour depth, crop, filters,
+// inversion, brightness and contrast of the image in a handle slot.
+#include <cmath>
+#include <cstring>
+
+#include "imagelib/core/Common.h"
+#include "imagelib/core/ImageMan.h"
+#include "imagelib/process/harrow_scale.h"
+#include "imagelib/process/kest_quantizer.h"
+
+namespace {
+
+constexpr DWORD kWhite = 0xFFFFFF;
+
+// Selects the page when it is not the current one; false when there is no such page.
+bool Select(HIMG* handle, int page) {
+  return page == CImageMan::GetSelectedPage(handle) || CImageMan::SelectPage(handle, page);
+}
+
+// A new codec image from a DIB section; the section is deleted when that fails.
+HIMG Wrap(HBITMAP section) {
+  if (!section) return nullptr;
+  HIMG image = CImageMan::InitImageFromHBITMAP(section);
+  if (!image) DeleteObject(section);
+  return image;
+}
+
+// The page as a 24-bit bitmap owned by the caller: the codec's own bitmap when it
+// already is one (copied), else drawn.
+HBITMAP Page24(HIMG* handle) {
+  HBITMAP own = CImageMan::GetHBITMAP(handle);
+  vel::gdi::BitmapView v;
+  if (!vel::gdi::GetBitmapView(own, &v)) return nullptr;
+  HBITMAP copy = Common::CreateEmptyDIBSection(v.width, v.height, 0xFFFFFFFF, 0);
+  if (!copy) return nullptr;
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, copy);
+  SetStretchBltMode(dc, COLORONCOLOR);
+  RECT all{0, 0, v.width, v.height};
+  int drawn = CImageMan::DrawHandle(handle, dc, &all, &all);
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  if (!drawn) {
+    DeleteObject(copy);
+    return nullptr;
+  }
+  return copy;
+}
+
+}  // namespace
+
+void CImageProcessor::Replace(HIMG* handle, HIMG image, int& page) {
+  CloseHandle(handle);
+  *handle = image;
+  page = 0;
+}
+
+int CImageProcessor::StretchImage(HIMG* handle, long method, int width, int height, int proportional, int quality,
+                                  DWORD background, int& page) {
+  if (!IsLoaded(handle) || !Select(handle, page)) return 0;
+  int w = GetWidth(handle), h = GetHeight(handle);
+  if (proportional) {
+    Common::CalculateProportionallyRect(&w, &h, width, height);
+  } else {
+    if (width >= 1) w = width;
+    if (height >= 1) h = height;
+  }
+  if (w <= 0 || h <= 0) return 0;
+  int clonePage = page;
+  HIMG clone = CloneHandle(handle, method, w, h, quality, background, clonePage);
+  if (!clone) return 0;
+  Replace(handle, clone, page);
+  return 1;
+}
+
+int CImageProcessor::StretchImage(HIMG* handle) {
+  int page = 0;
+  return StretchImage(handle, -1, -1, -1, 1, 3, kWhite, page);
+}
+
+HIMG CImageProcessor::CloneHandle(HIMG* handle, long method, int width, int height, int, DWORD background, int& page) {
+  if (!IsLoaded(handle) || !Select(handle, page)) return nullptr;
+  if (width == -1) width = GetWidth(handle);
+  if (height == -1) height = GetHeight(handle);
+  if (width <= 0 || height <= 0) return nullptr;
+
+  HIMG result = nullptr;
+  if (method != -1 && !IsVectorImage(handle)) {
+    try {
+      if (GetColorDepth(handle) != 24) {
+        // The methods below work on 24-bit pages: the source itself becomes one.
+        if (!StretchImage(handle, -1, -1, -1, 0, 3, background == 0 ? kWhite : background, page)) return nullptr;
+      }
+      switch (method) {
+        case 1: result = WinStretch(handle, width, height, BLACKONWHITE, page); break;
+        case 2: result = WinStretch(handle, width, height, WHITEONBLACK, page); break;
+        case 4: result = HarrowScale(handle, width, height, page); break;
+        default: result = fnImgCopy(*handle, width, height, nullptr, static_cast<int>(method)); break;
+      }
+      page = 0;
+    } catch (...) {
+      result = nullptr;
+    }
+  }
+  if (result) return result;
+
+  // Draw the page into a new section of the wanted size.
+  HBITMAP section = Common::CreateEmptyDIBSection(width, height, background, 0);
+  if (!section) return nullptr;
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, section);
+  SetStretchBltMode(dc, method == 1 ? BLACKONWHITE : method == 2 ? WHITEONBLACK : COLORONCOLOR);
+  RECT dest{0, 0, width, height};
+  int drawn = DrawHandle(handle, dc, &dest, nullptr);
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  HIMG clone = drawn ? InitImageFromHBITMAP(section) : nullptr;
+  if (!clone) {
+    DeleteObject(section);
+    return nullptr;
+  }
+  page = 0;
+  return clone;
+}
+
+HIMG CImageProcessor::WinStretch(HIMG* handle, int width, int height, int stretchMode, int& page) {
+  if (!IsLoaded(handle) || !Select(handle, page)) return nullptr;
+  HBITMAP source = GetHBITMAP(handle);
+  HBITMAP section = Common::CreateEmptyDIBSection(width, height, 0xFFFFFFFF, 0);
+  if (!source || !section) {
+    DeleteObject(section);
+    return nullptr;
+  }
+  BITMAP bm{};
+  GetObject(source, sizeof bm, &bm);
+  HDC from = CreateCompatibleDC(nullptr);
+  HDC to = CreateCompatibleDC(nullptr);
+  HGDIOBJ oldFrom = SelectObject(from, source);
+  HGDIOBJ oldTo = SelectObject(to, section);
+  SetStretchBltMode(to, stretchMode);
+  POINT origin{};
+  GetBrushOrgEx(to, &origin);
+  SetBrushOrgEx(to, origin.x, origin.y, nullptr);
+  StretchBlt(to, 0, 0, width, height, from, 0, 0, bm.bmWidth, bm.bmHeight, SRCCOPY);  // a failed blit is ignored
+  SelectObject(from, oldFrom);
+  SelectObject(to, oldTo);
+  DeleteDC(from);
+  DeleteDC(to);
+  HIMG image = Wrap(section);
+  if (image) page = 0;
+  return image;
+}
+
+HIMG CImageProcessor::HarrowScale(HIMG* handle, int width, int height, int& page) {
+  if (!IsLoaded(handle) || !Select(handle, page)) return nullptr;
+  HIMG image = Wrap(lorimer::process::HarrowScale(GetHBITMAP(handle), width, height));
+  if (image) page = 0;
+  return image;
+}
+
+int CImageProcessor::Rotate(HIMG* handle, float degrees, DWORD background, int& page) {
+  if (degrees == 0.0f || degrees == 360.0f || degrees == -360.0f) return 1;
+  if (!IsLoaded(handle) || std::fabs(degrees) > 360.0f) return 0;
+  if (degrees < 0) degrees += 360.0f;
+  int clonePage = page;
+  HIMG clone = CloneHandle(handle, -1, -1, -1, 3, kWhite, clonePage);
+  if (!clone) return 0;
+  HIMG rotated = nullptr;
+  try {
+    rotated = fnImgRotate(clone, static_cast<int>(degrees * 100.0f), background);
+  } catch (...) {
+    rotated = nullptr;
+  }
+  CloseHandle(&clone);
+  if (!rotated) return 0;
+  Replace(handle, rotated, page);
+  return 1;
+}
+
+template <typename Operation>
+int CImageProcessor::OnClone(HIMG* handle, int& page, Operation operation) {
+  if (!IsLoaded(handle)) return 0;
+  int clonePage = page;
+  HIMG clone = CloneHandle(handle, -1, -1, -1, 3, kWhite, clonePage);
+  if (!clone) return 0;
+  int result = 0;
+  try {
+    result = operation(clone);
+  } catch (...) {
+    result = 0;
+  }
+  if (result != 1 || !clone) {
+    CloseHandle(&clone);
+    return 0;
+  }
+  Replace(handle, clone, page);
+  return 1;
+}
+
+int CImageProcessor::Mirror(HIMG* handle, int first, int second, int& page) {
+  return OnClone(handle, page, [&](HIMG clone) { return fnImgMirror(clone, first, second) ? 1 : 0; });
+}
+
+int CImageProcessor::FilterHandle(HIMG* handle, int filter, int& page) {
+  return OnClone(handle, page, [&](HIMG clone) { return fnImgFilter(clone, filter); });
+}
+
+int CImageProcessor::InvertHandle(HIMG* handle, int& page) {
+  return OnClone(handle, page, [&](HIMG clone) { return fnImgInvert(clone); });
+}
+
+int CImageProcessor::SetBrightness(HIMG* handle, int level, int& page) {
+  return OnClone(handle, page, [&](HIMG clone) { return fnImgBrightness(clone, level); });
+}
+
+int CImageProcessor::SetContrast(HIMG* handle, int level, int second, int third, int& page) {
+  return OnClone(handle, page, [&](HIMG clone) { return fnImgContrast(clone, level, second, third); });
+}
+
+int CImageProcessor::ChangeColorDepth(HIMG* handle, int bits, unsigned flags, int& page) {
+  return ChangeColorDepthFast(handle, bits, flags, page);
+}
+
+int CImageProcessor::ChangeColorDepthFast(HIMG* handle, int bits, unsigned flags, int& page) {
+  if (flags == static_cast<unsigned>(-1)) flags = 0x24;
+  int gray = (flags & 8) ? 1 : 0;
+  HIMG result = nullptr;
+  int workPage = page;
+  switch (bits) {
+    case 1: result = KestReduceColors(handle, workPage, 2, gray); break;
+    case 4: result = KestReduceColors(handle, workPage, 16, gray); break;
+    case 8: result = KestReduceColors(handle, workPage, 256, gray); break;
+    case 24: return IsLoaded(handle);
+    default: result = CloneHandle(handle, -1, -1, -1, 3, kWhite, workPage); break;
+  }
+  if (!result) return 0;
+  Replace(handle, result, page);
+  return 1;
+}
+
+HIMG CImageProcessor::KestReduceColors(HIMG* handle, int& page, int colours, int gray) {
+  if (!IsLoaded(handle) || !Select(handle, page)) return nullptr;
+  // The quantiser reads 24-bit pixels; other pages are drawn into a 24-bit copy first.
+  HBITMAP own = GetHBITMAP(handle);
+  HBITMAP source = own;
+  if (GetColorDepth(handle) != 24 || !own) source = Page24(handle);
+  HIMG image = Wrap(lorimer::process::KestReduceColors(source, colours, gray != 0));
+  if (source != own) DeleteObject(source);
+  if (image) page = 0;
+  return image;
+}
+
+HBITMAP CImageProcessor::CropImage(HIMG* handle, RECT& rect, int& page) {
+  if (!IsLoaded(handle) || rect.left >= rect.right || rect.top >= rect.bottom) return nullptr;
+  if (!Select(handle, page)) return nullptr;
+  int width = GetWidth(handle), height = GetHeight(handle);
+  rect.left = std::max<LONG>(rect.left, 0);
+  rect.top = std::max<LONG>(rect.top, 0);
+  rect.right = std::min<LONG>(rect.right, width);
+  rect.bottom = std::min<LONG>(rect.bottom, height);
+  if (rect.left >= rect.right || rect.top >= rect.bottom) return nullptr;
+  int w = rect.right - rect.left, h = rect.bottom - rect.top;
+  HBITMAP section = Common::CreateEmptyDIBSection(w, h, 0xFFFFFFFF, 0);
+  if (!section) return nullptr;
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, section);
+  SetStretchBltMode(dc, COLORONCOLOR);
+  RECT dest{0, 0, w, h};
+  // Our codec's source rectangles end before right and bottom, so the clamped
+  // rectangle is drawn as it is, one to one. Callers have always seen the
+  // rectangle grown by one pixel to the right and bottom; they still do.
+  RECT source = rect;
+  rect.right += 1;
+  rect.bottom += 1;
+  int drawn = DrawHandle(handle, dc, &dest, &source);
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  if (!drawn) {
+    DeleteObject(section);
+    return nullptr;
+  }
+  return section;
+}
+
+HGLOBAL CImageProcessor::DDBToDIB(HBITMAP bitmap, DWORD compression, HPALETTE) {
+  // Bit-field output cannot be asked for, and we write no compressed DIBs: the
+  // rows come out as they are and the header says so.
+  if (compression == BI_BITFIELDS) return nullptr;
+  BITMAP bm{};
+  if (!GetObject(bitmap, sizeof bm, &bm)) return nullptr;
+  BITMAPINFO256 info{};
+  BITMAPINFOHEADER& h = info.bmiHeader;
+  h.biSize = sizeof h;
+  h.biWidth = bm.bmWidth;
+  h.biHeight = bm.bmHeight;
+  h.biPlanes = 1;
+  h.biBitCount = static_cast<WORD>(bm.bmPlanes * bm.bmBitsPixel);
+  h.biCompression = BI_RGB;
+  HDC dc = CreateCompatibleDC(nullptr);
+  GetDIBits(dc, bitmap, 0, static_cast<UINT>(bm.bmHeight), nullptr, reinterpret_cast<BITMAPINFO*>(&info),
+            DIB_RGB_COLORS);
+  size_t table = vel::gdi::DibColorTableBytes(h);
+  size_t image = h.biSizeImage ? h.biSizeImage : vel::gdi::DibImageBytes(h);
+  HGLOBAL block = GlobalAlloc(GHND, sizeof h + table + image);
+  auto* out = static_cast<BYTE*>(GlobalLock(block));
+  int rows = 0;
+  if (out) {
+    std::memcpy(out, &h, sizeof h);
+    rows = GetDIBits(dc, bitmap, 0, static_cast<UINT>(bm.bmHeight), out + sizeof h + table,
+                     reinterpret_cast<BITMAPINFO*>(out), DIB_RGB_COLORS);
+    GlobalUnlock(block);
+  }
+  DeleteDC(dc);
+  if (rows <= 0) {
+    GlobalFree(block);
+    return nullptr;
+  }
+  return block;
+}
+
+HBITMAP CImageProcessor::DIBToDDB(HGLOBAL packedDib) {
+  const auto* data = static_cast<const BYTE*>(GlobalLock(packedDib));
+  size_t size = GlobalSize(packedDib);
+  HBITMAP bitmap = nullptr;
+  BITMAPINFOHEADER h{};
+  if (data && size >= sizeof h) {
+    std::memcpy(&h, data, sizeof h);
+    size_t offset = h.biSize >= 40 && h.biSize <= 124 ? h.biSize + vel::gdi::DibColorTableBytes(h) : SIZE_MAX;
+    long long height = h.biHeight < 0 ? -static_cast<long long>(h.biHeight) : h.biHeight;
+    if (offset < size && h.biWidth > 0 && height > 0 && h.biCompression == BI_RGB &&
+        vel::gdi::DibImageBytes(h) <= size - offset) {
+      bitmap = CreateCompatibleBitmap(nullptr, h.biWidth, static_cast<int>(height));
+      if (bitmap && SetDIBits(nullptr, bitmap, 0, static_cast<UINT>(height), data + offset,
+                              reinterpret_cast<const BITMAPINFO*>(data), DIB_RGB_COLORS) <= 0) {
+        DeleteObject(bitmap);
+        bitmap = nullptr;
+      }
+    }
+  }
+  if (data) GlobalUnlock(packedDib);
+  return bitmap;
+}
