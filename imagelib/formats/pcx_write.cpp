@@ -1,0 +1,208 @@
+// PCX and DCX output. Every page is PCX version 5 with RLE, in the layouts nearly all
+// readers take: 1 plane x 1 bit for black-and-white, 4 planes x 1 bit (EGA) with the
+// header palette for other 1-bit and for 4-bit pages, 1 plane x 8 bits with the
+// 256-colour palette at the end, and 3 planes x 8 bits for true colour. Runs are
+// coded per plane line so they cross neither rows nor planes, which keeps older
+// decoders that work line by line happy. A DCX is a fixed table of 1024 offsets
+// (the last always 0) followed by the PCX pages.
+#include <algorithm>
+#include <cstring>
+
+#include "imagelib/formats/reader.h"
+#include "imagelib/formats/writer.h"
+
+namespace lorimer::formats {
+namespace {
+
+constexpr std::uint32_t kDcxMagic = 0x3ADE68B1;
+constexpr std::size_t kDcxTableEntries = 1024;
+constexpr std::size_t kDcxMaxPages = kDcxTableEntries - 1;
+constexpr std::size_t kDcxHeaderSize = 4 + 4 * kDcxTableEntries;
+
+void Put16(std::uint8_t* p, unsigned v) {
+  p[0] = static_cast<std::uint8_t>(v);
+  p[1] = static_cast<std::uint8_t>(v >> 8);
+}
+void Put32(std::uint8_t* p, std::uint32_t v) {
+  Put16(p, v & 0xFFFF);
+  Put16(p + 2, v >> 16);
+}
+
+// One plane line; a count byte holds at most 63, and a lone byte that looks like a
+// count (0xC0 and up) must go out as a run of one.
+void EncodeLine(const std::uint8_t* line, std::size_t length, std::vector<std::uint8_t>* out) {
+  std::size_t i = 0;
+  while (i < length) {
+    const std::uint8_t value = line[i];
+    std::size_t run = 1;
+    while (i + run < length && run < 63 && line[i + run] == value) ++run;
+    if (run > 1 || value >= 0xC0) out->push_back(static_cast<std::uint8_t>(0xC0 | run));
+    out->push_back(value);
+    i += run;
+  }
+}
+
+int Luminance(const RGBQUAD& c) { return (c.rgbRed * 299 + c.rgbGreen * 587 + c.rgbBlue * 114) / 1000; }
+
+unsigned IndexAt(const std::uint8_t* row, int x, int bits) {
+  if (bits == 8) return row[x];
+  if (bits == 4) return (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F;
+  return (row[x >> 3] >> (7 - (x & 7))) & 1;
+}
+
+bool EncodePcxPage(HBITMAP page, std::vector<std::uint8_t>* out) {
+  vel::gdi::BitmapView view;
+  if (!page || !vel::gdi::GetBitmapView(page, &view)) return false;
+  const int bits = view.bitsPerPixel;
+  if (bits != 1 && bits != 4 && bits != 8 && bits != 24) return false;
+  if (view.width <= 0 || view.height <= 0 || view.width > 65536 || view.height > 65536) return false;
+  auto colour = [&](unsigned i) {
+    return static_cast<int>(i) < view.colorCount ? view.colors[i] : RGBQUAD{0, 0, 0, 0};
+  };
+
+  // A 1-bit page whose two colours are black and white (either way round) is a true
+  // monochrome PCX; any other 1-bit palette needs the EGA form to keep its colours.
+  bool mono = false, invert = false;
+  if (bits == 1) {
+    const RGBQUAD a = colour(0), b = colour(1);
+    auto is = [](const RGBQUAD& c, int v) { return c.rgbRed == v && c.rgbGreen == v && c.rgbBlue == v; };
+    mono = (is(a, 0) && is(b, 255)) || (is(a, 255) && is(b, 0));
+    invert = mono && Luminance(a) > Luminance(b);
+  }
+  int planes, planeBits;
+  if (bits == 24) {
+    planes = 3, planeBits = 8;
+  } else if (bits == 8) {
+    planes = 1, planeBits = 8;
+  } else if (mono) {
+    planes = 1, planeBits = 1;
+  } else {
+    planes = 4, planeBits = 1;
+  }
+  std::size_t bytesPerLine = (static_cast<std::size_t>(view.width) * planeBits + 7) / 8;
+  bytesPerLine += bytesPerLine & 1;
+
+  std::vector<std::uint8_t> file(128, 0);
+  std::uint8_t* h = file.data();
+  h[0] = 0x0A;
+  h[1] = 5;
+  h[2] = 1;
+  h[3] = static_cast<std::uint8_t>(planeBits);
+  Put16(h + 8, static_cast<unsigned>(view.width - 1));
+  Put16(h + 10, static_cast<unsigned>(view.height - 1));
+  if (planeBits == 1) {
+    // The 16-colour header palette; monochrome readers that consult it see black, white.
+    for (unsigned i = 0; i < 16; ++i) {
+      RGBQUAD c = colour(i);
+      if (mono) c = i == 0 ? RGBQUAD{0, 0, 0, 0} : RGBQUAD{255, 255, 255, 0};
+      if (!mono && bits == 1 && i > 1) c = RGBQUAD{0, 0, 0, 0};
+      h[16 + i * 3] = c.rgbRed;
+      h[17 + i * 3] = c.rgbGreen;
+      h[18 + i * 3] = c.rgbBlue;
+    }
+  }
+  h[65] = static_cast<std::uint8_t>(planes);
+  Put16(h + 66, static_cast<unsigned>(bytesPerLine));
+  h[68] = 1;  // colour palette
+
+  std::vector<std::uint8_t> line(bytesPerLine);
+  for (int y = 0; y < view.height; ++y) {
+    const std::uint8_t* row = view.row(y);
+    for (int p = 0; p < planes; ++p) {
+      std::fill(line.begin(), line.end(), 0);
+      if (bits == 24) {
+        for (int x = 0; x < view.width; ++x) line[x] = row[x * 3 + (2 - p)];  // planes R, G, B
+      } else if (bits == 8) {
+        std::memcpy(line.data(), row, static_cast<std::size_t>(view.width));
+      } else if (mono) {
+        std::memcpy(line.data(), row, (static_cast<std::size_t>(view.width) + 7) / 8);
+        if (invert) {
+          for (std::uint8_t& b : line) b = static_cast<std::uint8_t>(~b);
+        }
+      } else {
+        for (int x = 0; x < view.width; ++x) {
+          if ((IndexAt(row, x, bits) >> p) & 1) line[x >> 3] |= static_cast<std::uint8_t>(0x80 >> (x & 7));
+        }
+      }
+      // Padding bits and bytes stay 0 whatever the source held there.
+      if (planeBits == 1 && (view.width & 7)) {
+        const std::size_t last = static_cast<std::size_t>(view.width) / 8;
+        line[last] &= static_cast<std::uint8_t>(0xFF << (8 - (view.width & 7)));
+        std::fill(line.begin() + static_cast<std::ptrdiff_t>(last) + 1, line.end(), 0);
+      } else {
+        const std::size_t used = (static_cast<std::size_t>(view.width) * planeBits + 7) / 8;
+        std::fill(line.begin() + static_cast<std::ptrdiff_t>(used), line.end(), 0);
+      }
+      EncodeLine(line.data(), line.size(), &file);
+    }
+  }
+  if (bits == 8) {
+    file.push_back(0x0C);
+    for (unsigned i = 0; i < 256; ++i) {
+      const RGBQUAD c = colour(i);
+      file.push_back(c.rgbRed);
+      file.push_back(c.rgbGreen);
+      file.push_back(c.rgbBlue);
+    }
+  }
+  *out = std::move(file);
+  return true;
+}
+
+// The pages of an existing DCX, each as its own bytes; false when it is not one.
+bool SplitDcx(const std::vector<std::uint8_t>& bytes, std::vector<std::vector<std::uint8_t>>* pages) {
+  if (bytes.size() < 8 || Le32(bytes.data()) != kDcxMagic) return false;
+  std::vector<std::uint32_t> offsets;
+  for (std::size_t i = 0; i < kDcxTableEntries; ++i) {
+    const std::size_t at = 4 + i * 4;
+    if (!InRange(bytes.size(), at, 4)) return false;
+    const std::uint32_t offset = Le32(bytes.data() + at);
+    if (offset == 0) break;
+    if (offset >= bytes.size()) return false;
+    offsets.push_back(offset);
+  }
+  if (offsets.empty() || offsets.size() > kDcxMaxPages) return false;
+  // A page runs to the next page start above it, or to the end of the file.
+  std::vector<std::uint32_t> starts = offsets;
+  std::sort(starts.begin(), starts.end());
+  pages->clear();
+  for (std::uint32_t offset : offsets) {
+    auto next = std::upper_bound(starts.begin(), starts.end(), offset);
+    const std::size_t end = next == starts.end() ? bytes.size() : *next;
+    pages->emplace_back(bytes.begin() + offset, bytes.begin() + static_cast<std::ptrdiff_t>(end));
+  }
+  return true;
+}
+
+}  // namespace
+
+bool WritePcx(HBITMAP page, const WriteOptions& /*options*/, const std::vector<std::uint8_t>* /*existing*/,
+              std::vector<std::uint8_t>* out) {
+  return out && EncodePcxPage(page, out);
+}
+
+bool WriteDcx(HBITMAP page, const WriteOptions& /*options*/, const std::vector<std::uint8_t>* existing,
+              std::vector<std::uint8_t>* out) {
+  if (!out) return false;
+  std::vector<std::vector<std::uint8_t>> pages;
+  if (existing && !SplitDcx(*existing, &pages)) return false;
+  if (pages.size() >= kDcxMaxPages) return false;
+  std::vector<std::uint8_t> newPage;
+  if (!EncodePcxPage(page, &newPage)) return false;
+  pages.push_back(std::move(newPage));
+
+  std::uint64_t total = kDcxHeaderSize;
+  for (const auto& p : pages) total += p.size();
+  if (total > 0xFFFFFFFFu) return false;
+  std::vector<std::uint8_t> file(kDcxHeaderSize, 0);
+  file.reserve(static_cast<std::size_t>(total));
+  Put32(file.data(), kDcxMagic);
+  for (std::size_t i = 0; i < pages.size(); ++i) {
+    Put32(file.data() + 4 + i * 4, static_cast<std::uint32_t>(file.size()));
+    file.insert(file.end(), pages[i].begin(), pages[i].end());
+  }
+  *out = std::move(file);
+  return true;
+}
+
+}  // namespace lorimer::formats
