@@ -5,6 +5,8 @@
 
 #include "imagelib/core/Common.h"
 #include "imagelib/core/ImageMan.h"
+#include "imagelib/formats/reader.h"
+#include "platform/base/file.h"
 
 CImageInterface::CImageInterface() { std::memset(static_cast<void*>(&m_srcInfo), 0, sizeof m_srcInfo); }
 
@@ -210,6 +212,61 @@ HGLOBAL CImageInterface::DDBToDIB(HBITMAP bitmap, DWORD compression, HPALETTE pa
 }
 
 HBITMAP CImageInterface::DIBToDDB(HGLOBAL packedDib) { return CImageProcessor::DIBToDDB(packedDib); }
+
+// ---- saving and thumbnails -----------------------------------------------------------------
+
+#define LORIMER_SAVE(Record)                                             \
+  int CImageInterface::Save(const char* path, _SAVEIMAGEINFO::Record* r) { \
+    int ok = m_saver.Save(&m_hImage, path, r);                           \
+    if (ok) RefreshDepth();                                              \
+    return ok;                                                           \
+  }
+LORIMER_SAVE(_BMP)
+LORIMER_SAVE(_PCX)
+LORIMER_SAVE(_DCX)
+LORIMER_SAVE(_GIF)
+LORIMER_SAVE(_JPG)
+LORIMER_SAVE(_TIF)
+LORIMER_SAVE(_PNG)
+LORIMER_SAVE(_FMF)
+LORIMER_SAVE(_TGA)
+#undef LORIMER_SAVE
+
+int CImageInterface::CreateThumbnailFilePath(int maxWidth, int maxHeight, char* path, QUALITY quality, int border,
+                                             DWORD background, int gray, int depth, int* width, int* height,
+                                             int page) {
+  return m_saver.CreateThumbnailFilePath(&m_hImage, maxWidth, maxHeight, quality, path, border, background, gray,
+                                         depth, width, height, page);
+}
+
+int CImageInterface::CreateThumbnailFileEx(int maxWidth, int maxHeight, char* path, QUALITY quality, int border,
+                                           DWORD background, int gray, int depth, int* width, int* height,
+                                           int page) {
+  return m_saver.CreateThumbnailFileEx(&m_hImage, maxWidth, maxHeight, quality, path, border, background, gray,
+                                       depth, width, height, page);
+}
+
+HBITMAP CImageInterface::CreateThumbnailHBITMAPEx(int maxWidth, int maxHeight, QUALITY quality, int border,
+                                                  DWORD background, int gray, int depth, int* width, int* height,
+                                                  int page) {
+  char name[MAX_PATH];
+  if (!CreateThumbnailFileEx(maxWidth, maxHeight, name, quality, border, background, gray, depth, width, height,
+                             page))
+    return nullptr;
+  // Read the file back as a bitmap of its own depth, then remove it.
+  HBITMAP bitmap = nullptr;
+  auto file = std::make_shared<lorimer::formats::FileData>();
+  CFile in;
+  if (in.Open(name, CFile::modeRead)) {
+    file->bytes.resize(static_cast<size_t>(in.GetLength()));
+    if (in.Read(file->bytes.data(), static_cast<UINT>(file->bytes.size())) == file->bytes.size()) {
+      if (auto reader = lorimer::formats::kBmpFormat.open(file)) bitmap = reader->decodePage(0);
+    }
+    in.Close();
+  }
+  RemoveFileEx(name);
+  return bitmap;
+}
 
 // ---- queries -------------------------------------------------------------------------
 

@@ -78,6 +78,9 @@ class CImageProcessor : public virtual CImageMan {
   static int SetContrast(HIMG* handle, int level, int second, int third, int& page);
   static HGLOBAL DDBToDIB(HBITMAP bitmap, DWORD compression, HPALETTE palette);
   static HBITMAP DIBToDDB(HGLOBAL packedDib);
+  // A new image of the page fitted into the box, optionally framed; the source stays as it was.
+  static HIMG CreateThumbnailHandle(HIMG* handle, int maxWidth, int maxHeight, QUALITY quality, int border,
+                                    DWORD background, int gray, int depth, int page);
 
  private:
   // Clones the page to 24 bits, lets `operation` change the clone, and installs it

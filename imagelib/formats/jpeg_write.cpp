@@ -1,5 +1,5 @@
-// JPEG writing through libjpeg-turbo: 24-bit pages as YCbCr, 8-bit pages whose palette is
-// the gray ramp as one-channel grayscale, every other depth expanded to 24 bits first.
+// JPEG writing through libjpeg-turbo: 24-bit pages as YCbCr, palette pages whose colours
+// are all grays as one-channel grayscale, every other depth expanded to 24 bits first.
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -31,11 +31,13 @@ std::uint8_t Index(const BYTE* row, int x, int bits) {
   }
 }
 
-bool IsGrayRamp(const vel::gdi::BitmapView& view) {
-  if (view.bitsPerPixel != 8 || view.colorCount != 256 || !view.colors) return false;
-  for (int i = 0; i < 256; ++i) {
+// A palette page whose every colour is a gray goes out as a one-channel JPEG: that
+// is what the save path's gray reduction makes, whatever order its grays are in.
+bool IsGrayPalette(const vel::gdi::BitmapView& view) {
+  if (view.bitsPerPixel > 8 || view.colorCount <= 0 || !view.colors) return false;
+  for (int i = 0; i < view.colorCount; ++i) {
     const RGBQUAD& c = view.colors[i];
-    if (c.rgbRed != i || c.rgbGreen != i || c.rgbBlue != i) return false;
+    if (c.rgbRed != c.rgbGreen || c.rgbGreen != c.rgbBlue) return false;
   }
   return true;
 }
@@ -87,7 +89,7 @@ bool WriteJpegFile(HBITMAP page, const WriteOptions& options, const std::vector<
   if (view.width <= 0 || view.height <= 0 || view.width > 65500 || view.height > 65500) return false;
   if (bits != 1 && bits != 4 && bits != 8 && bits != 24) return false;
   if (bits != 24 && !view.colors) return false;
-  const bool gray = IsGrayRamp(view);
+  const bool gray = IsGrayPalette(view);
   const int components = gray ? 1 : 3;
   const int quality = options.quality < 1 ? 1 : options.quality > 100 ? 100 : options.quality;
   std::vector<std::uint8_t> samples(static_cast<size_t>(view.width) * view.height * components);
@@ -96,7 +98,8 @@ bool WriteJpegFile(HBITMAP page, const WriteOptions& options, const std::vector<
     const BYTE* row = view.row(y);
     for (int x = 0; x < view.width; ++x) {
       if (gray) {
-        *p++ = row[x];
+        const int i = Index(row, x, bits);
+        *p++ = i < view.colorCount ? view.colors[i].rgbRed : 0;
       } else if (bits == 24) {
         *p++ = row[x * 3 + 2];
         *p++ = row[x * 3 + 1];

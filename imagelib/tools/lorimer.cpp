@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "imagelib/core/Common.h"
+#include "imagelib/tools/lorimer_commands.h"
 #include "lorimer/Dib.h"
 #include "lorimer/ImageInterface.h"
 
@@ -27,6 +28,23 @@ constexpr const char* kUsage =
     "      Draws page N (default 0) at its own size onto white and writes OUT as binary\n"
     "      PPM (.ppm), Windows bitmap (.bmp) or PNG (.png), chosen by OUT's extension.\n"
     "      Exit status 0, or 1 with a one-line reason.\n"
+    "  lorimer save [--page N] IN OUT [OPERATION...] [FIELD=VALUE...]\n"
+    "      Loads IN, runs the operations in the order given, then saves page N (default 0)\n"
+    "      with the record OUT's extension chooses (bmp/rle/dib, jpg/jpe/jpeg, gif, tif/tiff,\n"
+    "      pcx, dcx, png, tga/targa, fmf). Operations:\n"
+    "        --rotate DEG[,0xBBGGRR]   --mirror A,B      --filter N (0-8)   --invert\n"
+    "        --brightness L (-255..255) --contrast L,MASK (L -100..100; MASK 4 red, 2 green, 1 blue)\n"
+    "        --depth BITS   --gray   --stretch W,H,METHOD[,PROPORTIONAL]   --crop L,T,R,B\n"
+    "      Fields of the record: width height method page proportional angle crop=L,T,R,B\n"
+    "        gray depth (bmp pcx dcx gif png tga; jpg tif: depth), quality (jpg),\n"
+    "        interlace (gif), append (gif dcx tif), colour compression fillorder artist\n"
+    "        copyright (tif), filter compression (png). Unset fields are 0, except depth\n"
+    "        (24; gif 8), quality (75), tif colour and fillorder (1).\n"
+    "      Methods: -1 draw, 0 nearest-neighbour copy, 1/2 StretchBlt modes, 3 area/bilinear,\n"
+    "        4 the library's own scaler. Exit status 0, or 1 with a one-line reason.\n"
+    "  lorimer thumb IN OUT MAXW MAXH [--quality Q] [--border] [--background 0xBBGGRR]\n"
+    "                [--gray] [--depth D] [--page N]\n"
+    "      Writes a BMP thumbnail of page N fitted into MAXW x MAXH and prints its size.\n"
     "  lorimer --help\n";
 
 bool ParsePage(const char* text, int* page) {
@@ -196,6 +214,8 @@ int main(int argc, char** argv) {
   }
   if (command == "info" && !rest.empty()) return Info(page, rest);
   if (command == "render" && rest.size() == 2) return Render(page, rest[0], rest[1]);
+  if (command == "save" && rest.size() >= 2) return SaveCommand(page, rest);
+  if (command == "thumb" && rest.size() >= 4) return ThumbCommand(page, rest);
   std::fputs(kUsage, stderr);
   return 1;
 }

@@ -6,6 +6,7 @@
 // success) or null handles; nothing here throws or shows a message.
 #pragma once
 
+#include "lorimer/SaveRecords.h"
 #include "platform/gdi/gdi.h"
 
 #if defined(LORIMER_BUILDING)
@@ -61,8 +62,36 @@ struct LORIMER_API _SRCIMAGEINFO {
   unsigned nReserved3;  // always 0
 };
 
+// Thumbnail resampling: 0 the codec's copy, 1 and 2 StretchBlt in those stretch
+// modes, anything else the library's own scaler.
+enum QUALITY {
+  QUALITY_COPY = 0,
+  QUALITY_BLACKONWHITE = 1,
+  QUALITY_WHITEONBLACK = 2,
+  QUALITY_HIGH = 3,
+};
+
 // The parts through which the facade calls the savers and loaders; they hold no data.
-class LORIMER_API CImageSaver {};
+class LORIMER_API CImageSaver {
+ public:
+  // Renders the page into a new 24-bit image, resamples, rotates, crops and sets the depth.
+  static int BeforeSave(HIMG* handle, int reserved, int width, int height, int proportional, int depth, int gray,
+                        int page, float angle, long method, RECT crop, int keepDepth);
+  static int Save(HIMG* handle, const char* path, _SAVEIMAGEINFO::_BMP* record);
+  static int Save(HIMG* handle, const char* path, _SAVEIMAGEINFO::_PCX* record);
+  static int Save(HIMG* handle, const char* path, _SAVEIMAGEINFO::_DCX* record);
+  static int Save(HIMG* handle, const char* path, _SAVEIMAGEINFO::_GIF* record);
+  static int Save(HIMG* handle, const char* path, _SAVEIMAGEINFO::_JPG* record);
+  static int Save(HIMG* handle, const char* path, _SAVEIMAGEINFO::_TIF* record);
+  static int Save(HIMG* handle, const char* path, _SAVEIMAGEINFO::_PNG* record);
+  static int Save(HIMG* handle, const char* path, _SAVEIMAGEINFO::_FMF* record);
+  static int Save(HIMG* handle, const char* path, _SAVEIMAGEINFO::_TGA* record);
+  static int CreateThumbnailFilePath(HIMG* handle, int maxWidth, int maxHeight, QUALITY quality, char* path,
+                                     int border, DWORD background, int gray, int depth, int* width, int* height,
+                                     int page);
+  static int CreateThumbnailFileEx(HIMG* handle, int maxWidth, int maxHeight, QUALITY quality, char* path, int border,
+                                   DWORD background, int gray, int depth, int* width, int* height, int page);
+};
 
 class LORIMER_API CImageLoader {
  public:
@@ -123,6 +152,25 @@ class LORIMER_API CImageInterface {
   static HGLOBAL DDBToDIB(HBITMAP bitmap, DWORD compression, HPALETTE palette);
   static HBITMAP DIBToDDB(HGLOBAL packedDib);
 
+  // Saving: prepares the image in place (the object then holds what was written).
+  int Save(const char* path, _SAVEIMAGEINFO::_BMP* record);
+  int Save(const char* path, _SAVEIMAGEINFO::_PCX* record);
+  int Save(const char* path, _SAVEIMAGEINFO::_DCX* record);
+  int Save(const char* path, _SAVEIMAGEINFO::_GIF* record);
+  int Save(const char* path, _SAVEIMAGEINFO::_JPG* record);
+  int Save(const char* path, _SAVEIMAGEINFO::_TIF* record);
+  int Save(const char* path, _SAVEIMAGEINFO::_PNG* record);
+  int Save(const char* path, _SAVEIMAGEINFO::_FMF* record);
+  int Save(const char* path, _SAVEIMAGEINFO::_TGA* record);
+
+  // Thumbnails of a page; the held image is not changed.
+  int CreateThumbnailFilePath(int maxWidth, int maxHeight, char* path, QUALITY quality, int border, DWORD background,
+                              int gray, int depth, int* width, int* height, int page);
+  int CreateThumbnailFileEx(int maxWidth, int maxHeight, char* path, QUALITY quality, int border, DWORD background,
+                            int gray, int depth, int* width, int* height, int page);
+  HBITMAP CreateThumbnailHBITMAPEx(int maxWidth, int maxHeight, QUALITY quality, int border, DWORD background,
+                                   int gray, int depth, int* width, int* height, int page);
+
   int DrawImage(HDC dc, RECT* dest, RECT* src, int page);
   int DrawImage(HDC dc, int x, int y, int width, int height, int page);
   int DrawImageFX(HDC dc, RECT* dest, RECT* src, int page, UINT effect, DWORD param1, DWORD param2,
@@ -153,7 +201,7 @@ class LORIMER_API CImageInterface {
   void FlashPixPostStep();
   int PrepareDraw(int page, RECT*& dest, RECT*& src, RECT& destStore, RECT& srcStore);
 
-  [[maybe_unused]] CImageSaver m_saver;  // saving and thumbnails are called through it
+  CImageSaver m_saver;
   CImageLoader m_loader;
   HIMG m_hImage = nullptr;
   _SRCIMAGEINFO m_srcInfo;

@@ -1,0 +1,123 @@
+// Thumbnails: a page fitted into a box, optionally framed, as an image, a BMP file
+// or a bitmap. The held image is left as it was.
+#include <cstring>
+
+#include "imagelib/codec/imageman.h"
+#include "imagelib/core/Common.h"
+#include "imagelib/core/ImageMan.h"
+#include "imagelib/formats/reader.h"
+#include "platform/shell/shell.h"
+
+namespace {
+
+long MethodFor(QUALITY quality) {
+  switch (quality) {
+    case 0: return 0;
+    case 1: return 1;
+    case 2: return 2;
+    default: return 4;
+  }
+}
+
+void Line(HDC dc, int x, int y, COLORREF color) {
+  HPEN pen = CreatePen(PS_SOLID, 1, color);
+  HGDIOBJ old = SelectObject(dc, pen);
+  LineTo(dc, x, y);
+  SelectObject(dc, old);
+  DeleteObject(pen);
+}
+
+}  // namespace
+
+HIMG CImageProcessor::CreateThumbnailHandle(HIMG* handle, int maxWidth, int maxHeight, QUALITY quality, int border,
+                                            DWORD background, int, int, int page) {
+  if (!IsLoaded(handle)) return nullptr;
+  if (page != GetSelectedPage(handle) && !SelectPage(handle, page)) return nullptr;
+  int width = GetWidth(handle), height = GetHeight(handle);
+  Common::CalculateProportionallyRect(&width, &height, maxWidth, maxHeight);
+  if (border) {
+    width -= 2;
+    height -= 2;
+  }
+  if (width <= 0 || height <= 0) return nullptr;
+  // Work on a second reference, so that making the page 24-bit on the way leaves
+  // the caller's image as it was.
+  HIMG work = lorimer::codec::AddReference(*handle);
+  int clonePage = page;
+  HIMG clone = CloneHandle(&work, MethodFor(quality), width, height, 3, background, clonePage);
+  if (!clone) {
+    clonePage = page;
+    clone = CloneHandle(&work, -1, width, height, 3, background, clonePage);
+  }
+  CloseHandle(&work);
+  if (!clone || !border) return clone;
+
+  HBITMAP section = Common::CreateEmptyDIBSection(width + 2, height + 2, background, 0);
+  if (!section) {
+    CloseHandle(&clone);
+    return nullptr;
+  }
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, section);
+  SetStretchBltMode(dc, COLORONCOLOR);
+  // One to one inside the frame (our rectangles exclude right and bottom).
+  RECT dest{1, 1, width + 1, height + 1};
+  RECT src{0, 0, width, height};
+  int drawn = DrawHandle(&clone, dc, &dest, &src);
+  CloseHandle(&clone);
+  MoveToEx(dc, 0, height + 1, nullptr);
+  Line(dc, 0, 0, GetSysColor(COLOR_3DLIGHT));
+  Line(dc, width + 1, 0, GetSysColor(COLOR_3DLIGHT));
+  Line(dc, width + 1, height + 1, GetSysColor(COLOR_BTNSHADOW));
+  Line(dc, 0, height + 1, GetSysColor(COLOR_BTNSHADOW));
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  HIMG framed = drawn ? InitImageFromHBITMAP(section) : nullptr;
+  if (!framed) DeleteObject(section);
+  return framed;
+}
+
+int CImageSaver::CreateThumbnailFilePath(HIMG* handle, int maxWidth, int maxHeight, QUALITY quality, char* path,
+                                         int border, DWORD background, int gray, int depth, int* width, int* height,
+                                         int page) {
+  if (width) *width = 0;
+  if (height) *height = 0;
+  if (maxWidth <= 0 || maxHeight <= 0 || !CImageMan::IsLoaded(handle) || !path) return 0;
+  if (depth == -1) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    depth = GetDeviceCaps(dc, BITSPIXEL);
+    DeleteDC(dc);
+  }
+  HIMG thumb =
+      CImageProcessor::CreateThumbnailHandle(handle, maxWidth, maxHeight, quality, border, background, gray, depth, page);
+  if (!thumb) return 0;
+  int tw = CImageMan::GetWidth(&thumb), th = CImageMan::GetHeight(&thumb);
+  if (width) *width = tw;
+  if (height) *height = th;
+  _SAVEIMAGEINFO::_BMP record{};
+  record.width = tw;
+  record.height = th;
+  record.method = 4;
+  record.gray = gray;
+  record.depth = depth;
+  int result = Save(&thumb, path, &record);
+  CImageMan::CloseHandle(&thumb);
+  return result;
+}
+
+int CImageSaver::CreateThumbnailFileEx(HIMG* handle, int maxWidth, int maxHeight, QUALITY quality, char* path,
+                                       int border, DWORD background, int gray, int depth, int* width, int* height,
+                                       int page) {
+  if (!path) return 0;
+  std::memset(path, 0, 4);
+  char folder[MAX_PATH];
+  char name[MAX_PATH];
+  if (!GetTempPathA(sizeof folder, folder) || !GetTempFileNameA(folder, "lrmr_", 0, name)) return 0;
+  if (!CreateThumbnailFilePath(handle, maxWidth, maxHeight, quality, name, border, background, gray, depth, width,
+                               height, page)) {
+    DeleteFileA(name);  // no empty temporary file left behind
+    return 0;
+  }
+  std::strcpy(path, name);
+  return 1;
+}
