@@ -107,6 +107,10 @@ class CIntelJPEG : public virtual CImageMan {
  public:
   static HBITMAP ReadJPEG(const char* path, _SRCIMAGEINFO* info);
   static int CalculateDibLineWidth(int bits, int width);
+  // Writes the page as a JPEG file (quality at most 100); `bits` 24 or 8 (gray)
+  // changes the depth first. The subsampling argument is not consulted.
+  static int WriteJPEG(const char* path, HIMG* handle, unsigned short quality, unsigned short bits, int subsampling,
+                       int& page);
   // Byte 0 and 2 of every 4-byte pixel swapped.
   static void BGRA_to_RGBA(BYTE* pixels, int width, int height);
   // Premultiplies by alpha and swaps red and blue, as FlashPix pixels need.

@@ -269,3 +269,20 @@ int CImageSaver::Save(HIMG* handle, const char* path, _SAVEIMAGEINFO::_TGA* r) {
   GlobalFree(file);
   return result ? 1 : 0;
 }
+
+int CIntelJPEG::WriteJPEG(const char* path, HIMG* handle, unsigned short quality, unsigned short bits, int,
+                          int& page) {
+  if (!IsLoaded(handle) || IsVectorImage(handle)) return 0;
+  try {
+    if (bits != CImageMan::GetColorDepth(handle) && bits <= 24) {
+      if (!CImageProcessor::ChangeColorDepth(handle, bits, bits == 24 ? static_cast<unsigned>(-1) : 8, page)) return 0;
+    }
+    if (page != 0 && !CImageMan::SelectPage(handle, page)) return 0;
+    std::string text = "LOSSY_QUALITY = " + std::to_string(quality > 100 ? 100 : quality) + "\rOVERWRITE = ON";
+    return WriteThroughCodec(handle, path, "JPG", text, 2);
+  } catch (...) {
+    // The one message the library shows.
+    std::fprintf(stderr, "Lorimer: Error storing JPEG file\n");
+    return 0;
+  }
+}

@@ -174,6 +174,20 @@ TEST(Saving, CropOfALaterPage) {
   EXPECT_EQ(back->at(9, 2), (Rgb{0, 0, 255}));
 }
 
+TEST(Saving, WriteJpegChangesDepthAndWrites) {
+  HIMG image = CImageMan::InitImageFromHBITMAP(Picture(10, 6));
+  ASSERT_NE(image, nullptr);
+  int page = 0;
+  std::string out = TempDir() + "/direct.jpg";
+  ASSERT_EQ(CIntelJPEG::WriteJPEG(out.c_str(), &image, 150, 8, 0, page), 1);
+  CImageInterface back;
+  ASSERT_TRUE(back.Load(out.c_str(), 0));
+  EXPECT_EQ(back.GetSourceInfo().bGray, 1u);
+  EXPECT_EQ(back.GetWidth(0), 10);
+  CImageMan::CloseHandle(&image);
+  EXPECT_EQ(CIntelJPEG::WriteJPEG(out.c_str(), &image, 75, 24, 0, page), 0);
+}
+
 TEST(Saving, TargaThroughTheTargaLibrary) {
   CImageInterface img;
   ASSERT_TRUE(img.InitFromHBITMAP(Picture(9, 5)));
