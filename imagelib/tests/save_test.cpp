@@ -174,6 +174,57 @@ TEST(Saving, CropOfALaterPage) {
   EXPECT_EQ(back->at(9, 2), (Rgb{0, 0, 255}));
 }
 
+TEST(Saving, OptionTextsReachTheFile) {
+  std::string tiffinfo = FindTool("tiffinfo");
+  std::string python = FindTool("python3");
+  if (tiffinfo.empty() || python.empty()) GTEST_SKIP() << "tiffinfo or python3 is not installed";
+  // Appending a 1-bit page marks it as a page of a multi-page document; an 8-bit one not.
+  std::string tif = TempDir() + "/subfile.tif";
+  for (int depth : {1, 1, 8}) {
+    CImageInterface img;
+    ASSERT_TRUE(img.InitFromHBITMAP(Picture(8, 4)));
+    _SAVEIMAGEINFO::_TIF t{};
+    t.depth = depth;
+    t.colour = 1;
+    t.fillOrder = 1;
+    t.append = 1;
+    ASSERT_TRUE(img.Save(tif.c_str(), &t));
+  }
+  std::string info = TempDir() + "/subfile.txt";
+  ASSERT_TRUE(lorimer::testing::Run("(" + tiffinfo + " '" + tif + "' > '" + info + "')"));
+  auto bytes = ReadFile(info);
+  std::string text(bytes.begin(), bytes.end());
+  size_t pages = 0, multi = 0;
+  for (size_t at = text.find("TIFF Directory"); at != std::string::npos; at = text.find("TIFF Directory", at + 1)) {
+    ++pages;
+    size_t next = text.find("TIFF Directory", at + 1);
+    size_t sub = text.find("multi-page", at);
+    if (sub != std::string::npos && sub < next) ++multi;
+  }
+  EXPECT_EQ(pages, 3u);
+  EXPECT_EQ(multi, 2u) << text;  // both 1-bit pages were saved with append on; the 8-bit one is not marked
+
+  // A PNG filter number outside 1..4 writes unfiltered rows.
+  CImageInterface img;
+  ASSERT_TRUE(img.InitFromHBITMAP(Picture(8, 4)));
+  _SAVEIMAGEINFO::_PNG p{};
+  p.depth = 24;
+  p.filter = 7;
+  std::string png = TempDir() + "/unfiltered.png";
+  ASSERT_TRUE(img.Save(png.c_str(), &p));
+  std::string script = TempDir() + "/filters.py";
+  std::string body =
+      "import sys,zlib,struct\nd=open(sys.argv[1],'rb').read()\ni=8\nidat=b''\n"
+      "while i<len(d):\n n=struct.unpack('>I',d[i:i+4])[0]\n t=d[i+4:i+8]\n"
+      " if t==b'IDAT': idat+=d[i+8:i+8+n]\n i+=12+n\n"
+      "raw=zlib.decompress(idat)\nstride=1+8*3\nprint(''.join(str(raw[r*stride]) for r in range(4)))\n";
+  WriteTempFile("filters.py", std::vector<std::uint8_t>(body.begin(), body.end()));
+  std::string out = TempDir() + "/filters.txt";
+  ASSERT_TRUE(lorimer::testing::Run("(" + python + " '" + script + "' '" + png + "' > '" + out + "')"));
+  bytes = ReadFile(out);
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "0000\n");
+}
+
 TEST(Saving, WriteJpegChangesDepthAndWrites) {
   HIMG image = CImageMan::InitImageFromHBITMAP(Picture(10, 6));
   ASSERT_NE(image, nullptr);
