@@ -7,45 +7,12 @@
 #include "imagelib/core/Common.h"
 #include "imagelib/core/ImageMan.h"
 #include "imagelib/formats/tests/test_support.h"
+#include "imagelib/tests/picture_helpers.h"
 #include "lorimer/ImageInterface.h"
 
 using namespace lorimer::testing;
 
 namespace {
-
-std::string Im() { return FindTool("convert-im6.q16"); }
-
-// A w x h picture: left half red, right half blue, a green top row.
-HBITMAP Picture(int w, int h) {
-  HBITMAP bmp = Common::CreateEmptyDIBSection(w, h, RGB(255, 0, 0), 0);
-  HDC dc = CreateCompatibleDC(nullptr);
-  HGDIOBJ old = SelectObject(dc, bmp);
-  HBRUSH blue = CreateSolidBrush(RGB(0, 0, 255)), green = CreateSolidBrush(RGB(0, 255, 0));
-  RECT right{w / 2, 0, w, h}, top{0, 0, w, 1};
-  FillRect(dc, &right, blue);
-  FillRect(dc, &top, green);
-  DeleteObject(blue);
-  DeleteObject(green);
-  SelectObject(dc, old);
-  DeleteDC(dc);
-  return bmp;
-}
-
-COLORREF At(HBITMAP bmp, int x, int y) {
-  HDC dc = CreateCompatibleDC(nullptr);
-  HGDIOBJ old = SelectObject(dc, bmp);
-  COLORREF c = GetPixel(dc, x, y);
-  SelectObject(dc, old);
-  DeleteDC(dc);
-  return c;
-}
-
-std::string ThreePageTiff() {
-  std::string im = Im();
-  std::string tif = TempDir() + "/three-pages.tif";
-  lorimer::testing::Run(im + " -size 10x10 xc:red -size 20x15 xc:green -size 30x5 xc:blue '" + tif + "'");
-  return tif;
-}
 
 TEST(Saving, BmpRecordWritesTheCurrentPage) {
   if (Im().empty()) GTEST_SKIP() << "ImageMagick (convert-im6.q16) is not installed";
