@@ -135,6 +135,7 @@ bool Fill(Record& r, const std::map<std::string, int*>& ints, const std::vector<
 
 int SaveCommand(int page, const std::vector<std::string>& args) {
   if (args.size() < 2) return Fail("save needs IN and OUT"), 1;
+  // Records start zero-filled, as a program's would; the fields given fill them in.
   const std::string& in = args[0];
   const std::string& out = args[1];
   CImageInterface image;
@@ -159,25 +160,21 @@ int SaveCommand(int page, const std::vector<std::string>& args) {
   if (ext == "bmp" || ext == "rle" || ext == "dib") {
     _SAVEIMAGEINFO::_BMP r{};
     r.page = page;
-    r.depth = 24;
     if (!Fill(r, {{"gray", &r.gray}, {"depth", &r.depth}}, fields, "BMP")) return 1;
     ok = image.Save(out.c_str(), &r);
   } else if (ext == "pcx") {
     _SAVEIMAGEINFO::_PCX r{};
     r.page = page;
-    r.depth = 24;
     if (!Fill(r, {{"gray", &r.gray}, {"depth", &r.depth}}, fields, "PCX")) return 1;
     ok = image.Save(out.c_str(), &r);
   } else if (ext == "dcx") {
     _SAVEIMAGEINFO::_DCX r{};
     r.page = page;
-    r.depth = 24;
     if (!Fill(r, {{"gray", &r.gray}, {"depth", &r.depth}, {"append", &r.append}}, fields, "DCX")) return 1;
     ok = image.Save(out.c_str(), &r);
   } else if (ext == "gif") {
     _SAVEIMAGEINFO::_GIF r{};
     r.page = page;
-    r.depth = 8;
     if (!Fill(r, {{"gray", &r.gray}, {"depth", &r.depth}, {"interlace", &r.interlace}, {"append", &r.append}}, fields,
               "GIF"))
       return 1;
@@ -185,16 +182,11 @@ int SaveCommand(int page, const std::vector<std::string>& args) {
   } else if (ext == "jpg" || ext == "jpe" || ext == "jpeg") {
     _SAVEIMAGEINFO::_JPG r{};
     r.page = page;
-    r.depth = 24;
-    r.quality = 75;
     if (!Fill(r, {{"depth", &r.depth}, {"quality", &r.quality}}, fields, "JPEG")) return 1;
     ok = image.Save(out.c_str(), &r);
   } else if (ext == "tif" || ext == "tiff") {
     _SAVEIMAGEINFO::_TIF r{};
     r.page = page;
-    r.depth = 24;
-    r.colour = 1;
-    r.fillOrder = 1;
     std::vector<std::pair<std::string, std::string>> numeric;
     for (const auto& f : fields)
       if (f.first != "artist" && f.first != "copyright") numeric.push_back(f);
@@ -209,7 +201,6 @@ int SaveCommand(int page, const std::vector<std::string>& args) {
   } else if (ext == "png") {
     _SAVEIMAGEINFO::_PNG r{};
     r.page = page;
-    r.depth = 24;
     if (!Fill(r, {{"filter", &r.filter}, {"compression", &r.compression}, {"depth", &r.depth}, {"gray", &r.gray}},
               fields, "PNG"))
       return 1;
@@ -217,7 +208,6 @@ int SaveCommand(int page, const std::vector<std::string>& args) {
   } else if (ext == "tga" || ext == "targa") {
     _SAVEIMAGEINFO::_TGA r{};
     r.page = page;
-    r.depth = 24;
     if (!Fill(r, {{"gray", &r.gray}, {"depth", &r.depth}}, fields, "Targa")) return 1;
     ok = image.Save(out.c_str(), &r);
   } else if (ext == "fmf") {
