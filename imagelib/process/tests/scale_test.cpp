@@ -7,6 +7,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
 
 #include "imagelib/formats/tests/test_support.h"
 #include "imagelib/process/harrow_scale.h"
@@ -92,6 +95,81 @@ TEST(HarrowScale, HalvingAveragesTwoByTwoBoxesAndNarrowsTheLastOnes) {
   };
   for (int k = 0; k < n / 2; ++k)
     for (int j = 0; j < n / 2; ++j) ASSERT_EQ(img->at(j, k), expected(j, k)) << j << "," << k;
+}
+
+// The box path written out plainly, one channel at a time, as an oracle for the
+// scaler's faster loops: every result must match it exactly.
+RgbImage ReferenceBoxShrink(const RgbImage& src, int width, int height) {
+  auto boxes = [](int size, int newSize) {
+    std::vector<std::tuple<int, int, float>> out;
+    float d = static_cast<float>(size) / static_cast<float>(newSize);
+    int b = std::max(1, static_cast<int>(std::lround(d)));
+    for (int j = 0; j < newSize; ++j) {
+      float x = static_cast<float>(j) * d;
+      int x0 = std::min(static_cast<int>(std::floor(x)), size - 1);
+      out.emplace_back(x0, x0 + b >= size ? size - x0 - 1 : b, x - static_cast<float>(x0));
+    }
+    return out;
+  };
+  auto cols = boxes(src.width, width), rows = boxes(src.height, height);
+  auto ch = [&](int x, int y, int c) {
+    const Rgb& p = src.at(x, y);
+    return c == 0 ? p.r : c == 1 ? p.g : p.b;
+  };
+  RgbImage out;
+  out.width = width;
+  out.height = height;
+  for (int k = 0; k < height; ++k) {
+    for (int j = 0; j < width; ++j) {
+      auto [x0, bw, fx] = cols[j];
+      auto [y0, bh, fy] = rows[k];
+      int v[3];
+      for (int c = 0; c < 3; ++c) {
+        long long sum = 0, n = 0;
+        if (bw == 0 && bh == 0) {
+          v[c] = ch(x0, y0, c);
+          continue;
+        }
+        if (bw > 0 && bh > 0) {
+          for (int y = y0; y < y0 + bh; ++y)
+            for (int x = x0; x < x0 + bw; ++x, ++n) {
+              float top = (1 - fx) * ch(x, y, c) + fx * ch(x + 1, y, c);
+              float bottom = (1 - fx) * ch(x, y + 1, c) + fx * ch(x + 1, y + 1, c);
+              sum += std::clamp(static_cast<int>(top * (1 - fy) + bottom * fy), 0, 255);
+            }
+        } else if (bw == 0) {
+          for (int y = y0; y < y0 + bh; ++y, ++n)
+            sum += std::clamp(static_cast<int>((1 - fy) * ch(x0, y, c) + fy * ch(x0, y + 1, c)), 0, 255);
+        } else {
+          for (int x = x0; x < x0 + bw; ++x, ++n)
+            sum += std::clamp(static_cast<int>((1 - fx) * ch(x, y0, c) + fx * ch(x + 1, y0, c)), 0, 255);
+        }
+        v[c] = static_cast<int>(sum / n);
+      }
+      out.pixels.push_back(Rgb{static_cast<std::uint8_t>(v[0]), static_cast<std::uint8_t>(v[1]),
+                               static_cast<std::uint8_t>(v[2])});
+    }
+  }
+  return out;
+}
+
+TEST(HarrowScale, ShrinkingMatchesThePlainBoxFormulaExactly) {
+  unsigned seed = 7;
+  auto noise = [&](int, int) {
+    seed = seed * 1103515245u + 12345u;
+    return Rgb{static_cast<std::uint8_t>(seed >> 16), static_cast<std::uint8_t>(seed >> 8),
+               static_cast<std::uint8_t>(seed >> 24)};
+  };
+  Owned src{Picture(97, 61, noise)};
+  auto srcRgb = BitmapToRgb(src.h);
+  ASSERT_TRUE(srcRgb.has_value());
+  for (auto [w, h] : {std::pair{48, 30}, std::pair{33, 61}, std::pair{97, 20}, std::pair{7, 5}, std::pair{1, 1}}) {
+    Owned out{HarrowScale(src.h, w, h)};
+    auto ours = BitmapToRgb(out.h);
+    ASSERT_TRUE(ours.has_value()) << w << "x" << h;
+    RgbImage want = ReferenceBoxShrink(*srcRgb, w, h);
+    EXPECT_EQ(lorimer::testing::MaxDifference(*ours, want), 0) << w << "x" << h;
+  }
 }
 
 TEST(HarrowScale, EnlargingATwoPixelGradientStepsByAQuarter) {
