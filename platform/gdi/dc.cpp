@@ -1,6 +1,8 @@
 // Device contexts: creation, selection, state, fills and lines.
 #include "platform/gdi/dc.h"
 
+#include "platform/gdi/font.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -36,6 +38,7 @@ DeviceContext::DeviceContext() {
   Reselect(brush, static_cast<Brush*>(GetStockObject(WHITE_BRUSH)));
   Reselect(pen, static_cast<Pen*>(GetStockObject(BLACK_PEN)));
   Reselect(palette, static_cast<Palette*>(GetStockObject(DEFAULT_PALETTE)));
+  Reselect(font, static_cast<Font*>(GetStockObject(SYSTEM_FONT)));
 }
 
 DeviceContext::~DeviceContext() {
@@ -43,11 +46,13 @@ DeviceContext::~DeviceContext() {
   Reselect(brush, static_cast<Brush*>(nullptr));
   Reselect(pen, static_cast<Pen*>(nullptr));
   Reselect(palette, static_cast<Palette*>(nullptr));
+  Reselect(font, static_cast<Font*>(nullptr));
   for (State& s : saved) {
     if (s.bitmap) --s.bitmap->selectedCount;
     if (s.brush) --s.brush->selectedCount;
     if (s.pen) --s.pen->selectedCount;
     if (s.palette) --s.palette->selectedCount;
+    if (s.font) --s.font->selectedCount;
   }
 }
 
@@ -220,6 +225,11 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ obj) {
       ++d->pen->selectedCount;
       return old;
     }
+    case OBJ_FONT: {
+      Font* old = d->font;
+      Reselect(d->font, static_cast<Font*>(o));
+      return old;
+    }
     default: return nullptr;
   }
 }
@@ -232,6 +242,7 @@ HGDIOBJ GetCurrentObject(HDC dc, UINT type) {
     case OBJ_BRUSH: return d->brush;
     case OBJ_PEN: return d->pen;
     case OBJ_PAL: return d->palette;
+    case OBJ_FONT: return d->font;
     default: return nullptr;
   }
 }
@@ -272,8 +283,9 @@ BOOL GetBrushOrgEx(HDC dc, POINT* origin) {
 int SaveDC(HDC dc) {
   DeviceContext* d = Live(dc);
   if (!d) return 0;
-  DeviceContext::State s{d->bitmap, d->brush, d->pen, d->palette, d->stretchMode, d->brushOrigin, d->position};
-  for (GdiObject* o : std::initializer_list<GdiObject*>{s.bitmap, s.brush, s.pen, s.palette})
+  DeviceContext::State s{d->bitmap, d->brush,       d->pen,         d->palette,
+                         d->font,   d->stretchMode, d->brushOrigin, d->position};
+  for (GdiObject* o : std::initializer_list<GdiObject*>{s.bitmap, s.brush, s.pen, s.palette, s.font})
     if (o) ++o->selectedCount;
   d->saved.push_back(s);
   return static_cast<int>(d->saved.size());
@@ -287,7 +299,7 @@ BOOL RestoreDC(HDC dc, int savedIndex) {
   if (target < 1 || target > n) return FALSE;
   while (static_cast<int>(d->saved.size()) > target) {
     DeviceContext::State& s = d->saved.back();
-    for (GdiObject* o : std::initializer_list<GdiObject*>{s.bitmap, s.brush, s.pen, s.palette})
+    for (GdiObject* o : std::initializer_list<GdiObject*>{s.bitmap, s.brush, s.pen, s.palette, s.font})
       if (o) --o->selectedCount;
     d->saved.pop_back();
   }
@@ -302,6 +314,7 @@ BOOL RestoreDC(HDC dc, int savedIndex) {
   swapIn(d->brush, s.brush);
   swapIn(d->pen, s.pen);
   swapIn(d->palette, s.palette);
+  swapIn(d->font, s.font);
   d->stretchMode = s.stretchMode;
   d->brushOrigin = s.brushOrigin;
   d->position = s.position;

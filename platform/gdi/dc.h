@@ -34,6 +34,7 @@ class DeviceContext {
   Brush* brush = nullptr;
   Pen* pen = nullptr;
   Palette* palette = nullptr;
+  Font* font = nullptr;
   int stretchMode = BLACKONWHITE;
   POINT brushOrigin;
   POINT position;
@@ -43,6 +44,7 @@ class DeviceContext {
     Brush* brush;
     Pen* pen;
     Palette* palette;
+    Font* font;
     int stretchMode;
     POINT brushOrigin;
     POINT position;

@@ -197,6 +197,7 @@ using HBITMAP = vel::gdi::Bitmap*;
 using HBRUSH = vel::gdi::Brush*;
 using HPEN = vel::gdi::Pen*;
 using HPALETTE = vel::gdi::Palette*;
+using HFONT = vel::gdi::Font*;  // complete in font.h
 using HDC = vel::gdi::DeviceContext*;
 using HICON = vel::gdi::Icon*;
 using HCURSOR = HICON;

@@ -52,6 +52,9 @@ class Pen : public GdiObject {
   COLORREF color;
 };
 
+// A logical font; its class is in font.h, next to the LOGFONTA it holds.
+class Font;
+
 class Palette : public GdiObject {
  public:
   Palette() : GdiObject(OBJ_PAL) {}

@@ -6,6 +6,7 @@
 #include <unordered_set>
 
 #include "platform/gdi/dc.h"
+#include "platform/gdi/font.h"
 
 namespace vel::gdi {
 namespace {
@@ -100,6 +101,16 @@ ScreenMetrics& Screen() {
   return metrics;
 }
 
+// The LOGFONTA Windows reports for its stock system font.
+LOGFONTA SystemLogFont() {
+  LOGFONTA lf;
+  lf.lfHeight = 16;
+  lf.lfWidth = 7;
+  lf.lfWeight = FW_BOLD;
+  std::strcpy(lf.lfFaceName, "System");
+  return lf;
+}
+
 struct Stock {
   Brush white{RGB(255, 255, 255), false};
   Brush ltgray{RGB(192, 192, 192), false};
@@ -111,9 +122,10 @@ struct Stock {
   Pen blackPen{PS_SOLID, 1, 0};
   Pen nullPen{PS_NULL, 1, 0};
   Palette defaultPalette;
+  Font systemFont{SystemLogFont()};
   Stock() {
     for (GdiObject* o : std::initializer_list<GdiObject*>{&white, &ltgray, &gray, &dkgray, &black, &hollow, &whitePen,
-                                                          &blackPen, &nullPen, &defaultPalette}) {
+                                                          &blackPen, &nullPen, &defaultPalette, &systemFont}) {
       o->stock = true;
       Register(o);
     }
@@ -216,6 +228,12 @@ int GetObject(HGDIOBJ obj, int size, void* out) {
     std::memcpy(out, &bm, sizeof bm);
     return sizeof(BITMAP);
   }
+  if (o->type == OBJ_FONT) {
+    if (!out) return sizeof(LOGFONTA);
+    if (size < static_cast<int>(sizeof(LOGFONTA))) return 0;
+    std::memcpy(out, &static_cast<Font*>(o)->logFont, sizeof(LOGFONTA));
+    return sizeof(LOGFONTA);
+  }
   if (o->type == OBJ_PAL) {
     if (!out || size < 2) return out ? 0 : 2;
     WORD n = static_cast<WORD>(static_cast<Palette*>(o)->entries.size());
@@ -238,6 +256,7 @@ HGDIOBJ GetStockObject(int index) {
     case BLACK_PEN: return &s.blackPen;
     case NULL_PEN: return &s.nullPen;
     case DEFAULT_PALETTE: return &s.defaultPalette;
+    case SYSTEM_FONT: return &s.systemFont;
     default: return nullptr;
   }
 }
@@ -330,6 +349,17 @@ HPEN CreatePen(int style, int width, COLORREF color) {
   auto* p = new (std::nothrow) Pen(style, width, color & 0xFFFFFF);
   if (p) Register(p);
   return p;
+}
+
+HFONT CreateFontIndirectA(const LOGFONTA* font) {
+  if (!font) return nullptr;
+  auto* f = new (std::nothrow) Font(*font);
+  if (!f) return nullptr;
+  // The face name is a fixed array that callers may have filled to the brim;
+  // keep it a terminated string so nobody reads past it.
+  f->logFont.lfFaceName[LF_FACESIZE - 1] = '\0';
+  Register(f);
+  return f;
 }
 
 DWORD GetSysColor(int index) { return SysColor(index); }
