@@ -61,6 +61,9 @@ int main(int argc, char** argv) {
     return 0;
   }
   auto environment = tessaly::MakeSystemEnvironment();
+  // New projects start with the stored shadow, as in the program; the tool
+  // never writes the settings back.
+  environment->settings.load();
   tessaly::Project project(*environment);
 
   if ((command == "dump" || command == "settings") && argc == 3) {

@@ -122,6 +122,18 @@ TEST_F(ProjectTool, NewLaysOutImagesAndDumpShowsEveryField) {
             "'plane', 'thumbHeight', 'thumbWidth', 'width', 'x', 'y']");
 }
 
+TEST_F(ProjectTool, NewProjectsTakeTheStoredShadow) {
+  SkipWithoutPython();
+  TessalySettings stored;
+  stored.shadowImagesCX = 10;
+  stored.shadowImagesCY = -20;
+  ASSERT_TRUE(stored.save());
+  WriteBmp(Path("a.bmp"));
+  ASSERT_EQ(Tool({"new", Path("p.tsp"), Path("a.bmp")}).status, 0);
+  Result dump = Tool({"dump", Path("p.tsp")});
+  EXPECT_EQ(Json(dump.out, "d['shadowDx'], d['shadowDy']"), "10 -20");
+}
+
 TEST_F(ProjectTool, ConvertAndArrange) {
   SkipWithoutPython();
   NullEnvironment env;
