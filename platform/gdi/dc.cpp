@@ -74,6 +74,7 @@ int DeviceContext::caps(int index) const {
     case RASTERCAPS: return RC_BITBLT | RC_STRETCHBLT | RC_STRETCHDIB | RC_DIBTODEV;
     case PHYSICALWIDTH: return s.width;
     case PHYSICALHEIGHT: return s.height;
+    case TECHNOLOGY: return DT_RASDISPLAY;
     default: return 0;
   }
 }
@@ -283,8 +284,9 @@ BOOL GetBrushOrgEx(HDC dc, POINT* origin) {
 int SaveDC(HDC dc) {
   DeviceContext* d = Live(dc);
   if (!d) return 0;
-  DeviceContext::State s{d->bitmap, d->brush,       d->pen,         d->palette,
-                         d->font,   d->stretchMode, d->brushOrigin, d->position};
+  DeviceContext::State s{d->bitmap,      d->brush,     d->pen,       d->palette, d->font,
+                         d->stretchMode, d->brushOrigin, d->position, d->mapMode, d->textColor,
+                         d->bkColor,     d->bkMode,      d->textAlign};
   for (GdiObject* o : std::initializer_list<GdiObject*>{s.bitmap, s.brush, s.pen, s.palette, s.font})
     if (o) ++o->selectedCount;
   d->saved.push_back(s);
@@ -318,6 +320,11 @@ BOOL RestoreDC(HDC dc, int savedIndex) {
   d->stretchMode = s.stretchMode;
   d->brushOrigin = s.brushOrigin;
   d->position = s.position;
+  d->mapMode = s.mapMode;
+  d->textColor = s.textColor;
+  d->bkColor = s.bkColor;
+  d->bkMode = s.bkMode;
+  d->textAlign = s.textAlign;
   return TRUE;
 }
 
@@ -341,7 +348,13 @@ BOOL LineTo(HDC dc, int x, int y) {
   DeviceContext* d = Live(dc);
   if (!d) return FALSE;
   bool ok = true;
-  if (d->pen && d->pen->style != PS_NULL) ok = d->drawLine(d->position.x, d->position.y, x, y, d->pen->color);
+  const Pen* p = d->pen;
+  if (p && p->lineStyle() != PS_NULL) {
+    if (p->stroked())
+      ok = d->strokeLine(d->position.x, d->position.y, x, y, *p);
+    else
+      ok = d->drawLine(d->position.x, d->position.y, x, y, p->color);
+  }
   d->position = POINT{x, y};
   return ok ? TRUE : FALSE;
 }

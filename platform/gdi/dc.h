@@ -25,6 +25,9 @@ class DeviceContext {
                           DWORD rop);
   virtual bool fillRect(const RECT& rect, COLORREF color);
   virtual bool drawLine(int x0, int y0, int x1, int y1, COLORREF color);
+  // A line of a wide or geometric pen: the pen's width, end caps and dash pattern
+  // (which starts afresh at (x0, y0)). The end point is excluded as with drawLine.
+  virtual bool strokeLine(int x0, int y0, int x1, int y1, const Pen& pen);
   virtual bool setPixel(int x, int y, COLORREF color);
   virtual std::optional<COLORREF> getPixel(int x, int y) const;
   // Source pixels of this DC for blits from it; null when it has none.
@@ -38,6 +41,11 @@ class DeviceContext {
   int stretchMode = BLACKONWHITE;
   POINT brushOrigin;
   POINT position;
+  int mapMode = MM_TEXT;
+  COLORREF textColor = RGB(0, 0, 0);
+  COLORREF bkColor = RGB(255, 255, 255);
+  int bkMode = OPAQUE;
+  UINT textAlign = TA_LEFT | TA_TOP;
 
   struct State {
     Bitmap* bitmap;
@@ -48,6 +56,11 @@ class DeviceContext {
     int stretchMode;
     POINT brushOrigin;
     POINT position;
+    int mapMode;
+    COLORREF textColor;
+    COLORREF bkColor;
+    int bkMode;
+    UINT textAlign;
   };
   std::vector<State> saved;
 
@@ -66,6 +79,7 @@ class ScreenDC : public DeviceContext {
   bool drawPixels(int, int, int, int, const PixelSource&, int, int, int, int, DWORD) override { return true; }
   bool fillRect(const RECT&, COLORREF) override { return true; }
   bool drawLine(int, int, int, int, COLORREF) override { return true; }
+  bool strokeLine(int, int, int, int, const Pen&) override { return true; }
 };
 
 // Selecting and deselecting keeps the objects' counts right (see DeleteObject).

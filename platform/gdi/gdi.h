@@ -105,6 +105,7 @@ constexpr int STRETCH_ORSCANS = WHITEONBLACK;
 constexpr int STRETCH_DELETESCANS = COLORONCOLOR;
 
 // GetDeviceCaps indices
+constexpr int TECHNOLOGY = 2;
 constexpr int HORZSIZE = 4;
 constexpr int VERTSIZE = 6;
 constexpr int HORZRES = 8;
@@ -120,6 +121,9 @@ constexpr int PHYSICALWIDTH = 110;
 constexpr int PHYSICALHEIGHT = 111;
 constexpr int PHYSICALOFFSETX = 112;
 constexpr int PHYSICALOFFSETY = 113;
+// TECHNOLOGY answers
+constexpr int DT_RASDISPLAY = 1;
+constexpr int DT_RASPRINTER = 2;
 constexpr int RC_PALETTE = 0x0100;
 constexpr int RC_STRETCHBLT = 0x0800;
 constexpr int RC_STRETCHDIB = 0x2000;
@@ -139,8 +143,44 @@ constexpr int BLACK_PEN = 7;
 constexpr int NULL_PEN = 8;
 constexpr int DEFAULT_PALETTE = 15;
 
+// Pen styles. The low bits are the line style, then the end cap, the join and
+// the type (cosmetic or geometric), as ExtCreatePen takes them.
 constexpr int PS_SOLID = 0;
+constexpr int PS_DASH = 1;
+constexpr int PS_DOT = 2;
 constexpr int PS_NULL = 5;
+constexpr int PS_USERSTYLE = 7;
+constexpr int PS_STYLE_MASK = 0x0000000F;
+constexpr int PS_ENDCAP_ROUND = 0x00000000;
+constexpr int PS_ENDCAP_SQUARE = 0x00000100;
+constexpr int PS_ENDCAP_FLAT = 0x00000200;
+constexpr int PS_ENDCAP_MASK = 0x00000F00;
+constexpr int PS_JOIN_ROUND = 0x00000000;
+constexpr int PS_JOIN_BEVEL = 0x00001000;
+constexpr int PS_JOIN_MITER = 0x00002000;
+constexpr int PS_JOIN_MASK = 0x0000F000;
+constexpr int PS_COSMETIC = 0x00000000;
+constexpr int PS_GEOMETRIC = 0x00010000;
+constexpr int PS_TYPE_MASK = 0x000F0000;
+
+constexpr UINT BS_SOLID = 0;
+
+// Mapping modes
+constexpr int MM_TEXT = 1;
+constexpr int MM_LOMETRIC = 2;
+
+// Background modes
+constexpr int TRANSPARENT = 1;
+constexpr int OPAQUE = 2;
+
+// Text alignment (SetTextAlign)
+constexpr UINT TA_NOUPDATECP = 0;
+constexpr UINT TA_LEFT = 0;
+constexpr UINT TA_RIGHT = 2;
+constexpr UINT TA_CENTER = 6;
+constexpr UINT TA_TOP = 0;
+constexpr UINT TA_BOTTOM = 8;
+constexpr UINT TA_BASELINE = 24;
 
 // System colours
 constexpr int COLOR_SCROLLBAR = 0;
@@ -190,6 +230,14 @@ constexpr int OBJ_MEMDC = 10;
 #define GDI_ERROR 0xFFFFFFFFu
 #define CLR_INVALID 0xFFFFFFFFu
 
+using ULONG_PTR = std::uintptr_t;
+
+struct LOGBRUSH {
+  UINT lbStyle;
+  COLORREF lbColor;
+  ULONG_PTR lbHatch;
+};
+
 #include "platform/gdi/handles.h"
 
 using HGDIOBJ = vel::gdi::GdiObject*;
@@ -236,12 +284,42 @@ int SetStretchBltMode(HDC dc, int mode);
 int GetStretchBltMode(HDC dc);
 BOOL SetBrushOrgEx(HDC dc, int x, int y, POINT* previous);
 BOOL GetBrushOrgEx(HDC dc, POINT* origin);
+// Saves and restores the selected objects, stretch mode, origins, current position,
+// mapping mode and the text state below.
 int SaveDC(HDC dc);
 BOOL RestoreDC(HDC dc, int saved);
 
+// ---- mapping ------------------------------------------------------------------
+// MM_TEXT (logical = device) and MM_LOMETRIC (0.1 mm, y up): for LOMETRIC
+//   x_dev = round(x_log * HORZRES / (HORZSIZE * 10)),
+//   y_dev = -round(y_log * VERTRES / (VERTSIZE * 10)),
+// with the DC's own caps (memory DCs answer with the screen's). Drawing functions
+// do NOT apply the mode; it only drives these two conversions.
+int SetMapMode(HDC dc, int mode);  // previous mode; 0 for a bad DC or an unsupported mode
+int GetMapMode(HDC dc);
+BOOL LPtoDP(HDC dc, POINT* points, int count);
+BOOL DPtoLP(HDC dc, POINT* points, int count);
+
+// ---- text state (drawing is in text.h, library veltext) -------------------------
+COLORREF SetTextColor(HDC dc, COLORREF color);  // previous, CLR_INVALID on failure
+COLORREF GetTextColor(HDC dc);
+int SetBkMode(HDC dc, int mode);                // TRANSPARENT or OPAQUE; previous, 0 on failure
+int GetBkMode(HDC dc);
+COLORREF SetBkColor(HDC dc, COLORREF color);    // previous, CLR_INVALID on failure
+COLORREF GetBkColor(HDC dc);
+UINT SetTextAlign(HDC dc, UINT align);          // previous, GDI_ERROR on failure
+UINT GetTextAlign(HDC dc);
+
 // ---- brushes, pens, drawing -------------------------------------------------
+// Drawing calls take DEVICE coordinates whatever the mapping mode: the mode only
+// changes what LPtoDP / DPtoLP compute, so callers convert their points first.
 HBRUSH CreateSolidBrush(COLORREF color);
 HPEN CreatePen(int style, int width, COLORREF color);
+// A cosmetic pen (always 1 pixel) or a geometric one of `width` device pixels with
+// the style's end cap and join. Only BS_SOLID brushes. PS_USERSTYLE takes 1 to 16
+// lengths in device pixels, alternately drawn and skipped, not all zero; other
+// styles take none. Null for anything else.
+HPEN ExtCreatePen(DWORD style, DWORD width, const LOGBRUSH* brush, DWORD styleCount, const DWORD* styles);
 int FillRect(HDC dc, const RECT* rect, HBRUSH brush);
 BOOL MoveToEx(HDC dc, int x, int y, POINT* previous);
 BOOL LineTo(HDC dc, int x, int y);

@@ -47,9 +47,23 @@ class Brush : public GdiObject {
 class Pen : public GdiObject {
  public:
   Pen(int style, int width, COLORREF color) : GdiObject(OBJ_PEN), style(style), width(width), color(color) {}
-  int style;
+  int style;  // full style word: line style | end cap | join | type
   int width;
   COLORREF color;
+  // Drawn/skipped lengths in device pixels for PS_USERSTYLE (ExtCreatePen).
+  std::vector<DWORD> dashes;
+  int lineStyle() const { return style & PS_STYLE_MASK; }
+  int endCap() const { return style & PS_ENDCAP_MASK; }
+  int join() const { return style & PS_JOIN_MASK; }
+  bool geometric() const { return (style & PS_TYPE_MASK) == PS_GEOMETRIC; }
+  // Lines of this pen go through DeviceContext::strokeLine rather than the 1-pixel
+  // solid drawLine: geometric, wider than a pixel, or dashed.
+  bool stroked() const {
+    int s = lineStyle();
+    return geometric() || width > 1 || s == PS_DASH || s == PS_DOT || s == PS_USERSTYLE;
+  }
+  // Drawn/skipped lengths in device pixels along the line; empty for a solid line.
+  std::vector<DWORD> pattern() const;
 };
 
 // A logical font; its class is in font.h, next to the LOGFONTA it holds.
