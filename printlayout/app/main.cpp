@@ -1,0 +1,3 @@
+#include "printlayout/app/Startup.h"
+
+int main(int argc, char** argv) { return tessaly::RunTessaly(argc, argv); }
