@@ -188,8 +188,12 @@ TEST(GeometricPens, DiagonalThickLineCoversItsBand) {
       const double along = (px * 40 + py * 30) / len, across = (-px * 30 + py * 40) / len;
       const bool deepInside = along > 1 && along < len - 1 && std::abs(across) < 2;
       const bool farOutside = along < -1 || along > len + 1 || std::abs(across) > 4;
-      if (deepInside) EXPECT_TRUE(inked.count({x, y})) << x << "," << y;
-      if (farOutside) EXPECT_FALSE(inked.count({x, y})) << x << "," << y;
+      if (deepInside) {
+        EXPECT_TRUE(inked.count({x, y})) << x << "," << y;
+      }
+      if (farOutside) {
+        EXPECT_FALSE(inked.count({x, y})) << x << "," << y;
+      }
     }
   DeleteObject(pen);
 }

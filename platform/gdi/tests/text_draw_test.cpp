@@ -215,7 +215,9 @@ TEST(DrawText, ClippingLeavesEverythingOutsideAlone) {
     for (int x = 0; x < 200; ++x) {
       const bool inside = x >= 30 && x < 70 && y >= 20 && y < 35;
       const bool changed = before[y * 200 + x] != after[y * 200 + x];
-      if (!inside) EXPECT_FALSE(changed) << x << "," << y;
+      if (!inside) {
+        EXPECT_FALSE(changed) << x << "," << y;
+      }
       changedInside += changed;
     }
   EXPECT_GT(changedInside, 100);
