@@ -1,6 +1,7 @@
 #include "lorimer/Dib.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "imagelib/core/Common.h"
@@ -243,7 +244,8 @@ int CDib::Paint(HDC dc, RECT* dest, RECT* src) const {
   int dw = dest->right - dest->left, dh = dest->bottom - dest->top;
   int sw = src->right - src->left, sh = src->bottom - src->top;
   const BITMAPINFOHEADER& h = m_pBMI->bmiHeader;
-  int height = h.biHeight < 0 ? -h.biHeight : h.biHeight;
+  // Negated in 64 bits: a height of INT32_MIN has no positive 32-bit twin.
+  int height = static_cast<int>(std::min<long long>(std::llabs(static_cast<long long>(h.biHeight)), INT32_MAX));
   int result;
   if (dw == sw && dh == sh) {
     result = vel::gdi::SetDIBitsToDeviceN(dc, dest->left, dest->top, static_cast<DWORD>(dw), static_cast<DWORD>(dh),
@@ -262,7 +264,8 @@ HBITMAP CDib::GetImgHandle(_SRCIMAGEINFO* info) {
   const BITMAPINFOHEADER& h = m_pBMI->bmiHeader;
   // Top-down files have a negative height; the picture is as tall either way.
   int width = h.biWidth;
-  int height = h.biHeight < 0 ? -h.biHeight : h.biHeight;
+  // Negated in 64 bits: a height of INT32_MIN has no positive 32-bit twin.
+  int height = static_cast<int>(std::min<long long>(std::llabs(static_cast<long long>(h.biHeight)), INT32_MAX));
   if (info) {
     info->nWidth = width;
     info->nHeight = height;

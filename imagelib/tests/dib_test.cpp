@@ -206,3 +206,17 @@ TEST(DibRead, FromBitmapAndTopDownFiles) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(DibRead, SmallestNegativeHeightIsRefusedWithoutOverflow) {
+  // A top-down height of INT32_MIN has no positive twin; the header is unusable.
+  auto bytes = FileHeaderAnd(InfoHeader(70, INT32_MIN, 24, BI_RGB, 0), std::vector<std::uint8_t>(64, 0x7F));
+  CDib dib;
+  ReadBytes(dib, bytes);
+  _SRCIMAGEINFO info{};
+  EXPECT_EQ(dib.GetImgHandle(&info), nullptr);
+  EXPECT_EQ(info.nHeight, INT32_MAX);
+}
+
+}  // namespace
