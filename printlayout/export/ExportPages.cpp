@@ -11,24 +11,13 @@
 #include "printlayout/macros/Macros.h"
 #include "printlayout/model/Arithmetic.h"
 #include "printlayout/print/Printing.h"
+#include "printlayout/render/DialogProgress.h"
 #include "printlayout/render/PageRenderer.h"
 
 namespace tessaly {
 
 namespace {
 
-class DialogProgress : public RenderProgress {
- public:
-  explicit DialogProgress(vel::ui::ProgressDialog& dialog) : dialog_(dialog) {}
-  void step() override { dialog_.stepIt(); }
-  bool cancelled() override {
-    dialog_.pump();
-    return dialog_.cancelled();
-  }
-
- private:
-  vel::ui::ProgressDialog& dialog_;
-};
 
 bool FileExists(const std::string& path) {
   struct stat st {};
@@ -49,6 +38,16 @@ void FillHead(Record& record, int width, int height) {
   record.crop = RECT{0, 0, 0, 0};
 }
 
+// BMP, PCX and Targa take the same two fields after the head.
+template <typename Record>
+bool SaveGrayAndDepth(CImageInterface& image, const char* file, int width, int height, int gray, int depthBits) {
+  Record r;
+  FillHead(r, width, height);
+  r.gray = gray;
+  r.depth = depthBits;
+  return image.Save(file, &r) != 0;
+}
+
 }  // namespace
 
 int ExportPixels(std::int32_t tenthsMm, int dpi) { return MulDiv(tenthsMm, dpi, 254); }
@@ -58,27 +57,12 @@ bool SaveExportImage(CImageInterface& image, const std::string& path, int type, 
   const char* file = path.c_str();
   const int gray = grayscale ? 1 : 0;
   switch (type) {
-    case kExportBMP: {
-      _SAVEIMAGEINFO::_BMP r;
-      FillHead(r, width, height);
-      r.gray = gray;
-      r.depth = depthBits;
-      return image.Save(file, &r) != 0;
-    }
-    case kExportPCX: {
-      _SAVEIMAGEINFO::_PCX r;
-      FillHead(r, width, height);
-      r.gray = gray;
-      r.depth = depthBits;
-      return image.Save(file, &r) != 0;
-    }
-    case kExportTGA: {
-      _SAVEIMAGEINFO::_TGA r;
-      FillHead(r, width, height);
-      r.gray = gray;
-      r.depth = depthBits;
-      return image.Save(file, &r) != 0;
-    }
+    case kExportBMP:
+      return SaveGrayAndDepth<_SAVEIMAGEINFO::_BMP>(image, file, width, height, gray, depthBits);
+    case kExportPCX:
+      return SaveGrayAndDepth<_SAVEIMAGEINFO::_PCX>(image, file, width, height, gray, depthBits);
+    case kExportTGA:
+      return SaveGrayAndDepth<_SAVEIMAGEINFO::_TGA>(image, file, width, height, gray, depthBits);
     case kExportDCX: {
       _SAVEIMAGEINFO::_DCX r;
       FillHead(r, width, height);

@@ -6,25 +6,13 @@
 
 #include "platform/print/printer_dc.h"
 #include "platform/ui/progress.h"
+#include "printlayout/render/DialogProgress.h"
 #include "printlayout/render/PageRenderer.h"
 
 namespace tessaly {
 
 namespace {
 
-// The renderer's progress through a progress dialog.
-class DialogProgress : public RenderProgress {
- public:
-  explicit DialogProgress(vel::ui::ProgressDialog& dialog) : dialog_(dialog) {}
-  void step() override { dialog_.stepIt(); }
-  bool cancelled() override {
-    dialog_.pump();
-    return dialog_.cancelled();
-  }
-
- private:
-  vel::ui::ProgressDialog& dialog_;
-};
 
 // Disables a window for as long as it lives.
 class WindowDisabled {
