@@ -9,6 +9,8 @@
 
 #include "lorimer/ImageInterface.h"
 #include "platform/gdi/gdi.h"
+#include "printlayout/app/Startup.h"
+#include "printlayout/model/tests/FakeEnvironment.h"
 #include "printlayout/tests/gui_helpers.h"
 
 namespace tessaly {
@@ -100,7 +102,9 @@ TEST(PrintToPdf, FiveImagesOnATwoByTwoGridMakeTwoPages) {
     const auto isColour = [i](COLORREF c) { return Near(c, kColours[i]); };
     EXPECT_GT(first.Share(q[0], q[1], q[2], q[3], isColour), 0.15) << "picture " << i;
     for (int j = 0; j < 4; ++j)
-      if (j != i) EXPECT_LT(first.Share(q[0], q[1], q[2], q[3], [j](COLORREF c) { return Near(c, kColours[j]); }), 0.01);
+      if (j != i) {
+        EXPECT_LT(first.Share(q[0], q[1], q[2], q[3], [j](COLORREF c) { return Near(c, kColours[j]); }), 0.01);
+      }
   }
   for (int i = 0; i < 5; ++i) {
     const auto isColour = [i](COLORREF c) { return Near(c, kColours[i]); };
@@ -134,6 +138,70 @@ TEST(PrintToPdf, FiveImagesOnATwoByTwoGridMakeTwoPages) {
   EXPECT_NEAR(rightEnd, w - margin, 2);
   EXPECT_GT(rightEnd, rightStart + 10);
   EXPECT_LT(first.Share(0, 0, w, headerTop - 3, Dark), 0.001);
+}
+
+// The same layout exported at 300 dpi looks like the printed PDF rendered at
+// 300 dpi: block averages over the whole sheet agree.
+TEST(PrintToPdf, ExportAt300DpiLooksLikeThePdf) {
+  if (!HaveTool("pdftoppm")) GTEST_SKIP() << "poppler-utils is not installed";
+  TempFolder dir;
+  const char* names[3] = {"a.jpg", "b.png", "c.bmp"};
+  const int types[3] = {kExportJPEG, kExportPNG, kExportBMP};
+  std::vector<std::string> words = {"/p", "/A:2,2", "/H:&[Project];Page &[Page];x", "/F:;&[Pages];"};
+  std::string args;
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_TRUE(WritePicture(dir / names[i], 300, 200, kColours[i], types[i]));
+    words.push_back(dir / names[i]);
+  }
+  for (const auto& w : words) args += " '" + w + "'";
+  const std::string run = "VELMARK_PDF_DIR='" + (dir / "pdf") + "' VELMARK_REGISTRY_DIR='" + (dir / "reg") +
+                          "' DISPLAY= WAYLAND_DISPLAY= '" + BinDir() + "/tessaly'" + args + " >/dev/null 2>&1";
+  ASSERT_EQ(Shell(run), 0);
+  ASSERT_EQ(Shell("pdftoppm -r 300 -png '" + (dir / "pdf/Untitled.pdf") + "' '" + (dir / "printed") + "'"), 0);
+
+  // The same command line in this process, exported instead of printed.
+  testing::FakeEnvironment env;
+  Project project(env);
+  PrepareStartup(project, words, "/usr/bin/tessaly");
+  ExportResult result;
+  ASSERT_TRUE(exportPages(project, {1}, dir.path(), "exported", kExportPNG, 300, kDepth24, false, false, nullptr,
+                          &result));
+  ASSERT_EQ(result.written, 1);
+
+  Raster printed, exported;
+  ASSERT_TRUE(printed.Load(dir / "printed-1.png"));
+  ASSERT_TRUE(exported.Load(dir / "exported.png"));
+  // Qt stores A4 as 595 x 842 points, so poppler may add a row.
+  ASSERT_NEAR(printed.view.width, 2480, 1);
+  ASSERT_NEAR(printed.view.height, 3508, 1);
+  ASSERT_EQ(exported.view.width, 2480);
+  ASSERT_EQ(exported.view.height, 3508);
+  // 40-pixel blocks (3.4 mm): the pictures, texts and white space match block by
+  // block. The export measures the sheet through the screen's 0.1-mm mapping,
+  // whose vertical scale (whole millimetres of screen height) is off by about
+  // 0.1 %: positions low on the sheet may lie up to 6 pixels higher.
+  const auto average = [](const Raster& r, int bx, int by, int c) {
+    long sum = 0;
+    for (int y = by; y < by + 40; ++y)
+      for (int x = bx; x < bx + 40; ++x) {
+        const COLORREF p = r.At(x, y);
+        sum += c == 0 ? GetRValue(p) : c == 1 ? GetGValue(p) : GetBValue(p);
+      }
+    return sum / 1600;
+  };
+  int differing = 0, blocks = 0;
+  for (int by = 8; by + 48 <= 3508; by += 40)
+    for (int bx = 0; bx + 40 <= 2480; bx += 40, ++blocks) {
+      long best = 1 << 20;
+      for (int shift = -6; shift <= 6; shift += 2) {
+        long worst = 0;
+        for (int c = 0; c < 3; ++c)
+          worst = std::max(worst, std::labs(average(printed, bx, by, c) - average(exported, bx, by + shift, c)));
+        best = std::min(best, worst);
+      }
+      if (best > 24) ++differing;
+    }
+  EXPECT_LT(differing, blocks / 200) << differing << " of " << blocks << " blocks differ";
 }
 
 TEST(PrintToPdf, PageSetupWithoutAProjectSaysSo) {
