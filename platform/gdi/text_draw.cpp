@@ -15,6 +15,7 @@
 #include <QString>
 
 #include <algorithm>
+#include <limits>
 #include <cmath>
 #include <cstring>
 #include <map>
@@ -486,12 +487,16 @@ int DrawTextA(HDC dc, LPCSTR text, int count, RECT* rect, UINT format) {
     }
     int top = rect->top;
     int result = height;
+    // Extreme rectangles must not overflow: the distances are taken in 64 bits.
+    const auto clampInt = [](long long v) {
+      return static_cast<int>(std::clamp<long long>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+    };
     if (single && (format & DT_VCENTER)) {
-      top = static_cast<int>((static_cast<long long>(rect->top) + rect->bottom - tm.tmHeight) / 2);
-      result = top - rect->top + tm.tmHeight;
+      top = clampInt((static_cast<long long>(rect->top) + rect->bottom - tm.tmHeight) / 2);
+      result = clampInt(static_cast<long long>(top) - rect->top + tm.tmHeight);
     } else if (single && (format & DT_BOTTOM)) {
-      top = rect->bottom - tm.tmHeight;
-      result = rect->bottom - rect->top;
+      top = clampInt(static_cast<long long>(rect->bottom) - tm.tmHeight);
+      result = clampInt(static_cast<long long>(rect->bottom) - rect->top);
     }
     TextJob job;
     job.font = *font;

@@ -98,7 +98,8 @@ TEST(ProfileFileTest, EmptyValueIsFoundButEmpty) {
 }
 
 TEST(ProfileFileTest, ByteOrderMarkAndNulBytes) {
-  const std::string text = std::string("\xEF\xBB\xBF[S]\nk=ab\0cd\n", 17);
+  static const char bytes[] = "\xEF\xBB\xBF[S]\nk=ab\0cd\n";
+  const std::string text(bytes, sizeof(bytes) - 1);
   const ProfileFile p = Parse(text);
   EXPECT_EQ(p.value("S", "k"), "ab");
   ExpectFindAgrees(text, "S", "k", 100);
