@@ -90,7 +90,34 @@ bool DeviceContext::drawPixels(int xd, int yd, int wd, int hd, const PixelSource
                                int hs, DWORD rop) {
   auto t = target();
   if (!t) return false;
-  return StretchPixels(*t, xd, yd, wd, hd, src, xs, ys, ws, hs, stretchMode, rop);
+  if (!clip) return StretchPixels(*t, xd, yd, wd, hd, src, xs, ys, ws, hs, stretchMode, rop);
+  // The blit engine knows no clip: the pixels of the destination outside the clip
+  // are kept aside and put back afterwards.
+  const BitmapView& v = t->view();
+  long long l = std::max<long long>(0, std::min<long long>(xd, static_cast<long long>(xd) + wd));
+  long long r = std::min<long long>(v.width, std::max<long long>(xd, static_cast<long long>(xd) + wd));
+  long long top = std::max<long long>(0, std::min<long long>(yd, static_cast<long long>(yd) + hd));
+  long long b = std::min<long long>(v.height, std::max<long long>(yd, static_cast<long long>(yd) + hd));
+  if (l >= r || top >= b) return true;
+  if (l >= clip->left && r <= clip->right && top >= clip->top && b <= clip->bottom)
+    return StretchPixels(*t, xd, yd, wd, hd, src, xs, ys, ws, hs, stretchMode, rop);
+  const int w = static_cast<int>(r - l), h = static_cast<int>(b - top);
+  std::vector<Pixel> keep(static_cast<size_t>(w) * h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) keep[static_cast<size_t>(y) * w + x] = t->load(static_cast<int>(l) + x, static_cast<int>(top) + y);
+  bool ok = StretchPixels(*t, xd, yd, wd, hd, src, xs, ys, ws, hs, stretchMode, rop);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      int px = static_cast<int>(l) + x, py = static_cast<int>(top) + y;
+      if (clipped(px, py)) t->put(px, py, keep[static_cast<size_t>(y) * w + x]);
+    }
+  return ok;
+}
+
+bool DeviceContext::addToPath(const PathPoint* points, size_t count) {
+  if (pathState != PathState::Recording || path.size() + count > kMaxPathPoints) return false;
+  path.insert(path.end(), points, points + count);
+  return true;
 }
 
 bool DeviceContext::fillRect(const RECT& rect, COLORREF color) {
@@ -99,6 +126,12 @@ bool DeviceContext::fillRect(const RECT& rect, COLORREF color) {
   const BitmapView& v = t->view();
   int l = std::max<LONG>(rect.left, 0), r = std::min<LONG>(rect.right, v.width);
   int top = std::max<LONG>(rect.top, 0), b = std::min<LONG>(rect.bottom, v.height);
+  if (clip) {
+    l = std::max<LONG>(l, clip->left);
+    r = std::min<LONG>(r, clip->right);
+    top = std::max<LONG>(top, clip->top);
+    b = std::min<LONG>(b, clip->bottom);
+  }
   if (l >= r || top >= b) return true;
   if (v.bitsPerPixel == 24) {
     // Whole rows of one colour: build one row, copy it (or memset a gray).
@@ -135,7 +168,7 @@ bool DeviceContext::drawLine(int x0, int y0, int x1, int y1, COLORREF color) {
   int err = dx + dy;
   int x = x0, y = y0;
   while (!(x == x1 && y == y1)) {
-    if (x >= 0 && y >= 0 && x < v.width && y < v.height) t->put(x, y, p);
+    if (x >= 0 && y >= 0 && x < v.width && y < v.height && !clipped(x, y)) t->put(x, y, p);
     int e2 = 2 * err;
     if (e2 >= dy) {
       err += dy;
@@ -153,7 +186,7 @@ bool DeviceContext::setPixel(int x, int y, COLORREF color) {
   auto t = target();
   if (!t) return false;
   const BitmapView& v = t->view();
-  if (x < 0 || y < 0 || x >= v.width || y >= v.height) return false;
+  if (x < 0 || y < 0 || x >= v.width || y >= v.height || clipped(x, y)) return false;
   t->put(x, y, PixelFromColorref(color));
   return true;
 }
@@ -286,7 +319,8 @@ int SaveDC(HDC dc) {
   if (!d) return 0;
   DeviceContext::State s{d->bitmap,      d->brush,     d->pen,       d->palette, d->font,
                          d->stretchMode, d->brushOrigin, d->position, d->mapMode, d->textColor,
-                         d->bkColor,     d->bkMode,      d->textAlign};
+                         d->bkColor,     d->bkMode,      d->textAlign, d->polyFillMode, d->rop2,
+                         d->arcDirection, d->clip};
   for (GdiObject* o : std::initializer_list<GdiObject*>{s.bitmap, s.brush, s.pen, s.palette, s.font})
     if (o) ++o->selectedCount;
   d->saved.push_back(s);
@@ -325,6 +359,10 @@ BOOL RestoreDC(HDC dc, int savedIndex) {
   d->bkColor = s.bkColor;
   d->bkMode = s.bkMode;
   d->textAlign = s.textAlign;
+  d->polyFillMode = s.polyFillMode;
+  d->rop2 = s.rop2;
+  d->arcDirection = s.arcDirection;
+  d->clip = s.clip;
   return TRUE;
 }
 
@@ -341,12 +379,22 @@ BOOL MoveToEx(HDC dc, int x, int y, POINT* previous) {
   if (!d) return FALSE;
   if (previous) *previous = d->position;
   d->position = POINT{x, y};
+  // In a path a move starts a new figure at the next line.
+  d->pathFigureOpen = false;
   return TRUE;
 }
 
 BOOL LineTo(HDC dc, int x, int y) {
   DeviceContext* d = Live(dc);
   if (!d) return FALSE;
+  if (d->pathState == DeviceContext::PathState::Recording) {
+    DeviceContext::PathPoint pts[2] = {{double(d->position.x), double(d->position.y), PT_MOVETO},
+                                       {double(x), double(y), PT_LINETO}};
+    bool ok = d->pathFigureOpen ? d->addToPath(pts + 1, 1) : d->addToPath(pts, 2);
+    d->pathFigureOpen = ok || d->pathFigureOpen;
+    d->position = POINT{x, y};
+    return ok ? TRUE : FALSE;
+  }
   bool ok = true;
   const Pen* p = d->pen;
   if (p && p->lineStyle() != PS_NULL) {
@@ -386,3 +434,115 @@ HPALETTE SelectPalette(HDC dc, HPALETTE palette, BOOL) {
 
 // Our displays are true colour: realising a palette maps nothing.
 UINT RealizePalette(HDC dc) { return Live(dc) ? 0 : GDI_ERROR; }
+
+int SetPolyFillMode(HDC dc, int mode) {
+  DeviceContext* d = Live(dc);
+  if (!d || (mode != ALTERNATE && mode != WINDING)) return 0;
+  int old = d->polyFillMode;
+  d->polyFillMode = mode;
+  return old;
+}
+
+int GetPolyFillMode(HDC dc) {
+  DeviceContext* d = Live(dc);
+  return d ? d->polyFillMode : 0;
+}
+
+int SetROP2(HDC dc, int mode) {
+  DeviceContext* d = Live(dc);
+  if (!d || mode < R2_BLACK || mode > R2_WHITE) return 0;
+  int old = d->rop2;
+  d->rop2 = mode;
+  return old;
+}
+
+int GetROP2(HDC dc) {
+  DeviceContext* d = Live(dc);
+  return d ? d->rop2 : 0;
+}
+
+int SetArcDirection(HDC dc, int direction) {
+  DeviceContext* d = Live(dc);
+  if (!d || (direction != AD_COUNTERCLOCKWISE && direction != AD_CLOCKWISE)) return 0;
+  int old = d->arcDirection;
+  d->arcDirection = direction;
+  return old;
+}
+
+int GetArcDirection(HDC dc) {
+  DeviceContext* d = Live(dc);
+  return d ? d->arcDirection : 0;
+}
+
+namespace {
+int RegionKind(const std::optional<RECT>& clip) {
+  return clip && (clip->left >= clip->right || clip->top >= clip->bottom) ? NULLREGION : SIMPLEREGION;
+}
+RECT Ordered(int left, int top, int right, int bottom) {
+  return RECT{std::min(left, right), std::min(top, bottom), std::max(left, right), std::max(top, bottom)};
+}
+}  // namespace
+
+int IntersectClipRect(HDC dc, int left, int top, int right, int bottom) {
+  DeviceContext* d = Live(dc);
+  if (!d) return 0;
+  RECT r = Ordered(left, top, right, bottom);
+  if (d->clip) {
+    r.left = std::max(r.left, d->clip->left);
+    r.top = std::max(r.top, d->clip->top);
+    r.right = std::min(r.right, d->clip->right);
+    r.bottom = std::min(r.bottom, d->clip->bottom);
+    if (r.left >= r.right || r.top >= r.bottom) r = RECT{0, 0, 0, 0};
+  }
+  d->clip = r;
+  return RegionKind(d->clip);
+}
+
+int ExcludeClipRect(HDC dc, int left, int top, int right, int bottom) {
+  DeviceContext* d = Live(dc);
+  if (!d) return 0;
+  RECT e = Ordered(left, top, right, bottom);
+  if (e.left >= e.right || e.top >= e.bottom) return RegionKind(d->clip);
+  if (!d->clip) {
+    // Without a clip the area is the whole device; cutting a side off needs its size.
+    RECT box;
+    if (!GetClipBox(dc, &box)) return SIMPLEREGION;
+    d->clip = box;
+  }
+  RECT& c = *d->clip;
+  const bool spansX = e.left <= c.left && e.right >= c.right;
+  const bool spansY = e.top <= c.top && e.bottom >= c.bottom;
+  if (spansX && spansY) {
+    c = RECT{0, 0, 0, 0};
+  } else if (spansX && e.top <= c.top && e.bottom > c.top) {
+    c.top = e.bottom;
+  } else if (spansX && e.bottom >= c.bottom && e.top < c.bottom) {
+    c.bottom = e.top;
+  } else if (spansY && e.left <= c.left && e.right > c.left) {
+    c.left = e.right;
+  } else if (spansY && e.right >= c.right && e.left < c.right) {
+    c.right = e.left;
+  }
+  return RegionKind(d->clip);
+}
+
+int SelectClipRgn(HDC dc, HRGN region) {
+  DeviceContext* d = Live(dc);
+  if (!d || region) return 0;
+  d->clip.reset();
+  return SIMPLEREGION;
+}
+
+int GetClipBox(HDC dc, RECT* rect) {
+  DeviceContext* d = Live(dc);
+  if (!d || !rect) return 0;
+  if (d->clip) {
+    *rect = *d->clip;
+    return RegionKind(d->clip);
+  }
+  if (d->bitmap)
+    *rect = RECT{0, 0, d->bitmap->width, d->bitmap->height};
+  else
+    *rect = RECT{0, 0, d->caps(HORZRES), d->caps(VERTRES)};
+  return SIMPLEREGION;
+}

@@ -46,6 +46,29 @@ class DeviceContext {
   COLORREF bkColor = RGB(255, 255, 255);
   int bkMode = OPAQUE;
   UINT textAlign = TA_LEFT | TA_TOP;
+  int polyFillMode = ALTERNATE;
+  int rop2 = R2_COPYPEN;
+  int arcDirection = AD_COUNTERCLOCKWISE;
+  std::optional<RECT> clip;  // device pixels; none: no clipping
+
+  // The path between BeginPath and EndPath, in device coordinates, with GDI's point
+  // types (PT_MOVETO, PT_LINETO, PT_BEZIERTO, | PT_CLOSEFIGURE).
+  struct PathPoint {
+    double x;
+    double y;
+    BYTE type;
+  };
+  enum class PathState { None, Recording, Closed };
+  std::vector<PathPoint> path;
+  PathState pathState = PathState::None;
+  bool pathFigureOpen = false;  // a LineTo continues the last figure
+  // Adds points to the path being recorded; false (nothing added) when none is, or
+  // when the path would grow past what any real drawing needs.
+  bool addToPath(const PathPoint* points, size_t count);
+  // Whether a device pixel lies inside the clip.
+  bool clipped(int x, int y) const {
+    return clip && (x < clip->left || x >= clip->right || y < clip->top || y >= clip->bottom);
+  }
 
   struct State {
     Bitmap* bitmap;
@@ -61,6 +84,10 @@ class DeviceContext {
     COLORREF bkColor;
     int bkMode;
     UINT textAlign;
+    int polyFillMode;
+    int rop2;
+    int arcDirection;
+    std::optional<RECT> clip;
   };
   std::vector<State> saved;
 
@@ -84,5 +111,12 @@ class ScreenDC : public DeviceContext {
 
 // Selecting and deselecting keeps the objects' counts right (see DeleteObject).
 void Select(Bitmap*& slot, Bitmap* object);
+
+constexpr BYTE PT_CLOSEFIGURE = 0x01;
+constexpr BYTE PT_LINETO = 0x02;
+constexpr BYTE PT_BEZIERTO = 0x04;
+constexpr BYTE PT_MOVETO = 0x06;
+// Points one path may hold; more come from bad input.
+constexpr size_t kMaxPathPoints = size_t(1) << 20;
 
 }  // namespace vel::gdi

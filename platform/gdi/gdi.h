@@ -164,6 +164,51 @@ constexpr int PS_GEOMETRIC = 0x00010000;
 constexpr int PS_TYPE_MASK = 0x000F0000;
 
 constexpr UINT BS_SOLID = 0;
+constexpr UINT BS_NULL = 1;
+constexpr UINT BS_HOLLOW = BS_NULL;
+constexpr UINT BS_HATCHED = 2;
+constexpr UINT BS_PATTERN = 3;
+constexpr UINT BS_DIBPATTERN = 5;
+constexpr UINT BS_DIBPATTERNPT = 6;
+
+// Hatch styles (CreateHatchBrush), 8 x 8 pixel tiles.
+constexpr int HS_HORIZONTAL = 0;
+constexpr int HS_VERTICAL = 1;
+constexpr int HS_FDIAGONAL = 2;
+constexpr int HS_BDIAGONAL = 3;
+constexpr int HS_CROSS = 4;
+constexpr int HS_DIAGCROSS = 5;
+
+// Polygon fill modes
+constexpr int ALTERNATE = 1;
+constexpr int WINDING = 2;
+
+// Mix modes of pens and brushes (SetROP2)
+constexpr int R2_BLACK = 1;
+constexpr int R2_NOTMERGEPEN = 2;
+constexpr int R2_MASKNOTPEN = 3;
+constexpr int R2_NOTCOPYPEN = 4;
+constexpr int R2_MASKPENNOT = 5;
+constexpr int R2_NOT = 6;
+constexpr int R2_XORPEN = 7;
+constexpr int R2_NOTMASKPEN = 8;
+constexpr int R2_MASKPEN = 9;
+constexpr int R2_NOTXORPEN = 10;
+constexpr int R2_NOP = 11;
+constexpr int R2_MERGENOTPEN = 12;
+constexpr int R2_COPYPEN = 13;
+constexpr int R2_MERGEPENNOT = 14;
+constexpr int R2_MERGEPEN = 15;
+constexpr int R2_WHITE = 16;
+
+// Arc directions
+constexpr int AD_COUNTERCLOCKWISE = 1;
+constexpr int AD_CLOCKWISE = 2;
+
+// Clipping results
+constexpr int NULLREGION = 1;
+constexpr int SIMPLEREGION = 2;
+constexpr int COMPLEXREGION = 3;
 
 // Mapping modes
 constexpr int MM_TEXT = 1;
@@ -320,6 +365,14 @@ HPEN CreatePen(int style, int width, COLORREF color);
 // lengths in device pixels, alternately drawn and skipped, not all zero; other
 // styles take none. Null for anything else.
 HPEN ExtCreatePen(DWORD style, DWORD width, const LOGBRUSH* brush, DWORD styleCount, const DWORD* styles);
+// Hatched brushes draw their lines in `color` and, when the DC's background mode is
+// OPAQUE, the gaps in the background colour. A pattern brush copies the bitmap (at most
+// 1024 x 1024); a monochrome one takes the text colour for 0 bits and the background
+// colour for 1 bits when drawn. CreateDIBPatternBrushPt takes a packed DIB (header,
+// colour table, bits). FillRect with any of them fills in the brush's colour.
+HBRUSH CreateHatchBrush(int style, COLORREF color);
+HBRUSH CreatePatternBrush(HBITMAP bitmap);
+HBRUSH CreateDIBPatternBrushPt(const void* packedDib, UINT usage);
 int FillRect(HDC dc, const RECT* rect, HBRUSH brush);
 BOOL MoveToEx(HDC dc, int x, int y, POINT* previous);
 BOOL LineTo(HDC dc, int x, int y);
@@ -328,6 +381,29 @@ COLORREF GetPixel(HDC dc, int x, int y);
 DWORD GetSysColor(int index);
 HBRUSH GetSysColorBrush(int index);
 int GetSystemMetrics(int index);
+
+// ---- drawing state (shapes are drawn by shapes.h, library veltext) ------------
+int SetPolyFillMode(HDC dc, int mode);  // ALTERNATE or WINDING; previous, 0 on failure
+int GetPolyFillMode(HDC dc);
+int SetROP2(HDC dc, int mode);          // R2_BLACK .. R2_WHITE; previous, 0 on failure
+int GetROP2(HDC dc);
+int SetArcDirection(HDC dc, int direction);  // AD_COUNTERCLOCKWISE (default) or AD_CLOCKWISE
+int GetArcDirection(HDC dc);
+
+// ---- clipping -------------------------------------------------------------------
+// The clip area is one device rectangle (or none). It confines fills, 1-pixel lines,
+// pixels and blits on memory DCs, and everything shapes.h draws; SaveDC keeps it.
+// ExcludeClipRect can only cut a rectangle into a rectangle: it shrinks the clip when
+// the excluded one covers a whole side of it, and otherwise leaves it as it is (the
+// area would no longer be a rectangle). Results: NULLREGION, SIMPLEREGION, 0 on error.
+struct HRGN__;
+using HRGN = HRGN__*;
+int IntersectClipRect(HDC dc, int left, int top, int right, int bottom);
+int ExcludeClipRect(HDC dc, int left, int top, int right, int bottom);
+// Only a null region is understood: it removes the clip.
+int SelectClipRgn(HDC dc, HRGN region);
+// The clip rectangle, or the whole bitmap of a memory DC when there is none.
+int GetClipBox(HDC dc, RECT* rect);
 
 // ---- palettes ---------------------------------------------------------------
 HPALETTE CreatePalette(const LOGPALETTE* palette);
@@ -407,4 +483,8 @@ int StretchDIBitsN(HDC dc, int xDest, int yDest, int destWidth, int destHeight, 
 size_t DibColorTableBytes(const BITMAPINFOHEADER& header);
 // Bytes of the pixel rows of an uncompressed DIB; 0 when the header is unusable.
 size_t DibImageBytes(const BITMAPINFOHEADER& header);
+// CreateDIBPatternBrushPt for a packed DIB of `size` bytes from a file; null when the
+// header, colour table or bits do not fit in it. `mono` (1-bit DIBs only) makes a
+// brush coloured by the DC's text and background colours, as metafiles' mono brushes.
+HBRUSH CreateDIBPatternBrushN(const void* packedDib, size_t size, UINT usage, bool mono = false);
 }  // namespace vel::gdi

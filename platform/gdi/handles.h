@@ -42,6 +42,13 @@ class Brush : public GdiObject {
   Brush(COLORREF color, bool hollow) : GdiObject(OBJ_BRUSH), color(color), hollow(hollow) {}
   COLORREF color;
   bool hollow;
+  int hatch = -1;  // HS_* for hatched brushes, else -1
+  // Pattern brushes: the tile's pixels as 0x00RRGGBB, top row first. A monochrome tile
+  // keeps 0 and 1 instead, coloured by the DC's text and background colours when drawn.
+  int patternWidth = 0;
+  int patternHeight = 0;
+  bool patternMono = false;
+  std::vector<DWORD> pattern;
 };
 
 class Pen : public GdiObject {

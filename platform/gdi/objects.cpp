@@ -406,3 +406,101 @@ UINT GetPaletteEntries(HPALETTE palette, UINT start, UINT count, PALETTEENTRY* e
   for (UINT i = start; i < p->entries.size() && n < count; ++i) entries[n++] = p->entries[i];
   return n;
 }
+
+namespace vel::gdi {
+namespace {
+
+// Tiles larger than this are not patterns; they come from bad input.
+constexpr int kMaxPatternSide = 1024;
+
+Brush* NewPatternBrush(int width, int height, bool mono, std::vector<DWORD> pixels) {
+  auto* b = new (std::nothrow) Brush(pixels.empty() ? 0 : pixels[0] & 0xFFFFFF, false);
+  if (!b) return nullptr;
+  b->patternWidth = width;
+  b->patternHeight = height;
+  b->patternMono = mono;
+  b->pattern = std::move(pixels);
+  // FillRect and other solid users see the tile's first pixel.
+  if (!mono) b->color = ColorrefFromPixel(b->pattern[0]);
+  Register(b);
+  return b;
+}
+
+}  // namespace
+}  // namespace vel::gdi
+
+HBRUSH CreateHatchBrush(int style, COLORREF color) {
+  if (style < HS_HORIZONTAL || style > HS_DIAGCROSS) return nullptr;
+  auto* b = new (std::nothrow) Brush(color & 0xFFFFFF, false);
+  if (!b) return nullptr;
+  b->hatch = style;
+  Register(b);
+  return b;
+}
+
+HBRUSH CreatePatternBrush(HBITMAP bitmap) {
+  Bitmap* bm = Live(bitmap);
+  if (!bm || bm->width > kMaxPatternSide || bm->height > kMaxPatternSide) return nullptr;
+  const BitmapView v = bm->view();
+  const bool mono = v.bitsPerPixel == 1;
+  std::vector<DWORD> pixels(static_cast<size_t>(v.width) * v.height);
+  for (int y = 0; y < v.height; ++y) {
+    if (mono) {
+      const BYTE* row = v.row(y);
+      for (int x = 0; x < v.width; ++x) pixels[static_cast<size_t>(y) * v.width + x] = (row[x / 8] >> (7 - x % 8)) & 1;
+    } else {
+      BitmapSource(v).fetch(y, 0, v.width, reinterpret_cast<Pixel*>(&pixels[static_cast<size_t>(y) * v.width]),
+                            nullptr);
+    }
+  }
+  return NewPatternBrush(v.width, v.height, mono, std::move(pixels));
+}
+
+HBRUSH vel::gdi::CreateDIBPatternBrushN(const void* packedDib, size_t size, UINT usage, bool mono) {
+  // A pattern tile is small; a block beyond 64 MiB is not one (and (size + 3)
+  // below must not wrap).
+  if (!packedDib || size < sizeof(BITMAPINFOHEADER) || size > (64u << 20)) return nullptr;
+  // A copy on aligned storage: records put the DIB wherever they like.
+  std::vector<DWORD> buffer((size + 3) / 4);
+  std::memcpy(buffer.data(), packedDib, size);
+  const auto* info = reinterpret_cast<const BITMAPINFO*>(buffer.data());
+  const BITMAPINFOHEADER& h = info->bmiHeader;
+  if (h.biSize < sizeof(BITMAPINFOHEADER) || h.biSize > size) return nullptr;
+  if (h.biWidth <= 0 || h.biHeight == 0 || h.biHeight == INT32_MIN) return nullptr;
+  const int width = h.biWidth, height = h.biHeight < 0 ? -h.biHeight : h.biHeight;
+  if (width > kMaxPatternSide || height > kMaxPatternSide) return nullptr;
+  size_t table = DibColorTableBytes(h);
+  if (usage == DIB_PAL_COLORS && h.biBitCount <= 8) table /= 2;
+  if (table > size - h.biSize) return nullptr;
+  const size_t offBits = h.biSize + table;
+  const BYTE* bits = reinterpret_cast<const BYTE*>(buffer.data()) + offBits;
+  const size_t bitsSize = size - offBits;
+  std::vector<DWORD> pixels(static_cast<size_t>(width) * height);
+  if (mono) {
+    if (h.biBitCount != 1 || h.biCompression != BI_RGB) return nullptr;
+    const size_t stride = ((static_cast<size_t>(width) + 31) / 32) * 4;
+    if (stride * height > bitsSize) return nullptr;
+    for (int y = 0; y < height; ++y) {
+      const BYTE* row = bits + stride * static_cast<size_t>(h.biHeight < 0 ? y : height - 1 - y);
+      for (int x = 0; x < width; ++x) pixels[static_cast<size_t>(y) * width + x] = (row[x / 8] >> (7 - x % 8)) & 1;
+    }
+    return NewPatternBrush(width, height, true, std::move(pixels));
+  }
+  auto source = DibSource::Create(info, bits, bitsSize, usage);
+  if (!source || source->width != width || source->height != height) return nullptr;
+  for (int y = 0; y < height; ++y)
+    source->fetch(y, 0, width, reinterpret_cast<Pixel*>(&pixels[static_cast<size_t>(y) * width]), nullptr);
+  return NewPatternBrush(width, height, false, std::move(pixels));
+}
+
+HBRUSH CreateDIBPatternBrushPt(const void* packedDib, UINT usage) {
+  if (!packedDib) return nullptr;
+  // The Win32 form trusts the header for the size, as Windows does.
+  const auto* h = static_cast<const BITMAPINFOHEADER*>(packedDib);
+  if (h->biSize < sizeof(BITMAPINFOHEADER)) return nullptr;
+  size_t table = DibColorTableBytes(*h);
+  if (usage == DIB_PAL_COLORS && h->biBitCount <= 8) table /= 2;
+  size_t image = h->biSizeImage ? h->biSizeImage : DibImageBytes(*h);
+  if (image == 0) return nullptr;
+  return vel::gdi::CreateDIBPatternBrushN(packedDib, h->biSize + table + image, usage);
+}
