@@ -1,0 +1,203 @@
+#include "siblings/epswriter/epswriter_lib.h"
+
+#include <stdlib.h>
+
+#include <QImage>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+
+#include <cmath>
+#include <filesystem>
+
+#include "platform/gdi/metafile.h"
+#include "platform/gdi/painter_dc.h"
+#include "platform/gdi/player.h"
+#include "siblings/marrow/marrow.h"
+#include "siblings/marrow/run_tool.h"
+#include "siblings/wmfwrap/wmfwrap_lib.h"
+
+namespace epswriter {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+constexpr std::size_t kMaxMetafileBytes = std::size_t{256} << 20;
+constexpr int kPdfDpi = 1200;
+// Beyond this a page is no picture any more (200 inches).
+constexpr double kMaxSidePt = 14400;
+
+void Put16(Bytes& b, unsigned v) {
+  b.push_back(static_cast<std::uint8_t>(v));
+  b.push_back(static_cast<std::uint8_t>(v >> 8));
+}
+void Put32(Bytes& b, std::uint32_t v) {
+  Put16(b, v & 0xFFFF);
+  Put16(b, v >> 16);
+}
+
+class WorkDir {
+ public:
+  WorkDir() {
+    const char* env = std::getenv("TMPDIR");
+    std::error_code ec;
+    auto base = std::filesystem::absolute(env && *env ? env : "/tmp", ec);
+    if (ec) return;
+    std::string pattern = (base / "epswriter.XXXXXX").string();
+    if (::mkdtemp(pattern.data())) path_ = pattern;
+  }
+  ~WorkDir() {
+    std::error_code ec;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
+  }
+  WorkDir(const WorkDir&) = delete;
+  WorkDir& operator=(const WorkDir&) = delete;
+  bool ok() const { return !path_.empty(); }
+  std::string file(const char* name) const { return path_ + "/" + name; }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+bool IsEmf(const Bytes& file) { return file.size() >= 4 && file[0] == 1 && file[1] == 0 && file[2] == 0 && file[3] == 0; }
+
+bool Play(HDC dc, const Bytes& file, const RECT& dest) {
+  if (IsEmf(file)) return vel::gdi::PlayEnhMetaFileBits(dc, file.data(), file.size(), &dest);
+  return vel::gdi::PlayWinMetaFile(dc, file.data(), file.size(), &dest);
+}
+
+bool RenderPdf(const Bytes& file, double wPt, double hPt, const std::string& pdfPath) {
+  QPdfWriter writer(QString::fromLocal8Bit(pdfPath.c_str()));
+  writer.setResolution(kPdfDpi);
+  writer.setPageLayout(QPageLayout(QPageSize(QSizeF(wPt, hPt), QPageSize::Point), QPageLayout::Portrait,
+                                   QMarginsF(0, 0, 0, 0)));
+  QPainter painter;
+  if (!painter.begin(&writer)) return false;
+  vel::gdi::PainterCaps caps;
+  caps.width = static_cast<int>(std::lround(wPt * kPdfDpi / 72));
+  caps.height = static_cast<int>(std::lround(hPt * kPdfDpi / 72));
+  caps.dpiX = caps.dpiY = kPdfDpi;
+  caps.technology = DT_RASPRINTER;
+  HDC dc = vel::gdi::CreatePainterDC(&painter, caps);
+  bool ok = dc != nullptr;
+  if (ok) {
+    const RECT dest{0, 0, caps.width, caps.height};
+    ok = Play(dc, file, dest);
+    DeleteDC(dc);
+  }
+  return painter.end() && ok;
+}
+
+Bytes PreviewTiff(const Bytes& file, double wPt, double hPt) {
+  const int w = std::max(1, static_cast<int>(std::lround(wPt))), h = std::max(1, static_cast<int>(std::lround(hPt)));
+  QImage image(w, h, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  QPainter painter(&image);
+  vel::gdi::PainterCaps caps;
+  caps.width = w;
+  caps.height = h;
+  caps.dpiX = caps.dpiY = 72;
+  HDC dc = vel::gdi::CreatePainterDC(&painter, caps);
+  if (dc) {
+    Play(dc, file, RECT{0, 0, w, h});
+    DeleteDC(dc);
+  }
+  painter.end();
+  std::vector<std::uint8_t> rgb;
+  rgb.reserve(static_cast<std::size_t>(w) * h * 3);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const QRgb p = image.pixel(x, y);
+      rgb.push_back(static_cast<std::uint8_t>(qRed(p)));
+      rgb.push_back(static_cast<std::uint8_t>(qGreen(p)));
+      rgb.push_back(static_cast<std::uint8_t>(qBlue(p)));
+    }
+  return RgbTiff(w, h, rgb);
+}
+
+}  // namespace
+
+bool PictureSizePoints(const std::string& metafilePath, double& widthPt, double& heightPt) {
+  int w = 0, h = 0, depth = 0;
+  unsigned char flag = 0;
+  // Placeable boxes and EMF frames are physical sizes: measured at 72 dpi they are points.
+  if (!WMFInfo(marrow::WidenToSystemString(metafilePath), &w, &h, &depth, 72, 72, &flag) || w <= 0 || h <= 0)
+    return false;
+  Bytes head;
+  if (!wmfwrap::ReadWholeFile(metafilePath, head, kMaxMetafileBytes) || head.size() < 4) return false;
+  const bool placeable = head[0] == 0xD7 && head[1] == 0xCD && head[2] == 0xC6 && head[3] == 0x9A;
+  const double scale = placeable || IsEmf(head) ? 1.0 : 72.0 / 96.0;  // plain WMF units: screen pixels
+  widthPt = w * scale;
+  heightPt = h * scale;
+  return widthPt <= kMaxSidePt && heightPt <= kMaxSidePt;
+}
+
+Bytes RgbTiff(int width, int height, const std::vector<std::uint8_t>& rgb) {
+  const std::uint32_t pixels = static_cast<std::uint32_t>(width) * static_cast<std::uint32_t>(height) * 3;
+  Bytes t = {'I', 'I', 42, 0};
+  const std::uint16_t entries = 10;
+  const std::uint32_t ifd = 8, bitsAt = ifd + 2 + entries * 12 + 4, dataAt = bitsAt + 6;
+  Put32(t, ifd);
+  Put16(t, entries);
+  auto tag = [&](unsigned id, unsigned type, std::uint32_t count, std::uint32_t value) {
+    Put16(t, id);
+    Put16(t, type);
+    Put32(t, count);
+    Put32(t, value);
+  };
+  tag(256, 4, 1, static_cast<std::uint32_t>(width));   // ImageWidth
+  tag(257, 4, 1, static_cast<std::uint32_t>(height));  // ImageLength
+  tag(258, 3, 3, bitsAt);                              // BitsPerSample 8,8,8
+  tag(259, 3, 1, 1);                                   // no compression
+  tag(262, 3, 1, 2);                                   // RGB
+  tag(273, 4, 1, dataAt);                              // StripOffsets
+  tag(277, 3, 1, 3);                                   // SamplesPerPixel
+  tag(278, 4, 1, static_cast<std::uint32_t>(height));  // RowsPerStrip
+  tag(279, 4, 1, pixels);                              // StripByteCounts
+  tag(284, 3, 1, 1);                                   // chunky
+  Put32(t, 0);
+  Put16(t, 8);
+  Put16(t, 8);
+  Put16(t, 8);
+  t.insert(t.end(), rgb.begin(), rgb.begin() + std::min<std::size_t>(rgb.size(), pixels));
+  t.resize(dataAt + pixels, 0xFF);
+  return t;
+}
+
+Bytes DosEps(const Bytes& postscript, const Bytes& tiff) {
+  Bytes out;
+  Put32(out, 0xC6D3D0C5);
+  Put32(out, 30);
+  Put32(out, static_cast<std::uint32_t>(postscript.size()));
+  Put32(out, 0);  // no WMF preview
+  Put32(out, 0);
+  Put32(out, static_cast<std::uint32_t>(30 + postscript.size()));
+  Put32(out, static_cast<std::uint32_t>(tiff.size()));
+  Put16(out, 0xFFFF);  // no checksum
+  out.insert(out.end(), postscript.begin(), postscript.end());
+  out.insert(out.end(), tiff.begin(), tiff.end());
+  return out;
+}
+
+bool WriteEps(const std::string& metafilePath, const std::string& epsPath, bool preview) {
+  if (metafilePath.empty() || epsPath.empty()) return false;
+  double wPt = 0, hPt = 0;
+  if (!PictureSizePoints(metafilePath, wPt, hPt)) return false;
+  Bytes file;
+  if (!wmfwrap::ReadWholeFile(metafilePath, file, kMaxMetafileBytes)) return false;
+  WorkDir work;
+  if (!work.ok()) return false;
+  const std::string pdf = work.file("page.pdf"), eps = work.file("page.eps");
+  if (!RenderPdf(file, wPt, hPt, pdf)) return false;
+  if (!marrow::RunTool({{"gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=eps2write", "-sOutputFile=" + eps, pdf},
+                        work.path(), 60}))
+    return false;
+  Bytes postscript;
+  if (!wmfwrap::ReadWholeFile(eps, postscript, std::size_t{1} << 30) || postscript.size() < 11 ||
+      std::string(postscript.begin(), postscript.begin() + 10) != "%!PS-Adobe")
+    return false;
+  return wmfwrap::WriteFileReplacing(epsPath, preview ? DosEps(postscript, PreviewTiff(file, wPt, hPt)) : postscript);
+}
+
+}  // namespace epswriter
