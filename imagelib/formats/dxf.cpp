@@ -1,0 +1,691 @@
+// ASCII DXF drawings into an enhanced metafile. The text is read into group pairs,
+// then sections, blocks and entities; entities are walked twice through the same
+// code, once to measure the extent and once to draw, so both always agree.
+#include "imagelib/formats/dxf.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdlib>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lorimer::formats {
+namespace {
+
+using vector_detail::EmfCanvas;
+
+using vector_detail::kPi;
+constexpr int kMaxInsertDepth = 16;
+constexpr size_t kMaxVisits = 2000000;  // entities walked per pass, nested inserts included
+constexpr size_t kMaxInsertCopies = 10000;  // rows x columns of one multiple insert
+constexpr double kHuge = 1e15;          // coordinates beyond this are not drawings
+
+// One group pair; the value points into the caller's bytes, so the pairs cost a
+// fixed few bytes each however long the file is.
+struct Group {
+  int code;
+  std::string_view value;
+};
+
+// Splits the text into group pairs; false when a code line is not a number.
+bool ReadGroups(const BYTE* data, size_t size, std::vector<Group>& out) {
+  std::string_view text(reinterpret_cast<const char*>(data), size);
+  size_t at = 0;
+  auto next = [&](std::string_view& line) {
+    if (at >= text.size()) return false;
+    size_t end = text.find('\n', at);
+    if (end == std::string_view::npos) end = text.size();
+    line = text.substr(at, end - at);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    at = end + 1;
+    return true;
+  };
+  std::string_view c, value;
+  while (next(c) && next(value)) {
+    while (!c.empty() && (c.front() == ' ' || c.front() == '\t')) c.remove_prefix(1);
+    while (!c.empty() && (c.back() == ' ' || c.back() == '\t')) c.remove_suffix(1);
+    if (c.empty() || c.size() > 6) return false;
+    int code = 0;
+    size_t k = c.front() == '-' ? 1 : 0;
+    if (k == c.size()) return false;
+    for (; k < c.size(); ++k) {
+      if (c[k] < '0' || c[k] > '9') return false;
+      code = code * 10 + (c[k] - '0');
+    }
+    if (c.front() == '-') code = -code;
+    out.push_back(Group{code, value});
+  }
+  return true;
+}
+
+std::string_view Trim(std::string_view s) {
+  const size_t a = s.find_first_not_of(" \t");
+  if (a == std::string_view::npos) return {};
+  return s.substr(a, s.find_last_not_of(" \t") - a + 1);
+}
+
+// A number from a value line; nullopt when it is not one or not a sane size.
+std::optional<double> Number(std::string_view s) {
+  const std::string t(Trim(s).substr(0, 64));
+  if (t.empty()) return std::nullopt;
+  char* end = nullptr;
+  const double v = std::strtod(t.c_str(), &end);
+  if (end == t.c_str() || !std::isfinite(v) || std::abs(v) > kHuge) return std::nullopt;
+  return v;
+}
+
+// An entity's pairs: a range of the file's groups, not a copy.
+struct Entity {
+  std::string_view type;
+  const Group* first = nullptr;
+  const Group* last = nullptr;
+  std::vector<Entity> vertices;  // POLYLINE only
+
+  const Group* begin() const { return first; }
+  const Group* end() const { return last; }
+  const std::string_view* text(int code) const {
+    for (const Group& g : *this)
+      if (g.code == code) return &g.value;
+    return nullptr;
+  }
+  std::string str(int code) const {
+    const std::string_view* s = text(code);
+    return s ? std::string(Trim(*s)) : std::string();
+  }
+  // The first value of `code`; `fallback` when absent. `ok` turns false when the
+  // value is present but not a sane number.
+  double num(int code, double fallback, bool& ok) const {
+    const std::string_view* s = text(code);
+    if (!s) return fallback;
+    std::optional<double> v = Number(*s);
+    if (!v) ok = false;
+    return v.value_or(fallback);
+  }
+};
+
+struct Block {
+  double baseX = 0, baseY = 0;
+  std::vector<Entity> entities;
+};
+
+struct Layer {
+  int color = 7;
+  bool visible = true;
+};
+
+struct Drawing {
+  std::map<std::string, Layer> layers;
+  std::map<std::string, Block> blocks;
+  std::vector<Entity> entities;
+  std::optional<double> extMinX, extMinY, extMaxX, extMaxY;
+  int insUnits = 0;
+};
+
+// Entities from `groups[i]` up to the pair "0 <end>" (or the section's end);
+// POLYLINE collects its VERTEX records up to SEQEND.
+void ReadEntities(const std::vector<Group>& groups, size_t& i, const char* end, std::vector<Entity>& out) {
+  Entity* polyline = nullptr;
+  while (i < groups.size()) {
+    const Group& g = groups[i];
+    if (g.code != 0) {
+      ++i;
+      continue;
+    }
+    const std::string_view type = Trim(g.value);
+    if (type == "ENDSEC" || type == end || type == "EOF") return;
+    Entity e;
+    e.type = type;
+    e.first = groups.data() + (++i);
+    while (i < groups.size() && groups[i].code != 0) ++i;
+    e.last = groups.data() + i;
+    if (type == "VERTEX" && polyline) {
+      polyline->vertices.push_back(std::move(e));
+    } else if (type == "SEQEND") {
+      polyline = nullptr;
+    } else {
+      out.push_back(std::move(e));
+      polyline = type == "POLYLINE" ? &out.back() : nullptr;
+    }
+  }
+}
+
+void ReadHeader(const std::vector<Group>& groups, size_t& i, Drawing& d) {
+  std::string variable;
+  for (; i < groups.size(); ++i) {
+    const Group& g = groups[i];
+    if (g.code == 0) return;
+    if (g.code == 9) {
+      variable = Trim(g.value);
+      continue;
+    }
+    std::optional<double> v = Number(g.value);
+    if (!v) continue;
+    if (variable == "$EXTMIN" && g.code == 10) d.extMinX = v;
+    if (variable == "$EXTMIN" && g.code == 20) d.extMinY = v;
+    if (variable == "$EXTMAX" && g.code == 10) d.extMaxX = v;
+    if (variable == "$EXTMAX" && g.code == 20) d.extMaxY = v;
+    if (variable == "$INSUNITS" && g.code == 70) d.insUnits = static_cast<int>(*v);
+  }
+}
+
+void ReadTables(const std::vector<Group>& groups, size_t& i, Drawing& d) {
+  std::vector<Entity> records;
+  ReadEntities(groups, i, "ENDSEC", records);
+  for (const Entity& e : records) {
+    if (e.type != "LAYER") continue;
+    bool ok = true;
+    Layer l;
+    const int color = static_cast<int>(e.num(62, 7, ok));
+    l.color = std::clamp(std::abs(color), 1, 255);
+    l.visible = color >= 0 && !(static_cast<int>(e.num(70, 0, ok)) & 1);
+    d.layers[e.str(2)] = l;
+  }
+}
+
+void ReadBlocks(const std::vector<Group>& groups, size_t& i, Drawing& d) {
+  while (i < groups.size()) {
+    const Group& g = groups[i];
+    if (g.code == 0 && (Trim(g.value) == "ENDSEC" || Trim(g.value) == "EOF")) return;
+    if (g.code != 0 || Trim(g.value) != "BLOCK") {
+      ++i;
+      continue;
+    }
+    Entity header;
+    header.first = groups.data() + (++i);
+    while (i < groups.size() && groups[i].code != 0) ++i;
+    header.last = groups.data() + i;
+    Block b;
+    bool ok = true;
+    b.baseX = header.num(10, 0, ok);
+    b.baseY = header.num(20, 0, ok);
+    ReadEntities(groups, i, "ENDBLK", b.entities);
+    if (i < groups.size() && Trim(groups[i].value) == "ENDBLK") ++i;
+    d.blocks[header.str(2)] = std::move(b);
+  }
+}
+
+bool ParseDrawing(const std::vector<Group>& groups, Drawing& d) {
+  bool sawSection = false;
+  for (size_t i = 0; i < groups.size();) {
+    if (groups[i].code != 0 || Trim(groups[i].value) != "SECTION") {
+      ++i;
+      continue;
+    }
+    sawSection = true;
+    ++i;
+    if (i >= groups.size() || groups[i].code != 2) continue;
+    const std::string_view name = Trim(groups[i].value);
+    ++i;
+    if (name == "HEADER") ReadHeader(groups, i, d);
+    else if (name == "TABLES") ReadTables(groups, i, d);
+    else if (name == "BLOCKS") ReadBlocks(groups, i, d);
+    else if (name == "ENTITIES") ReadEntities(groups, i, "ENDSEC", d.entities);
+  }
+  return sawSection;
+}
+
+// ---- colours ------------------------------------------------------------------
+
+// The AutoCAD colour index: the nine named colours, then hue rows of ten shades
+// (full and half saturation at falling brightness), then six greys. Colour 7 is
+// black on white paper.
+COLORREF AciColor(int index) {
+  static const std::array<COLORREF, 10> named = {RGB(0, 0, 0),     RGB(255, 0, 0),   RGB(255, 255, 0),
+                                                 RGB(0, 255, 0),   RGB(0, 255, 255), RGB(0, 0, 255),
+                                                 RGB(255, 0, 255), RGB(0, 0, 0),     RGB(128, 128, 128),
+                                                 RGB(192, 192, 192)};
+  if (index < 0 || index > 255) return RGB(0, 0, 0);
+  if (index < 10) return named[index];
+  if (index >= 250) {
+    static const BYTE greys[6] = {51, 91, 132, 173, 214, 255};
+    const BYTE v = greys[index - 250];
+    return RGB(v, v, v);
+  }
+  static const double values[5] = {1.0, 0.65, 0.5, 0.3, 0.15};
+  const double hue = (index / 10 - 1) * 15.0;
+  const int shade = index % 10;
+  const double v = values[shade / 2], s = (shade % 2) ? 0.5 : 1.0;
+  const double c = v * s, h6 = hue / 60.0, x = c * (1 - std::abs(std::fmod(h6, 2.0) - 1)), m = v - c;
+  double r = 0, g = 0, b = 0;
+  switch (static_cast<int>(h6) % 6) {
+    case 0: r = c, g = x; break;
+    case 1: r = x, g = c; break;
+    case 2: g = c, b = x; break;
+    case 3: g = x, b = c; break;
+    case 4: r = x, b = c; break;
+    default: r = c, b = x; break;
+  }
+  auto byte = [](double f) { return static_cast<BYTE>(std::clamp(std::lround(f * 255), 0L, 255L)); };
+  return RGB(byte(r + m), byte(g + m), byte(b + m));
+}
+
+// ---- text ---------------------------------------------------------------------
+
+// DXF text escapes: %%d degree, %%p plus-minus, %%c diameter, %%% percent,
+// %%u / %%o underline and overline toggles (dropped), \U+XXXX code points.
+std::u16string PlainText(const std::string& raw) {
+  std::u16string in = vector_detail::DecodeText(raw), out;
+  for (size_t i = 0; i < in.size(); ++i) {
+    if (in[i] == '%' && i + 2 < in.size() && in[i + 1] == '%') {
+      const char16_t c = in[i + 2];
+      const char16_t m = c == 'd' || c == 'D' ? u'\u00B0' : c == 'p' || c == 'P' ? u'\u00B1'
+                         : c == 'c' || c == 'C' ? u'\u2300' : c == '%' ? u'%' : 0;
+      if (m) out += m;
+      if (m || c == 'u' || c == 'U' || c == 'o' || c == 'O') {
+        i += 2;
+        continue;
+      }
+    }
+    if (in[i] == '\\' && i + 6 < in.size() + 0 && (in[i + 1] == 'U' || in[i + 1] == 'u') && in[i + 2] == '+') {
+      unsigned v = 0;
+      bool hex = true;
+      for (size_t k = 3; k < 7; ++k) {
+        const char16_t c = in[i + k];
+        const int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                      : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+        if (d < 0) hex = false;
+        v = v * 16 + static_cast<unsigned>(std::max(d, 0));
+      }
+      if (hex) {
+        out += static_cast<char16_t>(v);
+        i += 6;
+        continue;
+      }
+    }
+    out += in[i];
+  }
+  return out;
+}
+
+// MTEXT without its formatting: \P breaks lines, {} groups and \X...; codes are
+// dropped, \S stacks become a/b, \\ \{ \} stand for themselves.
+std::vector<std::u16string> MTextLines(const std::u16string& in) {
+  std::vector<std::u16string> lines(1);
+  for (size_t i = 0; i < in.size(); ++i) {
+    const char16_t c = in[i];
+    if (c == '{' || c == '}') continue;
+    if (c != '\\' || i + 1 >= in.size()) {
+      lines.back() += c;
+      continue;
+    }
+    const char16_t k = in[++i];
+    switch (k) {
+      case 'P': case 'n':
+        if (lines.size() < 10000) lines.emplace_back();
+        break;
+      case '~': lines.back() += u' '; break;
+      case '\\': case '{': case '}': lines.back() += k; break;
+      case 'L': case 'l': case 'O': case 'o': case 'K': case 'k': break;
+      case 'S': {
+        for (++i; i < in.size() && in[i] != ';'; ++i) lines.back() += (in[i] == '^' || in[i] == '#') ? u'/' : in[i];
+        break;
+      }
+      case 'A': case 'C': case 'F': case 'f': case 'H': case 'Q': case 'T': case 'W': case 'p': case 'c':
+        while (i < in.size() && in[i] != ';') ++i;
+        break;
+      default: lines.back() += k; break;
+    }
+  }
+  return lines;
+}
+
+// ---- drawing ------------------------------------------------------------------
+
+// x' = a x + c y + e, y' = b x + d y + f
+struct Affine {
+  double a = 1, b = 0, c = 0, d = 1, e = 0, f = 0;
+  void apply(double x, double y, double& ox, double& oy) const {
+    ox = a * x + c * y + e;
+    oy = b * x + d * y + f;
+  }
+  Affine then(const Affine& inner) const {  // this * inner
+    return Affine{a * inner.a + c * inner.b, b * inner.a + d * inner.b, a * inner.c + c * inner.d,
+                  b * inner.c + d * inner.d, a * inner.e + c * inner.f + e, b * inner.e + d * inner.f + f};
+  }
+  double scale() const { return std::sqrt(std::abs(a * d - b * c)); }
+  double angle() const { return std::atan2(b, a) * 180 / kPi; }
+};
+
+struct Bounds {
+  double minX = 0, minY = 0, maxX = 0, maxY = 0;
+  bool any = false;
+  void add(double x, double y) {
+    if (!std::isfinite(x) || !std::isfinite(y) || std::abs(x) > kHuge || std::abs(y) > kHuge) return;
+    if (!any) minX = maxX = x, minY = maxY = y, any = true;
+    minX = std::min(minX, x), maxX = std::max(maxX, x);
+    minY = std::min(minY, y), maxY = std::max(maxY, y);
+  }
+};
+
+struct Walk {
+  const Drawing& d;
+  EmfCanvas* canvas = nullptr;  // null: measuring only
+  Bounds* bounds = nullptr;
+  double originX = 0, originY = 0, k = 1;  // logical = (world - origin) * k
+  size_t visits = 0;
+  std::vector<const Block*> stack;
+
+  POINTL logical(double x, double y) const {
+    auto clamp = [](double v) {
+      return static_cast<LONG>(std::clamp(std::isfinite(v) ? v : 0.0, -1.0e9, 1.0e9));
+    };
+    return POINTL{clamp(std::round((x - originX) * k)), clamp(std::round((y - originY) * k))};
+  }
+
+  // World points (already transformed) drawn as one figure.
+  void figure(const std::vector<std::pair<double, double>>& pts, bool closed, bool filled, COLORREF color) {
+    if (pts.empty()) return;
+    if (!canvas) {
+      for (const auto& p : pts) bounds->add(p.first, p.second);
+      return;
+    }
+    std::vector<POINTL> l;
+    l.reserve(pts.size());
+    for (const auto& p : pts) l.push_back(logical(p.first, p.second));
+    canvas->setPen(color, 0);
+    canvas->setBrush(color, filled);
+    if (closed) canvas->polygon(l);
+    else canvas->polyline(l);
+  }
+
+  static void Arc(std::vector<std::pair<double, double>>& out, const Affine& t, double cx, double cy, double rx,
+                  double ry, double rot, double a0, double sweep) {
+    const int steps = std::clamp(static_cast<int>(std::abs(sweep) / (kPi / 36)) + 1, 2, 144);
+    const double cr = std::cos(rot), sr = std::sin(rot);
+    for (int i = 0; i <= steps; ++i) {
+      const double a = a0 + sweep * i / steps, ex = rx * std::cos(a), ey = ry * std::sin(a);
+      double x, y;
+      t.apply(cx + ex * cr - ey * sr, cy + ex * sr + ey * cr, x, y);
+      out.emplace_back(x, y);
+    }
+  }
+
+  // Vertices with bulges (tan of a quarter of the included angle) as line strips.
+  static std::vector<std::pair<double, double>> Bulged(const std::vector<std::array<double, 3>>& v, bool closed,
+                                                       const Affine& t) {
+    std::vector<std::pair<double, double>> out;
+    const size_t n = v.size();
+    for (size_t i = 0; i < n; ++i) {
+      double x, y;
+      t.apply(v[i][0], v[i][1], x, y);
+      out.emplace_back(x, y);
+      const bool last = i + 1 == n;
+      if (last && !closed) break;
+      const auto& p = v[i];
+      const auto& q = v[last ? 0 : i + 1];
+      const double bulge = p[2];
+      const double chord = std::hypot(q[0] - p[0], q[1] - p[1]);
+      if (bulge == 0 || chord == 0 || std::abs(bulge) > 1e6) continue;
+      const double theta = 4 * std::atan(bulge), r = chord / (2 * std::sin(std::abs(theta) / 2));
+      const double mx = (p[0] + q[0]) / 2, my = (p[1] + q[1]) / 2;
+      const double h = std::sqrt(std::max(0.0, r * r - chord * chord / 4)) * (std::abs(theta) > kPi ? -1 : 1);
+      const double nx = -(q[1] - p[1]) / chord, ny = (q[0] - p[0]) / chord;
+      const double sign = bulge > 0 ? 1 : -1;
+      const double cx = mx + nx * h * sign, cy = my + ny * h * sign;
+      const double a0 = std::atan2(p[1] - cy, p[0] - cx);
+      std::vector<std::pair<double, double>> arc;
+      Arc(arc, t, cx, cy, r, r, 0, a0, theta);
+      if (arc.size() > 2) out.insert(out.end(), arc.begin() + 1, arc.end() - 1);
+    }
+    return out;
+  }
+
+  COLORREF color(const Entity& e, COLORREF byBlock, const Layer& layer) const {
+    bool ok = true;
+    if (const std::string_view* tc = e.text(420)) {
+      if (std::optional<double> v = Number(*tc)) {
+        const long rgb = static_cast<long>(*v);
+        return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+      }
+    }
+    const int index = static_cast<int>(e.num(62, 256, ok));
+    if (index == 0) return byBlock;
+    if (index == 256 || index < 0 || index > 256) return AciColor(layer.color);
+    return AciColor(index);
+  }
+
+  void text(const Entity& e, const Affine& t, COLORREF c, bool& ok) {
+    double x, y;
+    t.apply(e.num(10, 0, ok), e.num(20, 0, ok), x, y);
+    const double height = e.num(40, 2.5, ok) * t.scale();
+    double angle = e.num(50, 0, ok);
+    std::vector<std::u16string> lines;
+    if (e.type == "MTEXT") {
+      std::string all;
+      for (const Group& g : e)
+        if (g.code == 3) all += g.value;
+      if (const std::string_view* s = e.text(1)) all += *s;
+      lines = MTextLines(PlainText(all));
+      if (e.text(11) && !e.text(50)) angle = std::atan2(e.num(21, 0, ok), e.num(11, 1, ok)) * 180 / kPi;
+    } else {
+      const std::string_view* s = e.text(1);
+      lines.push_back(PlainText(s ? std::string(*s) : std::string()));
+    }
+    if (!ok || !std::isfinite(height) || height <= 0) return;
+    angle += t.angle();
+    const double rad = angle * kPi / 180, step = height * 1.66;
+    // MTEXT hangs from its insertion point (attachment 1-3) unless attached lower.
+    double drop = 0;
+    if (e.type == "MTEXT") {
+      const int attach = static_cast<int>(e.num(71, 1, ok));
+      const double block = step * (lines.size() - 1) + height;
+      drop = attach >= 7 ? height - block : attach >= 4 ? height - block / 2 : height;
+    }
+    for (size_t i = 0; i < lines.size(); ++i) {
+      const double down = drop + step * i;
+      const double lx = x + down * std::sin(rad), ly = y - down * std::cos(rad);
+      if (!canvas) {
+        const double w = height * 0.6 * lines[i].size();
+        bounds->add(lx, ly);
+        bounds->add(lx + w * std::cos(rad) - height * std::sin(rad), ly + w * std::sin(rad) + height * std::cos(rad));
+        continue;
+      }
+      if (lines[i].empty()) continue;
+      canvas->setTextColor(c);
+      canvas->setFont(static_cast<LONG>(std::clamp(height * k, 1.0, 1e8)), static_cast<LONG>(std::lround(angle * 10)));
+      canvas->text(logical(lx, ly), lines[i]);
+    }
+  }
+
+  void insert(const Entity& e, const Affine& t, COLORREF c, int depth, bool& ok) {
+    auto it = d.blocks.find(e.str(2));
+    if (it == d.blocks.end() || depth >= kMaxInsertDepth) return;
+    const Block& b = it->second;
+    // A block that inserts itself, directly or through others, would never end.
+    if (std::find(stack.begin(), stack.end(), &b) != stack.end()) return;
+    const double sx = e.num(41, 1, ok), sy = e.num(42, 1, ok), rot = e.num(50, 0, ok) * kPi / 180;
+    const double px = e.num(10, 0, ok), py = e.num(20, 0, ok);
+    const int cols = std::max(1, static_cast<int>(e.num(70, 1, ok))), rows = std::max(1, static_cast<int>(e.num(71, 1, ok)));
+    const double dx = e.num(44, 0, ok), dy = e.num(45, 0, ok);
+    if (!ok || static_cast<size_t>(cols) * rows > kMaxInsertCopies) return;
+    stack.push_back(&b);
+    for (int r = 0; r < rows; ++r)
+      for (int col = 0; col < cols; ++col) {
+        const double ox = col * dx, oy = r * dy;
+        // place * rotate * (scale, offset for the array cell) * move the base point to 0
+        Affine local{std::cos(rot) * sx, std::sin(rot) * sx, -std::sin(rot) * sy, std::cos(rot) * sy, 0, 0};
+        local.e = px + std::cos(rot) * ox - std::sin(rot) * oy - (local.a * b.baseX + local.c * b.baseY);
+        local.f = py + std::sin(rot) * ox + std::cos(rot) * oy - (local.b * b.baseX + local.d * b.baseY);
+        entities(b.entities, t.then(local), c, depth + 1);
+      }
+    stack.pop_back();
+  }
+
+  void entity(const Entity& e, const Affine& t, COLORREF byBlock, int depth) {
+    static const Layer kDefaultLayer;
+    auto li = d.layers.find(e.str(8));
+    const Layer& layer = li == d.layers.end() ? kDefaultLayer : li->second;
+    if (!layer.visible) return;
+    const COLORREF c = color(e, byBlock, layer);
+    bool ok = true;
+    std::vector<std::pair<double, double>> pts;
+    auto point = [&](int cx, int cy) {
+      double x, y;
+      t.apply(e.num(cx, 0, ok), e.num(cy, 0, ok), x, y);
+      pts.emplace_back(x, y);
+    };
+    const std::string_view type = e.type;
+    if (type == "LINE") {
+      point(10, 20);
+      point(11, 21);
+      if (ok) figure(pts, false, false, c);
+    } else if (type == "POINT") {
+      point(10, 20);
+      if (ok) {
+        pts.push_back(pts.back());
+        pts.back().first += 1.0 / k;  // one logical unit: a dot
+        figure(pts, false, false, c);
+      }
+    } else if (type == "CIRCLE" || type == "ARC") {
+      const double cx = e.num(10, 0, ok), cy = e.num(20, 0, ok), r = e.num(40, 0, ok);
+      double a0 = 0, sweep = 2 * kPi;
+      if (type == "ARC") {
+        a0 = e.num(50, 0, ok) * kPi / 180;
+        sweep = std::fmod(e.num(51, 360, ok) * kPi / 180 - a0, 2 * kPi);
+        if (sweep <= 0) sweep += 2 * kPi;
+      }
+      if (!ok || r <= 0) return;
+      Arc(pts, t, cx, cy, r, r, 0, a0, sweep);
+      figure(pts, type == "CIRCLE", false, c);
+    } else if (type == "ELLIPSE") {
+      const double cx = e.num(10, 0, ok), cy = e.num(20, 0, ok), mx = e.num(11, 1, ok), my = e.num(21, 0, ok);
+      const double ratio = e.num(40, 1, ok), p0 = e.num(41, 0, ok), p1 = e.num(42, 2 * kPi, ok);
+      double sweep = p1 - p0;
+      while (sweep <= 0 && std::isfinite(sweep) && sweep > -100) sweep += 2 * kPi;
+      if (!ok || !(sweep > 0) || sweep > 2 * kPi + 1e-9) sweep = 2 * kPi;
+      const double major = std::hypot(mx, my);
+      if (!ok || major == 0) return;
+      Arc(pts, t, cx, cy, major, major * ratio, std::atan2(my, mx), p0, sweep);
+      figure(pts, std::abs(sweep - 2 * kPi) < 1e-9, false, c);
+    } else if (type == "SOLID" || type == "TRACE" || type == "3DFACE") {
+      point(10, 20);
+      point(11, 21);
+      if (e.text(13)) point(13, 23);
+      point(12, 22);
+      if (type == "3DFACE") std::swap(pts[2], pts.back());  // faces go round in order
+      if (ok) figure(pts, true, type != "3DFACE", c);
+    } else if (type == "LWPOLYLINE" || type == "POLYLINE") {
+      std::vector<std::array<double, 3>> v;
+      if (type == "LWPOLYLINE") {
+        for (const Group& g : e) {
+          std::optional<double> n = Number(g.value);
+          if (!n && (g.code == 10 || g.code == 20 || g.code == 42)) return;
+          if (g.code == 10 && v.size() < 1000000) v.push_back({*n, 0, 0});
+          if (g.code == 20 && !v.empty()) v.back()[1] = *n;
+          if (g.code == 42 && !v.empty()) v.back()[2] = *n;
+        }
+      } else {
+        // Meshes (flags 16, 64) are not outlines.
+        if (static_cast<int>(e.num(70, 0, ok)) & (16 | 64)) return;
+        for (const Entity& vx : e.vertices) v.push_back({vx.num(10, 0, ok), vx.num(20, 0, ok), vx.num(42, 0, ok)});
+      }
+      const bool closed = static_cast<int>(e.num(70, 0, ok)) & 1;
+      if (!ok || v.empty()) return;
+      figure(Bulged(v, closed, t), closed && v.size() > 2, false, c);
+    } else if (type == "TEXT" || type == "MTEXT") {
+      text(e, t, c, ok);
+    } else if (type == "INSERT") {
+      insert(e, t, c, depth, ok);
+    }
+  }
+
+  void entities(const std::vector<Entity>& list, const Affine& t, COLORREF byBlock, int depth) {
+    for (const Entity& e : list) {
+      if (++visits > kMaxVisits || (canvas && canvas->full())) return;
+      entity(e, t, byBlock, depth);
+    }
+  }
+};
+
+double MillimetresPerUnit(int insUnits) {
+  switch (insUnits) {
+    case 1: return 25.4;        // inches
+    case 2: return 304.8;       // feet
+    case 3: return 1609344.0;   // miles
+    case 5: return 10.0;        // centimetres
+    case 6: return 1000.0;      // metres
+    case 7: return 1000000.0;   // kilometres
+    case 8: return 25.4e-6;     // microinches
+    case 9: return 0.0254;      // mils
+    case 10: return 914.4;      // yards
+    case 13: return 0.001;      // microns
+    case 14: return 100.0;      // decimetres
+    default: return 1.0;        // millimetres, or unitless
+  }
+}
+
+}  // namespace
+
+bool IsDxf(const BYTE* data, size_t size) {
+  if (!data || size < 10) return false;
+  // A leading "999" comment group may come first; the first section starts within
+  // a handful of lines.
+  std::string_view head(reinterpret_cast<const char*>(data), std::min<size_t>(size, 1024));
+  size_t at = 0;
+  std::string_view previous;
+  for (int line = 0; line < 12 && at < head.size(); ++line) {
+    size_t end = head.find('\n', at);
+    if (end == std::string_view::npos) end = head.size();
+    std::string_view l = head.substr(at, end - at);
+    if (!l.empty() && l.back() == '\r') l.remove_suffix(1);
+    while (!l.empty() && (l.front() == ' ' || l.front() == '\t')) l.remove_prefix(1);
+    while (!l.empty() && (l.back() == ' ' || l.back() == '\t')) l.remove_suffix(1);
+    if (l == "SECTION" && previous == "0" && line % 2 == 1) return true;
+    previous = l;
+    at = end + 1;
+  }
+  return false;
+}
+
+bool ReadDxf(const BYTE* data, size_t size, VectorDrawing& out) {
+  if (!IsDxf(data, size)) return false;
+  try {
+    std::vector<Group> groups;
+    Drawing d;
+    if (!ReadGroups(data, size, groups) || !ParseDrawing(groups, d)) return false;
+
+    Bounds measured;
+    Walk measure{d, nullptr, nullptr, 0, 0, 1, 0, {}};
+    measure.bounds = &measured;
+    measure.entities(d.entities, Affine{}, RGB(0, 0, 0), 0);
+
+    Bounds extent = measured;
+    if (d.extMinX && d.extMinY && d.extMaxX && d.extMaxY && *d.extMaxX > *d.extMinX && *d.extMaxY > *d.extMinY) {
+      extent = Bounds{*d.extMinX, *d.extMinY, *d.extMaxX, *d.extMaxY, true};
+    }
+    if (!extent.any) return false;
+    double w = extent.maxX - extent.minX, h = extent.maxY - extent.minY;
+    // A drawing of one point or one straight line still needs some area.
+    const double pad = std::max({w, h, 1e-6}) * 0.01;
+    if (w <= 0) extent.minX -= pad, extent.maxX += pad, w = 2 * pad;
+    if (h <= 0) extent.minY -= pad, extent.maxY += pad, h = 2 * pad;
+
+    // Logical units: a power of ten that spreads the larger side over 10^5..10^6.
+    const double k = std::pow(10.0, std::floor(std::log10(1e6 / std::max(w, h))));
+    const double mm = MillimetresPerUnit(d.insUnits);
+    int fw, fh;
+    vector_detail::SaneFrame(w * mm * 100, h * mm * 100, fw, fh);
+    const LONG lw = std::max<LONG>(1, std::lround(w * k)), lh = std::max<LONG>(1, std::lround(h * k));
+    EmfCanvas canvas(POINTL{0, lh}, SIZEL{lw, -lh}, fw, fh);
+    Walk draw{d, nullptr, nullptr, 0, 0, 1, 0, {}};
+    draw.canvas = &canvas;
+    draw.originX = extent.minX;
+    draw.originY = extent.minY;
+    draw.k = k;
+    draw.entities(d.entities, Affine{}, RGB(0, 0, 0), 0);
+
+    out.widthHundredthsMm = canvas.frameWidth();
+    out.heightHundredthsMm = canvas.frameHeight();
+    out.emf = canvas.finish();
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+}  // namespace lorimer::formats

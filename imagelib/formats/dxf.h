@@ -1,0 +1,18 @@
+// AutoCAD drawings in ASCII DXF, handed on as enhanced metafiles.
+#pragma once
+
+#include <cstddef>
+
+#include "imagelib/formats/wpg.h"
+
+namespace lorimer::formats {
+
+// True when the text starts like an ASCII DXF: group code and value lines (LF or
+// CR LF) with a "0" / "SECTION" pair among the first few.
+bool IsDxf(const BYTE* data, size_t size);
+// False (and `out` untouched) when the text is not a readable drawing. Drawing
+// units are millimetres unless $INSUNITS names another unit; y points up in the
+// drawing and is flipped by the metafile's window.
+bool ReadDxf(const BYTE* data, size_t size, VectorDrawing& out);
+
+}  // namespace lorimer::formats
