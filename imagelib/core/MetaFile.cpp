@@ -1,0 +1,384 @@
+#include "lorimer/MetaFile.h"
+
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "imagelib/core/Common.h"
+#include "lorimer/Dib.h"
+#include "platform/gdi/metafile_internal.h"
+#include "platform/gdi/metafile_records.h"
+#include "platform/shell/shell.h"
+
+namespace {
+
+constexpr const char* kTempPrefix = "lrmr_";
+
+// A fresh temporary file name with our prefix (the file exists, empty).
+std::string TempName() {
+  char dir[MAX_PATH] = {};
+  char name[MAX_PATH] = {};
+  if (!GetTempPathA(sizeof(dir), dir) || !GetTempFileNameA(dir, kTempPrefix, 0, name)) return {};
+  return name;
+}
+
+bool Exists(const char* path) { return path && _access(path, 0) == 0; }
+
+}  // namespace
+
+namespace lorimer {
+
+std::string HelperPath(const char* baseName) {
+  char program[4096] = {};
+  if (!GetModuleFileNameA(nullptr, program, sizeof(program))) return {};
+  std::string path = program;
+  const size_t slash = path.find_last_of('/');
+  path = (slash == std::string::npos ? std::string(".") : path.substr(0, slash)) + "/" + baseName;
+  return ::access(path.c_str(), X_OK) == 0 ? path : std::string();
+}
+
+bool RunHelper(const char* baseName, const std::string& params) {
+  const std::string helper = HelperPath(baseName);
+  if (helper.empty()) return false;
+  SHELLEXECUTEINFOA info;
+  info.cbSize = 60;
+  info.fMask = SEE_MASK_NOCLOSEPROCESS;
+  info.lpFile = helper.c_str();
+  info.lpParameters = params.c_str();
+  info.nShow = SW_HIDE;
+  if (!ShellExecuteExA(&info) || !info.hProcess) return false;
+  if (WaitForSingleObject(info.hProcess, 0) == WAIT_FAILED) {
+    CloseHandle(info.hProcess);
+    return false;
+  }
+  WaitForSingleObject(info.hProcess, INFINITE);
+  CloseHandle(info.hProcess);
+  return true;
+}
+
+}  // namespace lorimer
+
+int CopyWMFOnDisk(HMETAFILE metafile, const char* path) {
+  if (!metafile || !path) return 0;
+  HMETAFILE written = CopyMetaFileA(metafile, path);
+  if (written) DeleteMetaFile(written);
+  return Exists(path) ? 1 : 0;
+}
+
+int CopyEMFOnDisk(HENHMETAFILE metafile, const char* path) {
+  if (!metafile || !path) return 0;
+  HENHMETAFILE written = CopyEnhMetaFileA(metafile, path);
+  if (written) DeleteEnhMetaFile(written);
+  return Exists(path) ? 1 : 0;
+}
+
+CMetaFile::CMetaFile() = default;
+
+CMetaFile::~CMetaFile() { Clear(); }
+
+CMetaFile::CMetaFile(const CMetaFile& other) { *this = other; }
+
+CMetaFile& CMetaFile::operator=(const CMetaFile& other) {
+  if (this == &other) return *this;
+  Clear();
+  m_placeable = other.m_placeable;
+  m_header = other.m_header;
+  if (other.m_hEmf) m_hEmf = CopyEnhMetaFileA(other.m_hEmf, nullptr);
+  return *this;
+}
+
+void CMetaFile::Clear() {
+  if (m_hEmf) DeleteEnhMetaFile(m_hEmf);
+  m_hEmf = nullptr;
+  m_placeable = METAFILEHEADER_PLACEABLE{};
+  m_header = ENHMETAHEADER{};
+}
+
+bool CMetaFile::IsEmpty() const { return m_hEmf == nullptr; }
+
+int CMetaFile::Read(const char* path) {
+  if (!path || !*path) return 0;
+  int isWmf = 0;
+  if (HENHMETAFILE emf = GetEnhMetaFileA(path)) {
+    Clear();
+    m_hEmf = emf;
+  } else {
+    CFile file;
+    if (!file.Open(path, CFile::modeRead)) return 0;
+    if (!Read(&file)) return 0;
+    isWmf = 1;
+  }
+  FeelEMFHeder(path, isWmf);
+  return IsEmpty() ? 0 : 1;
+}
+
+int CMetaFile::Read(CFile* file) {
+  if (!file) return 0;
+  DWORD key = 0;
+  file->Seek(0, CFile::begin);
+  if (file->Read(&key, 4) < 4) return 0;
+  Clear();
+  long long start = 0;
+  if (key == kPlaceableKey) {
+    file->Seek(0, CFile::begin);
+    if (file->Read(&m_placeable, sizeof(m_placeable)) < sizeof(m_placeable)) return 0;
+    start = sizeof(m_placeable);
+  }
+  file->Seek(start, CFile::begin);
+  METAHEADER header{};
+  if (file->Read(&header, sizeof(header)) < sizeof(header)) return 0;
+  if ((header.mtType != 1 && header.mtType != 2) || header.mtSize == 0) return 0;
+  // Never more than the file holds after the start.
+  const unsigned long long length = file->GetLength();
+  const unsigned long long available = length > static_cast<unsigned long long>(start) ? length - start : 0;
+  const unsigned long long wanted = std::min<unsigned long long>(2ULL * header.mtSize, available);
+  if (wanted < sizeof(header) || wanted > 0x7FFFFFFF) return 0;
+  std::vector<BYTE> bits(static_cast<size_t>(wanted));
+  file->Seek(start, CFile::begin);
+  if (file->Read(bits.data(), static_cast<UINT>(bits.size())) < bits.size()) return 0;
+  HENHMETAFILE converted = SetWinMetaFileBits(static_cast<UINT>(bits.size()), bits.data(), nullptr, nullptr);
+  if (!converted) return 0;
+  m_hEmf = CopyEnhMetaFileA(converted, nullptr);
+  DeleteEnhMetaFile(converted);
+  if (m_hEmf) GetEnhMetaFileHeader(m_hEmf, sizeof(m_header), &m_header);
+  return m_hEmf ? 1 : 0;
+}
+
+bool CMetaFile::IsMetafile(CFile* file) {
+  if (!file) return false;
+  DWORD key = 0;
+  file->Seek(0, CFile::begin);
+  if (file->Read(&key, 4) < 4) return false;
+  file->Seek(key == kPlaceableKey ? 22 : 0, CFile::begin);
+  METAHEADER header{};
+  if (file->Read(&header, sizeof(header)) < sizeof(header)) return false;
+  return header.mtType == 1 || header.mtType == 2;
+}
+
+HMETAFILE CMetaFile::GetHandle(_SRCIMAGEINFO* info) {
+  if (IsEmpty()) return nullptr;
+  HDC dc = CreateCompatibleDC(nullptr);
+  HMETAFILE result = nullptr;
+  const UINT size = GetWinMetaFileBits(m_hEmf, 0, nullptr, MM_ANISOTROPIC, dc);
+  if (size > 0) {
+    std::vector<BYTE> bits(size);
+    if (GetWinMetaFileBits(m_hEmf, size, bits.data(), MM_ANISOTROPIC, dc) == size)
+      result = SetMetaFileBitsEx(size, bits.data());
+  }
+  DeleteDC(dc);
+  if (info) {
+    info->nWidth = m_header.rclBounds.right - m_header.rclBounds.left;
+    info->nHeight = m_header.rclBounds.bottom - m_header.rclBounds.top;
+    info->nColorDepth = 0;
+    info->nColors = 0;
+    info->bGray = 0;
+  }
+  return result;
+}
+
+int CMetaFile::Write(const char* path) { return IsEmpty() ? 0 : CopyEMFOnDisk(m_hEmf, path); }
+
+int CMetaFile::InitFromHWMF(HMETAFILE metafile, int, int) {
+  if (!metafile) return 0;
+  HENHMETAFILE converted = nullptr;
+  const UINT size = GetMetaFileBitsEx(metafile, 0, nullptr);
+  if (size > 0) {
+    std::vector<BYTE> bits(size);
+    if (GetMetaFileBitsEx(metafile, size, bits.data()) == size)
+      converted = SetWinMetaFileBits(size, bits.data(), nullptr, nullptr);
+  }
+  // The WMF is ours from the call on, whatever happens.
+  DeleteMetaFile(metafile);
+  if (!converted) return 0;
+  Clear();
+  m_hEmf = converted;
+  GetEnhMetaFileHeader(m_hEmf, sizeof(m_header), &m_header);
+  return 1;
+}
+
+int CMetaFile::InitFromHEMF(HENHMETAFILE metafile) {
+  if (!metafile) return 0;
+  Clear();
+  m_hEmf = metafile;
+  GetEnhMetaFileHeader(m_hEmf, sizeof(m_header), &m_header);
+  return 1;
+}
+
+int CMetaFile::InitFromHBMP(HBITMAP bitmap, int mode) {
+  if (!bitmap) return 0;
+  Clear();
+  if (mode) {
+    char* path = GetTempWMFPath();
+    if (!path) return 0;
+    int ok = 0;
+    if (_BMP2WMF_Proc(bitmap, path)) {
+      ok = Read(path);
+      FeelEMFHeder(path, 0);
+    }
+    Common::RemoveFile(path);
+    delete[] path;
+    return ok && !IsEmpty() ? 1 : 0;
+  }
+
+  // Recorded here: the bitmap copied one to one into a metafile whose frame is
+  // its size on the screen, in hundredths of a millimetre.
+  BITMAP bm{};
+  if (!GetObject(bitmap, sizeof(bm), &bm) || bm.bmWidth <= 0 || bm.bmHeight <= 0) return 0;
+  const int w = bm.bmWidth, h = bm.bmHeight;
+  HDC dc = CreateCompatibleDC(nullptr);
+  const LONG horzSize = GetDeviceCaps(dc, HORZSIZE), vertSize = GetDeviceCaps(dc, VERTSIZE);
+  const LONG horzRes = GetDeviceCaps(dc, HORZRES), vertRes = GetDeviceCaps(dc, VERTRES);
+  const RECTL frame{0, 0, static_cast<LONG>(static_cast<long long>(horzSize) * w * 100 / std::max<LONG>(horzRes, 1)),
+                    static_cast<LONG>(static_cast<long long>(h) * vertSize * 100 / std::max<LONG>(vertRes, 1))};
+  BITMAPINFO bi = Common::GetEmptyBMPInfoHeader(w, h, 24, 1, 0);
+  const size_t rowBytes = static_cast<size_t>(Common::CalculateDibLineWidth(24, w));
+  std::vector<BYTE> pixels(rowBytes * static_cast<size_t>(h));
+  const int rows = GetDIBits(dc, bitmap, 0, static_cast<UINT>(h), pixels.data(), &bi, DIB_RGB_COLORS);
+  DeleteDC(dc);
+  if (rows != h) return 0;
+
+  using vel::gdi::meta::EmfWriter;
+  using vel::gdi::meta::Params;
+  EmfWriter writer;
+  const DWORD headerBytes = sizeof(BITMAPINFOHEADER);
+  const DWORD fixed = 80;  // EMR_STRETCHDIBITS before its bitmap header
+  Params p;
+  p.rect(RECTL{0, 0, w - 1, h - 1});
+  p.i32(0).i32(0).i32(0).i32(0).i32(w).i32(h);                     // dest x, y; src x, y, cx, cy
+  p.u32(fixed).u32(headerBytes).u32(fixed + headerBytes).u32(static_cast<DWORD>(pixels.size()));
+  p.u32(DIB_RGB_COLORS).u32(SRCCOPY).i32(w).i32(h);
+  p.raw(&bi.bmiHeader, headerBytes).raw(pixels.data(), pixels.size());
+  writer.record(vel::gdi::emf::EMR_STRETCHDIBITS, p);
+  const std::vector<BYTE> bytes = writer.finish(RECTL{0, 0, w - 1, h - 1}, frame, 1, SIZEL{horzRes, vertRes},
+                                                SIZEL{horzSize, vertSize});
+  m_hEmf = SetEnhMetaFileBits(static_cast<UINT>(bytes.size()), bytes.data());
+  if (!m_hEmf) return 0;
+  FeelEMFHeder(nullptr, 0);
+  return 1;
+}
+
+RECT CMetaFile::GetFrameRect() const {
+  return RECT{m_header.rclFrame.left, m_header.rclFrame.top, m_header.rclFrame.right, m_header.rclFrame.bottom};
+}
+
+void CMetaFile::FeelEMFHeder(const char* path, int isWmf) {
+  if (IsEmpty()) return;
+  GetEnhMetaFileHeader(m_hEmf, sizeof(m_header), &m_header);
+  RECTL& bounds = m_header.rclBounds;
+  if (path) {
+    const METAFILEINFO info = _GETWMFINFO_Proc(path);
+    if (info.width > 0 && info.height > 0) {
+      const double x = static_cast<double>(bounds.bottom) / info.height;
+      bounds.left = bounds.top = 0;
+      bounds.right = static_cast<LONG>(std::floor(x * info.width));
+      bounds.bottom = static_cast<LONG>(std::floor(x * info.height));
+      return;
+    }
+  }
+  const METAFILEHEADER_PLACEABLE& box = m_placeable;
+  if (isWmf && box.right > box.left && box.bottom > box.top) {
+    const double ratio = static_cast<double>(box.right - box.left) / (box.bottom - box.top);
+    const double right = std::floor(ratio * bounds.bottom);
+    if (right > 0 && right < 2147483647.0) {
+      bounds.left = bounds.top = 0;
+      bounds.right = static_cast<LONG>(right);
+    }
+  }
+}
+
+void CMetaFile::FitPicture(RECT& rect, SIZE& size, METAALIGNMENT alignment) {
+  const RECT given = rect;
+  const int a = static_cast<int>(alignment);
+  if (a >= 1 && a <= 9) {
+    const int row = (a - 1) / 3, column = (a - 1) % 3;
+    if (row == 0) {
+      rect.bottom = rect.top + size.cy;
+    } else if (row == 1) {
+      rect.top = (rect.top + rect.bottom - size.cy) / 2;
+      rect.bottom = rect.top + size.cy;
+    } else {
+      rect.top = rect.bottom - size.cy;
+    }
+    if (column == 0) {
+      rect.right = rect.left + size.cx;
+    } else if (column == 1) {
+      rect.left = (rect.left + rect.right - size.cx) / 2;
+      rect.right = rect.left + size.cx;
+    } else {
+      rect.left = rect.right - size.cx;
+    }
+    // Never outside the rectangle given.
+    rect.left = std::max(rect.left, given.left);
+    rect.top = std::max(rect.top, given.top);
+    rect.right = std::min(rect.right, given.right);
+    rect.bottom = std::min(rect.bottom, given.bottom);
+  } else if (a == MA_PROPORTIONAL && size.cx > 0 && size.cy > 0) {
+    const long long rw = given.right - given.left, rh = given.bottom - given.top;
+    if (rh * size.cx < static_cast<long long>(size.cy) * rw) {
+      const LONG width = static_cast<LONG>(rh * size.cx / size.cy);
+      rect.left = given.left + static_cast<LONG>((rw - width) / 2);
+      rect.right = rect.left + width;
+    } else {
+      const LONG height = static_cast<LONG>(rw * size.cy / size.cx);
+      rect.top = given.top + static_cast<LONG>((rh - height) / 2);
+      rect.bottom = rect.top + height;
+    }
+  }
+  // 10 stretches over the rectangle; anything else leaves it as it is.
+}
+
+char* CMetaFile::GetTempWMFPath() {
+  const std::string name = TempName();
+  if (name.empty()) return nullptr;
+  ::unlink(name.c_str());
+  char* path = new char[264];
+  std::snprintf(path, 264, "%s.wmf", name.c_str());
+  return path;
+}
+
+unsigned short* CMetaFile::Char2BSTR(char* text) {
+  if (!text) return nullptr;
+  const size_t n = std::strlen(text);
+  auto* wide = new unsigned short[n + 1];
+  for (size_t i = 0; i < n; ++i) wide[i] = static_cast<unsigned char>(text[i]);
+  wide[n] = 0;
+  return wide;
+}
+
+int CMetaFile::_BMP2WMF_Proc(HBITMAP bitmap, char* wmfPath) {
+  if (!bitmap || !wmfPath) return 0;
+  CDib dib;
+  if (!dib.ReadFromHBITMAP(bitmap)) return 0;
+  const std::string bmp = TempName();
+  if (bmp.empty()) return 0;
+  int ok = 0;
+  if (dib.SaveFile(bmp.c_str()))
+    ok = lorimer::RunHelper("wmfwrap", "\"" + bmp + "\" \"" + wmfPath + "\"") && Exists(wmfPath) ? 1 : 0;
+  ::unlink(bmp.c_str());
+  return ok;
+}
+
+METAFILEINFO CMetaFile::_GETWMFINFO_Proc(const char* metafilePath) {
+  METAFILEINFO info;
+  if (!metafilePath) return info;
+  const std::string out = TempName();
+  if (out.empty()) return info;
+  if (lorimer::RunHelper("wmfprobe", std::string("\"") + metafilePath + "\" \"" + out + "\"")) {
+    if (FILE* f = std::fopen(out.c_str(), "r")) {
+      int values[4] = {0, 0, 0, 0};
+      if (std::fscanf(f, "%d %d %d %d", &values[0], &values[1], &values[2], &values[3]) == 4) {
+        info.width = values[0];
+        info.height = values[1];
+        info.depth = values[2];
+        info.flag = values[3];
+      }
+      std::fclose(f);
+    }
+  }
+  ::unlink(out.c_str());
+  return info;
+}
