@@ -9,6 +9,7 @@
 // the null pen the unshifted path is filled, which covers the pixels whose centres
 // lie inside, right and bottom edges left out, as GDI's fills do.
 #include "platform/gdi/shapes.h"
+#include "platform/gdi/recorder_device.h"
 
 #include <QImage>
 #include <QPainter>
@@ -298,6 +299,7 @@ QPainterPath StrokeLine(const QPainterPath& shape, const std::optional<QPen>& pe
 BOOL DrawShape(DeviceContext& dc, QPainterPath shape, bool closed, bool continueFigure = false) {
   if (shape.isEmpty() || !Reasonable(shape.boundingRect())) return FALSE;
   if (dc.pathState == DeviceContext::PathState::Recording) return Record(dc, shape, closed, continueFigure) ? TRUE : FALSE;
+  if (RecorderDC* recorder = AsRecorder(dc)) return recorder->recordShape(shape, closed) ? TRUE : FALSE;
   shape.setFillRule(FillRuleOf(dc));
   Job job;
   job.pen = PenFor(dc);

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "platform/gdi/painter_device.h"
+#include "platform/gdi/recorder_device.h"
 #include "platform/gdi/text.h"
 
 namespace vel::gdi {
@@ -385,6 +386,18 @@ bool PaintOnBitmap(Bitmap& bitmap, const TextJob& job) {
 }
 
 bool Render(DeviceContext& dc, const TextJob& job) {
+  if (RecorderDC* recorder = AsRecorder(dc)) {
+    bool first = true;
+    for (const PlacedLine& line : job.lines) {
+      QString text;
+      for (const Segment& segment : line.segments) text += segment.text;
+      if (!recorder->recordText(text, static_cast<int>(std::floor(line.x)), line.top, job.clip,
+                                first ? job.fill : std::nullopt))
+        return false;
+      first = false;
+    }
+    return true;
+  }
   if (auto* pdc = dynamic_cast<PainterDC*>(&dc)) {
     if (!pdc->painter) return true;
     pdc->painter->save();
