@@ -22,7 +22,12 @@ using vector_detail::EmfCanvas;
 using vector_detail::kPi;
 constexpr int kMaxInsertDepth = 16;
 constexpr size_t kMaxVisits = 2000000;  // entities walked per pass, nested inserts included
-constexpr size_t kMaxInsertCopies = 10000;  // rows x columns of one multiple insert
+constexpr size_t kMaxInsertCopies = 10000;
+
+int ClampToInt(double v, int fallback) {
+  if (!std::isfinite(v)) return fallback;
+  return static_cast<int>(std::clamp(v, -2147483648.0, 2147483647.0));
+}  // rows x columns of one multiple insert
 constexpr double kHuge = 1e15;          // coordinates beyond this are not drawings
 
 // One group pair; the value points into the caller's bytes, so the pairs cost a
@@ -99,6 +104,10 @@ struct Entity {
   }
   // The first value of `code`; `fallback` when absent. `ok` turns false when the
   // value is present but not a sane number.
+  // An integer group: numbers far outside int (or not numbers) are held at the
+  // ends of its range, never converted as they are.
+  int inum(int code, int fallback, bool& ok) const { return ClampToInt(num(code, fallback, ok), fallback); }
+
   double num(int code, double fallback, bool& ok) const {
     const std::string_view* s = text(code);
     if (!s) return fallback;
@@ -169,7 +178,7 @@ void ReadHeader(const std::vector<Group>& groups, size_t& i, Drawing& d) {
     if (variable == "$EXTMIN" && g.code == 20) d.extMinY = v;
     if (variable == "$EXTMAX" && g.code == 10) d.extMaxX = v;
     if (variable == "$EXTMAX" && g.code == 20) d.extMaxY = v;
-    if (variable == "$INSUNITS" && g.code == 70) d.insUnits = static_cast<int>(*v);
+    if (variable == "$INSUNITS" && g.code == 70) d.insUnits = ClampToInt(*v, 0);
   }
 }
 
@@ -180,9 +189,9 @@ void ReadTables(const std::vector<Group>& groups, size_t& i, Drawing& d) {
     if (e.type != "LAYER") continue;
     bool ok = true;
     Layer l;
-    const int color = static_cast<int>(e.num(62, 7, ok));
+    const int color = e.inum(62, 7, ok);
     l.color = std::clamp(std::abs(color), 1, 255);
-    l.visible = color >= 0 && !(static_cast<int>(e.num(70, 0, ok)) & 1);
+    l.visible = color >= 0 && !(e.inum(70, 0, ok) & 1);
     d.layers[e.str(2)] = l;
   }
 }
@@ -395,7 +404,7 @@ struct Walk {
 
   static void Arc(std::vector<std::pair<double, double>>& out, const Affine& t, double cx, double cy, double rx,
                   double ry, double rot, double a0, double sweep) {
-    const int steps = std::clamp(static_cast<int>(std::abs(sweep) / (kPi / 36)) + 1, 2, 144);
+    const int steps = std::clamp(ClampToInt(std::abs(sweep) / (kPi / 36), 144) + 1, 2, 144);
     const double cr = std::cos(rot), sr = std::sin(rot);
     for (int i = 0; i <= steps; ++i) {
       const double a = a0 + sweep * i / steps, ex = rx * std::cos(a), ey = ry * std::sin(a);
@@ -439,11 +448,11 @@ struct Walk {
     bool ok = true;
     if (const std::string_view* tc = e.text(420)) {
       if (std::optional<double> v = Number(*tc)) {
-        const long rgb = static_cast<long>(*v);
+        const long rgb = ClampToInt(*v, 0);
         return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
       }
     }
-    const int index = static_cast<int>(e.num(62, 256, ok));
+    const int index = e.inum(62, 256, ok);
     if (index == 0) return byBlock;
     if (index == 256 || index < 0 || index > 256) return AciColor(layer.color);
     return AciColor(index);
@@ -472,7 +481,7 @@ struct Walk {
     // MTEXT hangs from its insertion point (attachment 1-3) unless attached lower.
     double drop = 0;
     if (e.type == "MTEXT") {
-      const int attach = static_cast<int>(e.num(71, 1, ok));
+      const int attach = e.inum(71, 1, ok);
       const double block = step * (lines.size() - 1) + height;
       drop = attach >= 7 ? height - block : attach >= 4 ? height - block / 2 : height;
     }
@@ -487,7 +496,7 @@ struct Walk {
       }
       if (lines[i].empty()) continue;
       canvas->setTextColor(c);
-      canvas->setFont(static_cast<LONG>(std::clamp(height * k, 1.0, 1e8)), static_cast<LONG>(std::lround(angle * 10)));
+      canvas->setFont(static_cast<LONG>(std::clamp(height * k, 1.0, 1e8)), static_cast<LONG>(ClampToInt(std::round(std::fmod(angle, 360.0) * 10), 0)));
       canvas->text(logical(lx, ly), lines[i]);
     }
   }
@@ -500,7 +509,7 @@ struct Walk {
     if (std::find(stack.begin(), stack.end(), &b) != stack.end()) return;
     const double sx = e.num(41, 1, ok), sy = e.num(42, 1, ok), rot = e.num(50, 0, ok) * kPi / 180;
     const double px = e.num(10, 0, ok), py = e.num(20, 0, ok);
-    const int cols = std::max(1, static_cast<int>(e.num(70, 1, ok))), rows = std::max(1, static_cast<int>(e.num(71, 1, ok)));
+    const int cols = std::max(1, e.inum(70, 1, ok)), rows = std::max(1, e.inum(71, 1, ok));
     const double dx = e.num(44, 0, ok), dy = e.num(45, 0, ok);
     if (!ok || static_cast<size_t>(cols) * rows > kMaxInsertCopies) return;
     stack.push_back(&b);
@@ -581,10 +590,10 @@ struct Walk {
         }
       } else {
         // Meshes (flags 16, 64) are not outlines.
-        if (static_cast<int>(e.num(70, 0, ok)) & (16 | 64)) return;
+        if (e.inum(70, 0, ok) & (16 | 64)) return;
         for (const Entity& vx : e.vertices) v.push_back({vx.num(10, 0, ok), vx.num(20, 0, ok), vx.num(42, 0, ok)});
       }
-      const bool closed = static_cast<int>(e.num(70, 0, ok)) & 1;
+      const bool closed = e.inum(70, 0, ok) & 1;
       if (!ok || v.empty()) return;
       figure(Bulged(v, closed, t), closed && v.size() > 2, false, c);
     } else if (type == "TEXT" || type == "MTEXT") {

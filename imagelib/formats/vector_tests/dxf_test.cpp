@@ -410,5 +410,17 @@ TEST(DxfHostile, HugeMultipleInsertIsRefused) {
   EXPECT_EQ(Play(d.emf).size(), 6u);
 }
 
+TEST(DxfHostile, IntegerGroupsFarOutOfRangeAreHeld) {
+  // Colour, flags, array counts and units of a trillion: held, not converted as they are.
+  const std::string text =
+      "0\nSECTION\n2\nHEADER\n9\n$INSUNITS\n70\n1e15\n0\nENDSEC\n0\nSECTION\n2\nENTITIES\n"
+      "0\nLINE\n8\n0\n62\n1888888888888\n10\n0\n20\n0\n11\n100\n21\n50\n"
+      "0\nLWPOLYLINE\n70\n-9e99\n90\n2\n10\n0\n20\n0\n10\n5\n20\n5\n"
+      "0\nTEXT\n10\n1\n20\n1\n40\n2\n50\n1e300\n1\nx\n0\nENDSEC\n0\nEOF\n";
+  VectorDrawing d;
+  ASSERT_TRUE(ReadDxf(reinterpret_cast<const BYTE*>(text.data()), text.size(), d));
+  EXPECT_FALSE(d.emf.empty());
+}
+
 }  // namespace
 }  // namespace lorimer::formats
