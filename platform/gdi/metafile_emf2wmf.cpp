@@ -39,12 +39,18 @@ class Translator {
   bool fixed() const { return mapMode_ >= MM_LOMETRIC && mapMode_ <= MM_TWIPS; }
   bool scalable() const { return mapMode_ == MM_ANISOTROPIC || mapMode_ == MM_ISOTROPIC; }
   // EMF coordinates to the WMF's: unchanged except in the fixed-unit modes.
-  std::int16_t X(long long x) const { return Clamp16(fixed() ? std::llround(x * sx_) : x); }
-  std::int16_t Y(long long y) const { return Clamp16(fixed() ? -std::llround(y * sy_) : y); }
-  std::int16_t W(long long w) const { return Clamp16(fixed() ? std::llround(w * sx_) : w); }
-  std::int16_t H(long long h) const { return Clamp16(fixed() ? -std::llround(h * sy_) : h); }
+  std::int16_t X(long long x) const { return fixed() ? Scaled(x * sx_) : Clamp16(x); }
+  std::int16_t Y(long long y) const { return fixed() ? Scaled(-(y * sy_)) : Clamp16(y); }
+  std::int16_t W(long long w) const { return fixed() ? Scaled(w * sx_) : Clamp16(w); }
+  std::int16_t H(long long h) const { return fixed() ? Scaled(-(h * sy_)) : Clamp16(h); }
   // Lengths that keep their sign (pen widths, font heights).
-  std::int16_t L(long long v) const { return Clamp16(fixed() ? std::llround(v * std::fabs(sy_)) : v); }
+  std::int16_t L(long long v) const { return fixed() ? Scaled(v * std::fabs(sy_)) : Clamp16(v); }
+  // A scaled coordinate, held within 16 bits before it is rounded (a far value or
+  // a broken scale must not reach llround).
+  static std::int16_t Scaled(double v) {
+    if (!std::isfinite(v)) return 0;
+    return static_cast<std::int16_t>(std::llround(std::clamp(v, -32768.0, 32767.0)));
+  }
 
   // WMF stores boxes as bottom, right, top, left.
   Params& box(Params& p, const RECTL& b) const {
