@@ -287,17 +287,10 @@ int GetDeviceCaps(HDC dc, int index) {
 }
 
 int SetStretchBltMode(HDC dc, int mode) {
-  DeviceContext* d = Live(dc);
-  if (!d || mode < BLACKONWHITE || mode > HALFTONE) return 0;
-  int old = d->stretchMode;
-  d->stretchMode = mode;
-  return old;
+  return ExchangeAttribute(dc, &DeviceContext::stretchMode, mode, mode >= BLACKONWHITE && mode <= HALFTONE, 0);
 }
 
-int GetStretchBltMode(HDC dc) {
-  DeviceContext* d = Live(dc);
-  return d ? d->stretchMode : 0;
-}
+int GetStretchBltMode(HDC dc) { return ReadAttribute(dc, &DeviceContext::stretchMode, 0); }
 
 BOOL SetBrushOrgEx(HDC dc, int x, int y, POINT* previous) {
   DeviceContext* d = Live(dc);
@@ -436,43 +429,23 @@ HPALETTE SelectPalette(HDC dc, HPALETTE palette, BOOL) {
 UINT RealizePalette(HDC dc) { return Live(dc) ? 0 : GDI_ERROR; }
 
 int SetPolyFillMode(HDC dc, int mode) {
-  DeviceContext* d = Live(dc);
-  if (!d || (mode != ALTERNATE && mode != WINDING)) return 0;
-  int old = d->polyFillMode;
-  d->polyFillMode = mode;
-  return old;
+  return ExchangeAttribute(dc, &DeviceContext::polyFillMode, mode, mode == ALTERNATE || mode == WINDING, 0);
 }
 
-int GetPolyFillMode(HDC dc) {
-  DeviceContext* d = Live(dc);
-  return d ? d->polyFillMode : 0;
-}
+int GetPolyFillMode(HDC dc) { return ReadAttribute(dc, &DeviceContext::polyFillMode, 0); }
 
 int SetROP2(HDC dc, int mode) {
-  DeviceContext* d = Live(dc);
-  if (!d || mode < R2_BLACK || mode > R2_WHITE) return 0;
-  int old = d->rop2;
-  d->rop2 = mode;
-  return old;
+  return ExchangeAttribute(dc, &DeviceContext::rop2, mode, mode >= R2_BLACK && mode <= R2_WHITE, 0);
 }
 
-int GetROP2(HDC dc) {
-  DeviceContext* d = Live(dc);
-  return d ? d->rop2 : 0;
-}
+int GetROP2(HDC dc) { return ReadAttribute(dc, &DeviceContext::rop2, 0); }
 
 int SetArcDirection(HDC dc, int direction) {
-  DeviceContext* d = Live(dc);
-  if (!d || (direction != AD_COUNTERCLOCKWISE && direction != AD_CLOCKWISE)) return 0;
-  int old = d->arcDirection;
-  d->arcDirection = direction;
-  return old;
+  return ExchangeAttribute(dc, &DeviceContext::arcDirection, direction,
+                           direction == AD_COUNTERCLOCKWISE || direction == AD_CLOCKWISE, 0);
 }
 
-int GetArcDirection(HDC dc) {
-  DeviceContext* d = Live(dc);
-  return d ? d->arcDirection : 0;
-}
+int GetArcDirection(HDC dc) { return ReadAttribute(dc, &DeviceContext::arcDirection, 0); }
 
 namespace {
 int RegionKind(const std::optional<RECT>& clip) {

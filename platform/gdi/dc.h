@@ -109,6 +109,22 @@ class ScreenDC : public DeviceContext {
   bool strokeLine(int, int, int, int, const Pen&) override { return true; }
 };
 
+// One attribute of a live DC: set when `valid` (answering the value it had) and
+// read; a stale handle or a refused value answers `failure`.
+template <typename T>
+T ExchangeAttribute(HDC dc, T DeviceContext::*field, T value, bool valid, T failure) {
+  DeviceContext* d = Live(dc);
+  if (!d || !valid) return failure;
+  T old = d->*field;
+  d->*field = value;
+  return old;
+}
+template <typename T>
+T ReadAttribute(HDC dc, T DeviceContext::*field, T failure) {
+  DeviceContext* d = Live(dc);
+  return d ? d->*field : failure;
+}
+
 // Selecting and deselecting keeps the objects' counts right (see DeleteObject).
 void Select(Bitmap*& slot, Bitmap* object);
 

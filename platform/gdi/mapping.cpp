@@ -53,69 +53,34 @@ BOOL Convert(HDC dc, POINT* points, int count, bool toDevice) {
 using namespace vel::gdi;
 
 int SetMapMode(HDC dc, int mode) {
-  DeviceContext* d = Live(dc);
-  if (!d || (mode != MM_TEXT && mode != MM_LOMETRIC)) return 0;
-  int old = d->mapMode;
-  d->mapMode = mode;
-  return old;
+  return ExchangeAttribute(dc, &DeviceContext::mapMode, mode, mode == MM_TEXT || mode == MM_LOMETRIC, 0);
 }
 
-int GetMapMode(HDC dc) {
-  DeviceContext* d = Live(dc);
-  return d ? d->mapMode : 0;
-}
+int GetMapMode(HDC dc) { return ReadAttribute(dc, &DeviceContext::mapMode, 0); }
 
 BOOL LPtoDP(HDC dc, POINT* points, int count) { return Convert(dc, points, count, true); }
 BOOL DPtoLP(HDC dc, POINT* points, int count) { return Convert(dc, points, count, false); }
 
 COLORREF SetTextColor(HDC dc, COLORREF color) {
-  DeviceContext* d = Live(dc);
-  if (!d) return CLR_INVALID;
-  COLORREF old = d->textColor;
-  d->textColor = color & 0xFFFFFF;
-  return old;
+  return ExchangeAttribute(dc, &DeviceContext::textColor, color & 0xFFFFFF, true, CLR_INVALID);
 }
 
-COLORREF GetTextColor(HDC dc) {
-  DeviceContext* d = Live(dc);
-  return d ? d->textColor : CLR_INVALID;
-}
+COLORREF GetTextColor(HDC dc) { return ReadAttribute(dc, &DeviceContext::textColor, CLR_INVALID); }
 
 int SetBkMode(HDC dc, int mode) {
-  DeviceContext* d = Live(dc);
-  if (!d || (mode != TRANSPARENT && mode != OPAQUE)) return 0;
-  int old = d->bkMode;
-  d->bkMode = mode;
-  return old;
+  return ExchangeAttribute(dc, &DeviceContext::bkMode, mode, mode == TRANSPARENT || mode == OPAQUE, 0);
 }
 
-int GetBkMode(HDC dc) {
-  DeviceContext* d = Live(dc);
-  return d ? d->bkMode : 0;
-}
+int GetBkMode(HDC dc) { return ReadAttribute(dc, &DeviceContext::bkMode, 0); }
 
 COLORREF SetBkColor(HDC dc, COLORREF color) {
-  DeviceContext* d = Live(dc);
-  if (!d) return CLR_INVALID;
-  COLORREF old = d->bkColor;
-  d->bkColor = color & 0xFFFFFF;
-  return old;
+  return ExchangeAttribute(dc, &DeviceContext::bkColor, color & 0xFFFFFF, true, CLR_INVALID);
 }
 
-COLORREF GetBkColor(HDC dc) {
-  DeviceContext* d = Live(dc);
-  return d ? d->bkColor : CLR_INVALID;
-}
+COLORREF GetBkColor(HDC dc) { return ReadAttribute(dc, &DeviceContext::bkColor, CLR_INVALID); }
 
 UINT SetTextAlign(HDC dc, UINT align) {
-  DeviceContext* d = Live(dc);
-  if (!d) return GDI_ERROR;
-  UINT old = d->textAlign;
-  d->textAlign = align;
-  return old;
+  return ExchangeAttribute<UINT>(dc, &DeviceContext::textAlign, align, true, GDI_ERROR);
 }
 
-UINT GetTextAlign(HDC dc) {
-  DeviceContext* d = Live(dc);
-  return d ? d->textAlign : GDI_ERROR;
-}
+UINT GetTextAlign(HDC dc) { return ReadAttribute<UINT>(dc, &DeviceContext::textAlign, GDI_ERROR); }
