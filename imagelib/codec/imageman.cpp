@@ -10,29 +10,24 @@
 #include <string>
 #include <vector>
 
+#include "imagelib/codec/codec_image.h"
 #include "imagelib/formats/reader.h"
 
 namespace lorimer::codec {
 
-struct Page {
-  formats::PageInfo info;
-  BITMAPINFOHEADER header{};
-  HBITMAP bitmap = nullptr;  // decoded pixels, owned
-  bool decodeFailed = false;
-};
-
-struct CodecImage {
-  formats::FileDataPtr file;
-  std::unique_ptr<formats::ImageReader> reader;
-  const char* formatName = "";
-  std::vector<Page> pages;
-  int current = 0;
-  int references = 1;  // copies of an image object share the image
-
-  ~CodecImage() {
-    for (Page& p : pages) DeleteObject(p.bitmap);
-  }
-};
+BITMAPINFOHEADER HeaderFor(const formats::PageInfo& info) {
+  BITMAPINFOHEADER h{};
+  h.biSize = sizeof h;
+  h.biWidth = info.width;
+  h.biHeight = info.height;
+  h.biPlanes = 1;
+  h.biBitCount = static_cast<WORD>(info.bitCount);
+  h.biCompression = info.compression;
+  h.biXPelsPerMeter = static_cast<LONG>(info.xDpi * 10000LL / 254);
+  h.biYPelsPerMeter = static_cast<LONG>(info.yDpi * 10000LL / 254);
+  h.biClrUsed = info.colorsUsed;
+  return h;
+}
 
 namespace {
 
@@ -64,20 +59,6 @@ bool ReadWholeFile(const char* path, std::vector<std::uint8_t>& out) {
   return !out.empty();
 }
 
-BITMAPINFOHEADER HeaderFor(const formats::PageInfo& info) {
-  BITMAPINFOHEADER h{};
-  h.biSize = sizeof h;
-  h.biWidth = info.width;
-  h.biHeight = info.height;
-  h.biPlanes = 1;
-  h.biBitCount = static_cast<WORD>(info.bitCount);
-  h.biCompression = info.compression;
-  h.biXPelsPerMeter = static_cast<LONG>(info.xDpi * 10000LL / 254);
-  h.biYPelsPerMeter = static_cast<LONG>(info.yDpi * 10000LL / 254);
-  h.biClrUsed = info.colorsUsed;
-  return h;
-}
-
 formats::PageInfo InfoOfBitmap(HBITMAP bitmap) {
   formats::PageInfo info;
   vel::gdi::BitmapView v;
@@ -98,7 +79,10 @@ Page* CurrentPage(HIMG image) {
 HBITMAP PageBitmap(HIMG image) {
   Page* p = CurrentPage(image);
   if (!p) return nullptr;
-  if (!p->bitmap && !p->decodeFailed && image->reader) {
+  if (!p->bitmap && !p->decodeFailed && image->vector) {
+    p->bitmap = RenderVectorPage(image);
+    p->decodeFailed = p->bitmap == nullptr;
+  } else if (!p->bitmap && !p->decodeFailed && image->reader) {
     try {
       p->bitmap = image->reader->decodePage(image->current);
     } catch (...) {
@@ -130,6 +114,12 @@ void DescribeBitmap(const vel::gdi::BitmapView& v, BITMAPINFO256* info) {
 }
 
 int Draw(HIMG image, HDC dc, const RECT* dest, const RECT* src) {
+  if (image && image->vector) {
+    Page* p = CurrentPage(image);
+    if (!dc || !p) return 0;
+    RECT whole{0, 0, p->info.width, p->info.height};
+    return DrawVector(image, dc, dest ? *dest : whole, src ? *src : whole);
+  }
   HBITMAP bitmap = PageBitmap(image);
   vel::gdi::BitmapView v;
   if (!dc || !vel::gdi::GetBitmapView(bitmap, &v)) return 0;
@@ -183,6 +173,8 @@ HIMG fnImgOpenSolo(const char* path, const char*) {
     auto file = std::make_shared<FileData>();
     file->path = path;
     if (!ReadWholeFile(path, file->bytes)) return nullptr;
+    // Drawings (WPG, DXF) are held as vector images sized in hundredths of a millimetre.
+    if (HIMG drawing = OpenVectorFile(file->bytes)) return drawing;
     size_t head = std::min(file->bytes.size(), lorimer::formats::kSniffBytes);
     for (const auto* format : lorimer::formats::AllFormats()) {
       if (!format->sniff(file->bytes.data(), head, file->bytes.size())) continue;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "platform/gdi/gdi.h"
+#include "platform/gdi/metafile.h"
 
 namespace lorimer::codec {
 struct CodecImage;
@@ -23,6 +24,12 @@ int fnImgClose(HIMG image);
 HIMG fnImgFromDIBSection(HBITMAP bitmap);
 // Copies a packed DIB (header, colours, bits) held in a global block.
 HIMG fnImgFromDIB(HGLOBAL packedDib);
+// A vector image of the frame's size drawing the metafile; the image takes the
+// metafile over on success (it is deleted then), the caller keeps it on failure.
+HIMG fnImgFromWMF(HMETAFILE metafile, const RECT* frame);
+// A new metafile of a vector image for MM_ANISOTROPIC, owned by the caller; null
+// for raster images. The picture keeps its own frame, so `frame` is not consulted.
+HMETAFILE fnImgGetWMF(HIMG image, const RECT* frame);
 
 // The current page's bitmap header, owned by the image; null when the page cannot be read.
 const BITMAPINFOHEADER* fnImgGetInfo(HIMG image, int* flags);
@@ -59,6 +66,8 @@ int fnImgContrast(HIMG image, int level, int first, int second);
 namespace lorimer::codec {
 // Short name of the reader that opened the image ("BMP", "PNG", ...), "" for images made in memory.
 const char* SourceFormatName(HIMG image);
+// True for images that hold a drawing (metafiles, EPS, WPG, DXF).
+bool IsVector(HIMG image);
 // Another owner of the same image; each owner closes it once with fnImgClose.
 HIMG AddReference(HIMG image);
 }  // namespace lorimer::codec

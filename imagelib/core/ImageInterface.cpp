@@ -50,6 +50,16 @@ int CImageInterface::LoadByFPX(const char* path) {
   return m_hImage ? 1 : 0;
 }
 
+int CImageInterface::LoadMETAFILE(const char* path) {
+  m_hImage = m_loader.LoadMETAFILE(path, &m_srcInfo);
+  return m_hImage ? 1 : 0;
+}
+
+int CImageInterface::LoadUsingEPSExtension(const char* path) {
+  m_hImage = m_loader.LoadUsingEPSExtension(path, &m_srcInfo);
+  return m_hImage ? 1 : 0;
+}
+
 int CImageInterface::LoadByCIcon(const char* path) {
   if (!path || !*path) return 0;
   CloseHandle();
@@ -70,8 +80,8 @@ int CImageInterface::Load(const char* path, int loadNow) {
   switch (m_srcInfo.nFormat) {
     case FORMAT_UNKNOWN:
       // Icons come last: every other reader must have said no first.
-      ok = LoadByDibLook(path) || LoadByJPEG(path) || LoadByFPX(path) || LoadByImageMan(path, loadNow) ||
-           LoadByCIcon(path);
+      ok = LoadByDibLook(path) || LoadByJPEG(path) || LoadByFPX(path) || LoadMETAFILE(path) ||
+           LoadUsingEPSExtension(path) || LoadByImageMan(path, loadNow) || LoadByCIcon(path);
       break;
     case FORMAT_BMP: ok = LoadByDibLook(path) || LoadByImageMan(path, loadNow); break;
     case FORMAT_FPX:
@@ -80,9 +90,14 @@ int CImageInterface::Load(const char* path, int loadNow) {
       if (ok) FlashPixPostStep();
       break;
     case FORMAT_JPG: ok = LoadByJPEG(path) || LoadByImageMan(path, loadNow); break;
+    case FORMAT_EPS: ok = LoadUsingEPSExtension(path) || LoadByImageMan(path, loadNow); break;
+    case FORMAT_WMF:
+    case FORMAT_EMF: ok = LoadMETAFILE(path) || LoadByImageMan(path, loadNow); break;
     case FORMAT_ICO: ok = LoadByCIcon(path); break;
     default: ok = LoadByImageMan(path, loadNow); break;
   }
+  if (ok && IsLoaded() && (m_srcInfo.nFormat == FORMAT_WPG || m_srcInfo.nFormat == FORMAT_DXF))
+    CImageLoader::LoadMetafileInfo(&m_hImage, &m_srcInfo);
   return ok && IsLoaded() ? 1 : 0;
 }
 
@@ -101,10 +116,30 @@ void CImageInterface::InitFromImage(CImageInterface* source, int page) {
   m_hImage = source->m_hImage;
   source->m_hImage = nullptr;
   GetImageInfo();
+  if (CImageMan::IsVectorImage(&m_hImage)) {
+    // The source keeps a drawing of its own, at the size of page 0.
+    RECT frame{0, 0, GetWidth(0), GetHeight(0)};
+    HMETAFILE copy = CImageMan::GetHWMF(&m_hImage);
+    source->m_hImage = copy ? CImageMan::InitImageFromHWMF(copy, &frame) : nullptr;
+    if (copy && !source->m_hImage) DeleteMetaFile(copy);
+    return;
+  }
   // The source keeps a picture of its own: a 24-bit copy of the page.
   int clonePage = page;
   source->m_hImage = CImageProcessor::CloneHandle(&m_hImage, -1, -1, -1, 3, 0xFFFFFF, clonePage);
 }
+
+int CImageInterface::InitImageFromHWMF(HMETAFILE metafile, RECT* frame) {
+  CloseHandle();
+  m_hImage = CImageMan::InitImageFromHWMF(metafile, frame);
+  if (!m_hImage) return 0;
+  GetImageInfo();
+  std::memset(m_srcInfo.szPath, 0, sizeof m_srcInfo.szPath);
+  m_srcInfo.nFormat = FORMAT_UNKNOWN;
+  return 1;
+}
+
+HMETAFILE CImageInterface::GetHWMF() { return IsLoaded() ? CImageMan::GetHWMF(&m_hImage) : nullptr; }
 
 // FlashPix files carry their resolutions as pages, the largest last: the picture is
 // the last page's size, rendered into one 24-bit page.
@@ -230,7 +265,12 @@ LORIMER_SAVE(_TIF)
 LORIMER_SAVE(_PNG)
 LORIMER_SAVE(_FMF)
 LORIMER_SAVE(_TGA)
+LORIMER_SAVE(_WMF)
+LORIMER_SAVE(_EMF)
 #undef LORIMER_SAVE
+
+// The EPS save leaves the recorded depth as it was.
+int CImageInterface::Save(const char* path, _SAVEIMAGEINFO::_EPS* r) { return m_saver.Save(&m_hImage, path, r); }
 
 int CImageInterface::CreateThumbnailFilePath(int maxWidth, int maxHeight, char* path, QUALITY quality, int border,
                                              DWORD background, int gray, int depth, int* width, int* height,
@@ -332,7 +372,9 @@ int CImageInterface::PrepareDraw(int page, RECT*& dest, RECT*& src, RECT& destSt
     src = &srcStore;
   }
   // A source smaller than the destination loses its last row and column, so the
-  // stretch never samples past the picture's edge.
+  // stretch never samples past the picture's edge. Drawings have no pixels to
+  // sample: they are played whole.
+  if (CImageMan::IsVectorImage(&m_hImage)) return 1;
   if (src->bottom - src->top < dest->bottom - dest->top) src->bottom -= 1;
   if (src->right - src->left < dest->right - dest->left) src->right -= 1;
   return 1;

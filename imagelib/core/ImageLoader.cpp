@@ -1,6 +1,7 @@
 // The loaders of the load path and the format table by extension.
 #include <strings.h>
 
+#include <algorithm>
 #include <cctype>
 #include <clocale>
 #include <cstring>
@@ -10,6 +11,7 @@
 #include "imagelib/core/ImageMan.h"
 #include "imagelib/formats/ico.h"
 #include "lorimer/Dib.h"
+#include "lorimer/MetaFile.h"
 
 namespace {
 
@@ -176,4 +178,60 @@ HIMG CImageLoader::LoadUsingCIcon(const char* path, _SRCIMAGEINFO* info) {
   }
   DestroyIcon(icon);
   return image;
+}
+
+HIMG CImageLoader::LoadMETAFILE(const char* path, _SRCIMAGEINFO* info) {
+  if (!path || std::strlen(path) >= kMaxImagePath) return nullptr;
+  HMETAFILE metafile = nullptr;
+  try {
+    CMetaFile reader;
+    if (!reader.Read(path)) return nullptr;
+    metafile = reader.GetHandle(info);
+  } catch (...) {
+    metafile = nullptr;
+  }
+  if (!metafile) return nullptr;
+  RECT frame{0, 0, info->nWidth, info->nHeight};
+  HIMG image = CImageMan::InitImageFromHWMF(metafile, &frame);
+  if (!image) {
+    DeleteMetaFile(metafile);
+    return nullptr;
+  }
+  const int bits = CImageMan::GetColorDepth(&image);
+  info->nColorDepth = bits > 32 || bits <= 0 ? 32 : bits;
+  SetPath(info, path);
+  return image;
+}
+
+HIMG CImageLoader::LoadUsingEPSExtension(const char* path, _SRCIMAGEINFO* info) {
+  if (!path || std::strlen(path) >= kMaxImagePath) return nullptr;
+  HIMG image = nullptr;
+  try {
+    image = CEpsKeeper::LoadEPS(path, info);
+  } catch (...) {
+    image = nullptr;
+  }
+  if (image) SetPath(info, path);
+  return image;
+}
+
+void CImageLoader::LoadMetafileInfo(HIMG* handle, _SRCIMAGEINFO* info) {
+  HMETAFILE copy = CImageMan::GetHWMF(handle);
+  if (!copy) return;
+  // The drawing's size is in hundredths of a millimetre: as many screen pixels.
+  const long long width = CImageMan::GetWidth(handle), height = CImageMan::GetHeight(handle);
+  HDC dc = CreateCompatibleDC(nullptr);
+  const long long horzRes = GetDeviceCaps(dc, HORZRES), vertRes = GetDeviceCaps(dc, VERTRES);
+  const long long horzSize = std::max(GetDeviceCaps(dc, HORZSIZE), 1), vertSize = std::max(GetDeviceCaps(dc, VERTSIZE), 1);
+  DeleteDC(dc);
+  const RECT frame{0, 0, static_cast<LONG>(width * horzRes / (horzSize * 100)),
+                   static_cast<LONG>(height * vertRes / (vertSize * 100))};
+  CImageMan::CloseHandle(handle);
+  *handle = CImageMan::InitImageFromHWMF(copy, &frame);
+  if (!*handle) {
+    DeleteMetaFile(copy);
+    return;
+  }
+  info->nWidth = frame.right;
+  info->nHeight = frame.bottom;
 }

@@ -87,8 +87,22 @@ HGLOBAL CImageMan::GetHDIB(HIMG* handle) {
   GUARDED(CImageManKeeper::ImgGetDIB(*handle, 0), nullptr)
 }
 
-// Every image the codec holds so far is a raster image.
-int CImageMan::IsVectorImage(HIMG*) { return 0; }
+int CImageMan::IsVectorImage(HIMG* handle) {
+  if (!IsLoaded(handle)) return 0;
+  GUARDED(lorimer::codec::IsVector(*handle) ? 1 : 0, 0)
+}
+
+HMETAFILE CImageMan::GetHWMF(HIMG* handle) {
+  if (!IsLoaded(handle)) return nullptr;
+  try {
+    int page = GetSelectedPage(handle);
+    if (page != 0 && !SelectPage(handle, 0)) return nullptr;
+    RECT frame{0, 0, GetWidth(handle), GetHeight(handle)};
+    return CImageManKeeper::ImgGetWMF(*handle, &frame);
+  } catch (...) {
+    return nullptr;
+  }
+}
 
 int CImageMan::DrawHandle(HIMG* handle, HDC dc, const RECT* dest, const RECT* src) {
   if (!IsLoaded(handle)) return 0;
@@ -109,6 +123,10 @@ int CImageMan::PrintHandle(HIMG* handle, HDC dc, const RECT* dest, const RECT* s
 HIMG CImageMan::InitImageFromHBITMAP(HBITMAP bitmap) { GUARDED(CImageManKeeper::ImgFromDIBSection(bitmap), nullptr) }
 
 HIMG CImageMan::InitImageFromHDIB(HGLOBAL dib) { GUARDED(CImageManKeeper::ImgFromDIB(dib), nullptr) }
+
+HIMG CImageMan::InitImageFromHWMF(HMETAFILE metafile, const RECT* frame) {
+  GUARDED(CImageManKeeper::ImgFromWMF(metafile, frame), nullptr)
+}
 
 // ---- JPEG ---------------------------------------------------------------------------
 

@@ -13,6 +13,8 @@ class CImageManKeeper {
   static int ImgClose(HIMG image) { return fnImgClose(image); }
   static HIMG ImgFromDIBSection(HBITMAP bitmap) { return fnImgFromDIBSection(bitmap); }
   static HIMG ImgFromDIB(HGLOBAL dib) { return fnImgFromDIB(dib); }
+  static HIMG ImgFromWMF(HMETAFILE metafile, const RECT* frame) { return fnImgFromWMF(metafile, frame); }
+  static HMETAFILE ImgGetWMF(HIMG image, const RECT* frame) { return fnImgGetWMF(image, frame); }
   static const BITMAPINFOHEADER* ImgGetInfo(HIMG image, int* flags) { return fnImgGetInfo(image, flags); }
   static int ImgPageCount(HIMG image, int* count) { return fnImgPageCount(image, count); }
   static int ImgGetPage(HIMG image, int* page) { return fnImgGetPage(image, page); }
@@ -45,12 +47,16 @@ class CImageMan {
   static HBITMAP GetHBITMAP(HIMG* handle);
   static HGLOBAL GetHDIB(HIMG* handle);
   static int IsVectorImage(HIMG* handle);
+  // A new metafile of the image sized to its page 0, owned by the caller; null for raster images.
+  static HMETAFILE GetHWMF(HIMG* handle);
   static int DrawHandle(HIMG* handle, HDC dc, const RECT* dest, const RECT* src);
   static int DrawHandleFX(HIMG* handle, HDC dc, const RECT* dest, const RECT* src, UINT effect, DWORD p1, DWORD p2,
                           BOOL (*cb)(void*, UINT, DWORD), UINT msg, DWORD data, HPALETTE pal);
   static int PrintHandle(HIMG* handle, HDC dc, const RECT* dest, const RECT* src);
   static HIMG InitImageFromHBITMAP(HBITMAP bitmap);
   static HIMG InitImageFromHDIB(HGLOBAL dib);
+  // A vector image of the metafile drawn into the frame; takes the metafile over on success.
+  static HIMG InitImageFromHWMF(HMETAFILE metafile, const RECT* frame);
 };
 
 // The operations that change an image. Each takes the address of a handle slot and

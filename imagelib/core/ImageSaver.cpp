@@ -9,6 +9,7 @@
 #include "imagelib/core/ImageMan.h"
 #include "imagelib/formats/bmp.h"
 #include "imagelib/formats/reader.h"
+#include "lorimer/MetaFile.h"
 #include "platform/shell/shell.h"
 #include "siblings/hazelford/hazelford.h"
 
@@ -31,6 +32,29 @@ int WriteThroughCodec(HIMG* handle, const char* path, const char* format, const 
   }
 }
 
+// A drawing at a new size: the same metafile in a new frame.
+int KeepDrawing(HIMG* handle, int width, int height, int proportional, int pageWidth, int pageHeight) {
+  if ((width <= 0 && height <= 0) || (width == pageWidth && height == pageHeight)) return 1;
+  int w = pageWidth, h = pageHeight;
+  if (proportional) {
+    Common::CalculateProportionallyRect(&w, &h, width, height);
+  } else {
+    if (width >= 1) w = width;
+    if (height >= 1) h = height;
+  }
+  if (w <= 0 || h <= 0) return 0;
+  HMETAFILE copy = CImageMan::GetHWMF(handle);
+  const RECT frame{0, 0, w, h};
+  HIMG resized = copy ? CImageMan::InitImageFromHWMF(copy, &frame) : nullptr;
+  if (!resized) {
+    if (copy) DeleteMetaFile(copy);
+    return 0;
+  }
+  CImageMan::CloseHandle(handle);
+  *handle = resized;
+  return 1;
+}
+
 int Prepare(HIMG* handle, const _SAVEIMAGEINFO& r, int depth, int gray, int keepDepth = 0) {
   return CImageSaver::BeforeSave(handle, r.reserved, r.width, r.height, r.proportional, depth, gray, r.page, r.angle,
                                  r.method, r.crop, keepDepth);
@@ -46,6 +70,11 @@ int CImageSaver::BeforeSave(HIMG* handle, int, int width, int height, int propor
     pageWidth = CImageMan::GetWidth(handle);
     pageHeight = CImageMan::GetHeight(handle);
   }
+  // Saved as a metafile or EPS, a drawing stays a drawing unless it must be
+  // rotated or cropped: a new size only changes its frame.
+  if (keepDepth && angle == 0 && !(crop.right - crop.left > 0 && crop.bottom - crop.top > 0) &&
+      CImageMan::IsVectorImage(handle))
+    return KeepDrawing(handle, width, height, proportional, pageWidth, pageHeight);
   // Always rendered into a new single-page 24-bit image, resampled when the size changes.
   long useMethod = method;
   if ((width <= 0 && height <= 0) || (width == pageWidth && height == pageHeight)) useMethod = -1;
@@ -268,6 +297,56 @@ int CImageSaver::Save(HIMG* handle, const char* path, _SAVEIMAGEINFO::_TGA* r) {
   }
   GlobalFree(file);
   return result ? 1 : 0;
+}
+
+// ---- metafiles and EPS -------------------------------------------------------------
+
+int CImageSaver::Save(HIMG* handle, const char* path, _SAVEIMAGEINFO::_WMF* r) {
+  if (!r || !Prepare(handle, *r, 24, 0, 1)) return 0;
+  try {
+    HMETAFILE metafile = nullptr;
+    if (CImageMan::IsVectorImage(handle)) {
+      metafile = CImageMan::GetHWMF(handle);
+    } else {
+      CMetaFile picture;
+      if (picture.InitFromHBMP(CImageMan::GetHBITMAP(handle), r->mode)) metafile = picture.GetHandle(nullptr);
+    }
+    if (!metafile) return 0;
+    const int ok = CopyWMFOnDisk(metafile, path);
+    DeleteMetaFile(metafile);
+    return ok;
+  } catch (...) {
+    return 0;
+  }
+}
+
+int CImageSaver::Save(HIMG* handle, const char* path, _SAVEIMAGEINFO::_EMF* r) {
+  if (!r || !Prepare(handle, *r, 24, 0, 1)) return 0;
+  try {
+    CMetaFile picture;
+    int ok;
+    if (CImageMan::IsVectorImage(handle)) {
+      HMETAFILE metafile = CImageMan::GetHWMF(handle);
+      ok = metafile && picture.InitFromHWMF(metafile, CImageMan::GetWidth(handle), CImageMan::GetHeight(handle));
+      if (ok) picture.FeelEMFHeder(nullptr, 0);
+    } else {
+      ok = picture.InitFromHBMP(CImageMan::GetHBITMAP(handle), r->mode);
+    }
+    return ok ? picture.Write(path) : 0;
+  } catch (...) {
+    return 0;
+  }
+}
+
+int CImageSaver::Save(HIMG* handle, const char* path, _SAVEIMAGEINFO::_EPS* r) {
+  if (!r) return 0;
+  r->preview = 0;
+  if (!Prepare(handle, *r, 24, 0, 1)) return 0;
+  try {
+    return CEpsKeeper::SaveToEPS(*handle, path, 1, 0, 0);
+  } catch (...) {
+    return 0;
+  }
 }
 
 int CIntelJPEG::WriteJPEG(const char* path, HIMG* handle, unsigned short quality, unsigned short bits, int,

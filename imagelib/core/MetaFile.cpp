@@ -44,8 +44,9 @@ std::string HelperPath(const char* baseName) {
 bool RunHelper(const char* baseName, const std::string& params) {
   const std::string helper = HelperPath(baseName);
   if (helper.empty()) return false;
-  SHELLEXECUTEINFOA info;
-  info.cbSize = 60;
+  SHELLEXECUTEINFOA info{};
+  info.cbSize = sizeof info;  // 60 bytes in the 32-bit layout
+
   info.fMask = SEE_MASK_NOCLOSEPROCESS;
   info.lpFile = helper.c_str();
   info.lpParameters = params.c_str();

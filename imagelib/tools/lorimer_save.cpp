@@ -215,6 +215,21 @@ int SaveCommand(int page, const std::vector<std::string>& args) {
     r.page = page;
     if (!Fill(r, {}, fields, "fax")) return 1;
     ok = image.Save(out.c_str(), &r);
+  } else if (ext == "wmf") {
+    _SAVEIMAGEINFO::_WMF r{};
+    r.page = page;
+    if (!Fill(r, {{"mode", &r.mode}}, fields, "WMF")) return 1;
+    ok = image.Save(out.c_str(), &r);
+  } else if (ext == "emf") {
+    _SAVEIMAGEINFO::_EMF r{};
+    r.page = page;
+    if (!Fill(r, {{"mode", &r.mode}}, fields, "EMF")) return 1;
+    ok = image.Save(out.c_str(), &r);
+  } else if (ext == "eps") {
+    _SAVEIMAGEINFO::_EPS r{};
+    r.page = page;
+    if (!Fill(r, {{"preview", &r.preview}}, fields, "EPS")) return 1;
+    ok = image.Save(out.c_str(), &r);
   } else {
     return Fail(out + ": no writer for ." + ext), 1;
   }

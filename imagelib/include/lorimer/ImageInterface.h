@@ -8,6 +8,7 @@
 
 #include "lorimer/SaveRecords.h"
 #include "platform/gdi/gdi.h"
+#include "platform/gdi/metafile.h"
 
 #if defined(LORIMER_BUILDING)
 #define LORIMER_API __attribute__((visibility("default")))
@@ -86,6 +87,9 @@ class LORIMER_API CImageSaver {
   static int Save(HIMG* handle, const char* path, _SAVEIMAGEINFO::_PNG* record);
   static int Save(HIMG* handle, const char* path, _SAVEIMAGEINFO::_FMF* record);
   static int Save(HIMG* handle, const char* path, _SAVEIMAGEINFO::_TGA* record);
+  static int Save(HIMG* handle, const char* path, _SAVEIMAGEINFO::_WMF* record);
+  static int Save(HIMG* handle, const char* path, _SAVEIMAGEINFO::_EMF* record);
+  static int Save(HIMG* handle, const char* path, _SAVEIMAGEINFO::_EPS* record);
   static int CreateThumbnailFilePath(HIMG* handle, int maxWidth, int maxHeight, QUALITY quality, char* path,
                                      int border, DWORD background, int gray, int depth, int* width, int* height,
                                      int page);
@@ -101,6 +105,13 @@ class LORIMER_API CImageLoader {
   static HIMG LoadUsingIntelJPEG(const char* path, _SRCIMAGEINFO* info);
   static HIMG LoadUsingIntelFPX(const char* path, _SRCIMAGEINFO* info);
   static HIMG LoadUsingCIcon(const char* path, _SRCIMAGEINFO* info);
+  // WMF or EMF, held as a vector image sized in pixels.
+  static HIMG LoadMETAFILE(const char* path, _SRCIMAGEINFO* info);
+  // EPS and PostScript through the EPS-to-metafile helper.
+  static HIMG LoadUsingEPSExtension(const char* path, _SRCIMAGEINFO* info);
+  // WPG and DXF: the drawing, sized in hundredths of a millimetre, rebuilt at its
+  // size in screen pixels. Closes the image when the rebuild fails.
+  static void LoadMetafileInfo(HIMG* handle, _SRCIMAGEINFO* info);
   static FORMAT GetTypeByExtension(const char* path);
   // The text after the last dot (not counting a dot in the first character), or "".
   static const char* GetFileExtension(const char* path);
@@ -122,6 +133,9 @@ class LORIMER_API CImageInterface {
   int LoadByCIcon(const char* path);
   int InitFromHBITMAP(HBITMAP bitmap);
   void InitFromImage(CImageInterface* source, int page);
+  // A vector image of the metafile drawn into the frame; the image takes the
+  // metafile over when it succeeds.
+  int InitImageFromHWMF(HMETAFILE metafile, RECT* frame);
 
   int IsLoaded();
   int IsVectorImage();
@@ -134,6 +148,8 @@ class LORIMER_API CImageInterface {
   int GetCompressionType();
   FORMAT GetTypeByExtension(const char* path);
   HBITMAP GetHBITMAP(int copy, int page);
+  // A metafile of a vector image sized to page 0, owned by the caller; null otherwise.
+  HMETAFILE GetHWMF();
 
   // Processing: each replaces the image by a new single-page one and sets page to 0.
   int Rotate(float degrees, DWORD background, int& page);
@@ -162,6 +178,9 @@ class LORIMER_API CImageInterface {
   int Save(const char* path, _SAVEIMAGEINFO::_PNG* record);
   int Save(const char* path, _SAVEIMAGEINFO::_FMF* record);
   int Save(const char* path, _SAVEIMAGEINFO::_TGA* record);
+  int Save(const char* path, _SAVEIMAGEINFO::_WMF* record);
+  int Save(const char* path, _SAVEIMAGEINFO::_EMF* record);
+  int Save(const char* path, _SAVEIMAGEINFO::_EPS* record);
 
   // Thumbnails of a page; the held image is not changed.
   int CreateThumbnailFilePath(int maxWidth, int maxHeight, char* path, QUALITY quality, int border, DWORD background,
@@ -196,6 +215,8 @@ class LORIMER_API CImageInterface {
   int LoadByDibLook(const char* path);
   int LoadByJPEG(const char* path);
   int LoadByFPX(const char* path);
+  int LoadMETAFILE(const char* path);
+  int LoadUsingEPSExtension(const char* path);
   void GetImageInfo();
   void RefreshDepth();
   void FlashPixPostStep();

@@ -79,6 +79,20 @@ class LORIMER_API CMetaFile {
 LORIMER_API int CopyWMFOnDisk(HMETAFILE metafile, const char* path);
 LORIMER_API int CopyEMFOnDisk(HENHMETAFILE metafile, const char* path);
 
+// EPS through the helper programs: EPS to metafile when loading, metafile to
+// EPS when saving.
+class LORIMER_API CEpsKeeper {
+ public:
+  // A vector image of the EPS file, or null; fills the record's size and depth
+  // and sets its format to EPS. No temporary file outlives the call.
+  static HIMG LoadEPS(const char* path, _SRCIMAGEINFO* info);
+  // Writes the image (a drawing as it is, a raster image's page through the
+  // bitmap-to-metafile helper) as EPS; `preview` asks for a preview section.
+  static int SaveToEPS(HIMG image, const char* path, int preview, long first, long second);
+  static int _EPS2WMF_Proc(char* epsPath, char* wmfPath);
+  static int _WMF2EPS_Proc(char* wmfPath, char* epsPath, int preview, long first, long second);
+};
+
 namespace lorimer {
 // The helper program of that base name in the running program's folder, or
 // "" when there is none.

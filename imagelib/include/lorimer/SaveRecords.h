@@ -25,6 +25,9 @@ struct _SAVEIMAGEINFO {
   struct _FMF;
   struct _DCX;
   struct _TGA;
+  struct _WMF;
+  struct _EMF;
+  struct _EPS;
 };
 
 struct _SAVEIMAGEINFO::_BMP : _SAVEIMAGEINFO {
@@ -70,4 +73,16 @@ struct _SAVEIMAGEINFO::_FMF : _SAVEIMAGEINFO {};
 struct _SAVEIMAGEINFO::_TGA : _SAVEIMAGEINFO {
   int gray;
   int depth;
+};
+// Metafiles: a raster image becomes a metafile recorded here (mode 0) or made
+// by the bitmap-to-metafile helper (any other mode).
+struct _SAVEIMAGEINFO::_WMF : _SAVEIMAGEINFO {
+  int mode;
+};
+struct _SAVEIMAGEINFO::_EMF : _SAVEIMAGEINFO {
+  int mode;
+};
+// The preview flag is overwritten by the save: the EPS always gets a preview.
+struct _SAVEIMAGEINFO::_EPS : _SAVEIMAGEINFO {
+  int preview;
 };
