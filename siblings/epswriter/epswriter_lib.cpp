@@ -9,6 +9,8 @@
 #include <QPdfWriter>
 
 #include <cmath>
+#include <cstdio>
+#include <string>
 #include <filesystem>
 
 #include "platform/gdi/metafile.h"
@@ -180,6 +182,36 @@ Bytes DosEps(const Bytes& postscript, const Bytes& tiff) {
   return out;
 }
 
+// Ghostscript gives the EPS the box of what is drawn; the picture is the whole
+// page, blank margins included, so the header's boxes are set to the page.
+Bytes WithPageBox(const Bytes& postscript, double wPt, double hPt) {
+  const std::string text(postscript.begin(), postscript.end());
+  const size_t end = text.find("%%EndComments");
+  if (end == std::string::npos) return postscript;
+  char box[64], hiRes[96];
+  std::snprintf(box, sizeof box, "%%%%BoundingBox: 0 0 %ld %ld", std::lround(std::ceil(wPt)), std::lround(std::ceil(hPt)));
+  std::snprintf(hiRes, sizeof hiRes, "%%%%HiResBoundingBox: 0 0 %.2f %.2f", wPt, hPt);
+  std::string out;
+  out.reserve(text.size() + 64);
+  size_t at = 0;
+  while (at < end) {
+    size_t eol = text.find('\n', at);
+    if (eol == std::string::npos || eol > end) eol = end;
+    const std::string line = text.substr(at, eol - at);
+    if (line.rfind("%%BoundingBox:", 0) == 0) {
+      out += box;
+    } else if (line.rfind("%%HiResBoundingBox:", 0) == 0) {
+      out += hiRes;
+    } else {
+      out += line;
+    }
+    if (eol < end) out += '\n';
+    at = eol + 1;
+  }
+  out.append(text, end, std::string::npos);
+  return Bytes(out.begin(), out.end());
+}
+
 bool WriteEps(const std::string& metafilePath, const std::string& epsPath, bool preview) {
   if (metafilePath.empty() || epsPath.empty()) return false;
   double wPt = 0, hPt = 0;
@@ -197,6 +229,7 @@ bool WriteEps(const std::string& metafilePath, const std::string& epsPath, bool 
   if (!wmfwrap::ReadWholeFile(eps, postscript, std::size_t{1} << 30) || postscript.size() < 11 ||
       std::string(postscript.begin(), postscript.begin() + 10) != "%!PS-Adobe")
     return false;
+  postscript = WithPageBox(postscript, wPt, hPt);
   return wmfwrap::WriteFileReplacing(epsPath, preview ? DosEps(postscript, PreviewTiff(file, wPt, hPt)) : postscript);
 }
 

@@ -286,8 +286,14 @@ std::optional<std::vector<BYTE>> EmfToPlaceableWmf(const std::vector<BYTE>& emf,
   for (size_t i = 1; i < records.size(); ++i) {
     const emf::Record& r = records[i];
     if (IsMapping(r.type)) continue;
+    const size_t at = out.size();
     out.insert(out.end(), r.data, r.data + r.size);
     ++count;
+    // pstoedit gives pen widths in points while its coordinates are in twips.
+    const size_t widthAt = r.type == emf::EMR_CREATEPEN ? 16 : r.type == emf::EMR_EXTCREATEPEN ? 32 : 0;
+    DWORD width = 0;
+    if (widthAt && r.u32(widthAt, width) && static_cast<LONG>(width) > 0)
+      Patch32(out, at + widthAt, static_cast<LONG>(std::min<double>(static_cast<LONG>(width) * kTwipsPerPoint, 32767)));
     if (r.type == emf::EMR_EOF) break;
   }
   const auto hundredthsMm = [](LONG v, int dpi) { return static_cast<LONG>(std::llround(v * 2540.0 / dpi)); };

@@ -110,26 +110,32 @@ TEST_F(EpsWriter, PlaceableWmfBecomesEpsWithItsBox) {
   ASSERT_EQ(ps.rfind("%!PS-Adobe", 0), 0u);
   double box[4];
   ASSERT_TRUE(BoundingBox(ps, box));
-  // eps2write's box is the inked area: the right half.
-  EXPECT_NEAR(box[2] - box[0], 100, 2);
-  EXPECT_NEAR(box[3] - box[1], 100, 2);
+  // The box is the whole picture, its blank left half included.
+  EXPECT_EQ(box[0], 0);
+  EXPECT_EQ(box[1], 0);
+  EXPECT_EQ(box[2], 200);
+  EXPECT_EQ(box[3], 100);
   EXPECT_EQ(tmp_.entries(), 0u);
 
-  // Ghostscript renders it red all over (the box is the red half).
+  // Ghostscript renders the left half white and the right half red.
   ASSERT_EQ(RunProgram({"/usr/bin/env", "gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-dEPSCrop", "-sDEVICE=bmp16m",
                         "-r72", "-sOutputFile=" + dir_.file("check.bmp"), dir_.file("out put.eps")}),
             0);
   const Bytes bmp = ReadFile(dir_.file("check.bmp"));
   ASSERT_GT(bmp.size(), 54u);
   const size_t bits = Get32(bmp, 10), width = Get32(bmp, 18), height = Get32(bmp, 22);
-  ASSERT_GT(width, 90u);
-  ASSERT_GT(height, 90u);
+  ASSERT_EQ(width, 200u);
+  ASSERT_EQ(height, 100u);
   const size_t stride = (width * 3 + 3) / 4 * 4;
-  for (auto [x, y] : {std::pair<size_t, size_t>{width / 2, height / 2}, {5, 5}, {width - 5, height - 5}}) {
+  for (auto [x, y] : {std::pair<size_t, size_t>{width * 3 / 4, height / 2}, {105, 5}, {width - 5, height - 5}}) {
     const size_t at = bits + y * stride + x * 3;  // blue, green, red
     EXPECT_EQ(bmp.at(at + 2), 255) << x << "," << y;
     EXPECT_LT(bmp.at(at + 1), 10) << x << "," << y;
     EXPECT_LT(bmp.at(at), 10) << x << "," << y;
+  }
+  for (auto [x, y] : {std::pair<size_t, size_t>{width / 4, height / 2}, {5, 5}, {95, height - 5}}) {
+    const size_t at = bits + y * stride + x * 3;
+    EXPECT_EQ(bmp.at(at) + bmp.at(at + 1) + bmp.at(at + 2), 3 * 255) << x << "," << y;
   }
 
   // Marrow reads it back.
