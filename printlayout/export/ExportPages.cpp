@@ -113,9 +113,13 @@ bool SaveExportImage(CImageInterface& image, const std::string& path, int type, 
       FillHead(r, width, height);
       return image.Save(file, &r) != 0;
     }
-    default:
-      // EPS pages need the library's vector save path, which this build lacks.
-      return false;
+    case kExportEPS: {
+      _SAVEIMAGEINFO::_EPS r;
+      FillHead(r, width, height);
+      r.preview = 0;
+      return image.Save(file, &r) != 0;
+    }
+    default: return false;
   }
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <vector>
 
 #include "lorimer/ImageInterface.h"
@@ -98,6 +99,23 @@ TEST_F(ExportTest, GrayAndPaletteDepths) {
   EXPECT_EQ(SizeOf(dir / "Holiday-1.png").depth, 1);
   ASSERT_TRUE(Export({2}, kExportGIF, 72, kDepth8));
   EXPECT_EQ(SizeOf(dir / "Holiday-2.gif").depth, 8);
+}
+
+TEST_F(ExportTest, EpsPagesThroughTheHelpers) {
+  if (std::system("command -v gs >/dev/null && command -v pstoedit >/dev/null") != 0)
+    GTEST_SKIP() << "Ghostscript or pstoedit is missing";
+  ASSERT_TRUE(Export({1}, kExportEPS, 72, kDepth8, true));
+  EXPECT_EQ(result.written, 1);
+  const std::string path = dir / "Holiday-1.eps";
+  // Always written with a preview: a DOS EPS binary header.
+  const std::string head = ReadText(path).substr(0, 4);
+  EXPECT_EQ(head, "\xC5\xD0\xD3\xC6");
+  CImageInterface eps;
+  ASSERT_TRUE(eps.Load(path.c_str(), 0));
+  EXPECT_EQ(eps.GetFormat(), FORMAT_EPS);
+  EXPECT_TRUE(eps.IsVectorImage());
+  // An A4 sheet: the proportions survive the trip through PostScript.
+  EXPECT_NEAR(static_cast<double>(eps.GetHeight(0)) / eps.GetWidth(0), 2970.0 / 2100.0, 0.01);
 }
 
 TEST_F(ExportTest, OverwriteAllStopsAskingAndSkipAllStopsWriting) {

@@ -136,6 +136,26 @@ TEST(EmfToWmf, BoxIsTheBoundingBoxInTwips) {
   DeleteEnhMetaFile(emf);
 }
 
+TEST(EmfToWmf, PenWidthsInPointsBecomeTwips) {
+  // pstoedit's pens: a 4-point CREATEPEN and a hairline, next to twips coordinates.
+  Emf e;
+  e.record(9, {1440, 1440}).record(11, {96, 96});
+  e.record(38, {1, 0, 4, 0, 0xFF0000}).record(37, {1});
+  e.record(38, {2, 0, 0, 0, 0}).record(37, {2});
+  e.record(27, {400, 15440}).record(54, {3600, 14240});
+  const auto out = marrow::EmfToPlaceableWmf(e.finish({400, 14240, 3600, 15440}, {0, 0, 1, 1}),
+                                             marrow::BoundingBox{0, 0, 200, 100});
+  ASSERT_TRUE(out);
+  Wrapped w;
+  ASSERT_TRUE(Unwrap(*out, w));
+  std::vector<int> widths;
+  for (const wmf::Record& r : w.records)
+    if (r.function == wmf::META_CREATEPENINDIRECT) widths.push_back(Params(r).at(1));
+  ASSERT_GE(widths.size(), 2u);
+  EXPECT_EQ(widths[0], 80);
+  EXPECT_EQ(widths[1], 0);
+}
+
 TEST(EmfToWmf, WithoutBoundingBoxTheDrawnExtentIsTheBox) {
   const auto out = marrow::EmfToPlaceableWmf(PstoeditStyleEmf(), std::nullopt);
   ASSERT_TRUE(out);
