@@ -254,7 +254,10 @@ int CMetaFile::InitFromHBMP(HBITMAP bitmap, int mode) {
   p.u32(DIB_RGB_COLORS).u32(SRCCOPY).i32(w).i32(h);
   p.raw(&bi.bmiHeader, headerBytes).raw(pixels.data(), pixels.size());
   writer.record(vel::gdi::emf::EMR_STRETCHDIBITS, p);
-  const std::vector<BYTE> bytes = writer.finish(RECTL{0, 0, w - 1, h - 1}, frame, 1, SIZEL{horzRes, vertRes},
+  // The header's bounds reach to (w, h), one past the last pixel: readers of
+  // this library take the picture's size as right - left, so the bitmap comes
+  // back at its own size and pixel for pixel.
+  const std::vector<BYTE> bytes = writer.finish(RECTL{0, 0, w, h}, frame, 1, SIZEL{horzRes, vertRes},
                                                 SIZEL{horzSize, vertSize});
   m_hEmf = SetEnhMetaFileBits(static_cast<UINT>(bytes.size()), bytes.data());
   if (!m_hEmf) return 0;
