@@ -21,6 +21,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 
 #include "platform/gdi/metafile_records.h"
@@ -202,6 +203,16 @@ std::optional<std::vector<BYTE>> RasterWmf(const WorkDir& work) {
 
 bool ConvertEps(const std::string& input, const std::string& output) {
   if (input.empty() || output.empty()) return false;
+  // Only PostScript or a DOS EPS binary is read whole; anything else (the image
+  // library tries every file of unknown type here) is turned away at its first bytes.
+  {
+    char head[4] = {};
+    std::ifstream probe(input, std::ios::binary);
+    if (!probe.read(head, sizeof head)) return false;
+    const bool dosEps = static_cast<BYTE>(head[0]) == 0xC5 && static_cast<BYTE>(head[1]) == 0xD0 &&
+                        static_cast<BYTE>(head[2]) == 0xD3 && static_cast<BYTE>(head[3]) == 0xC6;
+    if (!dosEps && !(head[0] == '%' && head[1] == '!')) return false;
+  }
   std::vector<BYTE> file;
   if (!wmfwrap::ReadWholeFile(input, file, kMaxInputBytes)) return false;
   std::size_t offset = 0, length = 0;
