@@ -1,0 +1,474 @@
+#include "converter/engine/ConversionEngine.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <string>
+
+#include "converter/app/CommandLine.h"
+#include "converter/app/FileNames.h"
+
+namespace converter {
+namespace {
+
+constexpr const char* kLogName = "Corbanix.log";
+constexpr const char* kImageLoading = "Image loading ...";
+constexpr const char* kLoadingFailed = "Loading failed";
+constexpr const char* kCrop = "Crop ...";
+constexpr const char* kCropFailed = "Crop failed";
+constexpr const char* kZoom = "Zoom ...";
+constexpr const char* kZoomFailed = "Zoom failed";
+constexpr const char* kBrightness = "Brightness correction ...";
+constexpr const char* kBrightnessError = "Brightness correction error";
+constexpr const char* kContrast = "Contrast correction ...";
+constexpr const char* kContrastError = "Contrast correction error";
+constexpr const char* kConverting = "Converting ...";
+constexpr const char* kSuccess = "Success";
+constexpr const char* kError = "Error";
+constexpr const char* kNotExist = "Error: file is not exist or read protected";
+constexpr const char* kInterrupted = "Converting interrupted";
+constexpr const char* kFinished = "Converting finished";
+constexpr const char* kFatal = "Converter: fatal error";
+constexpr const char* kSeparator = "--------------------------------";
+// A list line holds at most this many characters, its line break included.
+constexpr size_t kMaxListLine = 1023;
+
+bool Readable(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(path.c_str(), R_OK) == 0;
+}
+
+// The same file, whatever way the two names reach it.
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat sa {}, sb {};
+  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+std::string Shown(const char* label, const std::string& part) { return std::string(label) + (part.empty() ? " " : part); }
+
+// The page is the one processed: when no step replaced the image (a small page
+// under "No more than ..." without rotation), it is still the page of a
+// multi-page source, and page 0 would save the first page under every "_p" name.
+template <typename Record>
+void FillHead(Record& r, const ConverterSettings& s, int page) {
+  r.width = -1;
+  r.height = -1;
+  r.method = s.sizeZoomQual;
+  r.page = page;
+  r.proportional = 0;
+  r.reserved = 1;
+  r.angle = 0;
+  r.crop = RECT{0, 0, 0, 0};
+}
+
+}  // namespace
+
+int BitsPerPixel(int cdBpp) {
+  switch (cdBpp) {
+    case 0: return 32;
+    case 2: return 8;
+    case 3: return 4;
+    case 4: return 1;
+    default: return 24;
+  }
+}
+
+ConversionEngine::ConversionEngine(EngineView* view) : view_(view ? view : &quiet_) { settings_.Load(); }
+
+bool ConversionEngine::IsMultipageTarget(int target) const {
+  return settings_.optAddToMultipage && (target == 2 || target == 8 || target == 9 || target == 12);
+}
+
+std::string ConversionEngine::DestinationFolder(const std::string& path) {
+  settings_.Load();  // every name sees the settings as they are now
+  const std::string folder = settings_.optUsePredefFolder ? settings_.optFolderPath : FolderOf(path);
+  return MakeFolders(folder) ? folder : std::string();
+}
+
+std::string ConversionEngine::LogPath(const std::string& path) {
+  const std::string folder = DestinationFolder(path);
+  return folder.empty() ? std::string() : folder + "/" + kLogName;
+}
+
+std::string ConversionEngine::OutputName(const std::string& path, int target, int page, int pageCount) {
+  const std::string folder = DestinationFolder(path);
+  if (folder.empty()) return {};
+  const std::string extension = TypeRow(target).extension;
+  if (IsMultipageTarget(target)) {
+    const std::string name = folder + "/" + settings_.optMultipageFileName + extension;
+    if (SameFile(name, path)) return MakeUnique(name);  // never append to the source itself
+    if (settings_.optOverwriteExisting && firstOutput_) RemoveWritable(name);
+    return name;
+  }
+  const std::string base = BaseName(path);
+  // A name that is the source itself is always made unique, so a conversion can
+  // never delete or overwrite the file it reads.
+  if (settings_.optUseAllPages && pageCount > 1) {
+    const std::string name = folder + "/" + base + "_p" + std::to_string(page + 1) + extension;
+    if (settings_.optOverwriteExisting && !SameFile(name, path)) {
+      RemoveWritable(name);
+      return name;
+    }
+    return MakeUnique(name);
+  }
+  const std::string name = folder + "/" + base + extension;
+  if (settings_.optOverwriteExisting && !SameFile(name, path)) RemoveWritable(name);
+  return MakeUnique(name);
+}
+
+void ConversionEngine::Log(const std::string& text) {
+  view_->Message(text);
+  if (!settings_.optCreateLog || logPath_.empty()) return;
+  if (FILE* f = std::fopen(logPath_.c_str(), "a")) {
+    std::fprintf(f, "%s\n", text.c_str());
+    std::fclose(f);
+  }
+}
+
+void ConversionEngine::LogHeader() {
+  if (!settings_.optCreateLog || logPath_.empty()) return;
+  const std::time_t now = std::time(nullptr);
+  std::tm t {};
+  localtime_r(&now, &t);
+  char when[64];
+  std::snprintf(when, sizeof when, "%d/%d/%d %d:%d:%d", t.tm_mon + 1, t.tm_mday, t.tm_year + 1900, t.tm_hour, t.tm_min,
+                t.tm_sec);
+  if (FILE* f = std::fopen(logPath_.c_str(), "a")) {
+    std::fprintf(f, "%s\n%s\n%s\n%s\n%s\n%s\n", kSeparator, when, lines_[0].c_str(), lines_[1].c_str(),
+                 lines_[2].c_str(), lines_[3].c_str());
+    std::fclose(f);
+  }
+}
+
+void ConversionEngine::Show(const std::string& file, const std::string& from, const std::string& to,
+                            const std::string& name) {
+  lines_[0] = Shown("File: ", file);
+  lines_[1] = Shown("From: ", from);
+  lines_[2] = Shown("To:   ", to);
+  lines_[3] = Shown("File: ", name);
+  view_->ShowLines(lines_[0], lines_[1], lines_[2], lines_[3]);
+}
+
+bool ConversionEngine::RunJob(const std::string& fileArgument, int runMode) {
+  try {
+    view_->TaskRange(0, 1);
+    view_->FileRange(0, 6);
+    ConvertFile(fileArgument, runMode, -1);
+    view_->FileFull();
+    view_->TaskStep();
+  } catch (...) {
+    ++failures_;
+    Log(kFatal);
+  }
+  view_->TaskFull();
+  view_->FileFull();
+  return failures_ == 0;
+}
+
+void ConversionEngine::ConvertFile(const std::string& path, int target, int page) {
+  if (page >= 0) {
+    ConvertPage(path, target, page, image_.GetPageCount());
+    return;
+  }
+  if (path.empty() || cancelled_) return;
+  try {
+    if (!Readable(path)) {
+      // Reported in the log of the file it is about.
+      logPath_ = LogPath(path);
+      ++failures_;
+      Log(kNotExist);
+      return;
+    }
+    logPath_ = LogPath(path);
+    if (target == kRunBatch) {
+      ReadList(path);
+      Log(kSuccess);
+      return;
+    }
+    if (target == kRunClipboard || target == kRunWallpaper) {
+      Show(FileNameOf(path), FolderOf(path), target == kRunClipboard ? "Clipboard" : "Desktop", "");
+      LogHeader();
+    }
+    if (!image_.IsLoaded()) image_.Load(path.c_str(), 1);
+    const int count = image_.GetPageCount();
+    image_.CloseHandle();
+    view_->FileRange(0, 6 * count);
+    const int pages = settings_.optUseAllPages ? count : 1;
+    for (int p = 0; p < pages && !cancelled_; ++p) ConvertPage(path, target, p, count);
+  } catch (...) {
+    ++failures_;
+    Log(kInterrupted);
+    image_.CloseHandle();
+  }
+}
+
+void ConversionEngine::FailPage() {
+  ++failures_;
+  image_.CloseHandle();
+  view_->FileFull();
+}
+
+void ConversionEngine::ConvertPage(const std::string& path, int target, int page, int pageCount) {
+  try {
+    logPath_ = LogPath(path);
+    Show(FileNameOf(path), FolderOf(path), "", "");
+    if (!image_.Load(path.c_str(), 1)) {
+      ++failures_;
+      Log(kLoadingFailed);
+      return;
+    }
+    std::string destination;
+    if (target == kRunClipboard || target == kRunWallpaper) {
+      Show(FileNameOf(path), FolderOf(path), target == kRunClipboard ? "Clipboard" : "Desktop", "");
+      LogHeader();
+    } else {
+      destination = OutputName(path, target, page, pageCount);
+      firstOutput_ = false;
+      Show(FileNameOf(path), FolderOf(path), FolderOf(destination), FileNameOf(destination));
+      LogHeader();
+    }
+    Log(kImageLoading);
+    int current = page;
+    if (!Process(current)) return FailPage();
+    if (cancelled_) {
+      image_.CloseHandle();
+      return;
+    }
+    Log(kConverting);
+    const bool saved = SaveStep(destination, target, current);
+    if (saved) ++outputs_; else ++failures_;
+    Log(saved ? kSuccess : kError);
+    view_->FileStep();
+    image_.CloseHandle();
+  } catch (...) {
+    ++failures_;
+    Log(kInterrupted);
+    image_.CloseHandle();
+  }
+}
+
+// The processing steps; each steps the file bar once when done or skipped (zoom
+// twice). False when a step failed (its message is logged).
+bool ConversionEngine::Process(int& page) {
+  if (!Crop(page)) return false;
+  view_->FileStep();
+  if (!Zoom(page)) return false;
+  view_->FileStep();
+  view_->FileStep();
+  const ConverterSettings& s = settings_;
+  if (s.briconBri != 0) {
+    Log(kBrightness);
+    if (!image_.SetBrightness(s.briconBri, page)) {
+      Log(kBrightnessError);
+      return false;
+    }
+  }
+  view_->FileStep();
+  if (s.briconRed != 0 || s.briconGreen != 0 || s.briconBlue != 0) {
+    Log(kContrast);
+    // A failed red or green pass ends the page; only the last one is reported.
+    if (!image_.SetContrast(s.briconRed, 4, page, -1) || !image_.SetContrast(s.briconGreen, 2, page, -1)) return false;
+    if (!image_.SetContrast(s.briconBlue, 1, page, -1)) {
+      Log(kContrastError);
+      return false;
+    }
+  }
+  view_->FileStep();
+  return true;
+}
+
+bool ConversionEngine::Crop(int& page) {
+  const ConverterSettings& s = settings_;
+  if (s.cropMode == 0) return true;
+  Log(kCrop);
+  RECT rect{s.cropX0, s.cropY0, 0, 0};
+  if (s.cropMode == 1) {
+    rect.right = s.cropX0 + s.cropWidth;
+    rect.bottom = s.cropY0 + s.cropHeight;
+  } else {
+    rect.right = image_.GetWidth(0) - s.cropX1;
+    rect.bottom = image_.GetHeight(0) - s.cropY1;
+  }
+  HBITMAP cropped = image_.CropImage(rect, page);
+  image_.CloseHandle();
+  // The crop is the whole image now: the steps after it work on its one page.
+  if (cropped && image_.InitFromHBITMAP(cropped)) page = 0;
+  if (!image_.IsLoaded()) {
+    Log(kCropFailed);
+    return false;
+  }
+  return true;
+}
+
+bool ConversionEngine::Zoom(int& page) {
+  const ConverterSettings& s = settings_;
+  Log(kZoom);
+  static constexpr long kMethods[4] = {0, 1, 2, 4};
+  const long method = s.sizeZoomQual >= 0 && s.sizeZoomQual <= 3 ? kMethods[s.sizeZoomQual] : 0;
+  const bool vector = image_.IsVectorImage() != 0;
+  const int width = image_.GetWidth(page), height = image_.GetHeight(page);
+  switch (s.sizeZoomMode) {
+    case 1:
+      if (width > s.sizeNewWidth || height > s.sizeNewHeight)
+        image_.StretchImage(method, s.sizeNewWidth, s.sizeNewHeight, 1, 3, s.sizeBkColor, page);
+      break;
+    case 2:
+      if (width != s.sizeNewWidth || height != s.sizeNewHeight)
+        image_.StretchImage(method, s.sizeNewWidth, s.sizeNewHeight, 0, 3, s.sizeBkColor, page);
+      break;
+    case 3:
+      image_.StretchImage(method, static_cast<int>(width * s.sizeMultiplier), static_cast<int>(height * s.sizeMultiplier),
+                          0, 3, s.sizeBkColor, page);
+      break;
+    default:
+      // "Save as is": a raster page is rendered at its own size, a drawing left alone.
+      if (!vector) image_.StretchImage(-1, -1, -1, 0, 3, s.sizeBkColor, page);
+      break;
+  }
+  if (!image_.IsVectorImage()) image_.Rotate(static_cast<float>(s.sizeRotAngle * 0.01), s.sizeBkColor, page);
+  if (!image_.IsLoaded()) {
+    Log(kZoomFailed);
+    return false;
+  }
+  return true;
+}
+
+bool ConversionEngine::SaveStep(const std::string& destination, int target, int page) {
+  const ConverterSettings& s = settings_;
+  if (target == kRunClipboard) return clipboard_ && clipboard_(image_, s);
+  if (target == kRunWallpaper) return wallpaper_ && wallpaper_(image_, s);
+  if (destination.empty()) return false;
+  const char* out = destination.c_str();
+  const int bits = BitsPerPixel(s.cdBpp);
+  switch (target) {
+    case 10:
+    case 11: {
+      _SAVEIMAGEINFO::_TGA r{};
+      FillHead(r, s, page);
+      r.depth = bits;
+      r.gray = s.cdGray;
+      return image_.Save(out, &r) != 0;
+    }
+    case 19: {
+      _SAVEIMAGEINFO::_PCX r{};
+      FillHead(r, s, page);
+      r.depth = bits;
+      r.gray = s.cdGray;
+      return image_.Save(out, &r) != 0;
+    }
+    case 12: {
+      _SAVEIMAGEINFO::_DCX r{};
+      FillHead(r, s, page);
+      r.depth = bits;
+      r.gray = s.cdGray;
+      r.append = s.optAddToMultipage;
+      return image_.Save(out, &r) != 0;
+    }
+    case 2: {
+      _SAVEIMAGEINFO::_GIF r{};
+      FillHead(r, s, page);
+      r.depth = bits;
+      r.gray = s.cdGray;
+      r.interlace = s.inetInterlacing;
+      r.append = s.optAddToMultipage;
+      return image_.Save(out, &r) != 0;
+    }
+    case 3: case 4: case 5: case 6: case 7: {
+      _SAVEIMAGEINFO::_JPG r{};
+      FillHead(r, s, page);
+      r.depth = bits;
+      r.quality = s.inetJpegQual;
+      return image_.Save(out, &r) != 0;
+    }
+    case 8:
+    case 9: {
+      _SAVEIMAGEINFO::_TIF r{};
+      FillHead(r, s, page);
+      r.depth = bits;
+      r.colour = s.cdGray ? 0 : 1;
+      std::snprintf(r.artist, sizeof r.artist, "%s", s.tiffArtist.c_str());
+      std::snprintf(r.copyright, sizeof r.copyright, "%s", s.tiffCopyright.c_str());
+      r.fillOrder = s.tiffReverseFill ? 2 : 0;
+      r.compression = s.tiffCompressionMode;
+      r.append = s.optAddToMultipage;
+      return image_.Save(out, &r) != 0;
+    }
+    case 22: {
+      _SAVEIMAGEINFO::_PNG r{};
+      FillHead(r, s, page);
+      r.depth = bits;
+      r.gray = s.cdGray;
+      r.compression = s.inetPngCompress;
+      r.filter = s.inetPngFilterMode;
+      return image_.Save(out, &r) != 0;
+    }
+    case 15:
+    case 16: {
+      _SAVEIMAGEINFO::_EPS r{};
+      r.method = 4;
+      r.page = page;
+      r.preview = s.optVectorize;
+      return image_.Save(out, &r) != 0;
+    }
+    case 24: {
+      _SAVEIMAGEINFO::_WMF r{};
+      r.method = 4;
+      r.page = page;
+      r.mode = s.optVectorize;
+      return image_.Save(out, &r) != 0;
+    }
+    case 25: {
+      _SAVEIMAGEINFO::_EMF r{};
+      r.method = 4;
+      r.page = page;
+      r.mode = s.optVectorize;
+      return image_.Save(out, &r) != 0;
+    }
+    case 17: {
+      _SAVEIMAGEINFO::_FMF r{};
+      FillHead(r, s, page);
+      return image_.Save(out, &r) != 0;
+    }
+    default: {
+      // BMP, and the types the converter reads but does not write.
+      if (target < 1 || target > kTypeRows) return false;
+      _SAVEIMAGEINFO::_BMP r{};
+      FillHead(r, s, page);
+      r.depth = bits;
+      r.gray = s.cdGray;
+      return image_.Save(out, &r) != 0;
+    }
+  }
+}
+
+void ConversionEngine::ReadList(const std::string& listPath) {
+  std::ifstream in(listPath, std::ios::binary);
+  if (!in) return;
+  int count = 0;
+  for (std::string line; std::getline(in, line);) ++count;
+  view_->TaskRange(0, count > 0 ? count - 1 : 0);
+  view_->FileStart();
+  in.clear();
+  in.seekg(0);
+  int target = 0;
+  for (std::string line; !cancelled_ && std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    // A longer line is no path we could have written; it is skipped whole.
+    if (line.size() + 1 > kMaxListLine) continue;
+    if (target == 0) {
+      target = ListTargetRow(line);
+      continue;
+    }
+    if (!IsListFileLine(line)) continue;
+    ConvertFile(line, target, -1);
+    view_->FileFull();
+    view_->TaskStep();
+  }
+  Log(kFinished);
+}
+
+}  // namespace converter

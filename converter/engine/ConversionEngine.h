@@ -1,0 +1,99 @@
+// The conversion engine: one source file, or every file of a list file, turned
+// into files of one target type through the converter's processing steps (crop,
+// zoom and rotation, brightness, contrast) and the image library's savers. It
+// reports to a view (the progress dialog, or a line on standard error) and to
+// the log file "Corbanix.log" in the destination folder.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <string>
+
+#include "converter/settings/ConverterSettings.h"
+#include "lorimer/ImageInterface.h"
+
+namespace converter {
+
+// What the engine shows while it works. Called on the engine's thread: a view
+// with widgets forwards to its own thread.
+class EngineView {
+ public:
+  virtual ~EngineView() = default;
+  // "File: %s", "From: %s", "To:   %s", "File: %s".
+  virtual void ShowLines(const std::string& /*file*/, const std::string& /*from*/, const std::string& /*to*/,
+                         const std::string& /*destination*/) {}
+  virtual void TaskRange(int /*low*/, int /*high*/) {}
+  virtual void TaskStep() {}
+  virtual void TaskFull() {}
+  virtual void FileRange(int /*low*/, int /*high*/) {}
+  virtual void FileStep() {}
+  virtual void FileFull() {}
+  virtual void FileStart() {}
+  // Every message of the job, whether or not the log takes it.
+  virtual void Message(const std::string& /*text*/) {}
+};
+
+// Where the last step of a page hands the processed image over instead of saving
+// it: the clipboard (target 103) and the wallpaper (target 105).
+using HandOverStep = std::function<bool(CImageInterface& image, const ConverterSettings& settings)>;
+
+class ConversionEngine {
+ public:
+  explicit ConversionEngine(EngineView* view = nullptr);
+
+  // Where the job reports from now on (null: nowhere).
+  void SetView(EngineView* view) { view_ = view ? view : &quiet_; }
+  void SetClipboardStep(HandOverStep step) { clipboard_ = std::move(step); }
+  void SetWallpaperStep(HandOverStep step) { wallpaper_ = std::move(step); }
+
+  // The whole job for the file argument and run mode; true when nothing failed.
+  bool RunJob(const std::string& fileArgument, int runMode);
+  // One file (page -1: every page it should give) or one page of it.
+  void ConvertFile(const std::string& path, int target, int page);
+  // Every file a list names, to the target its first typed line gives.
+  void ReadList(const std::string& listPath);
+
+  // Asks the engine to stop before its next step; what is being written is finished.
+  void Cancel() { cancelled_ = true; }
+  bool Cancelled() const { return cancelled_; }
+
+  // The destination of one output, or "" when its folder cannot be made.
+  std::string OutputName(const std::string& path, int target, int page, int pageCount);
+  // "<destination folder>/Corbanix.log", or "" when the folder cannot be made.
+  std::string LogPath(const std::string& path);
+
+  int Failures() const { return failures_; }
+  int Outputs() const { return outputs_; }
+  const ConverterSettings& Settings() const { return settings_; }
+
+ private:
+  void ConvertPage(const std::string& path, int target, int page, int pageCount);
+  bool Process(int& page);
+  bool Crop(int& page);
+  bool Zoom(int& page);
+  bool SaveStep(const std::string& destination, int target, int page);
+  std::string DestinationFolder(const std::string& path);
+  bool IsMultipageTarget(int target) const;
+  void Log(const std::string& text);
+  void LogHeader();
+  void Show(const std::string& file, const std::string& from, const std::string& to, const std::string& name);
+  void FailPage();
+
+  EngineView* view_;
+  EngineView quiet_;
+  CImageInterface image_;
+  ConverterSettings settings_;
+  std::string logPath_;
+  std::string lines_[4];
+  bool firstOutput_ = true;
+  int failures_ = 0;
+  int outputs_ = 0;
+  std::atomic<bool> cancelled_{false};
+  HandOverStep clipboard_;
+  HandOverStep wallpaper_;
+};
+
+// Bits per pixel for the colour-depth choice: 0 = 32, 1 = 24, 2 = 8, 3 = 4, 4 = 1.
+int BitsPerPixel(int cdBpp);
+
+}  // namespace converter

@@ -1,0 +1,133 @@
+// The processing steps and the save records: crop, zoom and rotation, colour
+// depth, drawings kept as drawings, failures and their messages.
+#include <cstdlib>
+
+#include "converter/engine/tests/engine_helpers.h"
+#include "lorimer/MetaFile.h"
+
+namespace converter {
+namespace {
+
+using Engine = testing::EngineTest;
+
+// Remembers every message of the job.
+struct Recorder : EngineView {
+  std::string messages;
+  int fileSteps = 0;
+  void Message(const std::string& text) override { messages += text + "\n"; }
+  void FileStep() override { ++fileSteps; }
+};
+
+TEST_F(Engine, CropZoomAndRotation) {
+  picture("wide.bmp", 300, 100);
+  settings.cropMode = 1;
+  settings.cropX0 = 10;
+  settings.cropY0 = 10;
+  settings.cropWidth = 200;
+  settings.cropHeight = 50;
+  settings.sizeZoomMode = 1;  // no more than 100 x 100
+  settings.sizeNewWidth = settings.sizeNewHeight = 100;
+  settings.sizeRotAngle = 9000;
+  EXPECT_TRUE(run(file("wide.bmp"), 22));
+  // 200 x 50 cropped, fitted into 100 x 100 as 100 x 25, then turned.
+  EXPECT_EQ(size("wide.png"), (Size{25, 100, 1, 0}));
+
+  settings.cropMode = 2;  // margins larger than the picture
+  settings.cropX0 = 200;
+  settings.cropX1 = 200;
+  settings.optOverwriteExisting = 1;
+  ASSERT_TRUE(settings.Save());
+  Recorder view;
+  ConversionEngine engine(&view);
+  EXPECT_FALSE(engine.RunJob(file("wide.bmp"), 3));
+  EXPECT_NE(view.messages.find("Crop failed"), std::string::npos);
+  EXPECT_EQ(view.messages.find("Converting ..."), std::string::npos);
+  EXPECT_FALSE(exists("wide.jpg"));
+}
+
+TEST_F(Engine, SizeModesAndSixStepsPerPage) {
+  picture("p.bmp", 40, 20);
+  settings.sizeZoomMode = 2;
+  settings.sizeNewWidth = 30;
+  settings.sizeNewHeight = 30;
+  settings.briconBri = 40;
+  settings.briconGreen = 10;
+  ASSERT_TRUE(settings.Save());
+  Recorder view;
+  ConversionEngine engine(&view);
+  EXPECT_TRUE(engine.RunJob(file("p.bmp"), 22));
+  EXPECT_EQ(size("p.png"), (Size{30, 30, 1, 0}));
+  EXPECT_EQ(view.fileSteps, 6);
+  EXPECT_NE(view.messages.find("Brightness correction ...\nContrast correction ...\nConverting ...\nSuccess"),
+            std::string::npos)
+      << view.messages;
+
+  settings.sizeZoomMode = 3;
+  settings.sizeMultiplier = 0.55f;
+  settings.briconBri = settings.briconGreen = 0;
+  settings.optOverwriteExisting = 1;
+  EXPECT_TRUE(run(file("p.bmp"), 22));
+  EXPECT_EQ(size("p.png"), (Size{22, 11, 1, 0}));  // 40 x 0.55 and 20 x 0.55, truncated
+}
+
+TEST_F(Engine, DepthAndGrayFromTheSettings) {
+  picture("c.bmp", 16, 16);
+  settings.cdBpp = 2;  // 8 bits
+  settings.cdGray = 1;
+  EXPECT_TRUE(run(file("c.bmp"), 22));
+  CImageInterface png;
+  ASSERT_TRUE(png.Load(file("c.png").c_str(), 0));
+  EXPECT_EQ(png.GetColorDepth(), 8);
+  settings.cdBpp = 4;
+  EXPECT_TRUE(run(file("c.bmp"), 1));  // to its own type: a new name beside it
+  CImageInterface bmp;
+  ASSERT_TRUE(bmp.Load(file("c(1).bmp").c_str(), 0));
+  EXPECT_EQ(bmp.GetColorDepth(), 1);
+}
+
+TEST_F(Engine, DrawingsSavedAsTheyAreStayDrawings) {
+  write("d.dxf",
+        "  0\nSECTION\n  2\nENTITIES\n  0\nLINE\n  8\n0\n 10\n0\n 20\n0\n 11\n100\n 21\n50\n  0\nENDSEC\n  0\nEOF\n");
+  const Size source = size("d.dxf");
+  ASSERT_EQ(source.vector, 1);
+  settings.sizeZoomMode = 0;   // "Save as is"
+  settings.sizeRotAngle = 9000;  // not for drawings
+  EXPECT_TRUE(run(file("d.dxf"), 25));
+  // Read back from its header the drawing may lose a pixel to the bounds' rounding.
+  const Size emf = size("d.emf");
+  EXPECT_EQ(emf.vector, 1);
+  EXPECT_NEAR(emf.width, source.width, 1);
+  EXPECT_NEAR(emf.height, source.height, 1);
+  // Any other size mode renders the drawing like a picture, and it turns.
+  settings.sizeZoomMode = 2;
+  settings.sizeNewWidth = 50;
+  settings.sizeNewHeight = 20;
+  EXPECT_TRUE(run(file("d.dxf"), 22));
+  EXPECT_EQ(size("d.png"), (Size{20, 50, 1, 0}));
+}
+
+TEST_F(Engine, FailuresAreLoggedAndCounted) {
+  write("broken.png", "\x89PNG but not really");
+  settings.optCreateLog = 1;
+  EXPECT_FALSE(run(file("broken.png"), 3));
+  EXPECT_NE(read("Corbanix.log").find("Loading failed"), std::string::npos);
+  EXPECT_FALSE(exists("broken.jpg"));
+  EXPECT_FALSE(run(file("nothing-here.png"), 3));
+  EXPECT_NE(read("Corbanix.log").find("Error: file is not exist or read protected"), std::string::npos);
+  // The hand-over targets fail cleanly when no step is set up.
+  picture("p.bmp", 4, 4);
+  EXPECT_FALSE(run(file("p.bmp"), kRunClipboard));
+  // A hand-over step gets the processed image.
+  ASSERT_TRUE(settings.Save());
+  ConversionEngine engine;
+  int width = 0;
+  engine.SetWallpaperStep([&](CImageInterface& image, const ConverterSettings&) {
+    width = image.GetWidth(0);
+    return true;
+  });
+  EXPECT_TRUE(engine.RunJob(file("p.bmp"), kRunWallpaper));
+  EXPECT_EQ(width, 4);
+}
+
+}  // namespace
+}  // namespace converter

@@ -1,0 +1,121 @@
+// Output names, multipage files and list files.
+#include "converter/engine/tests/engine_helpers.h"
+
+namespace converter {
+namespace {
+
+using Names = testing::EngineTest;
+
+TEST_F(Names, PagesGetTheirOwnFilesOnlyWhenThereAreSeveral) {
+  picture("scan.tif", 20, 10, 3);
+  picture("single.bmp", 8, 8);
+  settings.optUseAllPages = 1;
+  settings.optCreateLog = 0;
+  EXPECT_TRUE(run(file("scan.tif"), 22));
+  EXPECT_EQ(size("scan_p1.png"), (Size{20, 10, 1, 0}));
+  EXPECT_EQ(size("scan_p3.png"), (Size{22, 10, 1, 0}));
+  EXPECT_FALSE(exists("scan.png"));
+  EXPECT_TRUE(run(file("single.bmp"), 22));
+  EXPECT_TRUE(exists("single.png"));
+  EXPECT_FALSE(exists("single_p1.png"));
+
+  settings.optUseAllPages = 0;
+  EXPECT_TRUE(run(file("scan.tif"), 3));
+  EXPECT_EQ(size("scan.jpg"), (Size{20, 10, 1, 0}));
+  EXPECT_FALSE(exists("scan_p2.jpg"));
+}
+
+TEST_F(Names, RepeatedRunsNumberTheirOutputsAndTheSourceIsNeverReplaced) {
+  picture("photo.bmp", 8, 8);
+  const std::string original = read("photo.bmp");
+  for (int i = 0; i < 3; ++i) EXPECT_TRUE(run(file("photo.bmp"), 3));
+  EXPECT_TRUE(exists("photo.jpg"));
+  EXPECT_TRUE(exists("photo(1).jpg"));
+  EXPECT_TRUE(exists("photo(2).jpg"));
+  EXPECT_FALSE(exists("photo(3).jpg"));
+
+  // Overwriting replaces earlier outputs, never the source: a BMP converted to
+  // BMP in its own folder goes to a new name.
+  settings.optOverwriteExisting = 1;
+  EXPECT_TRUE(run(file("photo.bmp"), 3));
+  EXPECT_FALSE(exists("photo(3).jpg"));
+  EXPECT_TRUE(run(file("photo.bmp"), 1));
+  EXPECT_EQ(read("photo.bmp"), original);
+  EXPECT_TRUE(exists("photo(1).bmp"));
+}
+
+TEST_F(Names, OneMultipageFileGathersTheList) {
+  std::string list = "TIF\n";
+  for (int i = 0; i < 5; ++i) {
+    picture("in" + std::to_string(i) + ".png", 6 + i, 6);
+    list += file("in" + std::to_string(i) + ".png") + "\n";
+  }
+  write("list.txt", list);
+  settings.optAddToMultipage = 1;
+  settings.optMultipageFileName = "Album";
+  EXPECT_TRUE(run(file("list.txt"), kRunBatch));
+  EXPECT_EQ(size("Album.tif").pages, 5);
+  // Without overwriting, the next run appends; with it, the old file goes first.
+  EXPECT_TRUE(run(file("list.txt"), kRunBatch));
+  EXPECT_EQ(size("Album.tif").pages, 10);
+  settings.optOverwriteExisting = 1;
+  EXPECT_TRUE(run(file("list.txt"), kRunBatch));
+  EXPECT_EQ(size("Album.tif").pages, 5);
+  // JPEG has no pages to gather: one file per source.
+  write("jpegs.txt", "jpg\n" + file("in0.png") + "\n");
+  EXPECT_TRUE(run(file("jpegs.txt"), kRunBatch));
+  EXPECT_TRUE(exists("in0.jpg"));
+  EXPECT_FALSE(exists("Album.jpg"));
+}
+
+TEST_F(Names, ListLinesAndTheirTarget) {
+  ASSERT_EQ(mkdir(file("deep").c_str(), 0755), 0);
+  ASSERT_EQ(mkdir(file("deep/er").c_str(), 0755), 0);
+  picture("deep/er/A.PNG", 5, 5);
+  picture("b.bmp", 5, 5);
+  write("notes.txt", "not a picture");
+  write("list.txt", "files for you\ntiff\n" + file("deep/er/A.PNG") + "\r\n" + file("notes.txt") + "\n" +
+                        std::string(1100, 'x') + ".bmp\n" + file("b.bmp") + "\n" + file("gone.png") + "\n");
+  EXPECT_FALSE(run(file("list.txt"), kRunBatch));  // gone.png is missing
+  EXPECT_TRUE(exists("deep/er/A.tif"));            // "tiff" names row 8, ".tif"
+  EXPECT_TRUE(exists("b.tif"));
+  EXPECT_FALSE(exists("notes.tif"));
+  // The missing file is reported in the log of its own folder.
+  EXPECT_NE(read("Corbanix.log").find("Error: file is not exist or read protected"), std::string::npos);
+  EXPECT_NE(read("Corbanix.log").find("Converting finished"), std::string::npos);
+
+  // A target line and nothing else: done, nothing converted.
+  write("empty.txt", "PNG\n");
+  EXPECT_TRUE(run(file("empty.txt"), kRunBatch));
+}
+
+TEST_F(Names, FoldersAreMadeAndTheLogFollowsTheOutputs) {
+  picture("p.bmp", 4, 4);
+  settings.optUsePredefFolder = 1;
+  settings.optFolderPath = file("out/one/two");
+  EXPECT_TRUE(run(file("p.bmp"), 22));
+  EXPECT_TRUE(exists("out/one/two/p.png"));
+  const std::string log = read("out/one/two/Corbanix.log");
+  EXPECT_FALSE(exists("Corbanix.log"));
+  // Header, then the steps in order.
+  EXPECT_EQ(log.rfind("--------------------------------\n", 0), 0u);
+  const size_t loading = log.find("Image loading ..."), zoom = log.find("Zoom ..."),
+               converting = log.find("Converting ..."), success = log.find("Success");
+  EXPECT_LT(loading, zoom);
+  EXPECT_LT(zoom, converting);
+  EXPECT_LT(converting, success);
+  EXPECT_NE(log.find("File: p.bmp\nFrom: " + file("") .substr(0, file("").size() - 1) + "\nTo:   " +
+                     file("out/one/two") + "\nFile: p.png\n"),
+            std::string::npos)
+      << log;
+
+  // No log at all when it is switched off; an output folder that cannot be made fails the save.
+  settings.optCreateLog = 0;
+  write("blocker", "a file");
+  settings.optFolderPath = file("blocker/sub");
+  EXPECT_FALSE(run(file("p.bmp"), 22));
+  EXPECT_FALSE(exists("blocker/sub/Corbanix.log"));
+}
+
+}  // namespace
+}  // namespace converter
