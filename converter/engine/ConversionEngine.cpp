@@ -195,7 +195,10 @@ void ConversionEngine::ConvertFile(const std::string& path, int target, int page
     }
     if (!image_.IsLoaded()) image_.Load(path.c_str(), 1);
     const int count = image_.GetPageCount();
-    image_.CloseHandle();
+    // The first page call would load the same file again at once: it takes this
+    // image instead (decoding a photo twice costs as much as the rest of its
+    // conversion).
+    loadedFrom_ = image_.IsLoaded() ? path : std::string();
     view_->FileRange(0, 6 * count);
     const int pages = settings_.optUseAllPages ? count : 1;
     for (int p = 0; p < pages && !cancelled_; ++p) ConvertPage(path, target, p, count);
@@ -216,7 +219,9 @@ void ConversionEngine::ConvertPage(const std::string& path, int target, int page
   try {
     logPath_ = LogPath(path);
     Show(FileNameOf(path), FolderOf(path), "", "");
-    if (!image_.Load(path.c_str(), 1)) {
+    const bool fresh = page == 0 && image_.IsLoaded() && loadedFrom_ == path;
+    loadedFrom_.clear();
+    if (!fresh && !image_.Load(path.c_str(), 1)) {
       ++failures_;
       Log(kLoadingFailed);
       return;

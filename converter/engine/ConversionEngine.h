@@ -84,6 +84,7 @@ class ConversionEngine {
   CImageInterface image_;
   ConverterSettings settings_;
   std::string logPath_;
+  std::string loadedFrom_;  // the file image_ holds, untouched, for its first page
   std::string lines_[4];
   bool firstOutput_ = true;
   int failures_ = 0;

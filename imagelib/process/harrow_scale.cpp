@@ -12,6 +12,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/shell/shell.h"
@@ -232,11 +233,38 @@ void BoxPixel(const Source& src, const Box& bx, const Box& by, BYTE* out) {
   Put(out, v[0], v[1], v[2]);
 }
 
+// Output rows are independent: a large picture is shared out between the cores
+// (the result is the same pixel for pixel), a small one is not worth a thread.
 void BoxAverage(const Source& src, int width, int height, BYTE* out) {
-  std::vector<Box> cols = Boxes(src.view.width, width);
-  std::vector<Box> rows = Boxes(src.view.height, height);
-  for (int k = 0; k < height; ++k)
-    for (int j = 0; j < width; ++j, out += 4) BoxPixel(src, cols[j], rows[k], out);
+  const std::vector<Box> cols = Boxes(src.view.width, width);
+  const std::vector<Box> rows = Boxes(src.view.height, height);
+  auto band = [&](int from, int to) {
+    BYTE* at = out + 4 * static_cast<size_t>(width) * static_cast<size_t>(from);
+    for (int k = from; k < to; ++k)
+      for (int j = 0; j < width; ++j, at += 4) BoxPixel(src, cols[j], rows[k], at);
+  };
+  const unsigned cores = std::thread::hardware_concurrency();
+  const long long work = static_cast<long long>(src.view.width) * src.view.height;
+  if (cores < 2 || height < 2 || work < (1LL << 20)) {
+    band(0, height);
+    return;
+  }
+  const int threads = static_cast<int>(std::min<unsigned>(cores, 4));
+  std::vector<std::thread> helpers;
+  try {
+    for (int t = 1; t < threads; ++t)
+      helpers.emplace_back(band, static_cast<int>(static_cast<long long>(height) * t / threads),
+                           static_cast<int>(static_cast<long long>(height) * (t + 1) / threads));
+  } catch (...) {
+    // No thread to be had: the rest is done here, after the bands already running.
+    for (auto& h : helpers) h.join();
+    const int done = static_cast<int>(static_cast<long long>(height) * (1 + static_cast<int>(helpers.size())) / threads);
+    band(0, static_cast<int>(static_cast<long long>(height) / threads));
+    band(done, height);
+    return;
+  }
+  band(0, static_cast<int>(static_cast<long long>(height) / threads));
+  for (auto& h : helpers) h.join();
 }
 
 HBITMAP ToDibSection(const BYTE* pixels, int width, int height) {

@@ -75,7 +75,8 @@ TEST(HarrowScale, SameSizeKeepsEveryPixelAndGivesTopDown24Bit) {
 }
 
 TEST(HarrowScale, HalvingAveragesTwoByTwoBoxesAndNarrowsTheLastOnes) {
-  const int n = 100;
+  // 1200 x 1200 is large enough to be shared out between threads.
+  for (const int n : {100, 1200}) {
   Owned src{Picture(n, n, Pattern)};
   Owned out{HarrowScale(src.h, n / 2, n / 2)};
   ASSERT_TRUE(out.h);
@@ -94,7 +95,8 @@ TEST(HarrowScale, HalvingAveragesTwoByTwoBoxesAndNarrowsTheLastOnes) {
     return Rgb{std::uint8_t(sum[0] / (w * h)), std::uint8_t(sum[1] / (w * h)), std::uint8_t(sum[2] / (w * h))};
   };
   for (int k = 0; k < n / 2; ++k)
-    for (int j = 0; j < n / 2; ++j) ASSERT_EQ(img->at(j, k), expected(j, k)) << j << "," << k;
+    for (int j = 0; j < n / 2; ++j) ASSERT_EQ(img->at(j, k), expected(j, k)) << j << "," << k << " of " << n;
+  }
 }
 
 // The box path written out plainly, one channel at a time, as an oracle for the
