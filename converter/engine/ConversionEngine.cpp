@@ -7,7 +7,9 @@
 #include <cstring>
 #include <ctime>
 #include <fstream>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "converter/app/CommandLine.h"
 #include "converter/app/FileNames.h"
@@ -193,7 +195,7 @@ void ConversionEngine::ConvertFile(const std::string& path, int target, int page
       Show(FileNameOf(path), FolderOf(path), target == kRunClipboard ? "Clipboard" : "Desktop", "");
       LogHeader();
     }
-    if (!image_.IsLoaded()) image_.Load(path.c_str(), 1);
+    if (!image_.IsLoaded() && !TakePrefetch(path)) image_.Load(path.c_str(), 1);
     const int count = image_.GetPageCount();
     // The first page call would load the same file again at once: it takes this
     // image instead (decoding a photo twice costs as much as the rest of its
@@ -453,27 +455,60 @@ bool ConversionEngine::SaveStep(const std::string& destination, int target, int 
 void ConversionEngine::ReadList(const std::string& listPath) {
   std::ifstream in(listPath, std::ios::binary);
   if (!in) return;
-  int count = 0;
-  for (std::string line; std::getline(in, line);) ++count;
-  view_->TaskRange(0, count > 0 ? count - 1 : 0);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(std::move(line));
+  in.close();
+  view_->TaskRange(0, lines.empty() ? 0 : static_cast<int>(lines.size()) - 1);
   view_->FileStart();
-  in.clear();
-  in.seekg(0);
+  // The target line, then the file lines after it.
   int target = 0;
-  for (std::string line; !cancelled_ && std::getline(in, line);) {
+  std::vector<std::string> files;
+  for (std::string& line : lines) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     // A longer line is no path we could have written; it is skipped whole.
     if (line.size() + 1 > kMaxListLine) continue;
     if (target == 0) {
       target = ListTargetRow(line);
-      continue;
+    } else if (IsListFileLine(line)) {
+      files.push_back(std::move(line));
     }
-    if (!IsListFileLine(line)) continue;
-    ConvertFile(line, target, -1);
+  }
+  lines.clear();
+  for (size_t i = 0; i < files.size() && !cancelled_; ++i) {
+    // While this file is converted the next one is read on the other core; names,
+    // log and progress still come one file after the other.
+    if (i + 1 < files.size()) StartPrefetch(files[i + 1]);
+    ConvertFile(files[i], target, -1);
     view_->FileFull();
     view_->TaskStep();
   }
+  DropPrefetch();
   Log(kFinished);
+}
+
+void ConversionEngine::StartPrefetch(const std::string& path) {
+  DropPrefetch();
+  if (!Readable(path)) return;
+  prefetchPath_ = path;
+  prefetch_ = std::async(std::launch::async, [path] {
+    auto image = std::make_unique<CImageInterface>();
+    image->Load(path.c_str(), 1);
+    return image;
+  });
+}
+
+bool ConversionEngine::TakePrefetch(const std::string& path) {
+  if (!prefetch_.valid() || prefetchPath_ != path) return false;
+  std::unique_ptr<CImageInterface> image = prefetch_.get();
+  prefetchPath_.clear();
+  if (!image || !image->IsLoaded()) return false;
+  image_ = *image;  // shares the codec image; `image` lets go of it below
+  return true;
+}
+
+void ConversionEngine::DropPrefetch() {
+  if (prefetch_.valid()) prefetch_.get();
+  prefetchPath_.clear();
 }
 
 }  // namespace converter

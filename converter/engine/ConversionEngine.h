@@ -7,6 +7,8 @@
 
 #include <atomic>
 #include <functional>
+#include <future>
+#include <memory>
 #include <string>
 
 #include "converter/settings/ConverterSettings.h"
@@ -78,6 +80,10 @@ class ConversionEngine {
   void LogHeader();
   void Show(const std::string& file, const std::string& from, const std::string& to, const std::string& name);
   void FailPage();
+  // The next file of a list, read ahead on another thread.
+  void StartPrefetch(const std::string& path);
+  bool TakePrefetch(const std::string& path);
+  void DropPrefetch();
 
   EngineView* view_;
   EngineView quiet_;
@@ -90,6 +96,8 @@ class ConversionEngine {
   int failures_ = 0;
   int outputs_ = 0;
   std::atomic<bool> cancelled_{false};
+  std::future<std::unique_ptr<CImageInterface>> prefetch_;
+  std::string prefetchPath_;
   HandOverStep clipboard_;
   HandOverStep wallpaper_;
 };
