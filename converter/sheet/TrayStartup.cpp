@@ -1,0 +1,121 @@
+#include "converter/sheet/TrayStartup.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include "converter/settings/ConverterSettings.h"
+#include "platform/registry/registry.h"
+#include "platform/shell/shell.h"
+
+namespace converter {
+namespace {
+
+// One argument of an Exec line: quoted, with the characters the desktop entry
+// rules reserve inside quotes escaped, then escaped again as a string value.
+std::string ExecArgument(const std::string& path) {
+  std::string quoted = "\"";
+  for (char c : path) {
+    if (c == '"' || c == '`' || c == '$' || c == '\\') quoted += '\\';
+    quoted += c;
+  }
+  quoted += '"';
+  std::string value;
+  for (char c : quoted) {
+    if (c == '\\') value += "\\\\";
+    else if (c == '%') value += "%%";
+    else value += c;
+  }
+  return value;
+}
+
+bool WriteRunValue(const std::string& trayPath) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+    return false;
+  std::vector<BYTE> data(std::max<size_t>(kStringBytes, trayPath.size() + 1), 0);
+  std::copy(trayPath.begin(), trayPath.end(), data.begin());
+  const LONG rc = RegSetValueExA(key, kTrayRunValue, 0, REG_SZ, data.data(), static_cast<DWORD>(data.size()));
+  RegCloseKey(key);
+  return rc == ERROR_SUCCESS;
+}
+
+// Written under a temporary name and renamed, so a desktop reading it at logon
+// never sees half an entry.
+bool WriteAutostartEntry(const std::string& text) {
+  const std::filesystem::path target = TrayAutostartPath();
+  std::error_code error;
+  std::filesystem::create_directories(target.parent_path(), error);
+  if (error) return false;
+  const std::filesystem::path temp = target.string() + ".tmp" + std::to_string(getpid());
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    out << text;
+    out.close();
+    if (!out) {
+      std::filesystem::remove(temp, error);
+      return false;
+    }
+  }
+  std::filesystem::rename(temp, target, error);
+  if (error) std::filesystem::remove(temp, error);
+  return !error;
+}
+
+}  // namespace
+
+std::string TrayAutostartPath() {
+  const char* config = std::getenv("XDG_CONFIG_HOME");
+  std::string base;
+  if (config && *config == '/') {
+    base = config;
+  } else {
+    const char* home = std::getenv("HOME");
+    base = std::string(home && *home ? home : "/tmp") + "/.config";
+  }
+  return base + "/autostart/" + kTrayAutostartFile;
+}
+
+std::string TrayAutostartEntry(const std::string& trayPath) {
+  if (trayPath.find_first_of("\r\n") != std::string::npos) return {};
+  std::string entry =
+      "[Desktop Entry]\n"
+      "Type=Application\n"
+      "Name=Pennock\n"
+      "Comment=Corbanix Settings\n";
+  if (trayPath.empty()) {
+    // Hidden=true counts as deleted, and it wins over a system-wide pennock.desktop.
+    entry += "Hidden=true\n";
+  } else {
+    entry += "Exec=" + ExecArgument(trayPath) + "\n";
+  }
+  entry += "X-Velmark-Run-Value=Pennock.exe\n";
+  return entry;
+}
+
+bool SetTrayStartup(const std::string& trayPath) {
+  const bool run = WriteRunValue(trayPath);
+  const std::string entry = TrayAutostartEntry(trayPath);
+  const bool autostart = !entry.empty() && WriteAutostartEntry(entry);
+  return run && autostart;
+}
+
+void MaintainTray(bool showIcon, const std::function<void()>& closeTray) {
+  if (showIcon) {
+    const std::string path = FindAppPath(kTrayAppPath);
+    if (path.empty()) return;  // not installed: nothing to start or to register
+    // A second tray program sees the first and ends by itself.
+    ShellExecuteA(nullptr, nullptr, path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    SetTrayStartup(path);
+    return;
+  }
+  SetTrayStartup("");
+  if (closeTray) closeTray();
+}
+
+}  // namespace converter
