@@ -86,7 +86,8 @@ class StderrView : public EngineView {
     }
   }
   void FileStep() override {}
-  void TaskRange(int low, int high) override { total_ = high - low + 1; }
+  // A single file runs over 0..1, a list over its lines after the target line.
+  void TaskRange(int low, int high) override { total_ = std::max(high - low, 1); }
   void Message(const std::string& text) override {
     if (text == "Image loading ...") ++page_;
     std::fprintf(stderr, "converter: file %d of %d, page %d: %s: %s\n", files_, std::max(total_, files_),
