@@ -63,6 +63,14 @@ int fnImgInvert(HIMG image);
 int fnImgBrightness(HIMG image, int level);
 int fnImgContrast(HIMG image, int level, int first, int second);
 
+// The clipboard: a raster image's current page goes out as CF_DIB; a drawing
+// as CF_ENHMETAFILE and CF_METAFILEPICT, with a CF_DIB of its picture for
+// programs that take no metafiles. Exactly 1 on success.
+int fnImgToClipboard(HIMG image);
+// A new image of what the clipboard holds: CF_DIB first, else a metafile
+// (CF_ENHMETAFILE, then CF_METAFILEPICT) as a drawing. Null when it holds none.
+HIMG fnImgFromClipboard();
+
 namespace lorimer::codec {
 // Short name of the reader that opened the image ("BMP", "PNG", ...), "" for images made in memory.
 const char* SourceFormatName(HIMG image);

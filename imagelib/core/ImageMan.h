@@ -31,6 +31,8 @@ class CImageManKeeper {
   static int ImgPrintImage(HIMG image, HDC dc, const RECT* dest, const RECT* src) {
     return fnImgPrintImage(image, dc, dest, src);
   }
+  static int ImgToClipboard(HIMG image) { return fnImgToClipboard(image); }
+  static HIMG ImgFromClipboard() { return fnImgFromClipboard(); }
 };
 
 class CImageMan {

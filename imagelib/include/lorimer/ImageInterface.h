@@ -196,6 +196,15 @@ class LORIMER_API CImageInterface {
                   BOOL (*callback)(void*, UINT, DWORD), UINT callbackMessage, DWORD callbackData, HPALETTE palette);
   int PrintImage(HDC dc, RECT* dest, RECT* src, int page);
 
+  // The clipboard. A raster page goes out as a 24-bit DIB, a drawing as its
+  // metafiles (and a picture of it); 1 on success.
+  int CopyToClipboard(int page);
+  // Replaces the held image by the clipboard's (a DIB first, else a
+  // metafile); 1 when an image is held afterwards.
+  int PasteFromClipboard();
+  // 1 when the clipboard offers a DIB or a metafile picture.
+  int IsClipboardImageAccess();
+
   // The source record, for callers and tests that read it whole.
   const _SRCIMAGEINFO& GetSourceInfo() const { return m_srcInfo; }
 
