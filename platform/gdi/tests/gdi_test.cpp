@@ -67,6 +67,27 @@ TEST(GdiBitmaps, DibSectionOrientationAndObject) {
   }
 }
 
+TEST(GdiBitmaps, LargeSectionsStartZeroedToTheirLastByte) {
+  // 3001 x 2000 at 24 bits: big enough for the huge-page allocation, with a
+  // stride that is not a multiple of anything convenient.
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = 3001;
+  info.bmiHeader.biHeight = 2000;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 24;
+  void* bits = nullptr;
+  HBITMAP big = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  ASSERT_NE(big, nullptr);
+  const size_t bytes = static_cast<size_t>((3001 * 3 + 3) / 4 * 4) * 2000;
+  const BYTE* p = static_cast<const BYTE*>(bits);
+  size_t nonZero = 0;
+  for (size_t i = 0; i < bytes; ++i) nonZero += p[i] != 0;
+  EXPECT_EQ(nonZero, 0u);
+  static_cast<BYTE*>(bits)[bytes - 1] = 7;  // the whole block is ours to write
+  EXPECT_TRUE(DeleteObject(big));
+}
+
 TEST(GdiBitmaps, RefusesBadSizesAndSelectedDeletes) {
   BITMAPINFO info{};
   info.bmiHeader.biSize = 40;
