@@ -1,0 +1,132 @@
+// converter: one job per run, chosen by the command line: the settings sheet (at
+// its About page with /ABOUT), converting one file or every file of a list,
+// copying an image to the clipboard, making it the wallpaper, renaming the
+// files of a list, or starting the page wizard.
+#include <QApplication>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "converter/app/CommandLine.h"
+#include "converter/engine/ProcessDlg.h"
+#include "converter/rename/RunRename.h"
+#include "converter/sheet/CSettings.h"
+#include "converter/wallpaper/Wallpaper.h"
+#include "platform/registry/registry.h"
+#include "platform/shell/named_window.h"
+#include "platform/shell/shell.h"
+#include "platform/ui/progress.h"
+#include "platform/ui/ui.h"
+
+namespace converter {
+namespace {
+
+constexpr const char* kProfileKey = "Software\\Velmark\\CONVERTER";
+constexpr const char* kAppPathName = "Converter.exe";
+constexpr const char* kTrayWindow = "Ulverton";
+
+// The text after the program name, as it would have been typed: arguments with
+// blanks (or nothing in them) in double quotes.
+std::string RawCommandLine(int argc, char** argv) {
+  std::string text;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (!text.empty()) text += ' ';
+    const bool quote = arg.empty() || arg.find_first_of(" \t") != std::string::npos;
+    text += quote ? "\"" + arg + "\"" : arg;
+  }
+  return text;
+}
+
+// Other programs find the converter through its App Paths entry; written at
+// install time and again whenever it is missing or names another program.
+bool RegisterAppPath() {
+  char self[4096] = {};
+  if (!GetModuleFileNameA(nullptr, self, sizeof self)) return false;
+  if (FindAppPath(kAppPathName) == self) return true;
+  HKEY key = nullptr;
+  const std::string sub = std::string(kAppPathsKey) + "\\" + kAppPathName;
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, sub.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
+      ERROR_SUCCESS)
+    return false;
+  const bool ok = RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(self),
+                                 static_cast<DWORD>(std::strlen(self) + 1)) == ERROR_SUCCESS;
+  RegCloseKey(key);
+  return ok;
+}
+
+void StoreSpecialCommand(unsigned flags) {
+  HKEY key = nullptr;
+  const std::string sub = std::string(kProfileKey) + "\\COMMAND";
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, sub.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
+      ERROR_SUCCESS)
+    return;
+  const DWORD value = flags;
+  RegSetValueExA(key, "SpecialCommand", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), 4);
+  RegCloseKey(key);
+}
+
+int ShowSettings(bool aboutPage) {
+  // A sheet that is open already comes to the front instead of a second one.
+  if (vel::shell::FindNamedWindow(CSettings::kTitle)) {
+    if (aboutPage) vel::shell::PostNamedMessage(CSettings::kTitle, CSettings::kShowAboutMessage);
+    vel::shell::PostNamedMessage(CSettings::kTitle, vel::shell::kNamedActivate);
+    return 0;
+  }
+  if (!vel::ui::CanShowWindows()) {
+    std::fprintf(stderr, "converter: the settings need a display\n");
+    return 1;
+  }
+  CSettings sheet(nullptr, aboutPage);
+  sheet.SetTrayCloser([] { vel::shell::PostNamedMessage(kTrayWindow, vel::shell::kWmClose); });
+  vel::shell::NamedWindow name(&sheet, CSettings::kTitle, [&sheet](UINT message, WPARAM, LPARAM) {
+    if (message == CSettings::kShowAboutMessage) sheet.ShowAboutPage();
+  });
+  sheet.exec();
+  return 0;
+}
+
+int Convert(const std::string& file, int mode) {
+  auto engine = std::make_unique<ConversionEngine>();
+  engine->SetClipboardStep([](CImageInterface& image, const ConverterSettings&) { return image.CopyToClipboard(0) == 1; });
+  engine->SetWallpaperStep(
+      [](CImageInterface& image, const ConverterSettings& settings) { return SetImageAsWallpaper(image, settings); });
+  if (!vel::ui::CanShowWindows()) return RunHeadless(*engine, file, mode) ? 0 : 1;
+  CProcessDlg dialog(std::move(engine), file, mode);
+  dialog.exec();
+  return dialog.Succeeded() ? 0 : 1;
+}
+
+}  // namespace
+}  // namespace converter
+
+int main(int argc, char** argv) {
+  using namespace converter;
+  const std::string raw = RawCommandLine(argc, argv);
+  if (raw == "--register") return RegisterAppPath() ? 0 : 1;  // the install step
+  RegisterAppPath();
+  vel::ui::EnsureApplication();
+  const int mode = DecodeRunMode(raw);
+  StoreSpecialCommand(DecodeSpecialFlags(raw));
+  // Outputs go next to their source, so a relative name is taken from where we stand.
+  std::string file = FileArgument(raw);
+  if (!file.empty() && file[0] != '/') {
+    std::error_code error;
+    const auto absolute = std::filesystem::absolute(file, error);
+    if (!error) file = absolute.lexically_normal().string();
+  }
+  switch (mode) {
+    case kRunSettings: return ShowSettings(false);
+    case kRunAbout: return ShowSettings(true);
+    case kRunRename: return RunRename(file);
+    case kRunBramwell: {
+      const std::string wizard = ModuleDirectory() + "/Bramwell";
+      ShellExecuteA(nullptr, "open", wizard.c_str(), "/BRAMWELL", nullptr, SW_SHOWNORMAL);
+      return 0;
+    }
+    default: return Convert(file, mode);
+  }
+}
