@@ -40,7 +40,6 @@ constexpr double kLetterHeightPt = 792;
 constexpr double kTwipsPerPoint = 20;
 constexpr LONG kTwipsPerInch = 1440;
 constexpr int kToolSeconds = 60;
-constexpr int kRasterDpi = 150;
 
 class WorkDir {
  public:
@@ -67,6 +66,15 @@ class WorkDir {
  private:
   std::string path_;
 };
+
+// The screen's resolution in dots per inch (left as it is when unknown).
+void ScreenDpi(int& x, int& y) {
+  if (HDC screen = CreateCompatibleDC(nullptr)) {
+    const int dx = GetDeviceCaps(screen, LOGPIXELSX), dy = GetDeviceCaps(screen, LOGPIXELSY);
+    DeleteDC(screen);
+    if (dx > 0 && dy > 0) x = dx, y = dy;
+  }
+}
 
 // The PostScript part of the input: the whole file, or the PostScript section of a
 // DOS EPS binary (with its TIFF or WMF preview).
@@ -181,8 +189,12 @@ std::optional<std::vector<BYTE>> VectorWmf(const WorkDir& work, const std::optio
   return wmf;
 }
 
-// The Ghostscript route: the first page at 150 dpi, wrapped as one bitmap record.
+// The Ghostscript route: the first page at the screen's resolution, wrapped as one
+// bitmap record. Readers size a WMF by its window, here the bitmap's pixels, so
+// only the screen's resolution brings the picture back at the size of its box.
 std::optional<std::vector<BYTE>> RasterWmf(const WorkDir& work) {
+  int dpiX = 96, dpiY = 96;
+  ScreenDpi(dpiX, dpiY);
   std::string bmpPath = work.file("page.bmp");
   // Ghostscript reads '%' in an output name as a page-number format.
   std::string outName;
@@ -191,7 +203,7 @@ std::optional<std::vector<BYTE>> RasterWmf(const WorkDir& work) {
     outName.push_back(c);
   }
   if (!RunTool({{"gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-dEPSCrop", "-sDEVICE=bmp16m",
-                 "-r" + std::to_string(kRasterDpi), "-dFirstPage=1", "-dLastPage=1", "-sOutputFile=" + outName,
+                 "-r" + std::to_string(dpiX) + "x" + std::to_string(dpiY), "-dFirstPage=1", "-dLastPage=1", "-sOutputFile=" + outName,
                  work.file("input.eps")},
                 work.path(), kToolSeconds}))
     return std::nullopt;
@@ -264,12 +276,7 @@ std::optional<std::vector<BYTE>> EmfToPlaceableWmf(const std::vector<BYTE>& emf,
   // The screen's resolution: the EMF is recorded as if against the screen, so its
   // bounds are the picture in screen pixels, as readers of EMF headers expect.
   int dpiX = 96, dpiY = 96;
-  if (HDC screen = CreateCompatibleDC(nullptr)) {
-    dpiX = GetDeviceCaps(screen, LOGPIXELSX);
-    dpiY = GetDeviceCaps(screen, LOGPIXELSY);
-    DeleteDC(screen);
-  }
-  if (dpiX <= 0 || dpiY <= 0) dpiX = dpiY = 96;
+  ScreenDpi(dpiX, dpiY);
   const LONG boxW = box.right - box.left, boxH = box.bottom - box.top;
   const LONG pixelsW = std::max<LONG>(1, std::lround(static_cast<double>(boxW) * dpiX / kTwipsPerInch));
   const LONG pixelsH = std::max<LONG>(1, std::lround(static_cast<double>(boxH) * dpiY / kTwipsPerInch));

@@ -258,7 +258,12 @@ TEST_F(Conversion, UnplaceablePageIsRasterised) {
   ASSERT_TRUE(Convert(files_.file("far.eps"), files_.file("far.wmf")));
   Wrapped w;
   ASSERT_TRUE(Unwrap(ReadFile(files_.file("far.wmf")), w));
-  EXPECT_EQ(w.inch, 150);
+  // Rendered at the screen's resolution: the bitmap is the box's size on screen.
+  HDC screen = CreateCompatibleDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+  DeleteDC(screen);
+  EXPECT_EQ(w.inch, dpi);
+  EXPECT_NEAR(w.right - w.left, 100.0 * dpi / 72, 2);
   EXPECT_NEAR(double(w.right - w.left) / (w.bottom - w.top), 2.0, 0.05);
   size_t dibs = 0;
   for (const wmf::Record& r : w.records) dibs += r.function == wmf::META_STRETCHDIB;
