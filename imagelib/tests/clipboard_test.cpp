@@ -38,7 +38,8 @@ class ImageClipboard : public ::testing::Test {
     ASSERT_TRUE(EmptyClipboard());
     for (const auto& [format, bytes] : items) {
       HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
-      std::memcpy(GlobalLock(block), bytes.data(), bytes.size());
+      if (!bytes.empty()) std::memcpy(GlobalLock(block), bytes.data(), bytes.size());
+      else GlobalLock(block);
       GlobalUnlock(block);
       ASSERT_NE(SetClipboardData(format, block), nullptr);
     }
