@@ -17,6 +17,7 @@
 #include "platform/gdi/player.h"
 #include "platform/gdi/player_walk.h"
 #include "platform/gdi/shapes.h"
+#include "platform/gdi/tests/white_canvas.h"
 
 namespace {
 
@@ -111,50 +112,9 @@ void AppendShorts(std::vector<BYTE>& out, std::initializer_list<int> v) {
   }
 }
 
-// A white 24-bit memory DC.
-struct Canvas {
-  HDC dc;
-  HBITMAP bitmap;
-  HGDIOBJ old;
-  int width, height;
-  Canvas(int w, int h) : width(w), height(h) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = w;
-    info.bmiHeader.biHeight = -h;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    void* bits;
-    bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    dc = CreateCompatibleDC(nullptr);
-    old = SelectObject(dc, bitmap);
-    RECT all{0, 0, w, h};
-    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-  }
-  ~Canvas() {
-    SelectObject(dc, old);
-    DeleteDC(dc);
-    DeleteObject(bitmap);
-  }
-  COLORREF at(int x, int y) const { return GetPixel(dc, x, y); }
-  int count(COLORREF c) const {
-    int n = 0;
-    for (int y = 0; y < height; ++y)
-      for (int x = 0; x < width; ++x) n += at(x, y) == c;
-    return n;
-  }
-  RECT ink() const {  // inclusive bounds of what is not white
-    RECT r{width, height, -1, -1};
-    for (int y = 0; y < height; ++y)
-      for (int x = 0; x < width; ++x)
-        if (at(x, y) != kWhite) {
-          r.left = std::min<LONG>(r.left, x);
-          r.top = std::min<LONG>(r.top, y);
-          r.right = std::max<LONG>(r.right, x);
-          r.bottom = std::max<LONG>(r.bottom, y);
-        }
-    return r;
-  }
+// A white 24-bit memory DC that plays EMF bytes.
+struct Canvas : vel::gdi::testing::WhiteCanvas {
+  Canvas(int w, int h) : WhiteCanvas(w, h) {}
   bool play(const std::vector<BYTE>& emf, RECT dest) {
     return vel::gdi::PlayEnhMetaFileBits(dc, emf.data(), emf.size(), &dest);
   }
