@@ -351,104 +351,87 @@ bool ConversionEngine::SaveStep(const std::string& destination, int target, int 
   if (destination.empty()) return false;
   const char* out = destination.c_str();
   const int bits = BitsPerPixel(s.cdBpp);
+  auto save = [&](auto r) { return image_.Save(out, &r) != 0; };
+  // The raster records: the common head, and the depth (and gray flag) chosen.
+  auto head = [&](auto r) {
+    FillHead(r, s, page);
+    r.depth = bits;
+    return r;
+  };
+  // (Built by copying, never by assigning: a record's assignment leaves its head alone.)
+  auto gray = [&](auto r) {
+    auto g = head(r);
+    g.gray = s.cdGray;
+    return g;
+  };
+  // The metafile records: quality field 4, the vectorize option as their flag.
+  auto metafile = [&](auto r) {
+    r.method = 4;
+    r.page = page;
+    return r;
+  };
   switch (target) {
     case 10:
-    case 11: {
-      _SAVEIMAGEINFO::_TGA r{};
-      FillHead(r, s, page);
-      r.depth = bits;
-      r.gray = s.cdGray;
-      return image_.Save(out, &r) != 0;
-    }
-    case 19: {
-      _SAVEIMAGEINFO::_PCX r{};
-      FillHead(r, s, page);
-      r.depth = bits;
-      r.gray = s.cdGray;
-      return image_.Save(out, &r) != 0;
-    }
+    case 11: return save(gray(_SAVEIMAGEINFO::_TGA{}));
+    case 19: return save(gray(_SAVEIMAGEINFO::_PCX{}));
     case 12: {
-      _SAVEIMAGEINFO::_DCX r{};
-      FillHead(r, s, page);
-      r.depth = bits;
-      r.gray = s.cdGray;
+      auto r = gray(_SAVEIMAGEINFO::_DCX{});
       r.append = s.optAddToMultipage;
-      return image_.Save(out, &r) != 0;
+      return save(r);
     }
     case 2: {
-      _SAVEIMAGEINFO::_GIF r{};
-      FillHead(r, s, page);
-      r.depth = bits;
-      r.gray = s.cdGray;
+      auto r = gray(_SAVEIMAGEINFO::_GIF{});
       r.interlace = s.inetInterlacing;
       r.append = s.optAddToMultipage;
-      return image_.Save(out, &r) != 0;
+      return save(r);
     }
     case 3: case 4: case 5: case 6: case 7: {
-      _SAVEIMAGEINFO::_JPG r{};
-      FillHead(r, s, page);
-      r.depth = bits;
+      auto r = head(_SAVEIMAGEINFO::_JPG{});
       r.quality = s.inetJpegQual;
-      return image_.Save(out, &r) != 0;
+      return save(r);
     }
     case 8:
     case 9: {
-      _SAVEIMAGEINFO::_TIF r{};
-      FillHead(r, s, page);
-      r.depth = bits;
+      auto r = head(_SAVEIMAGEINFO::_TIF{});
       r.colour = s.cdGray ? 0 : 1;
       std::snprintf(r.artist, sizeof r.artist, "%s", s.tiffArtist.c_str());
       std::snprintf(r.copyright, sizeof r.copyright, "%s", s.tiffCopyright.c_str());
       r.fillOrder = s.tiffReverseFill ? 2 : 0;
       r.compression = s.tiffCompressionMode;
       r.append = s.optAddToMultipage;
-      return image_.Save(out, &r) != 0;
+      return save(r);
     }
     case 22: {
-      _SAVEIMAGEINFO::_PNG r{};
-      FillHead(r, s, page);
-      r.depth = bits;
-      r.gray = s.cdGray;
+      auto r = gray(_SAVEIMAGEINFO::_PNG{});
       r.compression = s.inetPngCompress;
       r.filter = s.inetPngFilterMode;
-      return image_.Save(out, &r) != 0;
+      return save(r);
     }
     case 15:
     case 16: {
-      _SAVEIMAGEINFO::_EPS r{};
-      r.method = 4;
-      r.page = page;
+      auto r = metafile(_SAVEIMAGEINFO::_EPS{});
       r.preview = s.optVectorize;
-      return image_.Save(out, &r) != 0;
+      return save(r);
     }
     case 24: {
-      _SAVEIMAGEINFO::_WMF r{};
-      r.method = 4;
-      r.page = page;
+      auto r = metafile(_SAVEIMAGEINFO::_WMF{});
       r.mode = s.optVectorize;
-      return image_.Save(out, &r) != 0;
+      return save(r);
     }
     case 25: {
-      _SAVEIMAGEINFO::_EMF r{};
-      r.method = 4;
-      r.page = page;
+      auto r = metafile(_SAVEIMAGEINFO::_EMF{});
       r.mode = s.optVectorize;
-      return image_.Save(out, &r) != 0;
+      return save(r);
     }
     case 17: {
       _SAVEIMAGEINFO::_FMF r{};
       FillHead(r, s, page);
-      return image_.Save(out, &r) != 0;
+      return save(r);
     }
-    default: {
+    default:
       // BMP, and the types the converter reads but does not write.
       if (target < 1 || target > kTypeRows) return false;
-      _SAVEIMAGEINFO::_BMP r{};
-      FillHead(r, s, page);
-      r.depth = bits;
-      r.gray = s.cdGray;
-      return image_.Save(out, &r) != 0;
-    }
+      return save(gray(_SAVEIMAGEINFO::_BMP{}));
   }
 }
 
