@@ -12,6 +12,7 @@
 
 #include "imagelib/codec/codec_image.h"
 #include "imagelib/formats/reader.h"
+#include "platform/base/file.h"
 
 namespace lorimer::codec {
 
@@ -32,31 +33,10 @@ BITMAPINFOHEADER HeaderFor(const formats::PageInfo& info) {
 namespace {
 
 // Files larger than this are not images we can hold.
-constexpr off_t kMaxFileBytes = off_t(1) << 31;
+constexpr std::uint64_t kMaxFileBytes = (std::uint64_t(1) << 31) - 1;
 
 bool ReadWholeFile(const char* path, std::vector<std::uint8_t>& out) {
-  int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  struct stat st {};
-  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 && st.st_size < kMaxFileBytes;
-  if (ok) {
-    try {
-      out.resize(static_cast<size_t>(st.st_size));
-    } catch (...) {
-      ok = false;
-    }
-  }
-  size_t done = 0;
-  while (ok && done < out.size()) {
-    ssize_t n = ::read(fd, out.data() + done, out.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
-  ::close(fd);
-  if (!ok) return false;
-  out.resize(done);  // a file that shrank while we read it: keep what we got
-  return !out.empty();
+  return vel::ReadWholeFile(path, out, kMaxFileBytes) && !out.empty();
 }
 
 formats::PageInfo InfoOfBitmap(HBITMAP bitmap) {

@@ -10,6 +10,7 @@
 
 #include "imagelib/core/Common.h"
 #include "imagelib/formats/jpeg_decode.h"
+#include "platform/base/file.h"
 
 // Every entry catches what the codec might throw: callers only ever see 0 or null.
 #define GUARDED(expr, fail) \
@@ -132,27 +133,9 @@ HIMG CImageMan::InitImageFromHWMF(HMETAFILE metafile, const RECT* frame) {
 
 HBITMAP CIntelJPEGKeeper::Read(const char* path, Result* result) {
   if (!path || std::strlen(path) >= kMaxImagePath) return nullptr;
-  int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return nullptr;
-  struct stat st {};
   std::vector<std::uint8_t> data;
-  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 && st.st_size < (off_t(1) << 31);
-  if (ok) {
-    try {
-      data.resize(static_cast<size_t>(st.st_size));
-    } catch (...) {
-      ok = false;
-    }
-  }
-  size_t done = 0;
-  while (ok && done < data.size()) {
-    ssize_t n = ::read(fd, data.data() + done, data.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
-  ::close(fd);
-  if (!ok || done < 4) return nullptr;
+  if (!vel::ReadWholeFile(path, data, (std::uint64_t(1) << 31) - 1) || data.size() < 4) return nullptr;
+  const size_t done = data.size();
   lorimer::formats::JpegInfo info;
   HBITMAP bitmap = lorimer::formats::DecodeJpegToDib(data.data(), done, false, &info);
   if (bitmap && result) {

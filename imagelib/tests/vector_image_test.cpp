@@ -151,7 +151,7 @@ TEST_F(VectorImages, CopiesHandOversAndTheUnknownChain) {
   write("d.dxf", kDxf);
   CImageInterface a;
   ASSERT_TRUE(a.Load(file("d.dxf").c_str(), 0));
-  const int w = a.GetWidth(0), h = a.GetHeight(0);
+  const int w = a.GetWidth(0);
 
   // InitFromImage: this object takes the drawing, the source gets a drawing of its own.
   CImageInterface b;

@@ -107,3 +107,37 @@ long long CMemFile::Seek(long long offset, UINT from) {
   pos_ = static_cast<size_t>(p);
   return p;
 }
+
+namespace vel {
+
+bool ReadWholeFile(const char* path, std::vector<std::uint8_t>& out, std::uint64_t limit) {
+  if (!path) return false;
+  const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st {};
+  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= 0 &&
+            static_cast<std::uint64_t>(st.st_size) <= limit;
+  std::vector<std::uint8_t> bytes;
+  if (ok) {
+    try {
+      bytes.resize(static_cast<size_t>(st.st_size));
+    } catch (...) {
+      ok = false;
+    }
+  }
+  size_t done = 0;
+  while (ok && done < bytes.size()) {
+    const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) ok = false;
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  ::close(fd);
+  if (!ok) return false;
+  bytes.resize(done);
+  out = std::move(bytes);
+  return true;
+}
+
+}  // namespace vel

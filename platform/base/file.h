@@ -2,6 +2,7 @@
 // CMemFile over a growing memory block.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -63,3 +64,10 @@ class CMemFile : public CFile {
   size_t pos_ = 0;
   UINT growBy_ = 1024;
 };
+
+namespace vel {
+// Reads a regular file of at most `limit` bytes whole. On success `out` holds its
+// bytes (a file that shrank while being read gives what was there); on failure
+// (missing, not a regular file, larger than the limit, no memory) `out` is left alone.
+bool ReadWholeFile(const char* path, std::vector<std::uint8_t>& out, std::uint64_t limit);
+}  // namespace vel

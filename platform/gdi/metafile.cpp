@@ -8,6 +8,7 @@
 #include <new>
 #include <string>
 
+#include "platform/base/file.h"
 #include "platform/gdi/metafile_internal.h"
 #include "platform/gdi/objects.h"
 
@@ -52,30 +53,7 @@ using namespace vel::gdi;
 // Files larger than this are not metafiles we would want to hold in memory.
 constexpr long long kMaxFileBytes = 1LL << 30;
 
-bool ReadWholeFile(const char* path, std::vector<BYTE>& out) {
-  if (!path) return false;
-  int fd = open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  struct stat st;
-  bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= 0 && st.st_size <= kMaxFileBytes;
-  if (ok) {
-    try {
-      out.resize(static_cast<size_t>(st.st_size));
-    } catch (...) {
-      ok = false;
-    }
-  }
-  size_t got = 0;
-  while (ok && got < out.size()) {
-    ssize_t n = read(fd, out.data() + got, out.size() - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    got += static_cast<size_t>(n);
-  }
-  close(fd);
-  out.resize(got);
-  return ok;
-}
+bool ReadWholeFile(const char* path, std::vector<BYTE>& out) { return vel::ReadWholeFile(path, out, kMaxFileBytes); }
 
 // Written beside the target under a temporary name and renamed over it only when
 // complete, so a failed write never leaves a half file where the old one was.

@@ -1,5 +1,6 @@
 #include "platform/shell/clipboard.h"
 
+
 #include <QBuffer>
 #include <QClipboard>
 #include <QGuiApplication>
@@ -17,6 +18,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/base/file.h"
 #include "platform/shell/named_window.h"
 #include "platform/shell/process.h"
 #include "platform/shell/shell.h"
@@ -389,27 +391,8 @@ bool DecodeClipboardItems(const std::vector<BYTE>& bytes, std::vector<ClipboardI
 }
 
 bool ReadClipboardFile(const std::string& path, std::vector<ClipboardItem>* items) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  struct stat st {};
   std::vector<BYTE> bytes;
-  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<std::uint64_t>(st.st_size) <= kMaxContainerBytes;
-  if (ok) {
-    try {
-      bytes.resize(static_cast<size_t>(st.st_size));
-    } catch (...) {
-      ok = false;
-    }
-  }
-  size_t done = 0;
-  while (ok && done < bytes.size()) {
-    ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
-  ::close(fd);
-  return ok && done == bytes.size() && DecodeClipboardItems(bytes, items);
+  return vel::ReadWholeFile(path.c_str(), bytes, kMaxContainerBytes) && DecodeClipboardItems(bytes, items);
 }
 
 int ServeClipboardFile(const std::string& path) {

@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/base/file.h"
+
 namespace wmfwrap {
 namespace {
 
@@ -173,24 +175,7 @@ bool BmpToPlaceableWmf(const std::uint8_t* data, std::size_t size, std::vector<s
 }
 
 bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& out, std::size_t limit) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  struct stat st{};
-  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<std::uint64_t>(st.st_size) <= limit;
-  std::vector<std::uint8_t> bytes;
-  if (ok) {
-    bytes.resize(static_cast<std::size_t>(st.st_size));
-    std::size_t done = 0;
-    while (ok && done < bytes.size()) {
-      const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) ok = false;
-      else done += static_cast<std::size_t>(n);
-    }
-  }
-  ::close(fd);
-  if (ok) out = std::move(bytes);
-  return ok;
+  return vel::ReadWholeFile(path.c_str(), out, limit);
 }
 
 bool WriteFileReplacing(const std::string& path, const std::vector<std::uint8_t>& bytes) {

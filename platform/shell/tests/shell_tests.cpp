@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/base/file.h"
 #include "platform/registry/tests/temp_registry.h"
 #include "platform/shell/shell.h"
 
@@ -42,6 +43,25 @@ class ShellTest : public TempRegistry {
     RegCloseKey(key);
   }
 };
+
+TEST_F(ShellTest, WholeFilesAreReadUpToTheirLimit) {
+  const std::string path = TempPath("ten.bin");
+  std::ofstream(path, std::ios::binary) << "0123456789";
+  std::vector<std::uint8_t> out = {42};
+  ASSERT_TRUE(vel::ReadWholeFile(path.c_str(), out, 10));
+  EXPECT_EQ(std::string(out.begin(), out.end()), "0123456789");
+  // Too large, a folder, nothing there: refused, and what was held stays.
+  out = {42};
+  EXPECT_FALSE(vel::ReadWholeFile(path.c_str(), out, 9));
+  EXPECT_FALSE(vel::ReadWholeFile(dir_.c_str(), out, 1 << 20));
+  EXPECT_FALSE(vel::ReadWholeFile(TempPath("missing").c_str(), out, 1 << 20));
+  EXPECT_FALSE(vel::ReadWholeFile(nullptr, out, 1 << 20));
+  EXPECT_EQ(out, std::vector<std::uint8_t>{42});
+  // An empty file is read as empty.
+  std::ofstream(TempPath("empty.bin"));
+  ASSERT_TRUE(vel::ReadWholeFile(TempPath("empty.bin").c_str(), out, 10));
+  EXPECT_TRUE(out.empty());
+}
 
 TEST_F(ShellTest, TempFileNameCreatesFileAndKeepsWholePrefix) {
   char name[MAX_PATH];
