@@ -11,6 +11,7 @@
 
 #include <jpeglib.h>
 
+#include "bench/photos.h"
 #include "imagelib/core/Common.h"
 #include "lorimer/ImageInterface.h"
 
@@ -31,35 +32,16 @@ std::vector<unsigned char> ReadAll(const std::string& path) {
 
 // A photo-like test picture: smooth gradients with some texture, quality 90.
 bool WriteTestJpeg(const std::string& path, int w, int h) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return false;
-  jpeg_compress_struct c{};
-  jpeg_error_mgr err{};
-  c.err = jpeg_std_error(&err);
-  jpeg_create_compress(&c);
-  jpeg_stdio_dest(&c, f);
-  c.image_width = static_cast<JDIMENSION>(w);
-  c.image_height = static_cast<JDIMENSION>(h);
-  c.input_components = 3;
-  c.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&c);
-  jpeg_set_quality(&c, 90, TRUE);
-  jpeg_start_compress(&c, TRUE);
-  std::vector<unsigned char> row(static_cast<size_t>(w) * 3);
-  for (int y = 0; y < h; ++y) {
+  std::vector<unsigned char> rgb(static_cast<size_t>(w) * h * 3);
+  for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {
+      unsigned char* p = &rgb[(static_cast<size_t>(y) * w + x) * 3];
       double t = std::sin(x * 0.013) * std::cos(y * 0.011);
-      row[3 * x] = static_cast<unsigned char>(128 + 100 * t + ((x * 7 + y * 3) & 15));
-      row[3 * x + 1] = static_cast<unsigned char>((x * 255) / w);
-      row[3 * x + 2] = static_cast<unsigned char>((y * 255) / h ^ ((x >> 3) & 31));
+      p[0] = static_cast<unsigned char>(128 + 100 * t + ((x * 7 + y * 3) & 15));
+      p[1] = static_cast<unsigned char>((x * 255) / w);
+      p[2] = static_cast<unsigned char>((y * 255) / h ^ ((x >> 3) & 31));
     }
-    JSAMPROW r = row.data();
-    jpeg_write_scanlines(&c, &r, 1);
-  }
-  jpeg_finish_compress(&c);
-  jpeg_destroy_compress(&c);
-  std::fclose(f);
-  return true;
+  return bench::WriteJpeg(path, rgb, w, h, 90);
 }
 
 // libjpeg-turbo on its own: read the file and decode to BGR rows.
