@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "converter/engine/tests/pictures.h"
 #include "converter/settings/ConverterSettings.h"
 #include "lorimer/ImageInterface.h"
 #include "platform/registry/registry.h"
@@ -68,42 +69,7 @@ class Program : public vel::reg::testing::TempRegistry {
   }
 
   void picture(const std::string& name, int w, int h, int pages = 1) const {
-    for (int p = 0; p < pages; ++p) {
-      CImageInterface image;
-      ASSERT_TRUE(image.InitFromHBITMAP(CImageInterface::CreateEmptyDIBSection(w, h, RGB(40 * p, 120, 200), 0)));
-      const std::string path = file(name), ext = path.substr(path.rfind('.') + 1);
-      int ok = 0;
-      if (ext == "tif") {
-        _SAVEIMAGEINFO::_TIF r{};
-        r.depth = 24, r.colour = 1, r.append = p > 0;
-        ok = image.Save(path.c_str(), &r);
-      } else if (ext == "png") {
-        _SAVEIMAGEINFO::_PNG r{};
-        r.depth = 24;
-        ok = image.Save(path.c_str(), &r);
-      } else if (ext == "jpg") {
-        _SAVEIMAGEINFO::_JPG r{};
-        r.depth = 24, r.quality = 90;
-        ok = image.Save(path.c_str(), &r);
-      } else if (ext == "gif") {
-        _SAVEIMAGEINFO::_GIF r{};
-        r.depth = 8;
-        ok = image.Save(path.c_str(), &r);
-      } else if (ext == "pcx") {
-        _SAVEIMAGEINFO::_PCX r{};
-        r.depth = 24;
-        ok = image.Save(path.c_str(), &r);
-      } else if (ext == "tga") {
-        _SAVEIMAGEINFO::_TGA r{};
-        r.depth = 24;
-        ok = image.Save(path.c_str(), &r);
-      } else {
-        _SAVEIMAGEINFO::_BMP r{};
-        r.depth = 24;
-        ok = image.Save(path.c_str(), &r);
-      }
-      ASSERT_TRUE(ok) << path;
-    }
+    testing::WritePicture(file(name), w, h, pages, RGB(40, 120, 200));
   }
 };
 

@@ -10,6 +10,7 @@
 
 #include "converter/app/CommandLine.h"
 #include "converter/engine/ConversionEngine.h"
+#include "converter/engine/tests/pictures.h"
 #include "platform/registry/tests/temp_registry.h"
 
 namespace converter::testing {
@@ -21,33 +22,8 @@ class EngineTest : public vel::reg::testing::TempRegistry {
     settings = ConverterSettings::Defaults();
   }
   std::string file(const std::string& name) const { return TempPath(name); }
-  // A red w x h picture (page p one pixel wider), written as `name`
-  // (by its extension); `pages` > 1 appends further pages (TIFF, GIF, DCX).
   void picture(const std::string& name, int w, int h, int pages = 1) const {
-    for (int p = 0; p < pages; ++p) {
-      HBITMAP bmp = CImageInterface::CreateEmptyDIBSection(w + p, h, RGB(255, 0, 0), 0);
-      CImageInterface image;
-      ASSERT_TRUE(image.InitFromHBITMAP(bmp));
-      const std::string path = file(name);
-      const std::string ext = path.substr(path.rfind('.') + 1);
-      int ok = 0;
-      if (ext == "tif") {
-        _SAVEIMAGEINFO::_TIF r{};
-        r.depth = 24;
-        r.colour = 1;
-        r.append = p > 0;
-        ok = image.Save(path.c_str(), &r);
-      } else if (ext == "png") {
-        _SAVEIMAGEINFO::_PNG r{};
-        r.depth = 24;
-        ok = image.Save(path.c_str(), &r);
-      } else {
-        _SAVEIMAGEINFO::_BMP r{};
-        r.depth = 24;
-        ok = image.Save(path.c_str(), &r);
-      }
-      ASSERT_TRUE(ok) << path;
-    }
+    WritePicture(file(name), w, h, pages);
   }
   void write(const std::string& name, const std::string& text) const { std::ofstream(file(name)) << text; }
   std::string read(const std::string& name) const {
