@@ -69,6 +69,8 @@ class CImageProcessor : public virtual CImageMan {
   static int StretchImage(HIMG* handle, long method, int width, int height, int proportional, int quality,
                           DWORD background, int& page);
   static int StretchImage(HIMG* handle);
+  // The size StretchImage makes of a w x h page (changed in place); false when empty.
+  static bool StretchedSize(int width, int height, int proportional, int* w, int* h);
   // A new image of the page at the given size (-1: the page's own), drawn over `background`.
   static HIMG CloneHandle(HIMG* handle, long method, int width, int height, int quality, DWORD background, int& page);
   static HIMG WinStretch(HIMG* handle, int width, int height, int stretchMode, int& page);

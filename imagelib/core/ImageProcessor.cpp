@@ -59,18 +59,22 @@ int CImageProcessor::StretchImage(HIMG* handle, long method, int width, int heig
                                   DWORD background, int& page) {
   if (!IsLoaded(handle) || !Select(handle, page)) return 0;
   int w = GetWidth(handle), h = GetHeight(handle);
-  if (proportional) {
-    Common::CalculateProportionallyRect(&w, &h, width, height);
-  } else {
-    if (width >= 1) w = width;
-    if (height >= 1) h = height;
-  }
-  if (w <= 0 || h <= 0) return 0;
+  if (!StretchedSize(width, height, proportional, &w, &h)) return 0;
   int clonePage = page;
   HIMG clone = CloneHandle(handle, method, w, h, quality, background, clonePage);
   if (!clone) return 0;
   Replace(handle, clone, page);
   return 1;
+}
+
+bool CImageProcessor::StretchedSize(int width, int height, int proportional, int* w, int* h) {
+  if (proportional) {
+    Common::CalculateProportionallyRect(w, h, width, height);
+  } else {
+    if (width >= 1) *w = width;
+    if (height >= 1) *h = height;
+  }
+  return *w > 0 && *h > 0;
 }
 
 int CImageProcessor::StretchImage(HIMG* handle) {

@@ -36,13 +36,7 @@ int WriteThroughCodec(HIMG* handle, const char* path, const char* format, const 
 int KeepDrawing(HIMG* handle, int width, int height, int proportional, int pageWidth, int pageHeight) {
   if ((width <= 0 && height <= 0) || (width == pageWidth && height == pageHeight)) return 1;
   int w = pageWidth, h = pageHeight;
-  if (proportional) {
-    Common::CalculateProportionallyRect(&w, &h, width, height);
-  } else {
-    if (width >= 1) w = width;
-    if (height >= 1) h = height;
-  }
-  if (w <= 0 || h <= 0) return 0;
+  if (!CImageProcessor::StretchedSize(width, height, proportional, &w, &h)) return 0;
   HMETAFILE copy = CImageMan::GetHWMF(handle);
   const RECT frame{0, 0, w, h};
   HIMG resized = copy ? CImageMan::InitImageFromHWMF(copy, &frame) : nullptr;
