@@ -1,20 +1,11 @@
 #include "platform/shell/wallpaper.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cctype>
-#include <cerrno>
-#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
 
-extern char** environ;
+#include "platform/shell/tool_run.h"
 
 namespace vel::shell {
 namespace {
@@ -22,7 +13,6 @@ namespace {
 // Desktop tools answer at once; one that hangs (a settings daemon that does
 // not start) must not hang the converter's job.
 constexpr int kToolTimeoutMs = 20000;
-constexpr size_t kMaxToolOutput = 1 << 20;
 constexpr const char* kGnomeSchema = "org.gnome.desktop.background";
 constexpr const char* kCinnamonSchema = "org.cinnamon.desktop.background";
 constexpr const char* kMateSchema = "org.mate.background";
@@ -41,16 +31,6 @@ std::string Lower(std::string s) {
   return s;
 }
 
-bool OnPath(const std::string& program) {
-  std::stringstream dirs(Env("PATH"));
-  std::string dir;
-  while (std::getline(dirs, dir, ':')) {
-    if (dir.empty()) dir = ".";
-    if (::access((dir + "/" + program).c_str(), X_OK) == 0) return true;
-  }
-  return false;
-}
-
 bool Mentions(const std::string& desktops, std::initializer_list<const char*> names) {
   // $XDG_CURRENT_DESKTOP is a ':'-separated list, e.g. "ubuntu:GNOME".
   std::stringstream list(Lower(desktops));
@@ -59,12 +39,6 @@ bool Mentions(const std::string& desktops, std::initializer_list<const char*> na
     for (const char* name : names)
       if (entry == name) return true;
   return false;
-}
-
-void KillAndReap(pid_t pid) {
-  ::kill(pid, SIGKILL);
-  while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-  }
 }
 
 }  // namespace
@@ -150,83 +124,6 @@ std::vector<ToolCall> WallpaperCalls(Desktop desktop, const std::string& path, b
   return calls;
 }
 
-bool RunTool(const ToolCall& call, int timeoutMs, std::string* output) {
-  if (call.argv.empty() || call.argv.front().empty()) return false;
-  std::vector<char*> argv;
-  for (const std::string& a : call.argv) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-
-  int out[2];
-  if (::pipe2(out, O_CLOEXEC) != 0) return false;
-  posix_spawn_file_actions_t actions;
-  posix_spawnattr_t attr;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawnattr_init(&attr);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-  // The tools' complaints are not ours to show; the exit code says enough.
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  sigset_t none, all;
-  sigemptyset(&none);
-  sigfillset(&all);
-  sigdelset(&all, SIGKILL);
-  sigdelset(&all, SIGSTOP);
-  posix_spawnattr_setsigmask(&attr, &none);
-  posix_spawnattr_setsigdefault(&attr, &all);
-  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-  pid_t pid = 0;
-  // A name without "/" is looked up in $PATH; a path is taken as it is.
-  const int rc = posix_spawnp(&pid, argv[0], &actions, &attr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attr);
-  ::close(out[1]);
-  if (rc != 0) {
-    ::close(out[0]);
-    return false;
-  }
-
-  using Clock = std::chrono::steady_clock;
-  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-  std::string text;
-  bool open = true;
-  while (open) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    if (left <= 0) {
-      ::close(out[0]);
-      KillAndReap(pid);
-      return false;
-    }
-    pollfd p{out[0], POLLIN, 0};
-    const int ready = ::poll(&p, 1, static_cast<int>(left));
-    if (ready < 0 && errno == EINTR) continue;
-    if (ready <= 0) continue;
-    char buf[4096];
-    const ssize_t n = ::read(out[0], buf, sizeof buf);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      open = false;
-    } else if (text.size() < kMaxToolOutput) {
-      text.append(buf, static_cast<size_t>(std::min<size_t>(n, kMaxToolOutput - text.size())));
-    }
-  }
-  ::close(out[0]);
-  // Output closed: the tool is ending (or handed the pipe on to a child of its
-  // own, which it may not wait for); give it the rest of the time.
-  int status = 0;
-  for (;;) {
-    const pid_t r = ::waitpid(pid, &status, WNOHANG);
-    if (r == pid) break;
-    if (r < 0 && errno != EINTR) return false;
-    if (Clock::now() >= deadline) {
-      KillAndReap(pid);
-      return false;
-    }
-    ::usleep(5000);
-  }
-  if (output) *output = std::move(text);
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
 }  // namespace vel::shell
 
 BOOL SystemParametersInfoA(UINT action, UINT param, void* pv, UINT) {
@@ -244,20 +141,20 @@ BOOL SystemParametersInfoA(UINT action, UINT param, void* pv, UINT) {
       desktop = Desktop::Other;
     std::string properties;
     if (desktop == Desktop::Xfce) {
-      if (!RunTool({{"xfconf-query", "-c", kXfceChannel, "-l"}}, kToolTimeoutMs, &properties)) return FALSE;
+      if (!RunTool({{"xfconf-query", "-c", kXfceChannel, "-l"}, "", kToolTimeoutMs, &properties})) return FALSE;
       if (properties.find("/last-image") == std::string::npos)
         properties = "/backdrop/screen0/monitor0/workspace0/last-image\n";
     }
     bool darkPicture = true;
     if (desktop == Desktop::Gnome) {
       std::string keys;
-      darkPicture = RunTool({{"gsettings", "list-keys", kGnomeSchema}}, kToolTimeoutMs, &keys) &&
+      darkPicture = RunTool({{"gsettings", "list-keys", kGnomeSchema}, "", kToolTimeoutMs, &keys}) &&
                     keys.find("picture-uri-dark") != std::string::npos;
     }
     const std::vector<ToolCall> calls = WallpaperCalls(desktop, path, param != 0, properties, darkPicture);
     if (calls.empty()) return FALSE;
     for (const ToolCall& call : calls)
-      if (!RunTool(call, kToolTimeoutMs)) return FALSE;
+      if (!RunTool({call.argv, "", kToolTimeoutMs})) return FALSE;
     return TRUE;
   } catch (...) {
     return FALSE;

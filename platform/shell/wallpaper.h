@@ -41,11 +41,6 @@ Desktop DetectDesktop();
 std::vector<ToolCall> WallpaperCalls(Desktop desktop, const std::string& path, bool tile,
                                      const std::string& xfceProperties = "", bool darkPicture = true);
 
-// Runs a tool without a shell; its standard output (at most 1 MiB) goes to
-// *output when given. True when it exited with 0 within the limit; a tool that
-// runs too long is killed.
-bool RunTool(const ToolCall& call, int timeoutMs, std::string* output = nullptr);
-
 // A path as a file:// URI (characters outside the unreserved set escaped).
 std::string FileUri(const std::string& path);
 

@@ -1,7 +1,7 @@
-// Running the outside converters (pstoedit, Ghostscript) for Marrow: no shell, so
-// any path is one argument whatever characters it holds; no terminal output; a
-// time limit after which the whole process group is killed (pstoedit starts
-// Ghostscript itself, which must not outlive it).
+// Running the outside converters (pstoedit, Ghostscript) for Marrow, through the
+// shell layer's tool runner: no shell, no terminal output, and a time limit after
+// which the whole process group is killed (pstoedit starts Ghostscript itself,
+// which must not outlive it).
 #pragma once
 
 #include <string>

@@ -11,6 +11,7 @@
 #include <sstream>
 #include <string>
 
+#include "platform/shell/tool_run.h"
 #include "platform/shell/wallpaper.h"
 
 namespace {
@@ -196,15 +197,15 @@ TEST_F(DesktopToolsTest, XfceListsItsBackdropsFirstAndOtherDesktopsUseFeh) {
 
 TEST_F(WallpaperTest, ToolsAreTimedAndTheirOutputIsKept) {
   std::string out;
-  EXPECT_TRUE(vel::shell::RunTool({{"sh", "-c", "echo one; echo two"}}, 5000, &out));
+  EXPECT_TRUE(vel::shell::RunTool({{"sh", "-c", "echo one; echo two"}, "", 5000, &out}));
   EXPECT_EQ(out, "one\ntwo\n");
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_FALSE(vel::shell::RunTool({{"sleep", "30"}}, 300));
+  EXPECT_FALSE(vel::shell::RunTool({{"sleep", "30"}, "", 300}));
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
   // A tool that closes its output but keeps running is still bounded.
-  EXPECT_FALSE(vel::shell::RunTool({{"sh", "-c", "exec >&-; sleep 30"}}, 300));
+  EXPECT_FALSE(vel::shell::RunTool({{"sh", "-c", "exec >&-; sleep 30"}, "", 300}));
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
-  EXPECT_FALSE(vel::shell::RunTool({{}}, 1000));
+  EXPECT_FALSE(vel::shell::RunTool({{}, "", 1000}));
 }
 
 }  // namespace
