@@ -69,6 +69,14 @@ HBITMAP PageBitmap(HIMG image) {
       p->bitmap = nullptr;
     }
     p->decodeFailed = p->bitmap == nullptr;
+    // Readers say beforehand what they will hold; a page that had to take another
+    // path (a TIFF page libtiff will only give as RGBA) is described as it came out.
+    const formats::PageInfo held = InfoOfBitmap(p->bitmap);
+    if (p->bitmap && held.bitCount != p->info.bitCount) {
+      p->info.bitCount = held.bitCount;
+      p->info.colorsUsed = held.colorsUsed;
+      p->header = HeaderFor(p->info);
+    }
   }
   return p->bitmap;
 }

@@ -113,8 +113,8 @@ class BmpReader : public ImageReader {
     PageInfo p;
     p.width = h.biWidth;
     p.height = h.biHeight < 0 ? -h.biHeight : h.biHeight;
-    p.bitCount = h.biBitCount;
-    p.colorsUsed = h.biClrUsed;
+    p.bitCount = heldBits();  // 16 and 32 bits are held as 24, RLE as 8
+    p.colorsUsed = p.bitCount <= 8 ? h.biClrUsed : 0;
     p.compression = h.biCompression;
     p.xDpi = static_cast<int>(h.biXPelsPerMeter * 254LL / 10000);
     p.yDpi = static_cast<int>(h.biYPelsPerMeter * 254LL / 10000);
@@ -125,6 +125,12 @@ class BmpReader : public ImageReader {
   HBITMAP decodePage(int page) override;
 
  private:
+  int heldBits() const {
+    const BITMAPINFOHEADER& h = layout_.info.bmiHeader;
+    if (h.biBitCount > 8) return 24;
+    return h.biCompression == BI_RGB ? h.biBitCount : 8;
+  }
+
   FileDataPtr file_;
   BmpLayout layout_;
 };
@@ -138,7 +144,7 @@ HBITMAP BmpReader::decodePage(int page) {
   bool indexed = h.biBitCount <= 8;
   std::vector<RGBQUAD> palette;
   if (indexed) palette.assign(layout_.info.bmiColors, layout_.info.bmiColors + (1 << h.biBitCount));
-  int outBits = indexed ? (h.biCompression == BI_RGB ? h.biBitCount : 8) : 24;
+  int outBits = heldBits();
   if (outBits == 8 && palette.size() < 256) palette.resize(256, RGBQUAD{0, 0, 0, 0});
   HBITMAP bmp = NewPageBitmap(width, height, outBits, palette);
   if (!bmp) return nullptr;

@@ -8,9 +8,12 @@ namespace lorimer::formats {
 const std::vector<const FormatDescriptor*>& AllFormats() {
   // Signatures first; Targa and GEM IMG have none and come last, so a file that
   // merely has plausible numbers in their header fields cannot shadow another format.
+  // Icons, cursors and animated cursors are not among them: the image object loads
+  // those through its icon loader at the end of every chain, so an icon gives the same
+  // facts whatever it is named.
   static const std::vector<const FormatDescriptor*> all = {
       &kBmpFormat, &kJpegFormat, &kPngFormat, &kGifFormat, &kTiffFormat, &kDcxFormat, &kPcxFormat,
-      &kPcdFormat, &kFmfFormat,  &kAniFormat, &kIcoFormat, &kTgaFormat,  &kGemFormat};
+      &kPcdFormat, &kFmfFormat,  &kTgaFormat,  &kGemFormat};
   return all;
 }
 

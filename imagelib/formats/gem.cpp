@@ -86,7 +86,7 @@ class GemReader : public ImageReader {
     if (page != 0) return info;
     info.width = h_.width;
     info.height = h_.height;
-    info.bitCount = h_.planes;
+    info.bitCount = dibBits();  // what decodePage holds, not the file's plane count
     info.colorsUsed = static_cast<unsigned>(palette_.size());
     info.xDpi = h_.xDpi;
     info.yDpi = h_.yDpi;
@@ -95,8 +95,7 @@ class GemReader : public ImageReader {
 
   HBITMAP decodePage(int page) override {
     if (page != 0) return nullptr;
-    const int dibBits = h_.planes == 1 ? 1 : h_.planes <= 4 ? 4 : 8;
-    HBITMAP bitmap = NewPageBitmap(h_.width, h_.height, dibBits, palette_);
+    HBITMAP bitmap = NewPageBitmap(h_.width, h_.height, dibBits(), palette_);
     vel::gdi::BitmapView view;
     if (!bitmap || !vel::gdi::GetBitmapView(bitmap, &view)) {
       if (bitmap) DeleteObject(bitmap);
@@ -116,6 +115,9 @@ class GemReader : public ImageReader {
   }
 
  private:
+  // Plane counts land in the 1, 4 or 8-bit layouts a DIB offers.
+  int dibBits() const { return h_.planes == 1 ? 1 : h_.planes <= 4 ? 4 : 8; }
+
   // Decodes one plane row. `repeat` receives the count of a scanline repeat met at
   // the very start of the row (only the first plane of a scanline may carry one).
   void decodeRow(std::uint8_t* out, std::size_t rowBytes, int* repeat) {

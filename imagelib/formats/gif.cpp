@@ -303,6 +303,9 @@ class Compositor {
   Rect pendingRect_;
 };
 
+// Palette sizes of 2 to 256 colours land in the 1, 4 or 8-bit layouts a DIB offers.
+int IndexedBits(int paletteBits) { return paletteBits == 1 ? 1 : paletteBits <= 4 ? 4 : 8; }
+
 bool Palettisable(const GifLayout& layout) {
   if (layout.frames.size() != 1) return false;
   const Frame& f = layout.frames[0];
@@ -322,8 +325,11 @@ class GifReader final : public ImageReader {
     PageInfo info;
     info.width = layout_.width;
     info.height = layout_.height;
-    info.bitCount = f.palette.bits ? f.palette.bits : 8;
-    info.colorsUsed = static_cast<unsigned>(f.palette.colors.size());
+    // What decodePage holds: one full, opaque frame keeps its palette (widened to
+    // 1, 4 or 8 bits), anything else is composited into 24 bits.
+    const bool indexed = Palettisable(layout_);
+    info.bitCount = indexed ? IndexedBits(f.palette.bits) : 24;
+    info.colorsUsed = indexed ? static_cast<unsigned>(f.palette.colors.size()) : 0;
     return info;
   }
   HBITMAP decodePage(int page) override {
@@ -345,7 +351,7 @@ class GifReader final : public ImageReader {
  private:
   HBITMAP DecodeIndexed() {
     const Frame& f = layout_.frames[0];
-    const int bits = f.palette.bits == 1 ? 1 : f.palette.bits <= 4 ? 4 : 8;
+    const int bits = IndexedBits(f.palette.bits);
     HBITMAP bitmap = NewPageBitmap(layout_.width, layout_.height, bits, f.palette.colors);
     vel::gdi::BitmapView view;
     if (!bitmap || !vel::gdi::GetBitmapView(bitmap, &view)) {

@@ -211,7 +211,7 @@ class JpegReader final : public ImageReader {
     PageInfo page;
     page.width = info_.width;
     page.height = info_.height;
-    page.bitCount = info_.bitCount;
+    page.bitCount = 24;  // every JPEG, gray and CMYK included, is decoded into 24 bits
     page.xDpi = info_.xDpi;
     page.yDpi = info_.yDpi;
     return page;

@@ -161,7 +161,7 @@ class PcxPage {
     PageInfo info;
     info.width = header_.width;
     info.height = header_.height;
-    info.bitCount = header_.bitsPerPixel * header_.planes;
+    info.bitCount = dibBits();  // what decode() holds, not the file's bits per pixel
     info.colorsUsed = static_cast<unsigned>(palette_.size());
     info.xDpi = header_.xDpi;
     info.yDpi = header_.yDpi;

@@ -55,6 +55,25 @@ bool ValidDepth(int colorType, int depth) {
   return false;
 }
 
+// Whether libpng will take a tRNS chunk of this length: it ignores one that the colour
+// type does not allow or whose length is wrong, and so must we, or the bit depth we
+// report would not be the one the page is decoded at.
+bool TrnsUsable(const PngHeader& h, std::uint32_t length) {
+  switch (h.colorType) {
+    case 0: return length == 2;
+    case 2: return length == 6;
+    case 3: return length > 0 && length <= h.paletteEntries;
+  }
+  return false;
+}
+
+// Bits per pixel a page is held at: palette and gray pages without transparency stay
+// indexed (2 bits widened to 4, 16-bit gray scaled to 8), the rest is drawn into 24.
+int HeldBits(const PngHeader& h, bool trns) {
+  if ((h.colorType != 3 && h.colorType != 0) || trns) return 24;
+  return h.bitDepth == 16 ? 8 : h.bitDepth == 2 ? 4 : h.bitDepth;
+}
+
 // Walks the chunk list without libpng: IHDR, the palette size, tRNS, pHYs and how much
 // compressed data there is, which bounds how big the picture can honestly be.
 bool ParsePngHeader(const std::uint8_t* d, std::size_t n, PngHeader* h) {
@@ -86,7 +105,8 @@ bool ParsePngHeader(const std::uint8_t* d, std::size_t n, PngHeader* h) {
     } else if (std::memcmp(type, "PLTE", 4) == 0) {
       h->paletteEntries = std::min<std::uint32_t>(len / 3, 256);
     } else if (std::memcmp(type, "tRNS", 4) == 0) {
-      h->hasTrns = true;
+      // libpng keeps the first usable tRNS before the image data and ignores the rest.
+      if (!h->hasTrns && h->idatBytes == 0) h->hasTrns = TrnsUsable(*h, len);
     } else if (std::memcmp(type, "pHYs", 4) == 0 && len == 9 && avail >= 9 && d[dataPos + 8] == 1) {
       h->xDpi = static_cast<int>(Be32(d + dataPos) * 0.0254 + 0.5);
       h->yDpi = static_cast<int>(Be32(d + dataPos + 4) * 0.0254 + 0.5);
@@ -180,13 +200,9 @@ struct OutputPlan {
 // in this frame.
 void PlanOutput(png_structp png, png_infop info, const PngHeader& h, OutputPlan& plan) {
   const bool trns = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
-  const bool paletted = (h.colorType == 3 || h.colorType == 0) && !trns;
-  if (paletted) {
-    plan.bits = h.bitDepth == 16 ? 8 : h.bitDepth;
-    if (plan.bits == 2) {
-      plan.bits = 4;
-      plan.widen2to4 = true;
-    }
+  plan.bits = HeldBits(h, trns);
+  if (plan.bits != 24) {
+    plan.widen2to4 = h.bitDepth == 2;
     if (h.colorType == 3) {
       png_colorp colors = nullptr;
       int count = 0;
@@ -315,7 +331,7 @@ class PngReader final : public ImageReader {
     PageInfo info;
     info.width = static_cast<int>(header_.width);
     info.height = static_cast<int>(header_.height);
-    info.bitCount = header_.channels() * header_.bitDepth;
+    info.bitCount = HeldBits(header_, header_.hasTrns);
     info.colorsUsed = header_.colorType == 3 ? header_.paletteEntries : 0;
     info.xDpi = header_.xDpi;
     info.yDpi = header_.yDpi;

@@ -23,7 +23,7 @@ using FileDataPtr = std::shared_ptr<const FileData>;
 struct PageInfo {
   int width = 0;
   int height = 0;
-  int bitCount = 0;           // bits per pixel as the file has them (e.g. 16, 32, 48)
+  int bitCount = 0;           // bits per pixel of the decoded page: 1, 4, 8 or 24
   unsigned colorsUsed = 0;    // palette entries in use, 0 for direct colour
   unsigned compression = 0;   // BI_RGB / BI_RLE8 / BI_RLE4 / BI_BITFIELDS for BMP, else 0
   int xDpi = 0;               // 0 when the file does not say

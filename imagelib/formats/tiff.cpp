@@ -79,6 +79,17 @@ std::uint16_t Field16(TIFF* tif, ttag_t tag, std::uint16_t fallback) {
   return TIFFGetFieldDefaulted(tif, tag, &v) ? v : fallback;
 }
 
+bool NativeLayout(const Page& p) {
+  if (p.samples != 1) return false;
+  if (p.photometric == PHOTOMETRIC_MINISWHITE || p.photometric == PHOTOMETRIC_MINISBLACK)
+    return p.bits == 1 || p.bits == 2 || p.bits == 4 || p.bits == 8 || p.bits == 16;
+  return p.photometric == PHOTOMETRIC_PALETTE && (p.bits == 1 || p.bits == 2 || p.bits == 4 || p.bits == 8);
+}
+
+// Bilevel, gray and palette pages are held palettised (2 bits widened to 4, 16-bit gray
+// scaled to 8); everything else is drawn into 24 bits.
+int NativeBits(const Page& p) { return p.bits == 16 ? 8 : p.bits == 2 ? 4 : p.bits; }
+
 Page Describe(TIFF* tif, std::size_t fileSize) {
   Page p;
   std::uint32_t w = 0, h = 0;
@@ -96,8 +107,9 @@ Page Describe(TIFF* tif, std::size_t fileSize) {
     p.photometric = p.samples >= 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK;
   p.info.width = static_cast<int>(std::min<std::uint32_t>(w, 0x7FFFFFFF));
   p.info.height = static_cast<int>(std::min<std::uint32_t>(h, 0x7FFFFFFF));
-  p.info.bitCount = p.samples * p.bits;
-  if (p.photometric == PHOTOMETRIC_PALETTE && p.bits <= 8) p.info.colorsUsed = 1u << p.bits;
+  const bool native = NativeLayout(p);
+  p.info.bitCount = native ? NativeBits(p) : 24;
+  if (native) p.info.colorsUsed = 1u << std::min<int>(p.bits, 8);
   float xr = 0, yr = 0;
   const std::uint16_t unit = Field16(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
   if (unit != RESUNIT_NONE && TIFFGetField(tif, TIFFTAG_XRESOLUTION, &xr) && TIFFGetField(tif, TIFFTAG_YRESOLUTION, &yr) &&
@@ -107,7 +119,7 @@ Page Describe(TIFF* tif, std::size_t fileSize) {
     p.info.yDpi = static_cast<int>(yr * scale + 0.5f);
   }
   const std::uint64_t pixels = std::uint64_t(w) * h;
-  const std::uint64_t ratio = p.info.bitCount == 1 ? kMaxBilevelPixelsPerByte : kMaxPixelsPerByte;
+  const std::uint64_t ratio = p.samples * p.bits == 1 ? kMaxBilevelPixelsPerByte : kMaxPixelsPerByte;
   p.plausible = w > 0 && h > 0 && pixels <= static_cast<std::uint64_t>(vel::gdi::kMaxBitmapPixels) &&
                 (pixels <= kFreePixels || pixels / ratio <= fileSize);
   return p;
@@ -187,12 +199,6 @@ int ReadRows(TIFF* tif, int width, int height, int bitsPerPixel, Sink&& sink) {
   return height;
 }
 
-bool NativeLayout(const Page& p) {
-  if (p.samples != 1) return false;
-  if (p.photometric == PHOTOMETRIC_MINISWHITE || p.photometric == PHOTOMETRIC_MINISBLACK)
-    return p.bits == 1 || p.bits == 2 || p.bits == 4 || p.bits == 8 || p.bits == 16;
-  return p.photometric == PHOTOMETRIC_PALETTE && (p.bits == 1 || p.bits == 2 || p.bits == 4 || p.bits == 8);
-}
 
 // Bilevel, gray and palette pages, kept palettised.
 HBITMAP DecodeNative(TIFF* tif, const Page& p) {
@@ -224,7 +230,7 @@ HBITMAP DecodeNative(TIFF* tif, const Page& p) {
     }
     palette.resize(256);
   }
-  const int outBits = p.bits == 16 ? 8 : p.bits == 2 ? 4 : p.bits;
+  const int outBits = NativeBits(p);
   const int width = p.info.width;
   HBITMAP bitmap = NewPageBitmap(width, p.info.height, outBits, palette);
   vel::gdi::BitmapView view;

@@ -148,24 +148,102 @@ TEST(LoadPath, GrayJpegReportsEightBitsOverTwentyFourBitPixels) {
   EXPECT_EQ(img.GetCompressionType(), 0);
 }
 
-TEST(LoadPath, IconsByNameAndByContent) {
+TEST(LoadPath, IconsGiveTheSameFactsWhateverTheirName) {
   std::string tool = Convert();
   if (tool.empty()) GTEST_SKIP() << "ImageMagick (convert-im6.q16) is not installed";
   std::string ico = TempDir() + "/app.ico";
-  ASSERT_TRUE(lorimer::testing::Run(tool + " -size 32x32 xc:red -define icon:auto-resize=16,32 '" + ico + "'"));
+  ASSERT_TRUE(lorimer::testing::Run(tool + " -size 32x32 xc:red -define icon:auto-resize=16,48 '" + ico + "'"));
+  // Every chain ends at the icon loader: the icon at the system size, drawn once.
+  for (const char* name : {"app.ico", "app.ani", "app.data"}) {
+    SCOPED_TRACE(name);
+    std::string path = TempDir() + "/named-" + name;
+    ASSERT_TRUE(lorimer::testing::Run("cp '" + ico + "' '" + path + "'"));
+    CImageInterface img;
+    ASSERT_TRUE(img.Load(path.c_str(), 0));
+    EXPECT_EQ(img.GetFormat(), FORMAT_ICO);
+    EXPECT_EQ(img.GetWidth(0), 32);
+    EXPECT_EQ(img.GetHeight(0), 32);
+    EXPECT_EQ(img.GetColorDepth(), 4);
+    EXPECT_EQ(img.GetPageCount(), 1);
+    EXPECT_STREQ(img.GetSourceInfo().szPath, path.c_str());
+  }
+}
+
+// A GEM IMG of 8 x 1 pixels in three planes, pixel x showing colour x.
+std::vector<std::uint8_t> ThreePlaneGem() {
+  std::vector<std::uint8_t> f = {0, 1, 0, 8, 0, 3, 0, 2, 0, 85, 0, 85, 0, 8, 0, 1};
+  for (std::uint8_t plane : {0x55, 0x33, 0x0F}) f.insert(f.end(), {0x80, 0x01, plane});
+  return f;
+}
+
+// A PCX of 4 x 1 pixels at 2 bits in one plane (the CGA layout).
+std::vector<std::uint8_t> TwoBitPcx() {
+  std::vector<std::uint8_t> f(128, 0);
+  f[0] = 0x0A;
+  f[1] = 5;
+  f[3] = 2;   // bits per pixel
+  f[8] = 3;   // xmax
+  f[65] = 1;  // planes
+  f[66] = 2;  // bytes per line
+  f.insert(f.end(), {0x1B, 0x00});
+  return f;
+}
+
+// What the image reports as its depth is what it holds, for every way a file can be
+// deeper or shallower than the 1, 4, 8 and 24-bit pages the codec keeps.
+TEST(LoadPath, ColourDepthIsThatOfTheHeldPage) {
+  std::string tool = Convert();
+  if (tool.empty()) GTEST_SKIP() << "ImageMagick (convert-im6.q16) is not installed";
+  const std::string grad = " -size 64x8 gradient:red-blue ", rose = " rose: ";
+  const struct {
+    const char* name;
+    std::string make;  // ImageMagick arguments; empty for the files written by hand
+    int depth;
+  } cases[] = {
+      {"colours32.gif", rose + "-colors 32", 8},
+      {"colours4.gif", rose + "-colors 4", 4},
+      {"colours2.gif", rose + "-colors 2", 1},
+      {"colours4.png", grad + "-colors 4 -define png:bit-depth=2 -define png:color-type=3", 4},
+      {"rgb16.png", grad + "-depth 16", 24},
+      {"gray16.png", grad + "-colorspace gray -depth 16", 8},
+      {"rgb16.tif", grad + "-depth 16", 24},
+      {"gray2.tif", grad + "-colorspace gray -depth 2", 4},
+      {"planes3.img", "", 4},
+      {"bits2.pcx", "", 4},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string path = TempDir() + "/depth-" + c.name;
+    if (std::string(c.name) == "planes3.img") {
+      path = WriteTempFile(std::string("depth-") + c.name, ThreePlaneGem());
+    } else if (std::string(c.name) == "bits2.pcx") {
+      path = WriteTempFile(std::string("depth-") + c.name, TwoBitPcx());
+    } else {
+      ASSERT_TRUE(lorimer::testing::Run(tool + c.make + " '" + path + "'"));
+    }
+    CImageInterface img;
+    ASSERT_TRUE(img.Load(path.c_str(), 0));
+    EXPECT_EQ(img.GetColorDepth(), c.depth);
+    BITMAP bm{};
+    ASSERT_TRUE(GetObject(img.GetHBITMAP(0, 0), sizeof bm, &bm));
+    EXPECT_EQ(bm.bmBitsPixel, c.depth);
+  }
+}
+
+TEST(LoadPath, GrayScaleOfAPaletteGifIsGray) {
+  std::string tool = Convert();
+  if (tool.empty()) GTEST_SKIP() << "ImageMagick (convert-im6.q16) is not installed";
+  std::string path = TempDir() + "/colours32-gray.gif";
+  ASSERT_TRUE(lorimer::testing::Run(tool + " rose: -colors 32 '" + path + "'"));
   CImageInterface img;
-  ASSERT_TRUE(img.Load(ico.c_str(), 0));
-  EXPECT_EQ(img.GetFormat(), FORMAT_ICO);
-  EXPECT_EQ(img.GetWidth(0), 32);
-  EXPECT_EQ(img.GetHeight(0), 32);
-  EXPECT_EQ(img.GetColorDepth(), 4);
-  EXPECT_STREQ(img.GetSourceInfo().szPath, ico.c_str());
-  // Without the extension the codec's own icon reader answers before the icon loader.
-  std::string other = TempDir() + "/app.data";
-  ASSERT_TRUE(lorimer::testing::Run("cp '" + ico + "' '" + other + "'"));
-  ASSERT_TRUE(img.Load(other.c_str(), 0));
-  EXPECT_EQ(img.GetFormat(), FORMAT_UNKNOWN);
-  EXPECT_EQ(img.GetPageCount(), 2);
+  ASSERT_TRUE(img.Load(path.c_str(), 0));
+  ASSERT_TRUE(img.SetGrayScale(0));
+  EXPECT_EQ(img.GetColorDepth(), 8);
+  HBITMAP held = img.GetHBITMAP(0, 0);
+  for (int x = 0; x < 70; x += 9) {
+    COLORREF c = PixelOf(held, x, 23);
+    EXPECT_TRUE(GetRValue(c) == GetGValue(c) && GetGValue(c) == GetBValue(c)) << "x " << x;
+  }
 }
 
 TEST(Pages, WidthOfMissingPageLeavesSelectionAlone) {

@@ -124,7 +124,8 @@ TEST(LorimerTool, InfoLinesAndExitStatus) {
   ASSERT_TRUE(lorimer::testing::Run("(" + std::string(LORIMER_TOOL) + " info '" + gif + "' > '" + out + "')"));
   auto text = ReadFile(out);
   std::string line(text.begin(), text.end());
-  EXPECT_EQ(line, gif + ": format=6 width=8 height=6 depth=1 colors=2 pages=2 gray=0 vector=0 compression=0\n");
+  // An animation's frames are composited into 24-bit pages.
+  EXPECT_EQ(line, gif + ": format=6 width=8 height=6 depth=24 colors=0 pages=2 gray=0 vector=0 compression=0\n");
   std::string missing = TempDir() + "/nope.png";
   EXPECT_FALSE(
       lorimer::testing::Run("(" + std::string(LORIMER_TOOL) + " info '" + gif + "' '" + missing + "' > '" + out + "')"));

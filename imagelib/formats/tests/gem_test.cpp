@@ -188,7 +188,7 @@ TEST(GemReader, XimgPaletteInPerMille) {
   auto reader = OpenBytes(kGemFormat, Concat(XimgHeader(s, palette), data));
   ASSERT_TRUE(reader);
   EXPECT_EQ(reader->pageInfo(0).colorsUsed, 4u);
-  EXPECT_EQ(reader->pageInfo(0).bitCount, 2);
+  EXPECT_EQ(reader->pageInfo(0).bitCount, 4);  // two planes are held at 4 bits
 }
 
 TEST(GemReader, RejectsHeadersThatAreNotGem) {

@@ -97,7 +97,7 @@ std::vector<std::uint8_t> Concat(std::vector<std::uint8_t> a, const std::vector<
 struct NetpbmCase {
   const char* options;
   int colors;       // colours in the source picture (0 = many)
-  int bitCount;     // what the reader should report
+  int bitCount;     // what the reader should report: the depth the page is held at
   unsigned palette; // colorsUsed expected
 };
 
@@ -108,9 +108,9 @@ TEST(PcxReader, MatchesNetpbmForEveryPlaneLayout) {
       {"-8bit", 200, 8, 256},        // 1 x 8 with the palette at the end
       {"", 16, 4, 16},               // 4 planes x 1 bit, header palette
       {"-packed", 16, 4, 16},        // 1 plane x 4 bits
-      {"", 4, 2, 4},                 // 2 planes x 1 bit
-      {"-packed", 4, 2, 4},          // 1 plane x 2 bits (CGA-like)
-      {"-planes=3", 6, 3, 8},        // 3 planes x 1 bit
+      {"", 4, 4, 4},                 // 2 planes x 1 bit
+      {"-packed", 4, 4, 4},          // 1 plane x 2 bits (CGA-like)
+      {"-planes=3", 6, 4, 8},        // 3 planes x 1 bit
       {"", 2, 1, 2},                 // monochrome
   };
   int n = 0;
