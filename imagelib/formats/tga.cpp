@@ -80,8 +80,9 @@ bool ParseHeader(const std::uint8_t* p, std::size_t length, std::uint64_t fileSi
       if (h->depth != 15 && h->depth != 16 && h->depth != 24 && h->depth != 32) return false;
       break;
     case kGrey:
+      // 16 bits are gray and alpha, a byte each.
       if (h->type != kGrey && h->type != kRleGrey) return false;
-      if (h->depth != 8) return false;
+      if (h->depth != 8 && h->depth != 16) return false;
       break;
     default:
       return false;
@@ -171,7 +172,7 @@ class TgaReader : public ImageReader {
     if (page != 0) return info;
     info.width = h_.width;
     info.height = h_.height;
-    info.bitCount = h_.depth == 15 ? 16 : h_.depth;
+    info.bitCount = heldBits();  // what decodePage holds: 15, 16 and 32 bits become 24
     info.colorsUsed = h_.baseType() == kMapped ? static_cast<unsigned>(std::min(h_.mapLength, 256))
                       : h_.baseType() == kGrey ? 256u
                                                : 0u;
@@ -180,8 +181,7 @@ class TgaReader : public ImageReader {
 
   HBITMAP decodePage(int page) override {
     if (page != 0) return nullptr;
-    const bool indexed = h_.baseType() != kTrueColor;
-    HBITMAP bitmap = NewPageBitmap(h_.width, h_.height, indexed ? 8 : 24, palette_);
+    HBITMAP bitmap = NewPageBitmap(h_.width, h_.height, heldBits(), palette_);
     vel::gdi::BitmapView view;
     if (!bitmap || !vel::gdi::GetBitmapView(bitmap, &view)) {
       if (bitmap) DeleteObject(bitmap);
@@ -206,6 +206,8 @@ class TgaReader : public ImageReader {
   }
 
  private:
+  int heldBits() const { return h_.baseType() == kTrueColor ? 24 : 8; }
+
   // Pixels in file order, raw or RLE; RLE packets run on across scanlines.
   struct Source {
     const std::uint8_t* data;
@@ -271,7 +273,8 @@ class TgaReader : public ImageReader {
       const int x = h_.rightToLeft ? h_.width - 1 - i : i;
       const std::uint8_t* p = pixels + static_cast<std::size_t>(i) * bpp;
       if (h_.baseType() != kTrueColor) {
-        out[x] = p[0];
+        const bool alpha = h_.depth == 16 && alpha_ != AlphaUse::kIgnore;
+        out[x] = alpha ? OverWhite(p[0], p[1], alpha_ == AlphaUse::kPremultiplied) : p[0];
         continue;
       }
       Bgra c = ReadColor(p, h_.depth);
@@ -289,7 +292,8 @@ class TgaReader : public ImageReader {
   // the pixels have alpha bits, unless the extension area says the alpha is not
   // meaningful, and never when every pixel would come out fully transparent.
   AlphaUse chooseAlpha() const {
-    if (h_.depth != 32 || h_.alphaBits == 0) return AlphaUse::kIgnore;
+    const bool hasAlpha = h_.depth == 32 || (h_.baseType() == kGrey && h_.depth == 16);
+    if (!hasAlpha || h_.alphaBits == 0) return AlphaUse::kIgnore;
     const auto& bytes = file_->bytes;
     AlphaUse use = AlphaUse::kStraight;
     if (bytes.size() >= kFooterSize &&
@@ -306,12 +310,13 @@ class TgaReader : public ImageReader {
   }
 
   bool allAlphaZero() const {
-    Source source{file_->bytes.data() + h_.pixelOffset, file_->bytes.size() - h_.pixelOffset, h_.rle(), 4};
-    std::vector<std::uint8_t> row(static_cast<std::size_t>(h_.width) * 4);
+    const int bpp = h_.bytesPerPixel();  // alpha is the last byte of a pixel
+    Source source{file_->bytes.data() + h_.pixelOffset, file_->bytes.size() - h_.pixelOffset, h_.rle(), bpp};
+    std::vector<std::uint8_t> row(static_cast<std::size_t>(h_.width) * bpp);
     for (int r = 0; r < h_.height; ++r) {
       const int got = source.read(row.data(), h_.width);
       for (int i = 0; i < got; ++i) {
-        if (row[static_cast<std::size_t>(i) * 4 + 3] != 0) return false;
+        if (row[static_cast<std::size_t>(i) * bpp + bpp - 1] != 0) return false;
       }
       if (got < h_.width) break;
     }

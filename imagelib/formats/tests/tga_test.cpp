@@ -3,6 +3,8 @@
 // span scanlines, alpha, truncation and the strict header checks.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "imagelib/formats/reader.h"
 #include "imagelib/formats/tests/test_support.h"
 
@@ -210,7 +212,7 @@ TEST(TgaReader, SixteenBitPixelsFromTheTopRight) {
   EXPECT_EQ(image->at(0, 1), (Rgb{8, 132, 25}));
   auto reader = OpenBytes(kTgaFormat, Concat(TgaHeader(s), data));
   ASSERT_TRUE(reader);
-  EXPECT_EQ(reader->pageInfo(0).bitCount, 16);
+  EXPECT_EQ(reader->pageInfo(0).bitCount, 24);  // held as 24 bits
   EXPECT_EQ(reader->pageInfo(0).colorsUsed, 0u);
 }
 
@@ -278,6 +280,35 @@ TEST(TgaReader, AlphaIsCompositedOnWhiteOnlyWhenItMeansSomething) {
   image = DecodeBytes(kTgaFormat, file);
   ASSERT_TRUE(image);
   EXPECT_EQ(image->at(0, 0), (Rgb{200, 0, 0}));
+}
+
+// Gray with alpha, a byte each: held as 8-bit gray, alpha drawn over white as for
+// 32-bit pixels, raw (type 3) and run-length (type 11) alike.
+TEST(TgaReader, SixteenBitGrayIsGrayOverWhite) {
+  const std::vector<std::uint8_t> raw = {200, 0, /**/ 200, 255, /**/ 200, 128};
+  const std::vector<std::uint8_t> rle = {0x02, 200, 0, 200, 255, 200, 128};  // one raw packet of three
+  for (const auto& [type, data, descriptor, expected] :
+       {std::tuple{3, raw, 0x28, std::vector<std::uint8_t>{255, 200, 227}},
+        std::tuple{11, rle, 0x28, std::vector<std::uint8_t>{255, 200, 227}},
+        std::tuple{3, raw, 0x20, std::vector<std::uint8_t>{200, 200, 200}}}) {  // no alpha bits: padding
+    SCOPED_TRACE(type * 1000 + descriptor);
+    TgaShape s;
+    s.type = type;
+    s.depth = 16;
+    s.width = 3;
+    s.descriptor = descriptor;
+    auto reader = OpenBytes(kTgaFormat, Concat(TgaHeader(s), data));
+    ASSERT_TRUE(reader);
+    EXPECT_EQ(reader->pageInfo(0).bitCount, 8);
+    HBITMAP page = reader->decodePage(0);
+    BITMAP bm{};
+    ASSERT_TRUE(GetObject(page, sizeof bm, &bm));
+    EXPECT_EQ(bm.bmBitsPixel, 8);
+    auto image = BitmapToRgb(page);
+    DeleteObject(page);
+    ASSERT_TRUE(image);
+    for (int x = 0; x < 3; ++x) EXPECT_EQ(image->at(x, 0), (Rgb{expected[x], expected[x], expected[x]})) << x;
+  }
 }
 
 TEST(TgaReader, TruncatedRawFileFillsTheMissingRowsWithZero) {
