@@ -122,7 +122,11 @@ int CImageSaver::Save(HIMG* handle, const char* path, _SAVEIMAGEINFO::_JPG* r) {
 }
 
 int CImageSaver::Save(HIMG* handle, const char* path, _SAVEIMAGEINFO::_GIF* r) {
-  if (!r || !Prepare(handle, *r, Clamp(r->depth, 4, 8), r->gray)) return 0;
+  if (!r) return 0;
+  // GIF pages are held at 4 or 8 bits; 5 to 7 would be turned into 24 bits by the
+  // depth change, which no GIF can hold, so they take the 8-bit palette.
+  const int depth = Clamp(r->depth, 4, 8) > 4 ? 8 : 4;
+  if (!Prepare(handle, *r, depth, r->gray)) return 0;
   std::string text = r->append ? "APPEND = ON\r" : "APPEND = OFF\r";
   text += "OVERWRITE = ON\r";
   text += r->interlace ? "GIF_INTERLACE = ON" : "GIF_INTERLACE = OFF";

@@ -42,10 +42,16 @@ TEST(Saving, DepthRulesPerRecord) {
   std::string g1 = TempDir() + "/d1.gif";
   ASSERT_TRUE(img.Save(g1.c_str(), &gif));
   EXPECT_EQ(img.GetColorDepth(), 4);  // 1 is raised to 4
-  ASSERT_TRUE(img.InitFromHBITMAP(Picture(16, 8)));
-  gif.depth = 24;
-  ASSERT_TRUE(img.Save((TempDir() + "/d24.gif").c_str(), &gif));
-  EXPECT_EQ(img.GetColorDepth(), 8);
+  for (int depth : {5, 6, 7, 24}) {  // depths between the palette sizes take 256 colours
+    ASSERT_TRUE(img.InitFromHBITMAP(Picture(16, 8)));
+    gif.depth = depth;
+    std::string out = TempDir() + "/d" + std::to_string(depth) + ".gif";
+    ASSERT_TRUE(img.Save(out.c_str(), &gif)) << depth;
+    EXPECT_EQ(img.GetColorDepth(), 8) << depth;
+    CImageInterface back;
+    ASSERT_TRUE(back.Load(out.c_str(), 0)) << depth;
+    EXPECT_EQ(back.GetColorDepth(), 8) << depth;
+  }
 
   ASSERT_TRUE(img.InitFromHBITMAP(Picture(16, 8)));
   _SAVEIMAGEINFO::_JPG jpg{};
