@@ -1,12 +1,20 @@
 #include "imagelib/core/Common.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "platform/shell/shell.h"
 
 int Common::CalculateProportionallyRect(int* width, int* height, int maxWidth, int maxHeight) {
-  if (!width || !height || maxWidth == 0 || maxHeight == 0) return 1;
-  double r = std::max(static_cast<double>(*width) / maxWidth, static_cast<double>(*height) / maxHeight);
+  if (!width || !height) return 1;
+  // A box with a side of 0 leaves no room: the ratio is infinite and the picture
+  // shrinks to nothing, which its callers treat as the failure it is.
+  auto ratio = [](int side, int max) {
+    if (max != 0) return static_cast<double>(side) / max;
+    return side > 0 ? HUGE_VAL : side < 0 ? -HUGE_VAL : 0.0;
+  };
+  double r = std::max(ratio(*width, maxWidth), ratio(*height, maxHeight));
   if (r > 0) {
     *width = static_cast<int>(*width / r);
     *height = static_cast<int>(*height / r);

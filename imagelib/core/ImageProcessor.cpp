@@ -234,7 +234,7 @@ int CImageProcessor::ChangeColorDepthFast(HIMG* handle, int bits, unsigned flags
     case 1: result = KestReduceColors(handle, workPage, 2, gray); break;
     case 4: result = KestReduceColors(handle, workPage, 16, gray); break;
     case 8: result = KestReduceColors(handle, workPage, 256, gray); break;
-    case 24: return IsLoaded(handle);
+    case 24: return 1;  // nothing to do, image or not
     default: result = CloneHandle(handle, -1, -1, -1, 3, kWhite, workPage); break;
   }
   if (!result) return 0;
@@ -331,7 +331,10 @@ HBITMAP CImageProcessor::DIBToDDB(HGLOBAL packedDib) {
     std::memcpy(&h, data, sizeof h);
     size_t offset = h.biSize >= 40 && h.biSize <= 124 ? h.biSize + vel::gdi::DibColorTableBytes(h) : SIZE_MAX;
     long long height = h.biHeight < 0 ? -static_cast<long long>(h.biHeight) : h.biHeight;
-    if (offset < size && h.biWidth > 0 && height > 0 && h.biCompression == BI_RGB &&
+    // Plain rows, or 16 and 32-bit rows whose channels the three masks describe.
+    const bool layout = h.biCompression == BI_RGB ||
+                        (h.biCompression == BI_BITFIELDS && (h.biBitCount == 16 || h.biBitCount == 32));
+    if (offset < size && h.biWidth > 0 && height > 0 && layout &&
         vel::gdi::DibImageBytes(h) <= size - offset) {
       bitmap = CreateCompatibleBitmap(nullptr, h.biWidth, static_cast<int>(height));
       if (bitmap && SetDIBits(nullptr, bitmap, 0, static_cast<UINT>(height), data + offset,

@@ -104,6 +104,53 @@ TEST(Processing, CropClampsAndProportionalFit) {
   EXPECT_EQ(none.CropImage(r), nullptr);
 }
 
+// A 2 x 1 packed DIB with bit fields: red then blue, in the given layout.
+HGLOBAL BitFieldDib(int bits, std::uint32_t red, std::uint32_t green, std::uint32_t blue) {
+  BITMAPINFOHEADER h = Common::GetEmptyBMPInfoHeader(2, 1, bits, 1, 0).bmiHeader;
+  h.biCompression = BI_BITFIELDS;
+  const std::uint32_t masks[3] = {red, green, blue};
+  const std::uint32_t row32[2] = {red, blue};
+  const std::uint16_t row16[2] = {static_cast<std::uint16_t>(red), static_cast<std::uint16_t>(blue)};
+  HGLOBAL block = GlobalAlloc(GHND, sizeof h + sizeof masks + 8);
+  auto* p = static_cast<BYTE*>(GlobalLock(block));
+  std::memcpy(p, &h, sizeof h);
+  std::memcpy(p + sizeof h, masks, sizeof masks);
+  if (bits == 32) std::memcpy(p + sizeof h + sizeof masks, row32, sizeof row32);
+  else std::memcpy(p + sizeof h + sizeof masks, row16, sizeof row16);
+  GlobalUnlock(block);
+  return block;
+}
+
+TEST(Processing, EdgesOfTheArithmetic) {
+  // Bit-field DIBs become bitmaps like any other.
+  for (int bits : {16, 32}) {
+    SCOPED_TRACE(bits);
+    HGLOBAL dib = bits == 16 ? BitFieldDib(16, 0xF800, 0x07E0, 0x001F) : BitFieldDib(32, 0xFF0000, 0xFF00, 0xFF);
+    HBITMAP bitmap = CImageInterface::DIBToDDB(dib);
+    GlobalFree(dib);
+    ASSERT_NE(bitmap, nullptr);
+    EXPECT_EQ(At(bitmap, 0, 0), RGB(255, 0, 0));
+    EXPECT_EQ(At(bitmap, 1, 0), RGB(0, 0, 255));
+    DeleteObject(bitmap);
+  }
+  // 24 bits asks for nothing, so it succeeds even without an image.
+  HIMG nothing = nullptr;
+  int page = 0;
+  EXPECT_EQ(CImageProcessor::ChangeColorDepthFast(&nothing, 24, static_cast<unsigned>(-1), page), 1);
+  // A box with a side of 0 leaves no room for a proportional fit.
+  int w = 100, h = 50;
+  CImageInterface::CalculateProportionallyRect(&w, &h, 0, 300);
+  EXPECT_EQ(w, 0);
+  EXPECT_EQ(h, 0);
+  CImageInterface img;
+  ASSERT_TRUE(img.InitFromHBITMAP(Picture(40, 20)));
+  EXPECT_EQ(img.StretchImage(-1, 80, 0, 1, 3, 0xFFFFFF, page), 0);
+  EXPECT_EQ(img.GetWidth(0), 40);
+  EXPECT_EQ(img.StretchImage(-1, 80, 80, 1, 3, 0xFFFFFF, page), 1);
+  EXPECT_EQ(img.GetWidth(0), 80);
+  EXPECT_EQ(img.GetHeight(0), 40);
+}
+
 TEST(Processing, FiltersAndToneChangesReplaceTheImage) {
   CImageInterface img;
   ASSERT_TRUE(img.InitFromHBITMAP(Picture(8, 8)));
