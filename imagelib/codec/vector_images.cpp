@@ -122,6 +122,66 @@ int DrawVector(CodecImage* image, HDC dc, const RECT& dest, const RECT& src) {
 
 bool IsVector(CodecImage* image) { return image && image->vector; }
 
+namespace {
+
+std::int32_t Get32(const std::vector<BYTE>& b, size_t at) {
+  std::int32_t v;
+  std::memcpy(&v, b.data() + at, 4);
+  return v;
+}
+void Put32(std::vector<BYTE>& b, size_t at, double v) {
+  const auto i = static_cast<std::int32_t>(std::lround(std::clamp(v, -2147483647.0, 2147483647.0)));
+  std::memcpy(b.data() + at, &i, 4);
+}
+
+// Offsets in the EMF header record.
+constexpr size_t kHeaderSize = 4, kBounds = 8, kFrame = 24, kDevice = 72, kMillimeters = 80, kMicrometers = 100;
+constexpr double kHundredthsMmPerPixel = 2540.0 / 96;
+
+}  // namespace
+
+// The drawing as a picture of width x height pixels. The library takes a metafile's
+// size from its header's bounds and its proportions from its frame, so the bounds
+// become (0, 0, width, height) and the frame that size on a 96 dpi screen. The records
+// stay as they are: the reference device's physical size is changed with the frame,
+// so the frame still covers the same device pixels and the drawing fills it as
+// before. Device pixels and millimetres are whole numbers, so both are given in a
+// finer unit to keep that ratio exact.
+HENHMETAFILE ResizedDrawing(HENHMETAFILE drawing, int width, int height) {
+  const UINT size = GetEnhMetaFileBits(drawing, 0, nullptr);
+  if (size < 88 || width <= 0 || height <= 0) return nullptr;
+  std::vector<BYTE> b(size);
+  if (GetEnhMetaFileBits(drawing, size, b.data()) != size) return nullptr;
+  const double deviceX = Get32(b, kDevice), deviceY = Get32(b, kDevice + 4);
+  const double mmX = Get32(b, kMillimeters), mmY = Get32(b, kMillimeters + 4);
+  const double frameW = Get32(b, kFrame + 8) - static_cast<double>(Get32(b, kFrame));
+  const double frameH = Get32(b, kFrame + 12) - static_cast<double>(Get32(b, kFrame + 4));
+  if (deviceX <= 0 || deviceY <= 0 || mmX <= 0 || mmY <= 0 || frameW <= 0 || frameH <= 0) return nullptr;
+  // The frame in the reference device's pixels, which the records are drawn in.
+  const double pixelsW = frameW * deviceX / (mmX * 100), pixelsH = frameH * deviceY / (mmY * 100);
+  const double newW = std::round(width * kHundredthsMmPerPixel), newH = std::round(height * kHundredthsMmPerPixel);
+  const double newMmX = newW / 100 * deviceX / pixelsW, newMmY = newH / 100 * deviceY / pixelsH;
+  const double fine = std::floor(std::min(1000.0, 1e9 / std::max({deviceX, deviceY, newMmX, newMmY, 1.0})));
+  if (fine < 1) return nullptr;
+  Put32(b, kBounds, 0);
+  Put32(b, kBounds + 4, 0);
+  Put32(b, kBounds + 8, width);
+  Put32(b, kBounds + 12, height);
+  Put32(b, kFrame, 0);
+  Put32(b, kFrame + 4, 0);
+  Put32(b, kFrame + 8, newW);
+  Put32(b, kFrame + 12, newH);
+  Put32(b, kDevice, deviceX * fine);
+  Put32(b, kDevice + 4, deviceY * fine);
+  Put32(b, kMillimeters, newMmX * fine);
+  Put32(b, kMillimeters + 4, newMmY * fine);
+  if (Get32(b, kHeaderSize) >= 108 && size >= 108) {
+    Put32(b, kMicrometers, newMmX * 1000);
+    Put32(b, kMicrometers + 4, newMmY * 1000);
+  }
+  return SetEnhMetaFileBits(size, b.data());
+}
+
 }  // namespace lorimer::codec
 
 using lorimer::codec::CodecImage;
@@ -146,18 +206,25 @@ HIMG fnImgFromWMF(HMETAFILE metafile, const RECT* frame) {
   }
 }
 
-HMETAFILE fnImgGetWMF(HIMG image, const RECT*) {
+HMETAFILE fnImgGetWMF(HIMG image, const RECT* frame) {
   if (!lorimer::codec::IsVector(image)) return nullptr;
   try {
+    // The metafile given out is the picture at the frame's size (the page's size for
+    // the library), so a drawing resized for a save comes back at that size.
+    HENHMETAFILE sized = nullptr;
+    if (frame && frame->right - frame->left > 0 && frame->bottom - frame->top > 0)
+      sized = lorimer::codec::ResizedDrawing(image->vector, frame->right - frame->left, frame->bottom - frame->top);
+    HENHMETAFILE drawing = sized ? sized : image->vector;
     HDC dc = CreateCompatibleDC(nullptr);
     HMETAFILE result = nullptr;
-    const UINT size = GetWinMetaFileBits(image->vector, 0, nullptr, MM_ANISOTROPIC, dc);
+    const UINT size = GetWinMetaFileBits(drawing, 0, nullptr, MM_ANISOTROPIC, dc);
     if (size > 0) {
       std::vector<BYTE> bits(size);
-      if (GetWinMetaFileBits(image->vector, size, bits.data(), MM_ANISOTROPIC, dc) == size)
+      if (GetWinMetaFileBits(drawing, size, bits.data(), MM_ANISOTROPIC, dc) == size)
         result = SetMetaFileBitsEx(size, bits.data());
     }
     DeleteDC(dc);
+    if (sized) DeleteEnhMetaFile(sized);
     return result;
   } catch (...) {
     return nullptr;

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -12,6 +13,7 @@
 #include "lorimer/Dib.h"
 #include "platform/gdi/metafile_internal.h"
 #include "platform/gdi/metafile_records.h"
+#include "platform/gdi/player_walk.h"
 #include "platform/shell/shell.h"
 
 namespace {
@@ -27,6 +29,33 @@ std::string TempName() {
 }
 
 bool Exists(const char* path) { return path && _access(path, 0) == 0; }
+
+// Some writers (pstoedit among them) put the header's bounds in logical units while
+// their records map those units onto far fewer device pixels, so the bounds and the
+// frame enclose empty space and the drawing lies wholly outside them. Such a header is
+// replaced by one around what the records draw; null when the header is left alone.
+HENHMETAFILE WithHeaderOfDrawing(HENHMETAFILE emf) {
+  const UINT size = GetEnhMetaFileBits(emf, 0, nullptr);
+  ENHMETAHEADER h{};
+  if (size < 88 || !GetEnhMetaFileHeader(emf, sizeof h, &h)) return nullptr;
+  std::vector<BYTE> bytes(size);
+  RECT drawn{};
+  if (GetEnhMetaFileBits(emf, size, bytes.data()) != size ||
+      !vel::gdi::emfplay::DrawnExtent(bytes.data(), bytes.size(), &drawn))
+    return nullptr;
+  const RECTL& b = h.rclBounds;
+  const bool meets = drawn.left <= b.right && b.left <= drawn.right && drawn.top <= b.bottom && b.top <= drawn.bottom;
+  if (meets || drawn.right <= drawn.left || drawn.bottom <= drawn.top) return nullptr;
+  if (h.szlDevice.cx <= 0 || h.szlDevice.cy <= 0 || h.szlMillimeters.cx <= 0 || h.szlMillimeters.cy <= 0) return nullptr;
+  const double mmX = 100.0 * h.szlMillimeters.cx / h.szlDevice.cx, mmY = 100.0 * h.szlMillimeters.cy / h.szlDevice.cy;
+  h.rclBounds = RECTL{drawn.left, drawn.top, drawn.right, drawn.bottom};
+  h.rclFrame = RECTL{static_cast<LONG>(std::lround(drawn.left * mmX)), static_cast<LONG>(std::lround(drawn.top * mmY)),
+                     static_cast<LONG>(std::lround(drawn.right * mmX)),
+                     static_cast<LONG>(std::lround(drawn.bottom * mmY))};
+  std::memcpy(bytes.data() + offsetof(ENHMETAHEADER, rclBounds), &h.rclBounds, sizeof h.rclBounds);
+  std::memcpy(bytes.data() + offsetof(ENHMETAHEADER, rclFrame), &h.rclFrame, sizeof h.rclFrame);
+  return SetEnhMetaFileBits(size, bytes.data());
+}
 
 }  // namespace
 
@@ -107,6 +136,13 @@ int CMetaFile::Read(const char* path) {
   if (HENHMETAFILE emf = GetEnhMetaFileA(path)) {
     Clear();
     m_hEmf = emf;
+    if (HENHMETAFILE repaired = WithHeaderOfDrawing(emf)) {
+      // The file's own header is what was wrong: its size on disk means nothing.
+      DeleteEnhMetaFile(emf);
+      m_hEmf = repaired;
+      FeelEMFHeder(nullptr, 0);
+      return 1;
+    }
   } else {
     CFile file;
     if (!file.Open(path, CFile::modeRead)) return 0;
@@ -276,7 +312,8 @@ void CMetaFile::FeelEMFHeder(const char* path, int isWmf) {
   if (path) {
     const METAFILEINFO info = _GETWMFINFO_Proc(path);
     if (info.width > 0 && info.height > 0) {
-      const double x = static_cast<double>(bounds.bottom) / info.height;
+      // The bounds' height is the reference, wherever they start.
+      const double x = (static_cast<double>(bounds.bottom) - bounds.top) / info.height;
       bounds.left = bounds.top = 0;
       bounds.right = static_cast<LONG>(std::floor(x * info.width));
       bounds.bottom = static_cast<LONG>(std::floor(x * info.height));

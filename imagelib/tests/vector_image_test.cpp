@@ -3,6 +3,8 @@
 // through a metafile pixel for pixel.
 #include <dirent.h>
 #include <gtest/gtest.h>
+
+#include <algorithm>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -214,6 +216,71 @@ TEST_F(VectorImages, DrawingsStayDrawingsUnlessRotated) {
   EXPECT_FALSE(image.IsVectorImage());
   EXPECT_EQ(image.GetWidth(0), 2 * h);
   EXPECT_EQ(image.GetHeight(0), 2 * w);
+}
+
+// A drawing saved as a metafile or EPS, at its own size or a new one, loads again at
+// exactly that size, whatever its proportions.
+TEST_F(VectorImages, SavedDrawingsComeBackAtTheSizeAsked) {
+  write("d.dxf", kDxf);
+  CImageInterface source;
+  ASSERT_TRUE(source.Load(file("d.dxf").c_str(), 0));
+  const int w = source.GetWidth(0), h = source.GetHeight(0);
+  const bool eps = HaveEpsTools();
+  const struct {
+    int width, height;
+  } sizes[] = {{0, 0}, {2 * w, 2 * h}, {w + 40, h / 2}};
+  for (const char* ext : {"wmf", "emf", "eps"}) {
+    if (std::string(ext) == "eps" && !eps) continue;
+    for (const auto& size : sizes) {
+      SCOPED_TRACE(std::string(ext) + " " + std::to_string(size.width) + "x" + std::to_string(size.height));
+      CImageInterface image;
+      image.InitFromImage(&source, 0);
+      const std::string out = file("saved." + std::string(ext));
+      _SAVEIMAGEINFO::_WMF wmf{};
+      _SAVEIMAGEINFO::_EMF emf{};
+      _SAVEIMAGEINFO::_EPS ps{};
+      wmf.width = emf.width = ps.width = size.width;
+      wmf.height = emf.height = ps.height = size.height;
+      const std::string e = ext;
+      const int saved = e == "wmf"   ? image.Save(out.c_str(), &wmf)
+                        : e == "emf" ? image.Save(out.c_str(), &emf)
+                                     : image.Save(out.c_str(), &ps);
+      ASSERT_TRUE(saved);
+      CImageInterface back;
+      ASSERT_TRUE(back.Load(out.c_str(), 0));
+      EXPECT_TRUE(back.IsVectorImage());
+      EXPECT_EQ(back.GetWidth(0), size.width ? size.width : w);
+      EXPECT_EQ(back.GetHeight(0), size.height ? size.height : h);
+    }
+  }
+}
+
+// pstoedit writes its EMF header in its own logical units (twips of a letter page):
+// opened directly, the picture is what its records draw, at the size Ghostscript
+// inks the same EPS at 96 dpi.
+TEST_F(VectorImages, ForeignEmfOpensAtTheSizeItDraws) {
+  if (!HaveEpsTools()) GTEST_SKIP() << "Ghostscript or pstoedit is missing";
+  write("d.eps",
+        "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 200 100\n%%EndComments\n"
+        "1 0 0 setrgbcolor 10 10 180 80 rectfill showpage\n");
+  ASSERT_TRUE(lorimer::testing::Run("pstoedit -q -f emf '" + file("d.eps") + "' '" + file("d.emf") + "'"));
+  ASSERT_TRUE(lorimer::testing::Run("gs -q -dSAFER -dBATCH -dNOPAUSE -dEPSCrop -r96 -sDEVICE=ppmraw -sOutputFile='" +
+                                    file("gs.ppm") + "' '" + file("d.eps") + "'"));
+  auto gs = lorimer::testing::ReadPnm(file("gs.ppm"));
+  ASSERT_TRUE(gs.has_value());
+  int left = gs->width, right = -1, top = gs->height, bottom = -1;  // Ghostscript's inked box
+  for (int y = 0; y < gs->height; ++y)
+    for (int x = 0; x < gs->width; ++x)
+      if (gs->at(x, y).g < 128) left = std::min(left, x), right = std::max(right, x), top = std::min(top, y),
+                                bottom = std::max(bottom, y);
+  ASSERT_GT(right, left);
+  CImageInterface image;
+  ASSERT_TRUE(image.Load(file("d.emf").c_str(), 0));
+  EXPECT_NEAR(image.GetWidth(0), right - left + 1, 3);
+  EXPECT_NEAR(image.GetHeight(0), bottom - top + 1, 3);
+  HBITMAP pixels = image.GetHBITMAP(1, 0);
+  EXPECT_EQ(At(pixels, image.GetWidth(0) / 2, image.GetHeight(0) / 2), RGB(255, 0, 0));
+  DeleteObject(pixels);
 }
 
 TEST_F(VectorImages, EpsLoadsSavesAndLeavesNoTemporaries) {

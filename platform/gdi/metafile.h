@@ -176,6 +176,11 @@ BOOL DeleteEnhMetaFile(HENHMETAFILE metafile);
 // back exactly; any other WMF is translated record by record. refDC null: the
 // screen. `pict` (optional) gives the picture's mapping mode and size.
 HENHMETAFILE SetWinMetaFileBits(UINT size, const BYTE* wmfBits, HDC refDC, const METAFILEPICT* pict);
+namespace vel::gdi {
+// The EMF a WMF of ours (or of Windows) carries in "WMFC" comment chunks, whole and
+// checked; false when the WMF carries none. `emf` may be null to ask only.
+bool EmbeddedEmf(const BYTE* wmfBits, size_t size, std::vector<BYTE>* emf);
+}  // namespace vel::gdi
 // EMF -> WMF: the EMF in comment chunks, then the mapping, then the records that
 // have a WMF form. `out` null: size query.
 UINT GetWinMetaFileBits(HENHMETAFILE metafile, UINT size, LPBYTE out, INT mapMode, HDC refDC);

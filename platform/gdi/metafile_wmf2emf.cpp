@@ -21,15 +21,12 @@
 #include "platform/gdi/objects.h"
 
 namespace vel::gdi::meta {
-namespace {
-
-using wmf::Record;
 
 // The EMF carried in "WMFC" comments, or false when there is none or it is damaged.
-bool ExtractEmbeddedEmf(const std::vector<Record>& records, size_t wmfSize, std::vector<BYTE>& out) {
+bool ExtractEmbeddedEmf(const std::vector<wmf::Record>& records, size_t wmfSize, std::vector<BYTE>& out) {
   out.clear();
   DWORD chunks = 0, expected = 0, total = 0, seen = 0;
-  for (const Record& r : records) {
+  for (const wmf::Record& r : records) {
     WORD function = 0, count = 0;
     if (r.function != wmf::META_ESCAPE || !r.param(0, function) || function != wmf::MFCOMMENT) continue;
     if (!r.param(1, count) || count < 34 || !r.has(10, count)) continue;
@@ -62,6 +59,10 @@ bool ExtractEmbeddedEmf(const std::vector<Record>& records, size_t wmfSize, std:
   if (seen == 0 || out.size() != total || expected != chunks) return false;
   return emf::ParseRecords(out.data(), out.size(), nullptr);
 }
+
+namespace {
+
+using wmf::Record;
 
 struct Mapping {
   int mode = MM_TEXT;
@@ -618,6 +619,23 @@ void Translator::translate(const Record& r) {
 }  // namespace vel::gdi::meta
 
 using namespace vel::gdi;
+
+namespace vel::gdi {
+
+bool EmbeddedEmf(const BYTE* wmfBits, size_t size, std::vector<BYTE>* emf) {
+  std::vector<wmf::Record> records;
+  std::vector<BYTE> out;
+  if (!wmfBits || !wmf::ParseRecords(wmfBits, size, &records)) return false;
+  try {
+    if (!meta::ExtractEmbeddedEmf(records, size, out)) return false;
+  } catch (...) {
+    return false;
+  }
+  if (emf) *emf = std::move(out);
+  return true;
+}
+
+}  // namespace vel::gdi
 
 HENHMETAFILE SetWinMetaFileBits(UINT size, const BYTE* wmfBits, HDC refDC, const METAFILEPICT* pict) {
   if (!wmfBits || size == 0) return nullptr;

@@ -125,6 +125,11 @@ constexpr double kMaxDeviceCoordinate = 1 << 26;
 // `stats` (optional) tells what happened.
 bool Walk(const BYTE* data, size_t size, const RECT* dest, Sink& sink, Stats* stats = nullptr);
 
+// The box around everything the EMF draws, in its reference device's pixels (the
+// records' own mapping applied, the header's bounds and frame not consulted). False
+// when the bytes are no EMF or nothing is drawn.
+bool DrawnExtent(const BYTE* data, size_t size, RECT* extent);
+
 // The length in device pixels of one logical unit along x and along y under a transform.
 double ScaleX(const Affine& a);
 double ScaleY(const Affine& a);

@@ -26,6 +26,8 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 constexpr std::size_t kMaxMetafileBytes = std::size_t{256} << 20;
 constexpr int kPdfDpi = 1200;
+// Picture sizes are asked at this resolution: hundredths of a point.
+constexpr int kFineDpi = 7200;
 // Beyond this a page is no picture any more (200 inches).
 constexpr double kMaxSidePt = 14400;
 
@@ -123,13 +125,16 @@ Bytes PreviewTiff(const Bytes& file, double wPt, double hPt) {
 bool PictureSizePoints(const std::string& metafilePath, double& widthPt, double& heightPt) {
   int w = 0, h = 0, depth = 0;
   unsigned char flag = 0;
-  // Placeable boxes and EMF frames are physical sizes: measured at 72 dpi they are points.
-  if (!WMFInfo(marrow::WidenToSystemString(metafilePath), &w, &h, &depth, 72, 72, &flag) || w <= 0 || h <= 0)
+  // Placeable boxes and EMF frames are physical sizes: measured at 7200 dpi they are
+  // hundredths of a point, so the page keeps the picture's size to the fraction.
+  if (!WMFInfo(marrow::WidenToSystemString(metafilePath), &w, &h, &depth, kFineDpi, kFineDpi, &flag) || w <= 0 ||
+      h <= 0)
     return false;
   Bytes head;
   if (!wmfwrap::ReadWholeFile(metafilePath, head, kMaxMetafileBytes) || head.size() < 4) return false;
   const bool placeable = head[0] == 0xD7 && head[1] == 0xCD && head[2] == 0xC6 && head[3] == 0x9A;
-  const double scale = placeable || IsEmf(head) ? 1.0 : 72.0 / 96.0;  // plain WMF units: screen pixels
+  const bool physical = placeable || IsEmf(head) || vel::gdi::EmbeddedEmf(head.data(), head.size(), nullptr);
+  const double scale = physical ? 72.0 / kFineDpi : 72.0 / 96.0;  // plain WMF units: screen pixels
   widthPt = w * scale;
   heightPt = h * scale;
   return widthPt <= kMaxSidePt && heightPt <= kMaxSidePt;

@@ -317,8 +317,10 @@ std::optional<std::vector<BYTE>> EmfToPlaceableWmf(const std::vector<BYTE>& emf,
   const auto hundredthsMm = [](LONG v, int dpi) { return static_cast<LONG>(std::llround(v * 2540.0 / dpi)); };
   Patch32(out, 8, 0);
   Patch32(out, 12, 0);
-  Patch32(out, 16, pixelsW - 1);  // bounds are inclusive
-  Patch32(out, 20, pixelsH - 1);
+  // The bounds reach one past the last pixel, as in the EMFs the image library
+  // records itself: it takes a picture's size as right - left.
+  Patch32(out, 16, pixelsW);
+  Patch32(out, 20, pixelsH);
   Patch32(out, 24, 0);
   Patch32(out, 28, 0);
   Patch32(out, 32, hundredthsMm(boxW, kTwipsPerInch));

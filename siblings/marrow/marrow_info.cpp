@@ -5,6 +5,7 @@
 #include <cstring>
 #include <optional>
 
+#include "platform/gdi/metafile.h"
 #include "platform/gdi/metafile_records.h"
 #include "siblings/marrow/marrow.h"
 #include "siblings/wmfwrap/wmfwrap_lib.h"
@@ -218,6 +219,10 @@ std::optional<Info> MetafileInfo(const std::vector<BYTE>& file, int vDpi, int hD
     return WmfInfo(file.data() + sizeof p, file.size() - sizeof p, &p, vDpi, hDpi);
   }
   if (first == emf::EMR_HEADER) return EmfInfo(file.data(), file.size(), vDpi, hDpi);
+  // A WMF carrying its EMF is that EMF to every reader of ours, new size included.
+  std::vector<BYTE> embedded;
+  if (vel::gdi::EmbeddedEmf(file.data(), file.size(), &embedded))
+    return EmfInfo(embedded.data(), embedded.size(), vDpi, hDpi);
   return WmfInfo(file.data(), file.size(), nullptr, vDpi, hDpi);
 }
 

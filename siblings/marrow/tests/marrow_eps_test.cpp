@@ -112,14 +112,15 @@ TEST(EmfToWmf, BoxIsTheBoundingBoxInTwips) {
   ASSERT_GT(GetEnhMetaFileHeader(emf, sizeof h, &h), 0u);
   EXPECT_NEAR((h.rclFrame.right - h.rclFrame.left) / 2540.0, 200 / 72.0, 0.001);
   EXPECT_NEAR((h.rclFrame.bottom - h.rclFrame.top) / 2540.0, 100 / 72.0, 0.001);
-  // Its bounds are the picture in screen pixels from the origin, as if recorded there.
+  // Its bounds are the picture in screen pixels from the origin, reaching one past the
+  // last pixel as in the image library's own recordings.
   HDC screen = CreateCompatibleDC(nullptr);
   const int dpiX = GetDeviceCaps(screen, LOGPIXELSX), dpiY = GetDeviceCaps(screen, LOGPIXELSY);
   DeleteDC(screen);
   EXPECT_EQ(h.rclBounds.left, 0);
   EXPECT_EQ(h.rclBounds.top, 0);
-  EXPECT_NEAR(h.rclBounds.right + 1, 200.0 * dpiX / 72, 1.0);
-  EXPECT_NEAR(h.rclBounds.bottom + 1, 100.0 * dpiY / 72, 1.0);
+  EXPECT_NEAR(h.rclBounds.right, 200.0 * dpiX / 72, 1.0);
+  EXPECT_NEAR(h.rclBounds.bottom, 100.0 * dpiY / 72, 1.0);
   // Its records map the box in twips onto those pixels.
   bool windowIsBox = false, viewportIsPixels = false;
   vel::gdi::emf::ForEachRecord(emf, [&](const vel::gdi::emf::Record& r) {
@@ -128,7 +129,7 @@ TEST(EmfToWmf, BoxIsTheBoundingBoxInTwips) {
     r.i32(12, b);
     if (r.type == vel::gdi::emf::EMR_SETWINDOWEXTEX) windowIsBox = a == 4000 && b == 2000;
     if (r.type == vel::gdi::emf::EMR_SETVIEWPORTEXTEX)
-      viewportIsPixels = a == h.rclBounds.right + 1 && b == h.rclBounds.bottom + 1;
+      viewportIsPixels = a == h.rclBounds.right && b == h.rclBounds.bottom;
     return true;
   });
   EXPECT_TRUE(windowIsBox);
