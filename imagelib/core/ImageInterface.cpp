@@ -411,10 +411,11 @@ int CImageInterface::DrawImageFX(HDC dc, RECT* dest, RECT* src, int page, UINT e
              : 0;
 }
 
-int CImageInterface::PrintImage(HDC dc, RECT* dest, RECT* src, int) {
+int CImageInterface::PrintImage(HDC dc, RECT* dest, RECT* src, int page) {
   if (!IsLoaded() || !dc) return 0;
   RECT destStore, srcStore;
-  PrepareDraw(0, dest, src, destStore, srcStore);
+  // Preparing selects the page in the codec, which then prints that page.
+  PrepareDraw(page, dest, src, destStore, srcStore);
   return CImageMan::PrintHandle(&m_hImage, dc, dest, src);
 }
 

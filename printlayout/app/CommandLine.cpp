@@ -28,9 +28,13 @@ bool Exists(const std::string& path, bool* folder = nullptr) {
 }
 
 bool IsKnownSwitch(const std::string& w) {
-  for (const char* prefix : {"B:", "C:", "S:", "M:", "A", "H:", "F:", "def:", "N:"})
+  // These values are texts and paths and may hold slashes of their own.
+  for (const char* prefix : {"B:", "C:", "S:", "M:", "H:", "F:", "def:", "N:"})
     if (StartsWith(w, prefix)) return true;
-  return w == "p" || w == "ps" || w == "nosplash";
+  if (w == "p" || w == "ps" || w == "nosplash") return true;
+  // The grid switch holds numbers only: with a further "/" the word names a
+  // path, such as /Albums/beach.jpg.
+  return StartsWith(w, "A") && w.find('/') == std::string::npos;
 }
 
 }  // namespace
@@ -164,11 +168,17 @@ std::vector<std::string> ExpandImageArgument(const std::string& argument) {
 
 int FillProject(Project& project, const CommandLineRecord& r) {
   project.resetToDefaults();
+  // Only the binary forms store header and footer positions.
+  const auto storesPositions = [&] { return project.fileVersion >= kProjectVersion200; };
+  bool storedPositions = false;
   if (!r.projectFile.empty()) {
     loadProject(project, r.projectFile);
     project.path = r.projectFile;
+    storedPositions = storesPositions();
   }
-  if (!r.settingsFile.empty()) loadProjectSettings(project, r.settingsFile);
+  // A binary settings file that cannot be opened changes nothing.
+  if (!r.settingsFile.empty() && loadProjectSettings(project, r.settingsFile) && storesPositions())
+    storedPositions = true;
 
   if (r.borderCount > 0) project.borderLines = r.borderLines;
   if (r.borderCount > 1) project.borderColour = r.borderColour;
@@ -180,7 +190,9 @@ int FillProject(Project& project, const CommandLineRecord& r) {
   if (r.shadowCount > 1) project.shadowDy = r.shadowDy;
   if (r.shadowCount > 2) project.shadowColour = r.shadowColour;
 
-  project.headerSplitsSet = project.footerSplitsSet = 0;
+  // Positions nobody chose are left to the normalising, which puts them at the
+  // thirds; positions read from a file stay as stored.
+  if (!storedPositions) project.headerSplitsSet = project.footerSplitsSet = 0;
 
   const auto given = [&](int field) { return r.marginCount > field && r.margins[static_cast<size_t>(field)] != kNotGiven; };
   const auto mm = [&](int field) { return r.margins[static_cast<size_t>(field)]; };

@@ -10,7 +10,8 @@
 // A word that begins with "-" is a switch, handed over without that character.
 // On this system absolute paths begin with "/" too, so a word that begins with
 // "/" is a switch only when the rest starts like one of the switches above and
-// no file or folder of that name exists.
+// no file or folder of that name exists; a word that starts like the grid
+// switch but holds a further "/" names a path.
 #pragma once
 
 #include <array>

@@ -17,9 +17,10 @@ std::tm LocalNow() {
   return local;
 }
 
-// The file name of an image path: after the last separator, else the whole path.
+// The file name of an image path: after the last separator, else the whole
+// path. Projects made on Windows hold backslashes, so both separators count.
 std::string BareName(const std::string& path) {
-  const auto slash = path.find_last_of('/');
+  const auto slash = path.find_last_of("/\\");
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 

@@ -73,6 +73,26 @@ TEST(Switches, SlashWordsThatAreNoSwitchesArePaths) {
   const CommandLineRecord r = Parse({"/x", "/tmp", "-x"});
   EXPECT_TRUE(r.badCommandLine);  // "/x" is a missing file
   EXPECT_EQ(r.images, (std::vector<std::string>{"/tmp"}));  // a folder that exists
+
+  // A second "/" makes a missing path of a word that starts like the grid
+  // switch; the switches with a text value may hold slashes.
+  struct Case {
+    const char* word;
+    bool bad, arrange;
+    const char* settings;
+  };
+  const Case cases[] = {{"/Absent/missing.jpg", true, false, ""},
+                        {"/Albums/2024/", true, false, ""},
+                        {"/A:2,2", false, true, ""},
+                        {"/def:/nowhere/settings.tsp", false, false, "/nowhere/settings.tsp"}};
+  for (const Case& c : cases) {
+    const CommandLineRecord one = Parse({c.word});
+    EXPECT_EQ(one.badCommandLine, c.bad) << c.word;
+    EXPECT_EQ(one.arrangeOn, c.arrange) << c.word;
+    EXPECT_EQ(one.settingsFile, c.settings) << c.word;
+    EXPECT_TRUE(one.images.empty()) << c.word;
+  }
+  EXPECT_EQ(Parse({"/H:1/2;/"}).headerTexts[0], "1/2");
 }
 
 TEST(Switches, MarginsWithEmptyFields) {
@@ -197,6 +217,39 @@ TEST(FileArguments, SettingsFileAfterAProjectDiscardsItsPages) {
   EXPECT_EQ(project.name, "Untitled");
   ASSERT_EQ(project.totalImages(), 1);
   EXPECT_EQ(project.pages[0]->placements[0]->path, dir / "new.bmp");
+}
+
+// Header and footer positions read from a file survive the command line, so
+// that page setup saves them back as they were; the command line's own
+// position still wins.
+TEST(FileArguments, StoredHeaderPositionsAreKept) {
+  TempFolder dir;
+  FakeEnvironment env;
+  Project project(env);
+  project.headerSplit1 = 500;
+  project.headerSplit2 = 1500;
+  project.footerSplit1 = 700;
+  project.footerSplit2 = 1300;
+  ASSERT_TRUE(saveProject(project, dir / "stored.tsp"));
+
+  struct Case {
+    std::vector<std::string> words;
+    std::int32_t header1, header2, footer1, footer2;
+  };
+  const Case cases[] = {{{"/ps", dir / "stored.tsp"}, 500, 1500, 700, 1300},
+                        {{"/ps", "/def:" + (dir / "stored.tsp")}, 500, 1500, 700, 1300},
+                        {{"/ps", "/M:,,,,,,40", dir / "stored.tsp"}, 600, 1500, 600, 1300}};
+  for (const Case& c : cases) {
+    const Startup s = PrepareStartup(project, c.words, "/usr/bin/tessaly");
+    ASSERT_EQ(s.mode, RunMode::PageSetupAndExit);
+    EXPECT_EQ(project.headerSplitsSet, 1) << c.words[1];
+    EXPECT_EQ(project.footerSplitsSet, 1) << c.words[1];
+    project.checkPrinter();  // what OK in the options sheet runs before saving
+    EXPECT_EQ(project.headerSplit1, c.header1) << c.words[1];
+    EXPECT_EQ(project.headerSplit2, c.header2) << c.words[1];
+    EXPECT_EQ(project.footerSplit1, c.footer1) << c.words[1];
+    EXPECT_EQ(project.footerSplit2, c.footer2) << c.words[1];
+  }
 }
 
 TEST(StartupModes, PrintWithTwoImagesLaysThemOutOnOnePage) {

@@ -2,6 +2,7 @@
 
 #include <regex>
 #include <string>
+#include <utility>
 
 #include "printlayout/macros/Macros.h"
 
@@ -45,10 +46,16 @@ TEST_F(MacrosTest, ImageValues) {
   EXPECT_EQ(Expand("&[Image]", project.pages[2].get(), image), "beach.jpg");
   EXPECT_EQ(Expand("&[Size] &[Width] &[Height]", nullptr, image), "640x480 640 480");
   EXPECT_EQ(Expand("&[Type] plane &[Plane]", nullptr, image), "JPG plane 2");
-  image->path = "beach.jpg";
-  EXPECT_EQ(Expand("&[Image]", nullptr, image), "beach.jpg");
-  image->path = "/photos/";
-  EXPECT_EQ(Expand("<&[Image]>", nullptr, image), "<>");
+  // Projects saved on another system keep that system's separators.
+  const std::pair<const char*, const char*> names[] = {{"beach.jpg", "beach.jpg"},
+                                                       {"/photos/", ""},
+                                                       {"C:\\Photos\\beach.jpg", "beach.jpg"},
+                                                       {"C:\\Photos\\", ""},
+                                                       {"C:\\Photos/2024\\dunes.png", "dunes.png"}};
+  for (const auto& [path, name] : names) {
+    image->path = path;
+    EXPECT_EQ(Expand("<&[Image]>", nullptr, image), std::string("<") + name + ">") << path;
+  }
   image->plane = 0;
   EXPECT_EQ(Expand("&[Plane]", nullptr, image), "1");
   // Without an image these are empty.

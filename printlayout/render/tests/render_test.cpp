@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
+#include <tiffio.h>
 
 #include <functional>
+#include <vector>
 
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/text.h"
@@ -49,6 +51,7 @@ class RenderTest : public ::testing::Test {
     r.content = ContentRect(project, dc, zoom);
     r.zoom = zoom;
     r.fonts = &fonts;
+    r.printer = printer;
     content = r.content;
     ASSERT_TRUE(renderPage(project, r));
     SelectObject(dc, old);
@@ -110,6 +113,7 @@ class RenderTest : public ::testing::Test {
   vel::gdi::BitmapView view;
   RECT content{};
   double zoom = 1.0;
+  bool printer = false;  // pictures through the library's print call
   TempFolder dir;
 };
 
@@ -241,6 +245,58 @@ TEST_F(RenderTest, MissingPictureStillDrawsItsComment) {
   const Box caption = Find(Dark);
   ASSERT_FALSE(caption.empty());
   EXPECT_GT(caption.top, Y(p->y + p->height / 2));
+}
+
+// One RGB page per colour, each 40 x 40, written by libtiff itself.
+bool WriteTiffPages(const std::string& path, const std::vector<COLORREF>& colours) {
+  TIFF* tif = TIFFOpen(path.c_str(), "w");
+  if (!tif) return false;
+  for (const COLORREF c : colours) {
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 40);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 40);
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 40);
+    TIFFSetField(tif, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
+    std::vector<unsigned char> row;
+    for (int x = 0; x < 40; ++x) row.insert(row.end(), {GetRValue(c), GetGValue(c), GetBValue(c)});
+    for (int y = 0; y < 40; ++y) TIFFWriteScanline(tif, row.data(), static_cast<uint32_t>(y), 0);
+    TIFFWriteDirectory(tif);
+  }
+  TIFFClose(tif);
+  return true;
+}
+
+// Each placement of a multi-page file shows its own plane, on the screen and
+// through the print call alike.
+TEST_F(RenderTest, EveryPlaneOfAMultiPageFileShowsItsOwnPage) {
+  const std::vector<COLORREF> colours = {RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255)};
+  ASSERT_TRUE(WriteTiffPages(dir / "three.tif", colours));
+  for (int plane = 0; plane < 3; ++plane) {
+    Place(dir / "three.tif", 40, 40, 200 + 600 * plane, 300, 500, 500);
+    project.pages[1]->placements.back()->plane = plane;
+  }
+  for (const bool viaPrinter : {false, true}) {
+    printer = viaPrinter;
+    Render();
+    for (int plane = 0; plane < 3; ++plane) {
+      const ImagePlacement& p = *project.pages[1]->placements[static_cast<size_t>(plane)];
+      const Box box{X(p.x), Y(p.y), X(p.x + p.width) - 1, Y(p.y + p.height) - 1};
+      for (int other = 0; other < 3; ++other) {
+        const COLORREF want = colours[static_cast<size_t>(other)];
+        const Box found = Find([want](COLORREF c) { return c == want; }, box.left, box.top, box.right + 1,
+                               box.bottom + 1);
+        if (other == plane) {
+          EXPECT_GT(found.width(), box.width() / 2) << "plane " << plane << (viaPrinter ? " printed" : " drawn");
+        } else {
+          EXPECT_TRUE(found.empty()) << "plane " << plane << " shows page " << other
+                                     << (viaPrinter ? " printed" : " drawn");
+        }
+      }
+    }
+  }
 }
 
 TEST_F(RenderTest, CancelStopsBeforeThePicture) {
