@@ -1,9 +1,11 @@
 #include "converter/engine/ConversionEngine.h"
 
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <fstream>
@@ -50,6 +52,19 @@ bool SameFile(const std::string& a, const std::string& b) {
   return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
+bool IsFolder(const std::string& path) {
+  struct stat st {};
+  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool Identify(const std::string& path, FileIdentity& id) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return false;
+  id = {static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino), st.st_size,
+        st.st_mtim.tv_sec, st.st_mtim.tv_nsec, st.st_ctim.tv_sec, st.st_ctim.tv_nsec};
+  return true;
+}
+
 std::string Shown(const char* label, const std::string& part) { return std::string(label) + (part.empty() ? " " : part); }
 
 // The page is the one processed: when no step replaced the image (a small page
@@ -79,46 +94,79 @@ int BitsPerPixel(int cdBpp) {
   }
 }
 
+bool MayBeListOutput(const std::string& path, int target, const std::string& writer, const std::string& multipageName) {
+  const std::string extension = TypeRow(target).extension;
+  const std::string base = BaseName(writer);
+  auto startsWith = [](const std::string& name, const std::string& prefix) {
+    return !prefix.empty() && name.size() >= prefix.size() && ::strncasecmp(name.c_str(), prefix.c_str(), prefix.size()) == 0;
+  };
+  auto written = [&](const std::string& where) {
+    const std::string name = FileNameOf(where);
+    const bool typed = extension.empty() ||  // no type to tell outputs by: any file may be one
+                       (name.size() >= extension.size() &&
+                        ::strcasecmp(name.c_str() + name.size() - extension.size(), extension.c_str()) == 0);
+    // Its names are the base name, numbered or with a page, or the gathering file.
+    return typed && (base.empty() || startsWith(name, base) || startsWith(name, multipageName));
+  };
+  if (written(path)) return true;
+  char* resolved = ::realpath(path.c_str(), nullptr);
+  if (!resolved) return true;
+  const bool output = written(resolved);
+  std::free(resolved);
+  return output;
+}
+
 ConversionEngine::ConversionEngine(EngineView* view) : view_(view ? view : &quiet_) { settings_.Load(); }
 
 bool ConversionEngine::IsMultipageTarget(int target) const {
   return settings_.optAddToMultipage && (target == 2 || target == 8 || target == 9 || target == 12);
 }
 
-std::string ConversionEngine::DestinationFolder(const std::string& path) {
-  settings_.Load();  // every name sees the settings as they are now
-  const std::string folder = settings_.optUsePredefFolder ? settings_.optFolderPath : FolderOf(path);
+// Where files and the log go follows the registry from one name to the next; the
+// job's own record, which every processing and save step reads, stays as loaded.
+ConverterSettings ConversionEngine::Current() {
+  ConverterSettings now;
+  now.Load();
+  return now;
+}
+
+std::string ConversionEngine::DestinationFolder(const std::string& path, const ConverterSettings& now, bool make) {
+  const std::string folder = now.optUsePredefFolder ? now.optFolderPath : FolderOf(path);
+  if (!make) return IsFolder(folder) ? folder : std::string();
   return MakeFolders(folder) ? folder : std::string();
 }
 
 std::string ConversionEngine::LogPath(const std::string& path) {
-  const std::string folder = DestinationFolder(path);
+  const std::string folder = DestinationFolder(path, Current());
   return folder.empty() ? std::string() : folder + "/" + kLogName;
 }
 
 std::string ConversionEngine::OutputName(const std::string& path, int target, int page, int pageCount) {
-  const std::string folder = DestinationFolder(path);
+  const ConverterSettings now = Current();
+  const std::string folder = DestinationFolder(path, now);
   if (folder.empty()) return {};
   const std::string extension = TypeRow(target).extension;
+  // Whether the pages gather in one file goes with the job's record: its save
+  // step appends by that record, and appending must go to the gathering file.
   if (IsMultipageTarget(target)) {
-    const std::string name = folder + "/" + settings_.optMultipageFileName + extension;
+    const std::string name = folder + "/" + now.optMultipageFileName + extension;
     if (SameFile(name, path)) return MakeUnique(name);  // never append to the source itself
-    if (settings_.optOverwriteExisting && firstOutput_) RemoveWritable(name);
+    if (now.optOverwriteExisting && firstOutput_) RemoveWritable(name);
     return name;
   }
   const std::string base = BaseName(path);
   // A name that is the source itself is always made unique, so a conversion can
   // never delete or overwrite the file it reads.
-  if (settings_.optUseAllPages && pageCount > 1) {
+  if (now.optUseAllPages && pageCount > 1) {
     const std::string name = folder + "/" + base + "_p" + std::to_string(page + 1) + extension;
-    if (settings_.optOverwriteExisting && !SameFile(name, path)) {
+    if (now.optOverwriteExisting && !SameFile(name, path)) {
       RemoveWritable(name);
       return name;
     }
     return MakeUnique(name);
   }
   const std::string name = folder + "/" + base + extension;
-  if (settings_.optOverwriteExisting && !SameFile(name, path)) RemoveWritable(name);
+  if (now.optOverwriteExisting && !SameFile(name, path)) RemoveWritable(name);
   return MakeUnique(name);
 }
 
@@ -179,8 +227,10 @@ void ConversionEngine::ConvertFile(const std::string& path, int target, int page
   if (path.empty() || cancelled_) return;
   try {
     if (!Readable(path)) {
-      // Reported in the log of the file it is about.
-      logPath_ = LogPath(path);
+      // Reported in the log of the folder it would have gone to when that folder
+      // is there, else in the log in use: a mistyped name leaves no folders behind.
+      const std::string folder = DestinationFolder(path, Current(), false);
+      if (!folder.empty()) logPath_ = folder + "/" + kLogName;
       ++failures_;
       Log(kNotExist);
       return;
@@ -460,7 +510,7 @@ void ConversionEngine::ReadList(const std::string& listPath) {
   for (size_t i = 0; i < files.size() && !cancelled_; ++i) {
     // While this file is converted the next one is read on the other core; names,
     // log and progress still come one file after the other.
-    if (i + 1 < files.size()) StartPrefetch(files[i + 1]);
+    if (i + 1 < files.size()) StartPrefetch(files[i + 1], target, files[i]);
     ConvertFile(files[i], target, -1);
     view_->FileFull();
     view_->TaskStep();
@@ -469,9 +519,11 @@ void ConversionEngine::ReadList(const std::string& listPath) {
   Log(kFinished);
 }
 
-void ConversionEngine::StartPrefetch(const std::string& path) {
+void ConversionEngine::StartPrefetch(const std::string& path, int target, const std::string& writer) {
   DropPrefetch();
-  if (!Readable(path)) return;
+  if (!Readable(path) || MayBeListOutput(path, target, writer, settings_.optMultipageFileName) ||
+      !Identify(path, prefetchIdentity_))
+    return;
   prefetchPath_ = path;
   prefetch_ = std::async(std::launch::async, [path] {
     auto image = std::make_unique<CImageInterface>();
@@ -485,6 +537,9 @@ bool ConversionEngine::TakePrefetch(const std::string& path) {
   std::unique_ptr<CImageInterface> image = prefetch_.get();
   prefetchPath_.clear();
   if (!image || !image->IsLoaded()) return false;
+  // Changed since it was read ahead (by anyone): the file is loaded again as it is now.
+  FileIdentity now;
+  if (!Identify(path, now) || now != prefetchIdentity_) return false;
   image_ = *image;  // shares the codec image; `image` lets go of it below
   return true;
 }

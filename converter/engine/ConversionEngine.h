@@ -39,6 +39,14 @@ class EngineView {
 // it: the clipboard (target 103) and the wallpaper (target 105).
 using HandOverStep = std::function<bool(CImageInterface& image, const ConverterSettings& settings)>;
 
+// What tells one state of a file from another: a file replaced or rewritten
+// since shows a different value (the times to the nanosecond).
+struct FileIdentity {
+  unsigned long long device = 0, inode = 0;
+  long long size = -1, mtimeSec = 0, mtimeNsec = 0, ctimeSec = 0, ctimeNsec = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+
 class ConversionEngine {
  public:
   explicit ConversionEngine(EngineView* view = nullptr);
@@ -74,21 +82,26 @@ class ConversionEngine {
   bool Crop(int& page);
   bool Zoom(int& page);
   bool SaveStep(const std::string& destination, int target, int page);
-  std::string DestinationFolder(const std::string& path);
+  // The folder outputs of `path` go to under `now`, made when `make` is set; ""
+  // when it cannot be made (or, unmade, does not exist).
+  static std::string DestinationFolder(const std::string& path, const ConverterSettings& now, bool make = true);
+  // The settings as the registry holds them now, for names and the log only.
+  static ConverterSettings Current();
   bool IsMultipageTarget(int target) const;
   void Log(const std::string& text);
   void LogHeader();
   void Show(const std::string& file, const std::string& from, const std::string& to, const std::string& name);
   void FailPage();
-  // The next file of a list, read ahead on another thread.
-  void StartPrefetch(const std::string& path);
+  // The next file of a list, read ahead on another thread while `writer`, the
+  // entry before it, is converted to `target`.
+  void StartPrefetch(const std::string& path, int target, const std::string& writer);
   bool TakePrefetch(const std::string& path);
   void DropPrefetch();
 
   EngineView* view_;
   EngineView quiet_;
   CImageInterface image_;
-  ConverterSettings settings_;
+  ConverterSettings settings_;  // loaded once for the job
   std::string logPath_;
   std::string loadedFrom_;  // the file image_ holds, untouched, for its first page
   std::string lines_[4];
@@ -98,11 +111,18 @@ class ConversionEngine {
   std::atomic<bool> cancelled_{false};
   std::future<std::unique_ptr<CImageInterface>> prefetch_;
   std::string prefetchPath_;
+  FileIdentity prefetchIdentity_;  // the file as it was before it was read ahead
   HandOverStep clipboard_;
   HandOverStep wallpaper_;
 };
 
 // Bits per pixel for the colour-depth choice: 0 = 32, 1 = 24, 2 = 8, 3 = 4, 4 = 1.
 int BitsPerPixel(int cdBpp);
+
+// Whether `writer`, converted to `target`, may write `path`: every name it can
+// be given ends in the target's extension and starts with its base name (plain,
+// numbered or with a page) or with the multipage file's name. Checked on the name
+// and where a link leads, ignoring case as some file systems do.
+bool MayBeListOutput(const std::string& path, int target, const std::string& writer, const std::string& multipageName);
 
 }  // namespace converter

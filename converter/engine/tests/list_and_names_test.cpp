@@ -1,10 +1,21 @@
 // Output names, multipage files and list files.
+#include <functional>
+
 #include "converter/engine/tests/engine_helpers.h"
 
 namespace converter {
 namespace {
 
 using Names = testing::EngineTest;
+
+// Calls `change` once, when the job's n-th page reaches its save step.
+struct AtSave : EngineView {
+  int countdown = 1;
+  std::function<void()> change;
+  void Message(const std::string& text) override {
+    if (text == "Converting ..." && --countdown == 0) change();
+  }
+};
 
 TEST_F(Names, PagesGetTheirOwnFilesOnlyWhenThereAreSeveral) {
   picture("scan.tif", 20, 10, 3);
@@ -87,6 +98,87 @@ TEST_F(Names, ListLinesAndTheirTarget) {
   // A target line and nothing else: done, nothing converted.
   write("empty.txt", "PNG\n");
   EXPECT_TRUE(run(file("empty.txt"), kRunBatch));
+}
+
+TEST_F(Names, AMissingSourceMakesNoFolders) {
+  picture("p.bmp", 4, 4);
+  // Nothing to log into yet: nothing is made.
+  EXPECT_FALSE(run(file("typo/dir/x.png"), 22));
+  EXPECT_FALSE(exists("typo"));
+  settings.optUsePredefFolder = 1;
+  settings.optFolderPath = file("out/new");
+  EXPECT_FALSE(run(file("typo/dir/x.png"), 22));
+  EXPECT_FALSE(exists("out"));
+  // After another file, that file's log takes the message.
+  settings.optUsePredefFolder = 0;
+  write("list.txt", "PNG\n" + file("p.bmp") + "\n" + file("typo/dir/x.png") + "\n");
+  EXPECT_FALSE(run(file("list.txt"), kRunBatch));
+  EXPECT_FALSE(exists("typo"));
+  EXPECT_NE(read("Corbanix.log").find("Error: file is not exist or read protected"), std::string::npos);
+}
+
+// A list gives exactly what converting its entries one after another gives,
+// whatever an earlier entry (or anyone else) wrote meanwhile.
+TEST_F(Names, EachEntryIsReadAsTheEntriesBeforeItLeftIt) {
+  picture("a.bmp", 600, 400);
+  picture("a.png", 7, 7);  // replaced by the first entry's output
+  picture("b.bmp", 5, 5);  // rewritten while the second entry is saved
+  write("list.txt", "PNG\n" + file("a.bmp") + "\n" + file("a.png") + "\n" + file("b.bmp") + "\n");
+  settings.optOverwriteExisting = 1;
+  ASSERT_TRUE(settings.Save());
+  AtSave view;
+  view.countdown = 2;
+  view.change = [&] { picture("b.bmp", 9, 9); };
+  ConversionEngine engine(&view);
+  EXPECT_TRUE(engine.RunJob(file("list.txt"), kRunBatch));
+  EXPECT_EQ(size("a.png"), (Size{600, 400, 1, 0}));
+  EXPECT_EQ(size("a(1).png"), (Size{600, 400, 1, 0}));
+  EXPECT_EQ(size("b.png"), (Size{9, 9, 1, 0}));
+}
+
+// Files an earlier entry may still replace are not read ahead at all: a file
+// replaced within one tick of the clock may keep its inode number, size and times.
+TEST_F(Names, ReadAheadSkipsWhatAnEntryMayWrite) {
+  write("a.png", "x");
+  write("b.bmp", "x");
+  ASSERT_EQ(symlink(file("a.png").c_str(), file("link.bmp").c_str()), 0);
+  write("c.png", "x");
+  write("a(1).png", "x");
+  write("a_p2.png", "x");
+  write("Multipage.png", "x");
+  const struct {
+    const char* name;
+    int target;
+    bool output;
+  } cases[] = {{"a.png", 22, true},   {"A.PNG", 22, true},     {"link.bmp", 22, true},     {"a(1).png", 22, true},
+               {"a_p2.png", 22, true}, {"Multipage.png", 22, true}, {"b.bmp", 22, false}, {"a.png", 3, false},
+               {"c.png", 22, false}};  // another picture of the target type is still read ahead
+  for (const auto& c : cases)
+    EXPECT_EQ(MayBeListOutput(file(c.name), c.target, file("a.bmp"), "Multipage"), c.output) << c.name << " " << c.target;
+}
+
+// The job keeps the settings it started with; only where its files and log go
+// follows the registry.
+TEST_F(Names, SettingsChangedDuringAJobMoveOnlyItsNames) {
+  picture("a.bmp", 40, 20);
+  picture("b.bmp", 40, 20);
+  write("list.txt", "PNG\n" + file("a.bmp") + "\n" + file("b.bmp") + "\n");
+  settings.sizeZoomMode = 2;
+  settings.sizeNewWidth = settings.sizeNewHeight = 30;
+  ASSERT_TRUE(settings.Save());
+  AtSave view;
+  view.change = [&] {
+    ConverterSettings later = settings;
+    later.sizeNewWidth = later.sizeNewHeight = 10;
+    later.optUsePredefFolder = 1;
+    later.optFolderPath = file("later");
+    EXPECT_TRUE(later.Save());
+  };
+  ConversionEngine engine(&view);
+  EXPECT_TRUE(engine.RunJob(file("list.txt"), kRunBatch));
+  EXPECT_EQ(size("a.png"), (Size{30, 30, 1, 0}));
+  EXPECT_EQ(size("later/b.png"), (Size{30, 30, 1, 0}));
+  EXPECT_EQ(engine.Settings().sizeNewWidth, 30);
 }
 
 TEST_F(Names, FoldersAreMadeAndTheLogFollowsTheOutputs) {
