@@ -1,9 +1,10 @@
-// Photo-like test pictures and the floor program the pipeline benchmarks compare
-// with: plain libjpeg-turbo decoding, an area-average downscale to fit a box, and
-// encoding at quality 75.
+// Photo-like test pictures, and running the floor program and the peers the
+// pipeline benchmarks compare with.
 #pragma once
 
 #include <algorithm>
+#include <chrono>
+#include <cstdlib>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -55,48 +56,56 @@ inline std::vector<unsigned char> Photo(int w, int h, int seed) {
   return rgb;
 }
 
-inline void Fit(int w, int h, int box, int* ow, int* oh) {
-  double r = std::max(static_cast<double>(w) / box, static_cast<double>(h) / box);
-  *ow = static_cast<int>(w / r);
-  *oh = static_cast<int>(h / r);
+// The yardstick every benchmark compares with: the floor program built from the
+// shared floor.cpp (FLOOR_PATH), run as its own process over the same files.
+inline std::string FloorProgram() { return FLOOR_PATH; }
+
+// Wall time of a shell command in seconds, or -1 when it fails.
+inline double WallSeconds(const std::string& command) {
+  const auto start = std::chrono::steady_clock::now();
+  const int status = std::system(command.c_str());
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return status == 0 ? seconds : -1;
 }
 
-// The floor: decode, area-average to fit the box, encode at quality 75.
-inline void Floor(const std::string& in, const std::string& out) {
-  FILE* f = std::fopen(in.c_str(), "rb");
-  jpeg_decompress_struct d{};
-  jpeg_error_mgr err{};
-  d.err = jpeg_std_error(&err);
-  jpeg_create_decompress(&d);
-  jpeg_stdio_src(&d, f);
-  jpeg_read_header(&d, TRUE);
-  d.out_color_space = JCS_RGB;
-  jpeg_start_decompress(&d);
-  int w = static_cast<int>(d.output_width), h = static_cast<int>(d.output_height);
-  std::vector<unsigned char> src(static_cast<size_t>(w) * h * 3);
-  while (d.output_scanline < d.output_height) {
-    JSAMPROW r = src.data() + static_cast<size_t>(d.output_scanline) * w * 3;
-    jpeg_read_scanlines(&d, &r, 1);
+// The quickest of `runs` timings of a command (-1 when any run fails).
+inline double BestOf(int runs, const std::string& command) {
+  double best = -1;
+  for (int i = 0; i < runs; ++i) {
+    const double t = WallSeconds(command);
+    if (t < 0) return -1;
+    if (best < 0 || t < best) best = t;
   }
-  jpeg_finish_decompress(&d);
-  jpeg_destroy_decompress(&d);
-  std::fclose(f);
-  int ow, oh;
-  Fit(w, h, 2048, &ow, &oh);
-  std::vector<unsigned char> dst(static_cast<size_t>(ow) * oh * 3);
-  for (int y = 0; y < oh; ++y) {
-    int y0 = static_cast<int>(static_cast<long long>(y) * h / oh), y1 = static_cast<int>(static_cast<long long>(y + 1) * h / oh);
-    for (int x = 0; x < ow; ++x) {
-      int x0 = static_cast<int>(static_cast<long long>(x) * w / ow), x1 = static_cast<int>(static_cast<long long>(x + 1) * w / ow);
-      unsigned sum[3] = {0, 0, 0};
-      for (int yy = y0; yy < y1; ++yy)
-        for (int xx = x0; xx < x1; ++xx)
-          for (int c = 0; c < 3; ++c) sum[c] += src[(static_cast<size_t>(yy) * w + xx) * 3 + c];
-      unsigned n = static_cast<unsigned>((y1 - y0) * (x1 - x0));
-      for (int c = 0; c < 3; ++c) dst[(static_cast<size_t>(y) * ow + x) * 3 + c] = static_cast<unsigned char>(sum[c] / n);
+  return best;
+}
+
+// A program on PATH, or "" when it is not installed.
+inline std::string OnPath(const std::string& name) {
+  return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0 ? name : std::string();
+}
+
+// Shell quoting for paths.
+inline std::string Quoted(const std::string& s) {
+  std::string out = "'";
+  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+// n photos of 4000 x 3000 at quality 90 in `dir`, made once: eight distinct
+// pictures, repeated, as real batches repeat similar pictures.
+inline std::vector<std::string> Photos(const std::string& dir, int n) {
+  std::vector<std::string> photos;
+  std::system(("mkdir -p " + Quoted(dir)).c_str());
+  for (int i = 0; i < n; ++i) {
+    const std::string path = dir + "/photo" + std::to_string(i) + ".jpg";
+    if (FILE* f = std::fopen(path.c_str(), "rb")) {
+      std::fclose(f);
+    } else if (!WriteJpeg(path, Photo(4000, 3000, i % 8), 4000, 3000, 90)) {
+      return {};
     }
+    photos.push_back(path);
   }
-  WriteJpeg(out, dst, ow, oh, 75);
+  return photos;
 }
 
 }  // namespace bench
