@@ -32,6 +32,7 @@ class Bitmap : public GdiObject {
   bool dibSection = false;
   size_t stride = 0;
   BYTE* bits = nullptr;
+  size_t capacity = 0;  // bytes the pixel block holds (at least stride * height)
   std::vector<RGBQUAD> colors;
   DWORD masks[3] = {0, 0, 0};
   BitmapView view() const;

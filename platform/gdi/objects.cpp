@@ -1,6 +1,7 @@
 // GDI objects: creation, lookup, deletion; stock objects and system colours.
 #include <sys/mman.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -35,7 +36,6 @@ bool IsLive(const void* object) {
   return LiveSet().count(object) != 0;
 }
 
-Bitmap::~Bitmap() { std::free(bits); }
 
 BitmapView Bitmap::view() const {
   BitmapView v;
@@ -51,21 +51,98 @@ BitmapView Bitmap::view() const {
   return v;
 }
 
-// Zeroed pixel memory, released with free(). Large pictures (a decoded photo is
-// tens of megabytes) ask for huge pages: the kernel then maps them in a few
-// faults instead of thousands, which is a good part of the cost of a page.
-void* AllocatePixels(size_t bytes) {
-  constexpr size_t kHuge = size_t(2) << 20;
-  if (bytes < 4 * kHuge) return std::calloc(bytes, 1);
+namespace {
+
+constexpr size_t kHuge = size_t(2) << 20;
+constexpr size_t kLargePixels = 4 * kHuge;
+
+// The pixel blocks of large bitmaps that were deleted, kept for the next large
+// bitmap: a batch of photos then decodes and scales into memory that is already
+// mapped, instead of having the kernel clear tens of megabytes of fresh pages for
+// every picture. A few blocks at most, and a bounded total.
+class PixelCache {
+ public:
+  // The smallest kept block of at least `bytes`, or null.
+  void* take(size_t bytes, size_t* capacity) {
+    std::lock_guard lock(mutex_);
+    size_t best = blocks_.size();
+    for (size_t i = 0; i < blocks_.size(); ++i)
+      if (blocks_[i].capacity >= bytes && (best == blocks_.size() || blocks_[i].capacity < blocks_[best].capacity))
+        best = i;
+    if (best == blocks_.size()) return nullptr;
+    const Block b = blocks_[best];
+    blocks_.erase(blocks_.begin() + static_cast<long>(best));
+    total_ -= b.capacity;
+    *capacity = b.capacity;
+    return b.pixels;
+  }
+  // Keeps the block, making room by letting go of the smallest ones; false when
+  // it is not kept (the caller frees it).
+  bool give(void* pixels, size_t capacity) {
+    if (capacity > kMaxBytes) return false;
+    std::vector<void*> freed;
+    {
+      std::lock_guard lock(mutex_);
+      while (!blocks_.empty() && (blocks_.size() >= kMaxBlocks || total_ + capacity > kMaxBytes)) {
+        auto smallest = std::min_element(blocks_.begin(), blocks_.end(),
+                                         [](const Block& a, const Block& b) { return a.capacity < b.capacity; });
+        freed.push_back(smallest->pixels);
+        total_ -= smallest->capacity;
+        blocks_.erase(smallest);
+      }
+      blocks_.push_back(Block{pixels, capacity});
+      total_ += capacity;
+    }
+    for (void* p : freed) std::free(p);
+    return true;
+  }
+
+ private:
+  static constexpr size_t kMaxBlocks = 4;
+  static constexpr size_t kMaxBytes = size_t(256) << 20;
+  struct Block {
+    void* pixels;
+    size_t capacity;
+  };
+  std::mutex mutex_;
+  std::vector<Block> blocks_;
+  size_t total_ = 0;
+};
+
+PixelCache& Cache() {
+  static auto* cache = new PixelCache;  // outlives every bitmap, even static ones
+  return *cache;
+}
+
+// Pixel memory of at least `bytes`, released with ReleasePixels. Large pictures (a
+// decoded photo is tens of megabytes) ask for huge pages: the kernel then maps them
+// in a few faults instead of thousands, which is a good part of the cost of a page.
+void* AllocatePixels(size_t bytes, bool zeroFill, size_t* capacity) {
+  *capacity = bytes;
+  if (bytes < kLargePixels) return zeroFill ? std::calloc(bytes, 1) : std::malloc(bytes);
   const size_t rounded = (bytes + kHuge - 1) / kHuge * kHuge;
+  if (void* kept = Cache().take(rounded, capacity)) {
+    if (zeroFill) std::memset(kept, 0, bytes);
+    return kept;
+  }
   void* p = std::aligned_alloc(kHuge, rounded);
   if (!p) return nullptr;
+  *capacity = rounded;
   madvise(p, rounded, MADV_HUGEPAGE);
-  std::memset(p, 0, rounded);
+  if (zeroFill) std::memset(p, 0, rounded);
   return p;
 }
 
-Bitmap* NewBitmap(int width, int height, int bitsPerPixel, bool topDown, bool dibSection) {
+void ReleasePixels(void* pixels, size_t capacity) {
+  if (pixels && capacity >= kLargePixels && Cache().give(pixels, capacity)) return;
+  std::free(pixels);
+}
+
+}  // namespace
+
+Bitmap::~Bitmap() { ReleasePixels(bits, capacity); }
+
+Bitmap* NewBitmap(int width, int height, int bitsPerPixel, bool topDown, bool dibSection, bool zeroFill) {
   if (width <= 0 || height <= 0) return nullptr;
   if (static_cast<long long>(width) * height > kMaxBitmapPixels) return nullptr;
   switch (bitsPerPixel) {
@@ -73,13 +150,15 @@ Bitmap* NewBitmap(int width, int height, int bitsPerPixel, bool topDown, bool di
     default: return nullptr;
   }
   size_t stride = ((static_cast<size_t>(width) * bitsPerPixel + 31) / 32) * 4;
-  void* bits = AllocatePixels(stride * static_cast<size_t>(height));
+  size_t capacity = 0;
+  void* bits = AllocatePixels(stride * static_cast<size_t>(height), zeroFill, &capacity);
   if (!bits) return nullptr;
   auto* b = new (std::nothrow) Bitmap;
   if (!b) {
-    std::free(bits);
+    ReleasePixels(bits, capacity);
     return nullptr;
   }
+  b->capacity = capacity;
   b->width = width;
   b->height = height;
   b->bitsPerPixel = bitsPerPixel;
@@ -279,7 +358,19 @@ HGDIOBJ GetStockObject(int index) {
 
 BOOL GdiFlush() { return TRUE; }
 
+namespace vel::gdi {
+HBITMAP NewDIBSection(const BITMAPINFO* info, UINT usage, void** bits, bool zeroFill);
+}
+
 HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, HANDLE, DWORD) {
+  return vel::gdi::NewDIBSection(info, usage, bits, true);
+}
+
+HBITMAP vel::gdi::CreateDIBSectionForWriting(const BITMAPINFO* info, void** bits) {
+  return NewDIBSection(info, DIB_RGB_COLORS, bits, false);
+}
+
+HBITMAP vel::gdi::NewDIBSection(const BITMAPINFO* info, UINT usage, void** bits, bool zeroFill) {
   if (bits) *bits = nullptr;
   if (!info) return nullptr;
   const BITMAPINFOHEADER& h = info->bmiHeader;
@@ -288,7 +379,7 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, H
     return nullptr;
   if (h.biHeight == INT32_MIN) return nullptr;
   bool topDown = h.biHeight < 0;
-  Bitmap* b = NewBitmap(h.biWidth, topDown ? -h.biHeight : h.biHeight, h.biBitCount, topDown, true);
+  Bitmap* b = NewBitmap(h.biWidth, topDown ? -h.biHeight : h.biHeight, h.biBitCount, topDown, true, zeroFill);
   if (!b) return nullptr;
   const BYTE* after = reinterpret_cast<const BYTE*>(info) + h.biSize;
   if (h.biBitCount <= 8) {

@@ -109,6 +109,8 @@ T* Live(T* object) {
   return object && IsLive(object) ? object : nullptr;
 }
 
-Bitmap* NewBitmap(int width, int height, int bitsPerPixel, bool topDown, bool dibSection);
+// `zeroFill` false leaves the pixels as the memory had them: only for callers that
+// write every row before anything reads them.
+Bitmap* NewBitmap(int width, int height, int bitsPerPixel, bool topDown, bool dibSection, bool zeroFill = true);
 
 }  // namespace vel::gdi

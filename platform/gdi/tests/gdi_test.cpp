@@ -86,6 +86,25 @@ TEST(GdiBitmaps, LargeSectionsStartZeroedToTheirLastByte) {
   EXPECT_EQ(nonZero, 0u);
   static_cast<BYTE*>(bits)[bytes - 1] = 7;  // the whole block is ours to write
   EXPECT_TRUE(DeleteObject(big));
+
+  // The memory of deleted large bitmaps is used again: a section made for writing
+  // may start with anything, every other section still starts zeroed, smaller ones too.
+  for (int round = 0; round < 3; ++round) {
+    HBITMAP dirty = vel::gdi::CreateDIBSectionForWriting(&info, &bits);
+    ASSERT_NE(dirty, nullptr);
+    std::memset(bits, 0x5A, bytes);
+    EXPECT_TRUE(DeleteObject(dirty));
+    info.bmiHeader.biHeight = 2000 - 300 * round;
+    HBITMAP clean = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    ASSERT_NE(clean, nullptr);
+    const size_t used = static_cast<size_t>((3001 * 3 + 3) / 4 * 4) * info.bmiHeader.biHeight;
+    p = static_cast<const BYTE*>(bits);
+    nonZero = 0;
+    for (size_t i = 0; i < used; ++i) nonZero += p[i] != 0;
+    EXPECT_EQ(nonZero, 0u) << "round " << round;
+    EXPECT_TRUE(DeleteObject(clean));
+    info.bmiHeader.biHeight = 2000;
+  }
 }
 
 TEST(GdiBitmaps, RefusesBadSizesAndSelectedDeletes) {
