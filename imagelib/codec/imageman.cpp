@@ -187,6 +187,9 @@ HIMG fnImgOpenSolo(const char* path, const char*) {
 
 int fnImgLoad(HIMG image, int) {
   try {
+    // A drawing needs no bitmap until something works on its pixels: its page is
+    // in hundredths of a millimetre until the load path sizes it for the screen.
+    if (image && image->vector) return 1;
     return PageBitmap(image) ? 1 : 0;
   } catch (...) {
     return 0;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <map>
@@ -22,12 +23,23 @@ using vector_detail::EmfCanvas;
 using vector_detail::kPi;
 constexpr int kMaxInsertDepth = 16;
 constexpr size_t kMaxVisits = 2000000;  // entities walked per pass, nested inserts included
+// Groups read and points made per pass: a block of one huge polyline or spline
+// inserted thousands of times must not take minutes to measure.
+constexpr size_t kMaxWork = 20000000;
 constexpr size_t kMaxInsertCopies = 10000;
+constexpr size_t kMaxSplinePoints = 100000;  // control or fit points of one spline
+constexpr int kMaxSplineDegree = 10;
+// The frame handed on is the drawing at its own size, its longest side held
+// between 5 mm and 1 m (0.01 mm units). One metre is about 3800 pixels on a
+// 96-dpi screen: larger drawings (site plans in metres) are scaled down to it, and
+// tiny ones scaled up to a few dozen pixels instead of vanishing into none.
+constexpr double kMaxFrameSide = 100000;
+constexpr double kMinFrameSide = 500;
 
 int ClampToInt(double v, int fallback) {
   if (!std::isfinite(v)) return fallback;
   return static_cast<int>(std::clamp(v, -2147483648.0, 2147483647.0));
-}  // rows x columns of one multiple insert
+}
 constexpr double kHuge = 1e15;          // coordinates beyond this are not drawings
 
 // One group pair; the value points into the caller's bytes, so the pairs cost a
@@ -37,10 +49,16 @@ struct Group {
   std::string_view value;
 };
 
+std::string_view Trim(std::string_view s) {
+  const size_t a = s.find_first_not_of(" \t");
+  if (a == std::string_view::npos) return {};
+  return s.substr(a, s.find_last_not_of(" \t") - a + 1);
+}
+
 // Splits the text into group pairs; false when a code line is not a number.
 bool ReadGroups(const BYTE* data, size_t size, std::vector<Group>& out) {
   std::string_view text(reinterpret_cast<const char*>(data), size);
-  size_t at = 0;
+  size_t at = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
   auto next = [&](std::string_view& line) {
     if (at >= text.size()) return false;
     size_t end = text.find('\n', at);
@@ -64,23 +82,28 @@ bool ReadGroups(const BYTE* data, size_t size, std::vector<Group>& out) {
     }
     if (c.front() == '-') code = -code;
     out.push_back(Group{code, value});
+    // Whatever follows the end (old writers pad with ^Z or NULs) is not ours to read.
+    if (code == 0 && Trim(value) == "EOF") break;
   }
   return true;
 }
 
-std::string_view Trim(std::string_view s) {
-  const size_t a = s.find_first_not_of(" \t");
-  if (a == std::string_view::npos) return {};
-  return s.substr(a, s.find_last_not_of(" \t") - a + 1);
+// Layer and block names compare without regard to case, as CAD programs do.
+std::string Upper(std::string_view s) {
+  std::string u(Trim(s));
+  for (char& c : u)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return u;
 }
 
 // A number from a value line; nullopt when it is not one or not a sane size.
+// Read without the C locale's say on the decimal point, and without a copy.
 std::optional<double> Number(std::string_view s) {
-  const std::string t(Trim(s).substr(0, 64));
-  if (t.empty()) return std::nullopt;
-  char* end = nullptr;
-  const double v = std::strtod(t.c_str(), &end);
-  if (end == t.c_str() || !std::isfinite(v) || std::abs(v) > kHuge) return std::nullopt;
+  s = Trim(s).substr(0, 64);
+  if (!s.empty() && s.front() == '+') s.remove_prefix(1);
+  double v = 0;
+  const auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), v);
+  if (error != std::errc() || end == s.data() || !std::isfinite(v) || std::abs(v) > kHuge) return std::nullopt;
   return v;
 }
 
@@ -153,7 +176,9 @@ void ReadEntities(const std::vector<Group>& groups, size_t& i, const char* end, 
     while (i < groups.size() && groups[i].code != 0) ++i;
     e.last = groups.data() + i;
     if (type == "VERTEX" && polyline) {
-      polyline->vertices.push_back(std::move(e));
+      // Frame points of a spline-fit polyline steer the curve but are not on it.
+      bool ok = true;
+      if (!(e.inum(70, 0, ok) & 16) && polyline->vertices.size() < 1000000) polyline->vertices.push_back(std::move(e));
     } else if (type == "SEQEND") {
       polyline = nullptr;
     } else {
@@ -192,7 +217,8 @@ void ReadTables(const std::vector<Group>& groups, size_t& i, Drawing& d) {
     const int color = e.inum(62, 7, ok);
     l.color = std::clamp(std::abs(color), 1, 255);
     l.visible = color >= 0 && !(e.inum(70, 0, ok) & 1);
-    d.layers[e.str(2)] = l;
+    const std::string_view* name = e.text(2);
+    d.layers[Upper(name ? *name : std::string_view())] = l;
   }
 }
 
@@ -214,7 +240,8 @@ void ReadBlocks(const std::vector<Group>& groups, size_t& i, Drawing& d) {
     b.baseY = header.num(20, 0, ok);
     ReadEntities(groups, i, "ENDBLK", b.entities);
     if (i < groups.size() && Trim(groups[i].value) == "ENDBLK") ++i;
-    d.blocks[header.str(2)] = std::move(b);
+    const std::string_view* name = header.text(2);
+    d.blocks[Upper(name ? *name : std::string_view())] = std::move(b);
   }
 }
 
@@ -357,7 +384,6 @@ struct Affine {
                   b * inner.c + d * inner.d, a * inner.e + c * inner.f + e, b * inner.e + d * inner.f + f};
   }
   double scale() const { return std::sqrt(std::abs(a * d - b * c)); }
-  double angle() const { return std::atan2(b, a) * 180 / kPi; }
 };
 
 struct Bounds {
@@ -371,12 +397,140 @@ struct Bounds {
   }
 };
 
+using Points = std::vector<std::pair<double, double>>;
+
+// The plane an entity's own coordinates lie in (its extrusion direction, groups
+// 210-230), seen from above: the arbitrary axis rule of the format gives the
+// plane's x and y axes. A mirrored entity has the direction (0, 0, -1), whose x
+// axis points left.
+Affine Ocs(const Entity& e, bool& ok) {
+  if (!e.text(210) && !e.text(220) && !e.text(230)) return Affine{};
+  double nx = e.num(210, 0, ok), ny = e.num(220, 0, ok), nz = e.num(230, 1, ok);
+  const double len = std::sqrt(nx * nx + ny * ny + nz * nz);
+  if (!ok || !(len > 1e-12)) return Affine{};
+  nx /= len, ny /= len, nz /= len;
+  double ax, ay, az;
+  if (std::abs(nx) < 1.0 / 64 && std::abs(ny) < 1.0 / 64) ax = nz, ay = 0, az = -nx;  // world y x N
+  else ax = -ny, ay = nx, az = 0;                                                    // world z x N
+  const double al = std::sqrt(ax * ax + ay * ay + az * az);
+  ax /= al, ay /= al, az /= al;
+  const double bx = ny * az - nz * ay, by = nz * ax - nx * az;  // N x Ax
+  return Affine{ax, ay, bx, by, 0, 0};
+}
+
+// A B-spline of `degree` over `knots` (one more than points + degree, not
+// decreasing), rational when `weights` has one positive weight per point, sampled
+// along every span of its domain.
+Points DeBoor(const Points& ctrl, const std::vector<double>& knots, const std::vector<double>& weights, int degree) {
+  Points out;
+  const size_t m = ctrl.size(), p = static_cast<size_t>(degree);
+  const bool rational = weights.size() == m;
+  size_t spans = 0;
+  for (size_t k = p; k < m; ++k) spans += knots[k] < knots[k + 1];
+  const int steps = spans > 4096 ? 1 : 16;
+  std::vector<std::array<double, 3>> d(p + 1);
+  auto at = [&](size_t k, double u) {
+    for (size_t j = 0; j <= p; ++j) {
+      const auto& c = ctrl[j + k - p];
+      const double w = rational ? weights[j + k - p] : 1.0;
+      d[j] = {c.first * w, c.second * w, w};
+    }
+    for (size_t r = 1; r <= p; ++r)
+      for (size_t j = p; j >= r; --j) {
+        const double lo = knots[j + k - p], span = knots[j + 1 + k - r] - lo;
+        const double alpha = span > 0 ? (u - lo) / span : 0;
+        for (int c = 0; c < 3; ++c) d[j][c] = (1 - alpha) * d[j - 1][c] + alpha * d[j][c];
+      }
+    out.emplace_back(d[p][0] / d[p][2], d[p][1] / d[p][2]);
+  };
+  for (size_t k = p; k < m; ++k) {
+    if (!(knots[k] < knots[k + 1])) continue;
+    for (int s = out.empty() ? 0 : 1; s <= steps; ++s) at(k, knots[k] + (knots[k + 1] - knots[k]) * s / steps);
+  }
+  return out;
+}
+
+// A curve through every fit point (Catmull-Rom), closed when asked.
+Points ThroughFitPoints(const Points& fit, bool closed) {
+  Points out;
+  const size_t n = fit.size();
+  const int steps = n > 4096 ? 1 : 16;
+  auto point = [&](long i) -> std::pair<double, double> {
+    if (closed) return fit[static_cast<size_t>((i % static_cast<long>(n) + static_cast<long>(n)) % static_cast<long>(n))];
+    if (i < 0) return {2 * fit[0].first - fit[1].first, 2 * fit[0].second - fit[1].second};
+    if (i >= static_cast<long>(n)) return {2 * fit[n - 1].first - fit[n - 2].first, 2 * fit[n - 1].second - fit[n - 2].second};
+    return fit[static_cast<size_t>(i)];
+  };
+  const long segments = static_cast<long>(closed ? n : n - 1);
+  out.push_back(fit[0]);
+  for (long i = 0; i < segments; ++i) {
+    const auto p0 = point(i - 1), p1 = point(i), p2 = point(i + 1), p3 = point(i + 2);
+    for (int s = 1; s <= steps; ++s) {
+      const double t = static_cast<double>(s) / steps, t2 = t * t, t3 = t2 * t;
+      auto blend = [&](double a, double b, double c, double e) {
+        return 0.5 * (2 * b + (c - a) * t + (2 * a - 5 * b + 4 * c - e) * t2 + (3 * b - a - 3 * c + e) * t3);
+      };
+      out.emplace_back(blend(p0.first, p1.first, p2.first, p3.first), blend(p0.second, p1.second, p2.second, p3.second));
+    }
+  }
+  return out;
+}
+
+// A SPLINE in world coordinates (before `t`): from its control points when their
+// knot vector is whole (the exact curve, which passes through any fit points),
+// else through its fit points, else from its control points over evenly spaced
+// knots clamped to the ends.
+Points Spline(const Entity& e, bool& ok) {
+  Points ctrl, fit;
+  std::vector<double> knots, weights;
+  for (const Group& g : e) {
+    if (g.code != 10 && g.code != 20 && g.code != 11 && g.code != 21 && g.code != 40 && g.code != 41) continue;
+    const std::optional<double> v = Number(g.value);
+    if (!v) {
+      ok = false;
+      return {};
+    }
+    if (g.code == 10 && ctrl.size() < kMaxSplinePoints) ctrl.emplace_back(*v, 0);
+    if (g.code == 20 && !ctrl.empty()) ctrl.back().second = *v;
+    if (g.code == 11 && fit.size() < kMaxSplinePoints) fit.emplace_back(*v, 0);
+    if (g.code == 21 && !fit.empty()) fit.back().second = *v;
+    if (g.code == 40 && knots.size() < kMaxSplinePoints + kMaxSplineDegree + 1) knots.push_back(*v);
+    if (g.code == 41 && weights.size() < kMaxSplinePoints) weights.push_back(*v);
+  }
+  const bool closed = e.inum(70, 0, ok) & 1;
+  int degree = std::clamp(e.inum(71, 3, ok), 1, kMaxSplineDegree);
+  if (!ok) return {};
+  if (std::any_of(weights.begin(), weights.end(), [](double w) { return !(w > 0); })) weights.clear();
+  const size_t m = ctrl.size();
+  auto whole = [&]() {
+    if (m < 2 || static_cast<size_t>(degree) >= m || knots.size() != m + degree + 1) return false;
+    for (size_t i = 1; i < knots.size(); ++i)
+      if (!(knots[i] >= knots[i - 1])) return false;
+    return knots[degree] < knots[m];
+  };
+  if (whole()) return DeBoor(ctrl, knots, weights, degree);
+  if (fit.size() >= 2) return ThroughFitPoints(fit, closed);
+  if (m < 2) return {};
+  degree = std::min<int>(degree, static_cast<int>(m) - 1);
+  knots.assign(m + degree + 1, 0.0);
+  const size_t inner = m - degree;  // spans
+  for (size_t i = 0; i < knots.size(); ++i)
+    knots[i] = static_cast<double>(std::clamp<size_t>(i, degree, m) - degree) / static_cast<double>(inner);
+  Points out = DeBoor(ctrl, knots, weights, degree);
+  if (closed && !out.empty()) out.push_back(out.front());
+  return out;
+}
+
 struct Walk {
+  explicit Walk(const Drawing& drawing) : d(drawing) {}
+
   const Drawing& d;
   EmfCanvas* canvas = nullptr;  // null: measuring only
   Bounds* bounds = nullptr;
   double originX = 0, originY = 0, k = 1;  // logical = (world - origin) * k
-  size_t visits = 0;
+  double pixel = 0;                         // one device pixel in world units (drawing only)
+  bool paperSpace = false;                  // also draw what is laid out on paper
+  size_t visits = 0, work = 0;
   std::vector<const Block*> stack;
 
   POINTL logical(double x, double y) const {
@@ -387,7 +541,8 @@ struct Walk {
   }
 
   // World points (already transformed) drawn as one figure.
-  void figure(const std::vector<std::pair<double, double>>& pts, bool closed, bool filled, COLORREF color) {
+  void figure(const Points& pts, bool closed, bool filled, COLORREF color) {
+    work += pts.size();
     if (pts.empty()) return;
     if (!canvas) {
       for (const auto& p : pts) bounds->add(p.first, p.second);
@@ -402,8 +557,8 @@ struct Walk {
     else canvas->polyline(l);
   }
 
-  static void Arc(std::vector<std::pair<double, double>>& out, const Affine& t, double cx, double cy, double rx,
-                  double ry, double rot, double a0, double sweep) {
+  static void Arc(Points& out, const Affine& t, double cx, double cy, double rx, double ry, double rot, double a0,
+                  double sweep) {
     const int steps = std::clamp(ClampToInt(std::abs(sweep) / (kPi / 36), 144) + 1, 2, 144);
     const double cr = std::cos(rot), sr = std::sin(rot);
     for (int i = 0; i <= steps; ++i) {
@@ -415,9 +570,8 @@ struct Walk {
   }
 
   // Vertices with bulges (tan of a quarter of the included angle) as line strips.
-  static std::vector<std::pair<double, double>> Bulged(const std::vector<std::array<double, 3>>& v, bool closed,
-                                                       const Affine& t) {
-    std::vector<std::pair<double, double>> out;
+  static Points Bulged(const std::vector<std::array<double, 3>>& v, bool closed, const Affine& t) {
+    Points out;
     const size_t n = v.size();
     for (size_t i = 0; i < n; ++i) {
       double x, y;
@@ -437,7 +591,7 @@ struct Walk {
       const double sign = bulge > 0 ? 1 : -1;
       const double cx = mx + nx * h * sign, cy = my + ny * h * sign;
       const double a0 = std::atan2(p[1] - cy, p[0] - cx);
-      std::vector<std::pair<double, double>> arc;
+      Points arc;
       Arc(arc, t, cx, cy, r, r, 0, a0, theta);
       if (arc.size() > 2) out.insert(out.end(), arc.begin() + 1, arc.end() - 1);
     }
@@ -475,9 +629,13 @@ struct Walk {
       const std::string_view* s = e.text(1);
       lines.push_back(PlainText(s ? std::string(*s) : std::string()));
     }
-    if (!ok || !std::isfinite(height) || height <= 0) return;
-    angle += t.angle();
-    const double rad = angle * kPi / 180, step = height * 1.66;
+    if (!ok || !std::isfinite(height) || height <= 0 || !std::isfinite(angle)) return;
+    // The baseline's direction as the transform (insert, mirrored plane) turns it.
+    const double local = std::fmod(angle, 360.0) * kPi / 180;
+    const double rad = std::atan2(t.b * std::cos(local) + t.d * std::sin(local),
+                                  t.a * std::cos(local) + t.c * std::sin(local));
+    angle = rad * 180 / kPi;
+    const double step = height * 1.66;
     // MTEXT hangs from its insertion point (attachment 1-3) unless attached lower.
     double drop = 0;
     if (e.type == "MTEXT") {
@@ -496,60 +654,76 @@ struct Walk {
       }
       if (lines[i].empty()) continue;
       canvas->setTextColor(c);
-      canvas->setFont(static_cast<LONG>(std::clamp(height * k, 1.0, 1e8)), static_cast<LONG>(ClampToInt(std::round(std::fmod(angle, 360.0) * 10), 0)));
+      canvas->setFont(static_cast<LONG>(std::clamp(height * k, 1.0, 1e8)), static_cast<LONG>(ClampToInt(std::round(angle * 10), 0)));
       canvas->text(logical(lx, ly), lines[i]);
     }
   }
 
-  void insert(const Entity& e, const Affine& t, COLORREF c, int depth, bool& ok) {
-    auto it = d.blocks.find(e.str(2));
+  // The entities of the block `name` through `local` (which already places the
+  // block's base point), unless that block is being drawn already.
+  void block(const std::string_view* name, const Affine& t, const Affine& local, COLORREF c, int depth) {
+    auto it = d.blocks.find(Upper(name ? *name : std::string_view()));
     if (it == d.blocks.end() || depth >= kMaxInsertDepth) return;
     const Block& b = it->second;
     // A block that inserts itself, directly or through others, would never end.
     if (std::find(stack.begin(), stack.end(), &b) != stack.end()) return;
+    stack.push_back(&b);
+    Affine placed = local;
+    placed.e -= local.a * b.baseX + local.c * b.baseY;
+    placed.f -= local.b * b.baseX + local.d * b.baseY;
+    entities(b.entities, t.then(placed), c, depth + 1);
+    stack.pop_back();
+  }
+
+  void insert(const Entity& e, const Affine& t, COLORREF c, int depth, bool& ok) {
     const double sx = e.num(41, 1, ok), sy = e.num(42, 1, ok), rot = e.num(50, 0, ok) * kPi / 180;
     const double px = e.num(10, 0, ok), py = e.num(20, 0, ok);
     const int cols = std::max(1, e.inum(70, 1, ok)), rows = std::max(1, e.inum(71, 1, ok));
     const double dx = e.num(44, 0, ok), dy = e.num(45, 0, ok);
     if (!ok || static_cast<size_t>(cols) * rows > kMaxInsertCopies) return;
-    stack.push_back(&b);
     for (int r = 0; r < rows; ++r)
       for (int col = 0; col < cols; ++col) {
         const double ox = col * dx, oy = r * dy;
-        // place * rotate * (scale, offset for the array cell) * move the base point to 0
-        Affine local{std::cos(rot) * sx, std::sin(rot) * sx, -std::sin(rot) * sy, std::cos(rot) * sy, 0, 0};
-        local.e = px + std::cos(rot) * ox - std::sin(rot) * oy - (local.a * b.baseX + local.c * b.baseY);
-        local.f = py + std::sin(rot) * ox + std::cos(rot) * oy - (local.b * b.baseX + local.d * b.baseY);
-        entities(b.entities, t.then(local), c, depth + 1);
+        // place * rotate * (scale, offset for the array cell)
+        const Affine local{std::cos(rot) * sx, std::sin(rot) * sx, -std::sin(rot) * sy, std::cos(rot) * sy,
+                           px + std::cos(rot) * ox - std::sin(rot) * oy, py + std::sin(rot) * ox + std::cos(rot) * oy};
+        block(e.text(2), t, local, c, depth);
+        if (++visits > kMaxVisits || work > kMaxWork) return;
       }
-    stack.pop_back();
   }
 
-  void entity(const Entity& e, const Affine& t, COLORREF byBlock, int depth) {
+  void entity(const Entity& e, const Affine& world, COLORREF byBlock, int depth) {
     static const Layer kDefaultLayer;
-    auto li = d.layers.find(e.str(8));
+    auto li = d.layers.find(Upper(e.str(8)));
     const Layer& layer = li == d.layers.end() ? kDefaultLayer : li->second;
     if (!layer.visible) return;
-    const COLORREF c = color(e, byBlock, layer);
     bool ok = true;
-    std::vector<std::pair<double, double>> pts;
+    // Hidden entities, and paper-space ones (title blocks, viewports) unless the
+    // drawing has nothing else.
+    if (e.inum(60, 0, ok) == 1 || (!paperSpace && e.inum(67, 0, ok) == 1)) return;
+    const COLORREF c = color(e, byBlock, layer);
+    const std::string_view type = e.type;
+    // Entities whose coordinates are in their own plane; the others use world
+    // coordinates throughout.
+    const bool planar = type == "CIRCLE" || type == "ARC" || type == "LWPOLYLINE" || type == "SOLID" ||
+                        type == "TRACE" || type == "TEXT" || type == "ATTRIB" || type == "INSERT" ||
+                        (type == "POLYLINE" && !(e.inum(70, 0, ok) & 8));
+    const Affine t = planar ? world.then(Ocs(e, ok)) : world;
+    Points pts;
     auto point = [&](int cx, int cy) {
       double x, y;
       t.apply(e.num(cx, 0, ok), e.num(cy, 0, ok), x, y);
       pts.emplace_back(x, y);
     };
-    const std::string_view type = e.type;
     if (type == "LINE") {
       point(10, 20);
       point(11, 21);
       if (ok) figure(pts, false, false, c);
     } else if (type == "POINT") {
       point(10, 20);
-      if (ok) {
-        pts.push_back(pts.back());
-        pts.back().first += 1.0 / k;  // one logical unit: a dot
-        figure(pts, false, false, c);
-      }
+      // One device pixel long: a dot (measuring takes the point alone).
+      if (ok && canvas) pts.emplace_back(pts.back().first + pixel, pts.back().second);
+      if (ok) figure(pts, false, false, c);
     } else if (type == "CIRCLE" || type == "ARC") {
       const double cx = e.num(10, 0, ok), cy = e.num(20, 0, ok), r = e.num(40, 0, ok);
       double a0 = 0, sweep = 2 * kPi;
@@ -569,7 +743,9 @@ struct Walk {
       if (!ok || !(sweep > 0) || sweep > 2 * kPi + 1e-9) sweep = 2 * kPi;
       const double major = std::hypot(mx, my);
       if (!ok || major == 0) return;
-      Arc(pts, t, cx, cy, major, major * ratio, std::atan2(my, mx), p0, sweep);
+      // Seen from below (extrusion down) the parameter runs clockwise.
+      const double minor = major * ratio * (e.num(230, 1, ok) < 0 ? -1 : 1);
+      Arc(pts, t, cx, cy, major, minor, std::atan2(my, mx), p0, sweep);
       figure(pts, std::abs(sweep - 2 * kPi) < 1e-9, false, c);
     } else if (type == "SOLID" || type == "TRACE" || type == "3DFACE") {
       point(10, 20);
@@ -596,16 +772,27 @@ struct Walk {
       const bool closed = e.inum(70, 0, ok) & 1;
       if (!ok || v.empty()) return;
       figure(Bulged(v, closed, t), closed && v.size() > 2, false, c);
-    } else if (type == "TEXT" || type == "MTEXT") {
+    } else if (type == "SPLINE") {
+      for (const auto& p : Spline(e, ok)) {
+        double x, y;
+        t.apply(p.first, p.second, x, y);
+        pts.emplace_back(x, y);
+      }
+      if (ok && pts.size() >= 2) figure(pts, false, false, c);
+    } else if (type == "TEXT" || type == "MTEXT" || (type == "ATTRIB" && !(e.inum(70, 0, ok) & 1))) {
       text(e, t, c, ok);
     } else if (type == "INSERT") {
       insert(e, t, c, depth, ok);
+    } else if (type == "DIMENSION") {
+      // Its lines, arrows and text are a block drawn where they stand.
+      block(e.text(2), t, Affine{}, c, depth);
     }
   }
 
   void entities(const std::vector<Entity>& list, const Affine& t, COLORREF byBlock, int depth) {
     for (const Entity& e : list) {
-      if (++visits > kMaxVisits || (canvas && canvas->full())) return;
+      if (++visits > kMaxVisits || work > kMaxWork || (canvas && canvas->full())) return;
+      work += static_cast<size_t>(e.end() - e.begin()) + e.vertices.size();
       entity(e, t, byBlock, depth);
     }
   }
@@ -628,6 +815,22 @@ double MillimetresPerUnit(int insUnits) {
   }
 }
 
+// The part of the drawing to frame: the header's extent ($EXTMIN/$EXTMAX) when it
+// holds everything drawn with a margin of at most ten times its size (a drawing
+// laid out on a larger sheet), else what is drawn. Writers leave the header unset
+// (1e20 / -1e20), stale or far too large often enough that it is only a hint.
+Bounds ChooseExtent(const Drawing& d, const Bounds& measured) {
+  if (!(d.extMinX && d.extMinY && d.extMaxX && d.extMaxY)) return measured;
+  const Bounds header{*d.extMinX, *d.extMinY, *d.extMaxX, *d.extMaxY, true};
+  const double mw = measured.maxX - measured.minX, mh = measured.maxY - measured.minY;
+  const double hw = header.maxX - header.minX, hh = header.maxY - header.minY;
+  const double slack = 1e-6 * std::max(hw, hh);
+  const bool holds = measured.minX >= header.minX - slack && measured.maxX <= header.maxX + slack &&
+                     measured.minY >= header.minY - slack && measured.maxY <= header.maxY + slack;
+  if (hw > 0 && hh > 0 && holds && std::max(hw, hh) <= 10 * std::max(mw, mh)) return header;
+  return measured;
+}
+
 }  // namespace
 
 bool IsDxf(const BYTE* data, size_t size) {
@@ -635,6 +838,7 @@ bool IsDxf(const BYTE* data, size_t size) {
   // A leading "999" comment group may come first; the first section starts within
   // a handful of lines.
   std::string_view head(reinterpret_cast<const char*>(data), std::min<size_t>(size, 1024));
+  if (head.substr(0, 3) == "\xEF\xBB\xBF") head.remove_prefix(3);
   size_t at = 0;
   std::string_view previous;
   for (int line = 0; line < 12 && at < head.size(); ++line) {
@@ -658,34 +862,44 @@ bool ReadDxf(const BYTE* data, size_t size, VectorDrawing& out) {
     Drawing d;
     if (!ReadGroups(data, size, groups) || !ParseDrawing(groups, d)) return false;
 
+    // Model space first; paper space only for a drawing that has nothing else.
     Bounds measured;
-    Walk measure{d, nullptr, nullptr, 0, 0, 1, 0, {}};
-    measure.bounds = &measured;
-    measure.entities(d.entities, Affine{}, RGB(0, 0, 0), 0);
-
-    Bounds extent = measured;
-    if (d.extMinX && d.extMinY && d.extMaxX && d.extMaxY && *d.extMaxX > *d.extMinX && *d.extMaxY > *d.extMinY) {
-      extent = Bounds{*d.extMinX, *d.extMinY, *d.extMaxX, *d.extMaxY, true};
+    bool paperSpace = false;
+    for (bool paper : {false, true}) {
+      Walk measure(d);
+      measure.bounds = &measured;
+      measure.paperSpace = paperSpace = paper;
+      measure.entities(d.entities, Affine{}, RGB(0, 0, 0), 0);
+      if (measured.any) break;
     }
-    if (!extent.any) return false;
+    if (!measured.any) return false;
+
+    Bounds extent = ChooseExtent(d, measured);
     double w = extent.maxX - extent.minX, h = extent.maxY - extent.minY;
-    // A drawing of one point or one straight line still needs some area.
-    const double pad = std::max({w, h, 1e-6}) * 0.01;
-    if (w <= 0) extent.minX -= pad, extent.maxX += pad, w = 2 * pad;
-    if (h <= 0) extent.minY -= pad, extent.maxY += pad, h = 2 * pad;
+    // 0.01 mm per drawing unit, then the longest side brought within the limits.
+    double scale = MillimetresPerUnit(d.insUnits) * 100;
+    const double longest = std::max(w, h) * scale;
+    if (longest > kMaxFrameSide) scale *= kMaxFrameSide / longest;
+    else if (longest > 0 && longest < kMinFrameSide) scale *= kMinFrameSide / longest;
+    // A point, or a line along one axis, still gets a small frame around it.
+    const double least = kMinFrameSide / scale;
+    const double cx = (extent.minX + extent.maxX) / 2, cy = (extent.minY + extent.maxY) / 2;
+    w = std::max(w, least), h = std::max(h, least);
+    if (!std::isfinite(w) || !std::isfinite(h) || !(w > 0) || !(h > 0)) return false;
+    const int fw = ClampToInt(std::round(std::clamp(w * scale, kMinFrameSide, kMaxFrameSide)), 1);
+    const int fh = ClampToInt(std::round(std::clamp(h * scale, kMinFrameSide, kMaxFrameSide)), 1);
 
     // Logical units: a power of ten that spreads the larger side over 10^5..10^6.
     const double k = std::pow(10.0, std::floor(std::log10(1e6 / std::max(w, h))));
-    const double mm = MillimetresPerUnit(d.insUnits);
-    int fw, fh;
-    vector_detail::SaneFrame(w * mm * 100, h * mm * 100, fw, fh);
     const LONG lw = std::max<LONG>(1, std::lround(w * k)), lh = std::max<LONG>(1, std::lround(h * k));
     EmfCanvas canvas(POINTL{0, lh}, SIZEL{lw, -lh}, fw, fh);
-    Walk draw{d, nullptr, nullptr, 0, 0, 1, 0, {}};
+    Walk draw(d);
     draw.canvas = &canvas;
-    draw.originX = extent.minX;
-    draw.originY = extent.minY;
+    draw.originX = cx - w / 2;
+    draw.originY = cy - h / 2;
     draw.k = k;
+    draw.pixel = w / std::max(1.0, fw / 2540.0 * vector_detail::kDevicePpi);
+    draw.paperSpace = paperSpace;
     draw.entities(d.entities, Affine{}, RGB(0, 0, 0), 0);
 
     out.widthHundredthsMm = canvas.frameWidth();

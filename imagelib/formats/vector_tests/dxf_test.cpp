@@ -1,10 +1,17 @@
 // ASCII DXF drawings read into enhanced metafiles: entities checked after mapping
-// to device pixels, colours, units and extents, and hostile texts.
+// to device pixels, colours, units, extents and frames, splines, a drawing as a
+// CAD library writes it, and hostile texts.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -306,10 +313,11 @@ TEST(DxfUnits, CrLfInchesAndHeaderExtent) {
   EXPECT_EQ(a.emf, b.emf);
 
   const Pairs inches = {{9, "$INSUNITS"}, {70, "1"}};
+  const Pairs inchLine = {{0, "LINE"}, {10, "0"}, {20, "0"}, {11, "10"}, {21, "5"}};
   VectorDrawing in;
-  ASSERT_TRUE(Read(Text(Join({Section("HEADER", inches), Section("ENTITIES", kFrameLine)})), in));
-  EXPECT_EQ(in.widthHundredthsMm, 254000);
-  EXPECT_EQ(in.heightHundredthsMm, 127000);
+  ASSERT_TRUE(Read(Text(Join({Section("HEADER", inches), Section("ENTITIES", inchLine)})), in));
+  EXPECT_EQ(in.widthHundredthsMm, 25400);
+  EXPECT_EQ(in.heightHundredthsMm, 12700);
 
   const Pairs ext = {{9, "$EXTMIN"}, {10, "-100"}, {20, "-50"}, {30, "0"}, {9, "$EXTMAX"}, {10, "100"}, {20, "50"}};
   VectorDrawing e;
@@ -328,6 +336,204 @@ TEST(DxfUnits, CrLfInchesAndHeaderExtent) {
   EXPECT_EQ(u.widthHundredthsMm, 10000);
 }
 
+// ---- frames -----------------------------------------------------------------------
+
+// A point: device pixels, or drawing units where a test says so.
+struct Spot {
+  double x, y;
+};
+
+TEST(DxfFrames, DegenerateHugeAndTinyDrawingsGetSaneFrames) {
+  struct Case {
+    const char* name;
+    Pairs header, entities;
+    int width, height;  // frame, 0.01 mm
+    Spot first, last;   // ends of the first figure, device pixels
+  };
+  const double mm = kPxPerMm;
+  const Case cases[] = {
+      {"long line", {}, {{0, "LINE"}, {10, "0"}, {20, "0"}, {11, "1000"}, {21, "100"}},
+       100000, 10000, {0, 100 * mm}, {1000 * mm, 0}},
+      // Zero height: a 5 mm strip with the line along its middle.
+      {"horizontal line", {}, {{0, "LINE"}, {10, "0"}, {20, "0"}, {11, "1000"}, {21, "0"}},
+       100000, 500, {0, 2.5 * mm}, {1000 * mm, 2.5 * mm}},
+      // Nothing but a point: a 5 mm square with a one-pixel dot in the middle.
+      {"lone point", {}, {{0, "POINT"}, {10, "5"}, {20, "5"}}, 500, 500, {2.5 * mm, 2.5 * mm}, {2.5 * mm + 1, 2.5 * mm}},
+      // A kilometre by half a kilometre: the longest side comes down to one metre.
+      {"huge", {}, {{0, "LINE"}, {10, "0"}, {20, "0"}, {11, "1e6"}, {21, "5e5"}},
+       100000, 50000, {0, 500 * mm}, {1000 * mm, 0}},
+      // A circle of 2 microns is shown 5 mm across, not as nothing.
+      {"tiny", {}, {{0, "CIRCLE"}, {10, "0"}, {20, "0"}, {40, "0.001"}}, 500, 500, {5 * mm, 2.5 * mm}, {5 * mm, 2.5 * mm}},
+      // A header extent that misses part of the drawing, or dwarfs it, gives way.
+      {"stale header", {{9, "$EXTMIN"}, {10, "0"}, {20, "0"}, {9, "$EXTMAX"}, {10, "10"}, {20, "10"}},
+       {{0, "LINE"}, {10, "0"}, {20, "0"}, {11, "100"}, {21, "50"}}, 10000, 5000, {0, 50 * mm}, {100 * mm, 0}},
+      {"header far too large", {{9, "$EXTMIN"}, {10, "-1e5"}, {20, "-1e5"}, {9, "$EXTMAX"}, {10, "1e5"}, {20, "1e5"}},
+       {{0, "LINE"}, {10, "0"}, {20, "0"}, {11, "100"}, {21, "50"}}, 10000, 5000, {0, 50 * mm}, {100 * mm, 0}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    VectorDrawing d;
+    ASSERT_TRUE(Read(Text(Join({Section("HEADER", c.header), Section("ENTITIES", c.entities)})), d));
+    EXPECT_EQ(d.widthHundredthsMm, c.width);
+    EXPECT_EQ(d.heightHundredthsMm, c.height);
+    const std::vector<Drawn> drawn = Play(d.emf);
+    ASSERT_EQ(drawn.size(), 1u);
+    EXPECT_NEAR(drawn[0].x.front(), c.first.x, kHalfPixel);
+    EXPECT_NEAR(drawn[0].y.front(), c.first.y, kHalfPixel);
+    EXPECT_NEAR(drawn[0].x.back(), c.last.x, kHalfPixel);
+    EXPECT_NEAR(drawn[0].y.back(), c.last.y, kHalfPixel);
+  }
+}
+
+// ---- splines ----------------------------------------------------------------------
+
+// The smallest distance from (x, y) to the figure's points, in device pixels.
+double Nearest(const Drawn& r, double x, double y) {
+  double best = 1e300;
+  for (size_t i = 0; i < r.x.size(); ++i) best = std::min(best, std::hypot(r.x[i] - x, r.y[i] - y));
+  return best;
+}
+
+TEST(DxfSplines, FitPointsAndControlPointForms) {
+  // Drawn on a 40 x 20 mm frame held by a border line; y up, so device y = (20 - y) mm.
+  const Pairs border = {{0, "LINE"}, {10, "0"}, {20, "0"}, {11, "40"}, {21, "20"}};
+  const Pairs bezier = {{10, "0"}, {20, "0"}, {10, "0"}, {20, "20"}, {10, "40"}, {20, "20"}, {10, "40"}, {20, "0"}};
+  const Pairs knots = {{40, "0"}, {40, "0"}, {40, "0"}, {40, "0"}, {40, "1"}, {40, "1"}, {40, "1"}, {40, "1"}};
+  auto spline = [&](const Pairs& groups) {
+    Pairs p = border;
+    p.insert(p.end(), {{0, "SPLINE"}, {100, "AcDbSpline"}, {70, "8"}, {71, "3"}});
+    p.insert(p.end(), groups.begin(), groups.end());
+    return p;
+  };
+  Pairs withKnots = knots;
+  withKnots.insert(withKnots.end(), bezier.begin(), bezier.end());
+  const Pairs fit = {{11, "0"}, {21, "0"}, {11, "10"}, {21, "15"}, {11, "30"}, {21, "5"}, {11, "40"}, {21, "20"}};
+  struct Case {
+    const char* name;
+    Pairs entities;
+    std::vector<Spot> on;  // drawing points the curve passes through
+  };
+  // The cubic Bezier (0,0) (0,20) (40,20) (40,0) passes (20,15) at its middle.
+  const Case cases[] = {
+      {"fit points", spline(fit), {{0, 0}, {10, 15}, {30, 5}, {40, 20}}},
+      {"control points and knots", spline(withKnots), {{0, 0}, {20, 15}, {40, 0}}},
+      {"control points alone", spline(bezier), {{0, 0}, {20, 15}, {40, 0}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    VectorDrawing d;
+    ASSERT_TRUE(Read(Text(Join({Section("ENTITIES", c.entities)})), d));
+    EXPECT_EQ(d.widthHundredthsMm, 4000);
+    EXPECT_EQ(d.heightHundredthsMm, 2000);
+    const std::vector<Drawn> drawn = Play(d.emf);
+    ASSERT_EQ(drawn.size(), 2u);
+    ASSERT_GT(drawn[1].x.size(), 16u);
+    for (const Spot& s : c.on) EXPECT_LT(Nearest(drawn[1], s.x * kPxPerMm, (20 - s.y) * kPxPerMm), 1.0) << s.x << "," << s.y;
+  }
+}
+
+// ---- drawings as CAD programs write them ------------------------------------------
+
+// python3-ezdxf writes files the way AutoCAD does: every section, handles, owners,
+// subclass markers, right-aligned group codes, classes and objects.
+std::string PythonWithEzdxf() {
+  for (const char* python : {"python3", "/usr/bin/python3"})
+    if (std::system((std::string(python) + " -c 'import ezdxf' >/dev/null 2>&1").c_str()) == 0) return python;
+  return "";
+}
+
+TEST(DxfInterop, DrawingWrittenByACadLibrary) {
+  const std::string python = PythonWithEzdxf();
+  if (python.empty()) GTEST_SKIP() << "python3-ezdxf is not installed (Debian package python3-ezdxf)";
+  char dir[] = "/tmp/dxf-interop-XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  const std::string script = std::string(dir) + "/write.py", path = std::string(dir) + "/drawing.dxf";
+  // A 200 x 100 m site (ezdxf's default unit is the metre) framed by a border.
+  std::ofstream(script) << R"(import sys, ezdxf
+doc = ezdxf.new("R2018", setup=True)
+msp = doc.modelspace()
+msp.add_lwpolyline([(0, 0), (200, 0), (200, 100), (0, 100)], close=True)
+msp.add_line((20, 10), (180, 10), dxfattribs={"color": 1})
+msp.add_circle((40, 50), 10, dxfattribs={"color": 2})
+msp.add_arc((80, 50), 10, 0, 180, dxfattribs={"color": 3})
+msp.add_solid([(130, 40), (150, 40), (130, 60), (150, 60)], dxfattribs={"color": 5})
+msp.add_point((160, 50), dxfattribs={"color": 6})
+msp.add_text("Hello", dxfattribs={"height": 5, "insert": (20, 80)})
+msp.add_mtext("{\\fArial|b1;Big}\\Pline two", dxfattribs={"char_height": 4, "insert": (100, 90)})
+msp.add_spline([(20, 20), (40, 30), (60, 20), (80, 30)], dxfattribs={"true_color": 0x102030})
+msp.add_open_spline([(100, 20), (100, 30), (130, 30), (130, 20)], degree=3, dxfattribs={"true_color": 0x112233})
+mark = doc.blocks.new("Mark")
+mark.add_line((0, 0), (5, 0), dxfattribs={"color": 0})
+msp.add_blockref("MARK", (170, 20), dxfattribs={"xscale": 2, "yscale": 2, "rotation": 90, "true_color": 0x123456})
+msp.add_circle((-150, 50), 5, dxfattribs={"true_color": 0x204060, "extrusion": (0, 0, -1)})
+doc.layout("Layout1").add_line((0, 0), (500, 500), dxfattribs={"true_color": 0xABCDEF})
+doc.saveas(sys.argv[1])
+)";
+  ASSERT_EQ(std::system((python + " " + script + " " + path).c_str()), 0);
+  std::ifstream in(path, std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::system(("rm -rf '" + std::string(dir) + "'").c_str());
+  ASSERT_NE(text.find("OBJECTS"), std::string::npos);
+
+  VectorDrawing d;
+  ASSERT_TRUE(Read(text, d));
+  // 200 m held to one metre: 5 mm of frame per drawing metre.
+  EXPECT_EQ(d.widthHundredthsMm, 100000);
+  EXPECT_EQ(d.heightHundredthsMm, 50000);
+  const double unit = 5 * kPxPerMm;
+  auto x = [&](double v) { return v * unit; };
+  auto y = [&](double v) { return (100 - v) * unit; };
+  const std::vector<Drawn> drawn = Play(d.emf);
+  auto find = [&](COLORREF pen) -> const Drawn* {
+    for (const Drawn& r : drawn)
+      if (r.type != emf::EMR_EXTTEXTOUTW && r.pen == pen) return &r;
+    return nullptr;
+  };
+
+  const Drawn* line = find(RGB(255, 0, 0));
+  ASSERT_NE(line, nullptr);
+  EXPECT_NEAR(line->x.front(), x(20), kHalfPixel);
+  EXPECT_NEAR(line->y.front(), y(10), kHalfPixel);
+  EXPECT_NEAR(line->x.back(), x(180), kHalfPixel);
+  const Drawn* circle = find(RGB(255, 255, 0));
+  ASSERT_NE(circle, nullptr);
+  for (size_t i = 0; i < circle->x.size(); ++i)
+    EXPECT_NEAR(std::hypot(circle->x[i] - x(40), circle->y[i] - y(50)), 10 * unit, kHalfPixel);
+  const Drawn* point = find(RGB(255, 0, 255));
+  ASSERT_NE(point, nullptr);
+  EXPECT_NEAR(point->x.front(), x(160), kHalfPixel);
+  EXPECT_NEAR(point->y.front(), y(50), kHalfPixel);
+  const Drawn* solid = find(RGB(0, 0, 255));
+  ASSERT_NE(solid, nullptr);
+  EXPECT_FALSE(solid->brushNull);
+  EXPECT_EQ(solid->x.size(), 4u);
+
+  const Drawn* fit = find(RGB(0x10, 0x20, 0x30));
+  ASSERT_NE(fit, nullptr);
+  for (Spot s : {Spot{20, 20}, Spot{40, 30}, Spot{60, 20}, Spot{80, 30}}) EXPECT_LT(Nearest(*fit, x(s.x), y(s.y)), 1.0);
+  const Drawn* control = find(RGB(0x11, 0x22, 0x33));
+  ASSERT_NE(control, nullptr);
+  EXPECT_LT(Nearest(*control, x(115), y(27.5)), 1.0);
+
+  // The block's 5 m line, doubled and turned upright at (170, 20), in the insert's colour.
+  const Drawn* mark = find(RGB(0x12, 0x34, 0x56));
+  ASSERT_NE(mark, nullptr);
+  EXPECT_NEAR(mark->x.back(), x(170), kHalfPixel);
+  EXPECT_NEAR(mark->y.back(), y(30), kHalfPixel);
+  // Seen from below, x runs the other way: the circle stands at (150, 50).
+  const Drawn* mirrored = find(RGB(0x20, 0x40, 0x60));
+  ASSERT_NE(mirrored, nullptr);
+  const auto [left, right] = std::minmax_element(mirrored->x.begin(), mirrored->x.end());
+  EXPECT_NEAR((*left + *right) / 2, x(150), kHalfPixel);
+  // Paper space (the layout sheet) is not part of the model.
+  EXPECT_EQ(find(RGB(0xAB, 0xCD, 0xEF)), nullptr);
+
+  std::vector<std::u16string> texts;
+  for (const Drawn& r : drawn)
+    if (r.type == emf::EMR_EXTTEXTOUTW) texts.push_back(TextOf(r));
+  EXPECT_EQ(texts, (std::vector<std::u16string>{u"Hello", u"Big", u"line two"}));
+}
+
 // ---- hostile texts -------------------------------------------------------------------
 
 void ExpectClean(const std::string& text) {
@@ -343,8 +549,9 @@ void ExpectClean(const std::string& text) {
 
 TEST(DxfHostile, MalformedPairsAndNumbers) {
   VectorDrawing d;
-  // A dangling code line at the end is ignored.
+  // A dangling code line at the end is ignored, and so is padding after the end.
   EXPECT_TRUE(Read(Text(Join({Section("ENTITIES", kFrameLine)})) + "0\n", d));
+  EXPECT_TRUE(Read(Text(Join({Section("ENTITIES", kFrameLine)}), "\r\n") + "\x1a\r\n\r\n", d));
   // A code line that is no number ends the reading.
   EXPECT_FALSE(Read("0\nSECTION\n2\nENTITIES\nxx\nLINE\n", d));
   // Numbers too large to be a drawing are not drawn; no entity left means no picture.
