@@ -10,6 +10,7 @@
 #include <ctime>
 #include <fstream>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,9 @@ namespace converter {
 namespace {
 
 constexpr const char* kLogName = "Corbanix.log";
+// List entries read and processed ahead of the one being saved: with the save of
+// one entry and the reading of two, both cores stay busy.
+constexpr size_t kReadAhead = 2;
 constexpr const char* kImageLoading = "Image loading ...";
 constexpr const char* kLoadingFailed = "Loading failed";
 constexpr const char* kCrop = "Crop ...";
@@ -245,8 +249,16 @@ void ConversionEngine::ConvertFile(const std::string& path, int target, int page
       Show(FileNameOf(path), FolderOf(path), target == kRunClipboard ? "Clipboard" : "Desktop", "");
       LogHeader();
     }
-    if (!image_.IsLoaded() && !TakePrefetch(path)) image_.Load(path.c_str(), 1);
-    const int count = image_.GetPageCount();
+    int count = 0;
+    if (!image_.IsLoaded()) {
+      if ((ready_ = TakePrefetch(path))) {
+        image_ = ready_->image;
+        count = ready_->pageCount;
+      } else {
+        image_.Load(path.c_str(), 1);
+      }
+    }
+    if (count == 0) count = image_.GetPageCount();
     // The first page call would load the same file again at once: it takes this
     // image instead (decoding a photo twice costs as much as the rest of its
     // conversion).
@@ -273,6 +285,9 @@ void ConversionEngine::ConvertPage(const std::string& path, int target, int page
     Show(FileNameOf(path), FolderOf(path), "", "");
     const bool fresh = page == 0 && image_.IsLoaded() && loadedFrom_ == path;
     loadedFrom_.clear();
+    // The first page of an entry read ahead may be processed already.
+    std::unique_ptr<Ahead> ahead = fresh && ready_ && ready_->processed ? std::move(ready_) : nullptr;
+    ready_.reset();
     if (!fresh && !image_.Load(path.c_str(), 1)) {
       ++failures_;
       Log(kLoadingFailed);
@@ -290,7 +305,23 @@ void ConversionEngine::ConvertPage(const std::string& path, int target, int page
     }
     Log(kImageLoading);
     int current = page;
-    if (!Process(current)) return FailPage();
+    bool processed = false;
+    if (ahead) {
+      Report(ahead->reports);
+      if (ahead->interrupted) throw std::runtime_error("processing");
+      processed = ahead->ok;
+      current = ahead->page;
+    } else {
+      StepReports reports;
+      try {
+        processed = Process(image_, current, reports);
+      } catch (...) {
+        Report(reports);
+        throw;
+      }
+      Report(reports);
+    }
+    if (!processed) return FailPage();
     if (cancelled_) {
       image_.CloseHandle();
       return;
@@ -309,89 +340,99 @@ void ConversionEngine::ConvertPage(const std::string& path, int target, int page
 }
 
 // The processing steps; each steps the file bar once when done or skipped (zoom
-// twice). False when a step failed (its message is logged).
-bool ConversionEngine::Process(int& page) {
-  if (!Crop(page)) return false;
-  view_->FileStep();
-  if (!Zoom(page)) return false;
-  view_->FileStep();
-  view_->FileStep();
+// twice). They touch nothing but the image and what they report, so they may run
+// ahead on another thread. False when a step failed (its message is logged).
+bool ConversionEngine::Process(CImageInterface& image, int& page, StepReports& out) const {
+  if (!Crop(image, page, out)) return false;
+  out.push_back(StepReport{true, {}});
+  if (!Zoom(image, page, out)) return false;
+  out.push_back(StepReport{true, {}});
+  out.push_back(StepReport{true, {}});
   const ConverterSettings& s = settings_;
   if (s.briconBri != 0) {
-    Log(kBrightness);
-    if (!image_.SetBrightness(s.briconBri, page)) {
-      Log(kBrightnessError);
+    out.push_back(StepReport{false, kBrightness});
+    if (!image.SetBrightness(s.briconBri, page)) {
+      out.push_back(StepReport{false, kBrightnessError});
       return false;
     }
   }
-  view_->FileStep();
+  out.push_back(StepReport{true, {}});
   if (s.briconRed != 0 || s.briconGreen != 0 || s.briconBlue != 0) {
-    Log(kContrast);
+    out.push_back(StepReport{false, kContrast});
     // A failed red or green pass ends the page; only the last one is reported.
-    if (!image_.SetContrast(s.briconRed, 4, page, -1) || !image_.SetContrast(s.briconGreen, 2, page, -1)) return false;
-    if (!image_.SetContrast(s.briconBlue, 1, page, -1)) {
-      Log(kContrastError);
+    if (!image.SetContrast(s.briconRed, 4, page, -1) || !image.SetContrast(s.briconGreen, 2, page, -1)) return false;
+    if (!image.SetContrast(s.briconBlue, 1, page, -1)) {
+      out.push_back(StepReport{false, kContrastError});
       return false;
     }
   }
-  view_->FileStep();
+  out.push_back(StepReport{true, {}});
   return true;
 }
 
-bool ConversionEngine::Crop(int& page) {
+bool ConversionEngine::Crop(CImageInterface& image, int& page, StepReports& out) const {
   const ConverterSettings& s = settings_;
   if (s.cropMode == 0) return true;
-  Log(kCrop);
+  out.push_back(StepReport{false, kCrop});
   RECT rect{s.cropX0, s.cropY0, 0, 0};
   if (s.cropMode == 1) {
     rect.right = s.cropX0 + s.cropWidth;
     rect.bottom = s.cropY0 + s.cropHeight;
   } else {
-    rect.right = image_.GetWidth(0) - s.cropX1;
-    rect.bottom = image_.GetHeight(0) - s.cropY1;
+    rect.right = image.GetWidth(0) - s.cropX1;
+    rect.bottom = image.GetHeight(0) - s.cropY1;
   }
-  HBITMAP cropped = image_.CropImage(rect, page);
-  image_.CloseHandle();
+  HBITMAP cropped = image.CropImage(rect, page);
+  image.CloseHandle();
   // The crop is the whole image now: the steps after it work on its one page.
-  if (cropped && image_.InitFromHBITMAP(cropped)) page = 0;
-  if (!image_.IsLoaded()) {
-    Log(kCropFailed);
+  if (cropped && image.InitFromHBITMAP(cropped)) page = 0;
+  if (!image.IsLoaded()) {
+    out.push_back(StepReport{false, kCropFailed});
     return false;
   }
   return true;
 }
 
-bool ConversionEngine::Zoom(int& page) {
+bool ConversionEngine::Zoom(CImageInterface& image, int& page, StepReports& out) const {
   const ConverterSettings& s = settings_;
-  Log(kZoom);
+  out.push_back(StepReport{false, kZoom});
   static constexpr long kMethods[4] = {0, 1, 2, 4};
   const long method = s.sizeZoomQual >= 0 && s.sizeZoomQual <= 3 ? kMethods[s.sizeZoomQual] : 0;
-  const bool vector = image_.IsVectorImage() != 0;
-  const int width = image_.GetWidth(page), height = image_.GetHeight(page);
+  const bool vector = image.IsVectorImage() != 0;
+  const int width = image.GetWidth(page), height = image.GetHeight(page);
   switch (s.sizeZoomMode) {
     case 1:
       if (width > s.sizeNewWidth || height > s.sizeNewHeight)
-        image_.StretchImage(method, s.sizeNewWidth, s.sizeNewHeight, 1, 3, s.sizeBkColor, page);
+        image.StretchImage(method, s.sizeNewWidth, s.sizeNewHeight, 1, 3, s.sizeBkColor, page);
       break;
     case 2:
       if (width != s.sizeNewWidth || height != s.sizeNewHeight)
-        image_.StretchImage(method, s.sizeNewWidth, s.sizeNewHeight, 0, 3, s.sizeBkColor, page);
+        image.StretchImage(method, s.sizeNewWidth, s.sizeNewHeight, 0, 3, s.sizeBkColor, page);
       break;
     case 3:
-      image_.StretchImage(method, static_cast<int>(width * s.sizeMultiplier), static_cast<int>(height * s.sizeMultiplier),
+      image.StretchImage(method, static_cast<int>(width * s.sizeMultiplier), static_cast<int>(height * s.sizeMultiplier),
                           0, 3, s.sizeBkColor, page);
       break;
     default:
       // "Save as is": a raster page is rendered at its own size, a drawing left alone.
-      if (!vector) image_.StretchImage(-1, -1, -1, 0, 3, s.sizeBkColor, page);
+      if (!vector) image.StretchImage(-1, -1, -1, 0, 3, s.sizeBkColor, page);
       break;
   }
-  if (!image_.IsVectorImage()) image_.Rotate(static_cast<float>(s.sizeRotAngle * 0.01), s.sizeBkColor, page);
-  if (!image_.IsLoaded()) {
-    Log(kZoomFailed);
+  if (!image.IsVectorImage()) image.Rotate(static_cast<float>(s.sizeRotAngle * 0.01), s.sizeBkColor, page);
+  if (!image.IsLoaded()) {
+    out.push_back(StepReport{false, kZoomFailed});
     return false;
   }
   return true;
+}
+
+void ConversionEngine::Report(const StepReports& reports) {
+  for (const StepReport& r : reports) {
+    if (r.fileStep)
+      view_->FileStep();
+    else
+      Log(r.message);
+  }
 }
 
 bool ConversionEngine::SaveStep(const std::string& destination, int target, int page) {
@@ -507,10 +548,12 @@ void ConversionEngine::ReadList(const std::string& listPath) {
     }
   }
   lines.clear();
+  size_t started = 1;  // entries before this one have been handed to a reader ahead (or not)
   for (size_t i = 0; i < files.size() && !cancelled_; ++i) {
-    // While this file is converted the next one is read on the other core; names,
-    // log and progress still come one file after the other.
-    if (i + 1 < files.size()) StartPrefetch(files[i + 1], target, files[i]);
+    // While this file is converted the next ones are read and processed on other
+    // threads; names, log, progress and saves still come one file after the other.
+    for (; started < files.size() && started <= i + kReadAhead; ++started)
+      StartPrefetch(files[started], target, std::vector<std::string>(files.begin() + i, files.begin() + started));
     ConvertFile(files[i], target, -1);
     view_->FileFull();
     view_->TaskStep();
@@ -519,34 +562,43 @@ void ConversionEngine::ReadList(const std::string& listPath) {
   Log(kFinished);
 }
 
-void ConversionEngine::StartPrefetch(const std::string& path, int target, const std::string& writer) {
-  DropPrefetch();
-  if (!Readable(path) || MayBeListOutput(path, target, writer, settings_.optMultipageFileName) ||
-      !Identify(path, prefetchIdentity_))
-    return;
-  prefetchPath_ = path;
-  prefetch_ = std::async(std::launch::async, [path] {
-    auto image = std::make_unique<CImageInterface>();
-    image->Load(path.c_str(), 1);
-    return image;
-  });
+void ConversionEngine::StartPrefetch(const std::string& path, int target, const std::vector<std::string>& writers) {
+  auto ahead = std::make_unique<Ahead>();
+  if (!Readable(path) || !Identify(path, ahead->identity)) return;
+  for (const std::string& writer : writers)
+    if (MayBeListOutput(path, target, writer, settings_.optMultipageFileName)) return;
+  ahead->path = path;
+  auto work = [this, ahead = std::move(ahead)]() mutable {
+    Ahead& a = *ahead;
+    if (!a.image.Load(a.path.c_str(), 1)) return std::move(ahead);
+    a.pageCount = a.image.GetPageCount();
+    a.processed = true;
+    try {
+      a.ok = Process(a.image, a.page, a.reports);
+    } catch (...) {
+      a.interrupted = true;
+    }
+    return std::move(ahead);
+  };
+  ahead_.emplace_back(path, std::async(std::launch::async, std::move(work)));
 }
 
-bool ConversionEngine::TakePrefetch(const std::string& path) {
-  if (!prefetch_.valid() || prefetchPath_ != path) return false;
-  std::unique_ptr<CImageInterface> image = prefetch_.get();
-  prefetchPath_.clear();
-  if (!image || !image->IsLoaded()) return false;
-  // Changed since it was read ahead (by anyone): the file is loaded again as it is now.
+std::unique_ptr<ConversionEngine::Ahead> ConversionEngine::TakePrefetch(const std::string& path) {
+  if (ahead_.empty() || ahead_.front().first != path) return nullptr;
+  std::unique_ptr<Ahead> ahead = ahead_.front().second.get();
+  ahead_.pop_front();
+  if (!ahead || !ahead->image.IsLoaded()) return nullptr;
+  // Changed since it was read (by anyone): the file is loaded again as it is now.
   FileIdentity now;
-  if (!Identify(path, now) || now != prefetchIdentity_) return false;
-  image_ = *image;  // shares the codec image; `image` lets go of it below
-  return true;
+  if (!Identify(path, now) || now != ahead->identity) return nullptr;
+  return ahead;
 }
 
 void ConversionEngine::DropPrefetch() {
-  if (prefetch_.valid()) prefetch_.get();
-  prefetchPath_.clear();
+  for (auto& entry : ahead_)
+    if (entry.second.valid()) entry.second.get();
+  ahead_.clear();
+  ready_.reset();
 }
 
 }  // namespace converter

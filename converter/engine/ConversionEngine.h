@@ -6,10 +6,12 @@
 #pragma once
 
 #include <atomic>
+#include <deque>
 #include <functional>
 #include <future>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "converter/settings/ConverterSettings.h"
 #include "lorimer/ImageInterface.h"
@@ -47,6 +49,15 @@ struct FileIdentity {
   bool operator==(const FileIdentity&) const = default;
 };
 
+// What the processing steps report, in order: a message, or a step of the file
+// bar. Steps done ahead on another thread are reported when the file's turn comes,
+// exactly as if they had been done then.
+struct StepReport {
+  bool fileStep = false;
+  std::string message;  // when not a file step
+};
+using StepReports = std::vector<StepReport>;
+
 class ConversionEngine {
  public:
   explicit ConversionEngine(EngineView* view = nullptr);
@@ -78,9 +89,24 @@ class ConversionEngine {
 
  private:
   void ConvertPage(const std::string& path, int target, int page, int pageCount);
-  bool Process(int& page);
-  bool Crop(int& page);
-  bool Zoom(int& page);
+  // A list entry read (and its first page processed) ahead on another thread.
+  struct Ahead {
+    std::string path;
+    FileIdentity identity;  // the file as it was before it was read
+    CImageInterface image;
+    int pageCount = 1;      // of the file, before processing made it one page
+    bool processed = false;
+    bool ok = false;           // what Process answered
+    bool interrupted = false;  // Process threw
+    int page = 0;              // the page processing left
+    StepReports reports;
+  };
+
+  // The steps of a page on `image`; they report into `out` instead of the view.
+  bool Process(CImageInterface& image, int& page, StepReports& out) const;
+  bool Crop(CImageInterface& image, int& page, StepReports& out) const;
+  bool Zoom(CImageInterface& image, int& page, StepReports& out) const;
+  void Report(const StepReports& reports);
   bool SaveStep(const std::string& destination, int target, int page);
   // The folder outputs of `path` go to under `now`, made when `make` is set; ""
   // when it cannot be made (or, unmade, does not exist).
@@ -92,10 +118,11 @@ class ConversionEngine {
   void LogHeader();
   void Show(const std::string& file, const std::string& from, const std::string& to, const std::string& name);
   void FailPage();
-  // The next file of a list, read ahead on another thread while `writer`, the
-  // entry before it, is converted to `target`.
-  void StartPrefetch(const std::string& path, int target, const std::string& writer);
-  bool TakePrefetch(const std::string& path);
+  // Reads `path` ahead, and processes its first page, on another thread while
+  // `writers`, the entries before it that are not done yet, go to `target`.
+  void StartPrefetch(const std::string& path, int target, const std::vector<std::string>& writers);
+  // The entry read ahead for `path` when it is still what the file holds.
+  std::unique_ptr<Ahead> TakePrefetch(const std::string& path);
   void DropPrefetch();
 
   EngineView* view_;
@@ -109,9 +136,9 @@ class ConversionEngine {
   int failures_ = 0;
   int outputs_ = 0;
   std::atomic<bool> cancelled_{false};
-  std::future<std::unique_ptr<CImageInterface>> prefetch_;
-  std::string prefetchPath_;
-  FileIdentity prefetchIdentity_;  // the file as it was before it was read ahead
+  // Entries being read ahead, in list order.
+  std::deque<std::pair<std::string, std::future<std::unique_ptr<Ahead>>>> ahead_;
+  std::unique_ptr<Ahead> ready_;  // the entry in hand, whose first page may be done
   HandOverStep clipboard_;
   HandOverStep wallpaper_;
 };

@@ -136,6 +136,39 @@ TEST_F(Names, EachEntryIsReadAsTheEntriesBeforeItLeftIt) {
   EXPECT_EQ(size("b.png"), (Size{9, 9, 1, 0}));
 }
 
+// Entries are read and processed ahead on other threads, but what they report comes
+// in list order, each entry's messages and file steps where a one-after-another
+// run puts them, a failing step included.
+TEST_F(Names, ReportsComeInListOrderWhenEntriesAreProcessedAhead) {
+  struct Recorder : EngineView {
+    std::vector<std::string> seen;
+    void Message(const std::string& text) override { seen.push_back(text); }
+    void FileStep() override { seen.push_back("|"); }
+  };
+  picture("a.bmp", 60, 40);
+  picture("tiny.bmp", 4, 4);  // the crop's margins leave nothing of it
+  picture("c.bmp", 60, 40);
+  write("list.txt", "PNG\n" + file("a.bmp") + "\n" + file("tiny.bmp") + "\n" + file("c.bmp") + "\n");
+  settings.cropMode = 2;
+  settings.cropX1 = settings.cropY1 = 10;
+  settings.briconBri = 20;
+  ASSERT_TRUE(settings.Save());
+  Recorder view;
+  ConversionEngine engine(&view);
+  EXPECT_FALSE(engine.RunJob(file("list.txt"), kRunBatch));
+  const std::vector<std::string> converted = {"Image loading ...", "Crop ...", "|", "Zoom ...", "|", "|",
+                                              "Brightness correction ...", "|", "|", "Converting ...", "Success", "|"};
+  std::vector<std::string> expected = converted;
+  for (const char* step : {"Image loading ...", "Crop ...", "Crop failed"}) expected.push_back(step);
+  expected.insert(expected.end(), converted.begin(), converted.end());
+  expected.push_back("Converting finished");
+  expected.push_back("Success");  // the list file's own line
+  EXPECT_EQ(view.seen, expected);
+  EXPECT_EQ(size("a.png"), (Size{50, 30, 1, 0}));
+  EXPECT_EQ(size("c.png"), (Size{50, 30, 1, 0}));
+  EXPECT_FALSE(exists("tiny.png"));
+}
+
 // Files an earlier entry may still replace are not read ahead at all: a file
 // replaced within one tick of the clock may keep its inode number, size and times.
 TEST_F(Names, ReadAheadSkipsWhatAnEntryMayWrite) {
