@@ -131,13 +131,19 @@ HIMG CImageMan::InitImageFromHWMF(HMETAFILE metafile, const RECT* frame) {
 
 // ---- JPEG ---------------------------------------------------------------------------
 
-HBITMAP CIntelJPEGKeeper::Read(const char* path, Result* result) {
+HBITMAP CIntelJPEGKeeper::Read(const char* path, Result* result, int fitWidth, int fitHeight) {
   if (!path || std::strlen(path) >= kMaxImagePath) return nullptr;
   std::vector<std::uint8_t> data;
   if (!vel::ReadWholeFile(path, data, (std::uint64_t(1) << 31) - 1) || data.size() < 4) return nullptr;
   const size_t done = data.size();
   lorimer::formats::JpegInfo info;
-  HBITMAP bitmap = lorimer::formats::DecodeJpegToDib(data.data(), done, false, &info);
+  int shrink = 1;
+  if (fitWidth > 0 && fitHeight > 0 && lorimer::formats::ReadJpegHeader(data.data(), done, &info)) {
+    int width = info.width, height = info.height;
+    Common::CalculateProportionallyRect(&width, &height, fitWidth, fitHeight);
+    shrink = lorimer::formats::JpegShrinkFor(info.width, info.height, width, height);
+  }
+  HBITMAP bitmap = lorimer::formats::DecodeJpegToDib(data.data(), done, false, &info, shrink);
   if (bitmap && result) {
     result->width = info.width;
     result->height = info.height;
@@ -170,11 +176,11 @@ void CIntelJPEG::RGBA_FPX_to_BGRA(BYTE* pixels, int width, int height) {
   }
 }
 
-HBITMAP CIntelJPEG::ReadJPEG(const char* path, _SRCIMAGEINFO* info) {
+HBITMAP CIntelJPEG::ReadJPEG(const char* path, _SRCIMAGEINFO* info, int fitWidth, int fitHeight) {
   CIntelJPEGKeeper::Result r;
   HBITMAP bitmap;
   try {
-    bitmap = CIntelJPEGKeeper::Read(path, &r);
+    bitmap = CIntelJPEGKeeper::Read(path, &r, fitWidth, fitHeight);
   } catch (...) {
     return nullptr;
   }

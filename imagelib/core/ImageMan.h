@@ -104,18 +104,23 @@ class CImageProcessor : public virtual CImageMan {
 class CIntelJPEGKeeper {
  public:
   struct Result {
-    int width = 0;
+    int width = 0;       // the file's own size, also when it was decoded smaller
     int height = 0;
     int bitCount = 0;    // 8 gray, 24 colour, 32 four-channel
     int components = 0;
   };
-  static HBITMAP Read(const char* path, Result* result);
+  // With a box (both sides above 0) the caller draws the picture no larger than fitted
+  // into it, so the file is decoded at 1/2, 1/4 or 1/8 of its size (libjpeg's DCT
+  // scaling) when that still leaves twice the fitted size for the final resample.
+  static HBITMAP Read(const char* path, Result* result, int fitWidth = 0, int fitHeight = 0);
 };
 
-// The JPEG loader: decodes straight into a 24-bit bottom-up DIB section.
+// The JPEG loader: decodes straight into a 24-bit bottom-up DIB section. With a box,
+// as CIntelJPEGKeeper::Read: the bitmap may then be smaller than the size recorded in
+// `info`, which stays the file's own; only thumbnails load that way.
 class CIntelJPEG : public virtual CImageMan {
  public:
-  static HBITMAP ReadJPEG(const char* path, _SRCIMAGEINFO* info);
+  static HBITMAP ReadJPEG(const char* path, _SRCIMAGEINFO* info, int fitWidth = 0, int fitHeight = 0);
   static int CalculateDibLineWidth(int bits, int width);
   // Writes the page as a JPEG file (quality at most 100); `bits` 24 or 8 (gray)
   // changes the depth first. The subsampling argument is not consulted.

@@ -1,10 +1,12 @@
 // Thumbnails: a page fitted into a box, optionally framed, as an image, a BMP file
-// or a bitmap. The held image is left as it was.
+// or a bitmap. The held image is left as it was. Files loaded only to make one go
+// through CThumbnailSource, which decodes a JPEG no larger than needed.
 #include <cstring>
 
 #include "imagelib/codec/imageman.h"
 #include "imagelib/core/Common.h"
 #include "imagelib/core/ImageMan.h"
+#include "imagelib/core/Thumbnails.h"
 #include "imagelib/formats/reader.h"
 #include "platform/shell/shell.h"
 
@@ -27,13 +29,12 @@ void Line(HDC dc, int x, int y, COLORREF color) {
   DeleteObject(pen);
 }
 
-}  // namespace
-
-HIMG CImageProcessor::CreateThumbnailHandle(HIMG* handle, int maxWidth, int maxHeight, QUALITY quality, int border,
-                                            DWORD background, int, int, int page) {
-  if (!IsLoaded(handle)) return nullptr;
-  if (page != GetSelectedPage(handle) && !SelectPage(handle, page)) return nullptr;
-  int width = GetWidth(handle), height = GetHeight(handle);
+// The selected page of a pageWidth x pageHeight picture fitted into the box. The size
+// comes from the picture's own size, so that a page held smaller than that (a JPEG
+// decoded at a fraction of its size) gives the same thumbnail size and frame.
+HIMG FittedThumbnail(HIMG* handle, int pageWidth, int pageHeight, int maxWidth, int maxHeight, QUALITY quality,
+                     int border, DWORD background, int page) {
+  int width = pageWidth, height = pageHeight;
   Common::CalculateProportionallyRect(&width, &height, maxWidth, maxHeight);
   if (border) {
     width -= 2;
@@ -44,17 +45,17 @@ HIMG CImageProcessor::CreateThumbnailHandle(HIMG* handle, int maxWidth, int maxH
   // the caller's image as it was.
   HIMG work = lorimer::codec::AddReference(*handle);
   int clonePage = page;
-  HIMG clone = CloneHandle(&work, MethodFor(quality), width, height, 3, background, clonePage);
+  HIMG clone = CImageProcessor::CloneHandle(&work, MethodFor(quality), width, height, 3, background, clonePage);
   if (!clone) {
     clonePage = page;
-    clone = CloneHandle(&work, -1, width, height, 3, background, clonePage);
+    clone = CImageProcessor::CloneHandle(&work, -1, width, height, 3, background, clonePage);
   }
-  CloseHandle(&work);
+  CImageMan::CloseHandle(&work);
   if (!clone || !border) return clone;
 
   HBITMAP section = Common::CreateEmptyDIBSection(width + 2, height + 2, background, 0);
   if (!section) {
-    CloseHandle(&clone);
+    CImageMan::CloseHandle(&clone);
     return nullptr;
   }
   HDC dc = CreateCompatibleDC(nullptr);
@@ -63,8 +64,8 @@ HIMG CImageProcessor::CreateThumbnailHandle(HIMG* handle, int maxWidth, int maxH
   // One to one inside the frame (our rectangles exclude right and bottom).
   RECT dest{1, 1, width + 1, height + 1};
   RECT src{0, 0, width, height};
-  int drawn = DrawHandle(&clone, dc, &dest, &src);
-  CloseHandle(&clone);
+  int drawn = CImageMan::DrawHandle(&clone, dc, &dest, &src);
+  CImageMan::CloseHandle(&clone);
   MoveToEx(dc, 0, height + 1, nullptr);
   Line(dc, 0, 0, GetSysColor(COLOR_3DLIGHT));
   Line(dc, width + 1, 0, GetSysColor(COLOR_3DLIGHT));
@@ -72,24 +73,22 @@ HIMG CImageProcessor::CreateThumbnailHandle(HIMG* handle, int maxWidth, int maxH
   Line(dc, 0, height + 1, GetSysColor(COLOR_BTNSHADOW));
   SelectObject(dc, old);
   DeleteDC(dc);
-  HIMG framed = drawn ? InitImageFromHBITMAP(section) : nullptr;
+  HIMG framed = drawn ? CImageMan::InitImageFromHBITMAP(section) : nullptr;
   if (!framed) DeleteObject(section);
   return framed;
 }
 
-int CImageSaver::CreateThumbnailFilePath(HIMG* handle, int maxWidth, int maxHeight, QUALITY quality, char* path,
-                                         int border, DWORD background, int gray, int depth, int* width, int* height,
-                                         int page) {
-  if (width) *width = 0;
-  if (height) *height = 0;
-  if (maxWidth <= 0 || maxHeight <= 0 || !CImageMan::IsLoaded(handle) || !path) return 0;
-  if (depth == -1) {
-    HDC dc = CreateCompatibleDC(nullptr);
-    depth = GetDeviceCaps(dc, BITSPIXEL);
-    DeleteDC(dc);
-  }
-  HIMG thumb =
-      CImageProcessor::CreateThumbnailHandle(handle, maxWidth, maxHeight, quality, border, background, gray, depth, page);
+// -1 stands for the screen's depth.
+int ThumbnailDepth(int depth) {
+  if (depth != -1) return depth;
+  HDC dc = CreateCompatibleDC(nullptr);
+  depth = GetDeviceCaps(dc, BITSPIXEL);
+  DeleteDC(dc);
+  return depth;
+}
+
+// Writes the thumbnail as a BMP file at its own size and closes it.
+int SaveThumbnail(HIMG thumb, char* path, int gray, int depth, int* width, int* height) {
   if (!thumb) return 0;
   int tw = CImageMan::GetWidth(&thumb), th = CImageMan::GetHeight(&thumb);
   if (width) *width = tw;
@@ -100,9 +99,31 @@ int CImageSaver::CreateThumbnailFilePath(HIMG* handle, int maxWidth, int maxHeig
   record.method = 4;
   record.gray = gray;
   record.depth = depth;
-  int result = Save(&thumb, path, &record);
+  int result = CImageSaver::Save(&thumb, path, &record);
   CImageMan::CloseHandle(&thumb);
   return result;
+}
+
+}  // namespace
+
+HIMG CImageProcessor::CreateThumbnailHandle(HIMG* handle, int maxWidth, int maxHeight, QUALITY quality, int border,
+                                            DWORD background, int, int, int page) {
+  if (!IsLoaded(handle)) return nullptr;
+  if (page != GetSelectedPage(handle) && !SelectPage(handle, page)) return nullptr;
+  return FittedThumbnail(handle, GetWidth(handle), GetHeight(handle), maxWidth, maxHeight, quality, border,
+                         background, page);
+}
+
+int CImageSaver::CreateThumbnailFilePath(HIMG* handle, int maxWidth, int maxHeight, QUALITY quality, char* path,
+                                         int border, DWORD background, int gray, int depth, int* width, int* height,
+                                         int page) {
+  if (width) *width = 0;
+  if (height) *height = 0;
+  if (maxWidth <= 0 || maxHeight <= 0 || !CImageMan::IsLoaded(handle) || !path) return 0;
+  depth = ThumbnailDepth(depth);
+  HIMG thumb =
+      CImageProcessor::CreateThumbnailHandle(handle, maxWidth, maxHeight, quality, border, background, gray, depth, page);
+  return SaveThumbnail(thumb, path, gray, depth, width, height);
 }
 
 int CImageSaver::CreateThumbnailFileEx(HIMG* handle, int maxWidth, int maxHeight, QUALITY quality, char* path,
@@ -120,4 +141,45 @@ int CImageSaver::CreateThumbnailFileEx(HIMG* handle, int maxWidth, int maxHeight
   }
   std::strcpy(path, name);
   return 1;
+}
+
+// ---- thumbnails straight from a file ------------------------------------------------
+
+CThumbnailSource::~CThumbnailSource() { CImageMan::CloseHandle(&m_hReduced); }
+
+int CThumbnailSource::Load(const char* path, int maxWidth, int maxHeight) {
+  CImageMan::CloseHandle(&m_hReduced);
+  m_whole.CloseHandle();
+  m_nWidth = m_nHeight = 0;
+  if (!path || !*path) return 0;
+  // The JPEG loader comes first for these names on the load path too; whatever it
+  // refuses takes that path all the way.
+  if (maxWidth > 0 && maxHeight > 0 && CImageLoader::GetTypeByExtension(path) == FORMAT_JPG) {
+    _SRCIMAGEINFO info;
+    std::memset(static_cast<void*>(&info), 0, sizeof info);
+    HBITMAP section = CIntelJPEG::ReadJPEG(path, &info, maxWidth, maxHeight);
+    m_hReduced = section ? CImageMan::InitImageFromHBITMAP(section) : nullptr;
+    if (m_hReduced) {
+      m_nWidth = info.nWidth;
+      m_nHeight = info.nHeight;
+      return 1;
+    }
+    if (section) DeleteObject(section);
+  }
+  return m_whole.Load(path, 1);
+}
+
+int CThumbnailSource::CreateThumbnailFilePath(int maxWidth, int maxHeight, char* path, QUALITY quality, int border,
+                                              DWORD background, int gray, int depth, int* width, int* height,
+                                              int page) {
+  if (!m_hReduced)
+    return m_whole.CreateThumbnailFilePath(maxWidth, maxHeight, path, quality, border, background, gray, depth, width,
+                                           height, page);
+  if (width) *width = 0;
+  if (height) *height = 0;
+  // A JPEG has one page.
+  if (maxWidth <= 0 || maxHeight <= 0 || !path || page != 0) return 0;
+  HIMG thumb =
+      FittedThumbnail(&m_hReduced, m_nWidth, m_nHeight, maxWidth, maxHeight, quality, border, background, page);
+  return SaveThumbnail(thumb, path, gray, ThumbnailDepth(depth), width, height);
 }

@@ -146,7 +146,7 @@ bool ReadJpegHeader(const std::uint8_t* data, std::size_t size, JpegInfo* info) 
   return true;
 }
 
-HBITMAP DecodeJpegToDib(const std::uint8_t* data, std::size_t size, bool topDown, JpegInfo* info) {
+HBITMAP DecodeJpegToDib(const std::uint8_t* data, std::size_t size, bool topDown, JpegInfo* info, int shrink) {
   if (!data || size < 4 || data[0] != 0xFF || data[1] != 0xD8) return nullptr;
   JpegSession session;
   jpeg_decompress_struct* c = session.cinfo();
@@ -164,7 +164,8 @@ HBITMAP DecodeJpegToDib(const std::uint8_t* data, std::size_t size, bool topDown
     c->out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGR;
     c->dct_method = JDCT_ISLOW;
     c->do_fancy_upsampling = TRUE;
-    c->scale_num = c->scale_denom = 1;
+    c->scale_num = 1;
+    c->scale_denom = shrink == 2 || shrink == 4 || shrink == 8 ? static_cast<unsigned>(shrink) : 1;
     jpeg_start_decompress(c);
     const int width = static_cast<int>(c->output_width);
     const int height = static_cast<int>(c->output_height);
@@ -199,6 +200,16 @@ HBITMAP DecodeJpegToDib(const std::uint8_t* data, std::size_t size, bool topDown
   }
   if (bitmap && info) FillInfo(*c, info);
   return bitmap;
+}
+
+int JpegShrinkFor(int width, int height, int targetWidth, int targetHeight) {
+  if (width <= 0 || height <= 0 || targetWidth <= 0 || targetHeight <= 0) return 1;
+  for (const std::int64_t shrink : {8, 4, 2}) {
+    // libjpeg rounds the scaled sides up.
+    const std::int64_t w = (width + shrink - 1) / shrink, h = (height + shrink - 1) / shrink;
+    if (w >= 2 * std::int64_t{targetWidth} && h >= 2 * std::int64_t{targetHeight}) return static_cast<int>(shrink);
+  }
+  return 1;
 }
 
 namespace {

@@ -30,7 +30,16 @@ bool ReadJpegHeader(const std::uint8_t* data, std::size_t size, JpegInfo* info);
 // Gray pictures come out as equal B, G, R; CMYK and YCCK ones are converted to RGB
 // (Adobe's inverted CMYK recognised by its APP14 marker). A stream that breaks off
 // decodes partly; a stream libjpeg rejects gives null. `info` (optional) receives the
-// header facts.
-HBITMAP DecodeJpegToDib(const std::uint8_t* data, std::size_t size, bool topDown, JpegInfo* info = nullptr);
+// header facts. `shrink` 2, 4 or 8 decodes at that fraction of the size (libjpeg's DCT
+// scaling: each side becomes side / shrink rounded up) at a fraction of the cost; `info`
+// still gives the file's own size. Any other value decodes at full size.
+HBITMAP DecodeJpegToDib(const std::uint8_t* data, std::size_t size, bool topDown, JpegInfo* info = nullptr,
+                        int shrink = 1);
+
+// The largest shrink (1, 2, 4 or 8) at which a width x height picture still decodes to
+// at least twice `targetWidth` x `targetHeight` on both sides, so that the resample to the
+// target that follows still averages over two or more decoded pixels per side and its
+// result looks like one made from the full picture.
+int JpegShrinkFor(int width, int height, int targetWidth, int targetHeight);
 
 }  // namespace lorimer::formats

@@ -1,11 +1,17 @@
 // Saving through the per-format records, and thumbnails, end to end.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "imagelib/core/Common.h"
 #include "imagelib/core/ImageMan.h"
+#include "imagelib/core/Thumbnails.h"
+#include "imagelib/formats/jpeg_decode.h"
 #include "imagelib/formats/tests/test_support.h"
 #include "imagelib/tests/picture_helpers.h"
 #include "lorimer/ImageInterface.h"
@@ -270,6 +276,157 @@ TEST(Thumbnails, SizesBorderAndFailures) {
   ASSERT_TRUE(back.Load(temp, 0));
   EXPECT_EQ(back.GetColorDepth(), 8);
   std::remove(temp);
+}
+
+// A photo-like w x h JPEG at quality 90: smooth shading, fine grain and hard edges.
+std::string PhotoJpeg(int w, int h) {
+  HBITMAP bmp = Common::CreateEmptyDIBSection(w, h, 0, 0);
+  vel::gdi::BitmapView v;
+  if (!vel::gdi::GetBitmapView(bmp, &v)) return "";
+  unsigned noise = 7;
+  auto clamp = [](double c) { return static_cast<BYTE>(std::min(255.0, std::max(0.0, c))); };
+  for (int y = 0; y < h; ++y) {
+    BYTE* p = v.row(y);
+    for (int x = 0; x < w; ++x, p += 3) {
+      noise = noise * 1103515245u + 12345u;
+      const int grain = static_cast<int>((noise >> 16) & 15) - 8;
+      p[2] = clamp(128 + 90 * std::sin(x * 0.013) * std::cos(y * 0.009) + grain);
+      p[1] = clamp(x * 200.0 / w + 30 + grain);
+      p[0] = clamp(((x / 150 + y / 110) % 2 ? 200 : 60) + grain);
+    }
+  }
+  CImageInterface img;
+  if (!img.InitFromHBITMAP(bmp)) return "";
+  _SAVEIMAGEINFO::_JPG record{};
+  record.depth = 24;
+  record.quality = 90;
+  std::string path = TempDir() + "/photo-" + std::to_string(w) + "x" + std::to_string(h) + ".jpg";
+  return img.Save(path.c_str(), &record) ? path : "";
+}
+
+struct Thumb {
+  int ok = 0, width = 0, height = 0;
+  std::optional<RgbImage> pixels;
+};
+
+// The BMP thumbnail of a file the way every caller made it so far: the whole picture loaded.
+Thumb WholeThumb(const std::string& in, int box, int border) {
+  Thumb t;
+  std::string out = TempDir() + "/whole.bmp";
+  CImageInterface img;
+  t.ok = img.Load(in.c_str(), 1) &&
+         img.CreateThumbnailFilePath(box, box, out.data(), QUALITY_HIGH, border, 0xFFFFFF, 0, 24, &t.width, &t.height, 0);
+  if (t.ok) t.pixels = DecodeWith(lorimer::formats::kBmpFormat, out);
+  return t;
+}
+
+Thumb SourceThumb(const std::string& in, int box, int border) {
+  Thumb t;
+  std::string out = TempDir() + "/source.bmp";
+  CThumbnailSource source;
+  t.ok = source.Load(in.c_str(), box, box) && source.CreateThumbnailFilePath(box, box, out.data(), QUALITY_HIGH, border,
+                                                                            0xFFFFFF, 0, 24, &t.width, &t.height, 0);
+  if (t.ok) t.pixels = DecodeWith(lorimer::formats::kBmpFormat, out);
+  return t;
+}
+
+double MeanDifference(const RgbImage& a, const RgbImage& b) {
+  double sum = 0;
+  for (size_t i = 0; i < a.pixels.size(); ++i)
+    sum += std::abs(a.pixels[i].r - b.pixels[i].r) + std::abs(a.pixels[i].g - b.pixels[i].g) +
+           std::abs(a.pixels[i].b - b.pixels[i].b);
+  return sum / (3.0 * static_cast<double>(a.pixels.size()));
+}
+
+TEST(Thumbnails, JpegDecodedAtTheScaleTheThumbnailNeeds) {
+  // Decoded sides (rounded up) must stay at least twice the thumbnail's.
+  const struct {
+    int width, height, targetWidth, targetHeight, shrink;
+  } shrinks[] = {
+      {4000, 3000, 256, 192, 4},  // 1/8 gives 500 x 375, less than 512 x 384
+      {4096, 3072, 256, 192, 8},  // exactly twice
+      {4089, 3065, 256, 192, 8},  // 512 x 384 after rounding up
+      {4088, 3072, 256, 192, 4},
+      {3000, 4000, 192, 256, 4},
+      {4000, 3000, 1000, 750, 2},
+      {4000, 3000, 1001, 750, 1},
+      {8000, 1000, 256, 32, 8},
+      {600, 400, 256, 170, 1},
+      {20, 10, 100, 50, 1},  // enlarged
+      {4000, 3000, 0, 0, 1},
+      {0, 0, 256, 256, 1},
+  };
+  for (const auto& c : shrinks)
+    EXPECT_EQ(lorimer::formats::JpegShrinkFor(c.width, c.height, c.targetWidth, c.targetHeight), c.shrink)
+        << c.width << "x" << c.height << " for " << c.targetWidth << "x" << c.targetHeight;
+
+  // The loader fits the picture into the box first; the record keeps the file's size.
+  const std::string photo = PhotoJpeg(1600, 1200);
+  ASSERT_FALSE(photo.empty());
+  const struct {
+    int box, width, height;
+  } loads[] = {{0, 1600, 1200}, {100, 200, 150}, {256, 800, 600}, {400, 800, 600}, {401, 1600, 1200}};
+  for (const auto& c : loads) {
+    CIntelJPEGKeeper::Result r;
+    HBITMAP bitmap = CIntelJPEGKeeper::Read(photo.c_str(), &r, c.box, c.box);
+    vel::gdi::BitmapView v;
+    ASSERT_TRUE(bitmap && vel::gdi::GetBitmapView(bitmap, &v)) << c.box;
+    EXPECT_EQ(v.width, c.width) << c.box;
+    EXPECT_EQ(v.height, c.height) << c.box;
+    EXPECT_EQ(r.width, 1600) << c.box;
+    EXPECT_EQ(r.height, 1200) << c.box;
+    DeleteObject(bitmap);
+  }
+}
+
+TEST(Thumbnails, FromAJpegFileLikeFromTheWholePicture) {
+  // Fitting 1202 x 901 by the size of its reduced decode would be a pixel off:
+  // 256 x 192 instead of 256 x 191, 128 x 96 instead of 128 x 95, 100 x 75 instead of 100 x 74.
+  const std::string photo = PhotoJpeg(1202, 901);
+  ASSERT_FALSE(photo.empty());
+  for (int box : {256, 128, 100, 64}) {
+    for (int border : {0, 1}) {
+      const Thumb whole = WholeThumb(photo, box, border), reduced = SourceThumb(photo, box, border);
+      ASSERT_TRUE(whole.ok && reduced.ok && whole.pixels && reduced.pixels) << box << " " << border;
+      EXPECT_EQ(reduced.width, whole.width) << box << " " << border;
+      EXPECT_EQ(reduced.height, whole.height) << box << " " << border;
+      ASSERT_GE(MaxDifference(*reduced.pixels, *whole.pixels), 0) << box << " " << border;  // same size
+      // 0.8 to 2.6 levels on average here, where the decode keeps 2.4 to 3 times the
+      // thumbnail's size (about 0.2 for 12-megapixel photos at 256 x 256); a shifted,
+      // cropped or miscoloured decode is off by tens.
+      EXPECT_LT(MeanDifference(*reduced.pixels, *whole.pixels), 3.0) << box << " " << border;
+      if (border) {
+        EXPECT_EQ(reduced.pixels->at(0, 5), whole.pixels->at(0, 5));
+        EXPECT_EQ(reduced.pixels->at(reduced.width - 1, 5), whole.pixels->at(whole.width - 1, 5));
+      }
+    }
+  }
+}
+
+TEST(Thumbnails, FromBrokenOrForeignFilesLikeFromTheWholePicture) {
+  if (Im().empty()) GTEST_SKIP() << "ImageMagick (convert-im6.q16) is not installed";
+  const std::string photo = PhotoJpeg(1202, 901);
+  ASSERT_FALSE(photo.empty());
+  const std::vector<std::uint8_t> bytes = ReadFile(photo);
+  std::vector<std::string> files;
+  for (size_t length : {size_t{3}, size_t{300}, bytes.size() / 3, bytes.size() * 2 / 3}) {
+    std::string name = "cut" + std::to_string(length) + ".jpg";
+    files.push_back(WriteTempFile(name, std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + length)));
+  }
+  const std::string png = TempDir() + "/png-inside.jpg";
+  ASSERT_TRUE(lorimer::testing::Run(Im() + " -size 300x200 gradient:red-blue 'png:" + png + "'"));
+  files.push_back(png);
+  files.push_back(TempDir() + "/missing.jpg");
+  for (const std::string& file : files) {
+    const Thumb whole = WholeThumb(file, 100, 0), reduced = SourceThumb(file, 100, 0);
+    EXPECT_EQ(reduced.ok, whole.ok) << file;
+    EXPECT_EQ(reduced.width, whole.width) << file;
+    EXPECT_EQ(reduced.height, whole.height) << file;
+    // A cut stream decodes as far as it goes at either scale, the rest gray.
+    if (whole.pixels && reduced.pixels && MaxDifference(*reduced.pixels, *whole.pixels) >= 0) {
+      EXPECT_LT(MeanDifference(*reduced.pixels, *whole.pixels), 3.0) << file;
+    }
+  }
 }
 
 }  // namespace

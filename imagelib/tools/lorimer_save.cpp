@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "imagelib/core/Thumbnails.h"
 #include "imagelib/tools/lorimer_commands.h"
 #include "lorimer/ImageInterface.h"
 
@@ -253,8 +254,9 @@ int ThumbCommand(int page, const std::vector<std::string>& args) {
     else if (a == "--background" && i + 1 < args.size()) background = static_cast<DWORD>(std::strtoul(args[++i].c_str(), nullptr, 0));
     else return Fail("unknown thumb option " + a), 1;
   }
-  CImageInterface image;
-  if (!image.Load(args[0].c_str(), 1)) return Fail(args[0] + ": cannot load"), 1;
+  // Loaded for this thumbnail alone, so a JPEG is decoded no larger than it needs.
+  CThumbnailSource image;
+  if (!image.Load(args[0].c_str(), maxW, maxH)) return Fail(args[0] + ": cannot load"), 1;
   std::vector<char> path(args[1].begin(), args[1].end());
   path.push_back('\0');
   int w = 0, h = 0;
