@@ -59,7 +59,16 @@ int CImageProcessor::StretchImage(HIMG* handle, long method, int width, int heig
                                   DWORD background, int& page) {
   if (!IsLoaded(handle) || !Select(handle, page)) return 0;
   int w = GetWidth(handle), h = GetHeight(handle);
+  const int pageWidth = w, pageHeight = h;
   if (!StretchedSize(width, height, proportional, &w, &h)) return 0;
+  // Drawing a lone 24-bit page one to one into a new 24-bit page gives the very
+  // same pixels: the image already is what the call would make (every save of a
+  // photo asks for this, and the copy costs as much as encoding it).
+  if (method == -1 && w == pageWidth && h == pageHeight && GetPageCount(handle) == 1 && GetColorDepth(handle) == 24 &&
+      !IsVectorImage(handle)) {
+    page = 0;
+    return 1;
+  }
   int clonePage = page;
   HIMG clone = CloneHandle(handle, method, w, h, quality, background, clonePage);
   if (!clone) return 0;
