@@ -127,7 +127,9 @@ HBITMAP NewDib24(int width, int height, bool topDown) {
   bmi.bmiHeader.biBitCount = 24;
   bmi.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
-  return CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  // Every row is written below (rows the data does not reach are cleared), so the
+  // section need not be cleared first: in a batch it is memory a photo before used.
+  return vel::gdi::CreateDIBSectionForWriting(&bmi, &bits);
 }
 
 }  // namespace
@@ -191,6 +193,8 @@ HBITMAP DecodeJpegToDib(const std::uint8_t* data, std::size_t size, bool topDown
         for (JDIMENSION i = 0; i < got; ++i) CmykToBgr(cmykRows[i], rows[first + i], width, inverted);
       }
     }
+    for (JDIMENSION y = c->output_scanline; y < c->output_height; ++y)
+      std::memset(rows[y], 0, static_cast<std::size_t>(width) * 3);
     // The trailer may be damaged in a file whose pixels all came through; what we have stands.
     jpeg_abort_decompress(c);
   });

@@ -470,8 +470,8 @@ bool GetBitmapView(HBITMAP bitmap, BitmapView* view);
 // Largest bitmap we agree to allocate, in pixels; bigger requests come from bad input.
 constexpr long long kMaxBitmapPixels = 1LL << 29;
 
-// CreateDIBSection (DIB_RGB_COLORS) whose pixels are not cleared, for code that
-// writes every row before anything reads one. The memory of large bitmaps deleted
+// CreateDIBSection (DIB_RGB_COLORS) whose pixels are not cleared (only the padding
+// at the end of each row is), for code that writes every row before anything reads one. The memory of large bitmaps deleted
 // earlier is reused, so a batch does not pay for fresh pages with every picture.
 HBITMAP CreateDIBSectionForWriting(const BITMAPINFO* info, void** bits);
 

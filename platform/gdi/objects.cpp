@@ -367,7 +367,15 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, H
 }
 
 HBITMAP vel::gdi::CreateDIBSectionForWriting(const BITMAPINFO* info, void** bits) {
-  return NewDIBSection(info, DIB_RGB_COLORS, bits, false);
+  HBITMAP section = NewDIBSection(info, DIB_RGB_COLORS, bits, false);
+  // The bytes that pad each row are nobody's to write: they start zeroed, so
+  // whatever copies whole rows (a BMP file) copies the same bytes every time.
+  if (Bitmap* b = Live(section)) {
+    const size_t used = (static_cast<size_t>(b->width) * b->bitsPerPixel + 7) / 8;
+    if (used < b->stride)
+      for (int y = 0; y < b->height; ++y) std::memset(b->bits + b->stride * y + used, 0, b->stride - used);
+  }
+  return section;
 }
 
 HBITMAP vel::gdi::NewDIBSection(const BITMAPINFO* info, UINT usage, void** bits, bool zeroFill) {
