@@ -1,6 +1,9 @@
 // The processing steps and the save records: crop, zoom and rotation, colour
 // depth, drawings kept as drawings, failures and their messages.
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
 
 #include "converter/engine/tests/engine_helpers.h"
 #include "lorimer/MetaFile.h"
@@ -127,6 +130,75 @@ TEST_F(Engine, FailuresAreLoggedAndCounted) {
   });
   EXPECT_TRUE(engine.RunJob(file("p.bmp"), kRunWallpaper));
   EXPECT_EQ(width, 4);
+}
+
+// Photo-like pixels, the same on every run: gradients, texture and hard edges,
+// written as a plain 24-bit BMP.
+void WriteTexture(const std::string& path, int w, int h) {
+  const int stride = (w * 3 + 3) & ~3;
+  std::string f(54 + static_cast<size_t>(stride) * h, '\0');
+  auto put32 = [&](size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) f[at + i] = static_cast<char>(v >> (8 * i));
+  };
+  f[0] = 'B', f[1] = 'M';
+  put32(2, static_cast<std::uint32_t>(f.size()));
+  put32(10, 54);
+  put32(14, 40);
+  put32(18, static_cast<std::uint32_t>(w));
+  put32(22, static_cast<std::uint32_t>(h));
+  f[26] = 1, f[28] = 24;
+  std::uint32_t noise = 12345;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      noise = noise * 1103515245u + 12345u;
+      const size_t at = 54 + static_cast<size_t>(y) * stride + 3 * static_cast<size_t>(x);
+      f[at] = static_cast<char>((x * 255 / w + (noise >> 28)) & 0xFF);
+      f[at + 1] = static_cast<char>(((x / 97 + y / 61) % 2 ? 200 : 40) + (noise >> 29));
+      f[at + 2] = static_cast<char>((y * 255 / h) ^ ((x >> 3) & 0x1F));
+    }
+  std::ofstream(path, std::ios::binary) << f;
+}
+
+std::uint64_t Fnv1a(const std::string& bytes) {
+  std::uint64_t h = 0xcbf29ce484222325ull;
+  for (unsigned char c : bytes) h = (h ^ c) * 0x100000001b3ull;
+  return h;
+}
+
+// What the converter writes does not change with how fast it gets there: the
+// default job (fit 2048 x 2048 with the library's scaler, JPEG quality 75) and
+// each of the scaler's paths give the same bytes as they always have.
+TEST_F(Engine, OutputsStayTheSameByteForByte) {
+  WriteTexture(file("big.bmp"), 2600, 1500);
+  WriteTexture(file("small.bmp"), 700, 500);
+  const struct {
+    const char* source;
+    int target;
+    int zoomMode, width, height;  // 0: the default settings
+    const char* output;
+    std::uint64_t fnv;
+  } cases[] = {
+      {"big.bmp", 3, 0, 0, 0, "big.jpg", 14580970328873534341ull},              // the default job
+      {"big.bmp", 1, 0, 0, 0, "big(1).bmp", 17576938044147798585ull},           // box averaging
+      {"small.bmp", 1, 2, 1500, 1000, "small(1).bmp", 9494251378490082923ull},  // bilinear, both axes larger
+      {"small.bmp", 1, 2, 1400, 300, "small(2).bmp", 8368941948444416527ull},   // wider and lower
+      {"big.bmp", 1, 2, 1, 1, "big(2).bmp", 10047849851292241948ull},            // the whole picture in one box
+  };
+  std::string sums;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.output);
+    settings = ConverterSettings::Defaults();
+    if (c.zoomMode) {
+      settings.sizeZoomMode = c.zoomMode;
+      settings.sizeNewWidth = c.width;
+      settings.sizeNewHeight = c.height;
+    }
+    EXPECT_TRUE(run(file(c.source), c.target));
+    const std::uint64_t sum = Fnv1a(read(c.output));
+    sums += " " + std::to_string(sum);
+    EXPECT_EQ(sum, c.fnv);
+  }
+  if (HasFailure()) std::printf("checksums:%s\n", sums.c_str());
 }
 
 }  // namespace
