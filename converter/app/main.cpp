@@ -2,6 +2,8 @@
 // its About page with /ABOUT), converting one file or every file of a list,
 // copying an image to the clipboard, making it the wallpaper, renaming the
 // files of a list, or starting the page wizard.
+#include <malloc.h>
+
 #include <QApplication>
 
 #include <cstdio>
@@ -105,6 +107,12 @@ int Convert(const std::string& file, int mode) {
 
 int main(int argc, char** argv) {
   using namespace converter;
+  // A batch allocates and frees buffers of the same sizes for every picture
+  // (compressed files, codec rows, tens of megabytes of pixels). Kept by the
+  // allocator instead of going back to the kernel, they need no fresh pages,
+  // which the kernel would clear first, when the next picture comes.
+  mallopt(M_MMAP_THRESHOLD, 64 << 20);
+  mallopt(M_TRIM_THRESHOLD, 512 << 20);
   const std::string raw = RawCommandLine(argc, argv);
   if (raw == "--register") return RegisterAppPath() ? 0 : 1;  // the install step
   RegisterAppPath();
