@@ -1,12 +1,16 @@
-// The scaler: identities, exact box averages, bilinear steps, the mapped
-// temporary result for large pictures, and refusal of bad sizes.
+// The scaler: identities, exact box averages, both blends against their formulas
+// written out plainly (with the AVX2 and the plain loops), bilinear steps, the
+// mapped temporary result for large pictures and the buffers each thread keeps,
+// and refusal of bad sizes.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -19,6 +23,7 @@ namespace {
 
 using lorimer::process::HarrowScale;
 using lorimer::testing::BitmapToRgb;
+using lorimer::testing::MaxDifference;
 using lorimer::testing::Rgb;
 using lorimer::testing::RgbImage;
 
@@ -71,7 +76,7 @@ TEST(HarrowScale, SameSizeKeepsEveryPixelAndGivesTopDown24Bit) {
   EXPECT_TRUE(view.topDown);
   auto a = BitmapToRgb(src.h), b = BitmapToRgb(out.h);
   ASSERT_TRUE(a && b);
-  EXPECT_EQ(lorimer::testing::MaxDifference(*a, *b), 0);
+  EXPECT_EQ(MaxDifference(*a, *b), 0);
 }
 
 TEST(HarrowScale, HalvingAveragesTwoByTwoBoxesAndNarrowsTheLastOnes) {
@@ -155,22 +160,110 @@ RgbImage ReferenceBoxShrink(const RgbImage& src, int width, int height) {
   return out;
 }
 
-TEST(HarrowScale, ShrinkingMatchesThePlainBoxFormulaExactly) {
-  unsigned seed = 7;
-  auto noise = [&](int, int) {
+// The bilinear path written out plainly, likewise. The right and lower
+// neighbours stay inside the picture (a source one pixel wide blends with itself).
+RgbImage ReferenceBilinear(const RgbImage& src, int width, int height) {
+  auto taps = [](int size, int newSize) {
+    std::vector<std::tuple<int, int, float>> out;
+    float s = size - 1 > 1 ? static_cast<float>(size - 1) / static_cast<float>(newSize)
+                           : 1.0f / static_cast<float>(newSize);
+    for (int j = 0; j < newSize; ++j) {
+      float x = static_cast<float>(j) * s;
+      int x0 = std::min(static_cast<int>(std::floor(x)), size - 1);
+      out.emplace_back(x0, std::min(x0 + 1, size - 1), x - static_cast<float>(x0));
+    }
+    return out;
+  };
+  auto cols = taps(src.width, width), rows = taps(src.height, height);
+  auto ch = [&](int x, int y, int c) {
+    const Rgb& p = src.at(x, y);
+    return c == 0 ? p.r : c == 1 ? p.g : p.b;
+  };
+  RgbImage out;
+  out.width = width;
+  out.height = height;
+  for (int k = 0; k < height; ++k) {
+    for (int j = 0; j < width; ++j) {
+      auto [x0, x1, fx] = cols[j];
+      auto [y0, y1, fy] = rows[k];
+      std::uint8_t v[3];
+      for (int c = 0; c < 3; ++c) {
+        float top = (1 - fx) * ch(x0, y0, c) + fx * ch(x1, y0, c);
+        float bottom = (1 - fx) * ch(x0, y1, c) + fx * ch(x1, y1, c);
+        v[c] = static_cast<std::uint8_t>(static_cast<int>(top * (1 - fy) + bottom * fy));
+      }
+      out.pixels.push_back(Rgb{v[0], v[1], v[2]});
+    }
+  }
+  return out;
+}
+
+// What every call must give: a copy, the bilinear blend when larger both ways,
+// else the box average.
+RgbImage Reference(const RgbImage& src, int width, int height) {
+  if (width == src.width && height == src.height) return src;
+  if (width > src.width && height > src.height) return ReferenceBilinear(src, width, height);
+  return ReferenceBoxShrink(src, width, height);
+}
+
+HBITMAP Noise(int width, int height, unsigned seed) {
+  return Picture(width, height, [&](int, int) {
     seed = seed * 1103515245u + 12345u;
     return Rgb{static_cast<std::uint8_t>(seed >> 16), static_cast<std::uint8_t>(seed >> 8),
                static_cast<std::uint8_t>(seed >> 24)};
-  };
-  Owned src{Picture(97, 61, noise)};
-  auto srcRgb = BitmapToRgb(src.h);
-  ASSERT_TRUE(srcRgb.has_value());
-  for (auto [w, h] : {std::pair{48, 30}, std::pair{33, 61}, std::pair{97, 20}, std::pair{7, 5}, std::pair{1, 1}}) {
-    Owned out{HarrowScale(src.h, w, h)};
-    auto ours = BitmapToRgb(out.h);
-    ASSERT_TRUE(ours.has_value()) << w << "x" << h;
-    RgbImage want = ReferenceBoxShrink(*srcRgb, w, h);
-    EXPECT_EQ(lorimer::testing::MaxDifference(*ours, want), 0) << w << "x" << h;
+  });
+}
+
+struct ScaleCase {
+  int sourceWidth, sourceHeight, width, height;
+};
+
+// Edge sizes 1, 2 and 3, widths that are no multiple of 8, enlarging, shrinking,
+// one axis each way, boxes of 1, 2 (overlapping at 1.5), 3 (at 2.5) and 20 x 19
+// pixels (averages whose quotient estimate can overshoot), boxes wider than the
+// source stretch the row loops take at once or than they take at all (summed
+// pixel by pixel in 64 bits), and pictures large enough to be shared out between
+// threads.
+const ScaleCase kNoiseCases[] = {
+    {1, 1, 1, 1},      {1, 1, 3, 3},     {1, 1, 1, 7},      {1, 1, 7, 1},      {1, 5, 3, 9},     {1, 5, 1, 2},
+    {1, 5, 4, 2},      {5, 1, 9, 3},     {5, 1, 2, 1},      {2, 2, 4, 4},      {2, 2, 3, 5},     {2, 2, 1, 1},
+    {2, 2, 2, 5},      {2, 3, 1, 2},     {3, 3, 8, 8},      {3, 3, 17, 9},     {3, 3, 2, 2},     {3, 3, 1, 3},
+    {97, 61, 48, 30},  {97, 61, 33, 61}, {97, 61, 97, 20},  {97, 61, 7, 5},    {97, 61, 1, 1},   {97, 61, 200, 150},
+    {97, 61, 98, 62},  {97, 61, 250, 40}, {97, 61, 13, 400}, {97, 61, 96, 60}, {97, 61, 33, 17}, {96, 64, 64, 43},
+    {100, 100, 40, 40}, {1000, 570, 50, 30}, {64, 48, 1024, 9}, {64, 48, 8, 768}, {640, 3, 17, 1}, {5000, 2, 1, 1},
+    {9000, 7, 3, 2},    {70000, 2, 1, 1}, {1200, 1000, 613, 301}, {500, 400, 1100, 1000},
+};
+
+// The scaler's inner loops have an AVX2 build and a plain one: both are checked
+// (the plain one alone where the processor has no AVX2).
+std::vector<bool> LoopBuilds() {
+  lorimer::process::detail::AllowAvx2(true);
+  if (lorimer::process::detail::Avx2InUse()) return {true, false};
+  std::printf("No AVX2 on this processor: only the plain loops are checked.\n");
+  return {false};
+}
+
+struct UsingAvx2 {
+  explicit UsingAvx2(bool allow) { lorimer::process::detail::AllowAvx2(allow); }
+  ~UsingAvx2() { lorimer::process::detail::AllowAvx2(true); }
+};
+
+TEST(HarrowScale, MatchesThePlainFormulaOnNoiseForEverySizeAndPath) {
+  const std::vector<bool> builds = LoopBuilds();
+  unsigned seed = 7;
+  for (const ScaleCase& c : kNoiseCases) {
+    Owned src{Noise(c.sourceWidth, c.sourceHeight, seed++)};
+    auto srcRgb = BitmapToRgb(src.h);
+    ASSERT_TRUE(srcRgb.has_value());
+    const RgbImage want = Reference(*srcRgb, c.width, c.height);
+    for (bool avx2 : builds) {
+      UsingAvx2 build(avx2);
+      Owned out{HarrowScale(src.h, c.width, c.height)};
+      auto ours = BitmapToRgb(out.h);
+      ASSERT_TRUE(ours.has_value()) << c.sourceWidth << "x" << c.sourceHeight << " to " << c.width << "x" << c.height;
+      EXPECT_EQ(MaxDifference(*ours, want), 0) << c.sourceWidth << "x" << c.sourceHeight << " to " << c.width << "x"
+                                               << c.height << (avx2 ? " AVX2" : " plain");
+    }
   }
 }
 
@@ -245,6 +338,18 @@ class ScaleTempDir : public ::testing::Test {
   bool had_ = false;
 };
 
+// Temporary files of `dir` named "mem..." that this process holds open.
+int OpenMemFiles(const std::string& dir) {
+  const std::string prefix = std::filesystem::canonical(dir).string() + "/mem";
+  int n = 0;
+  for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+    std::error_code error;
+    const std::string target = std::filesystem::read_symlink(fd.path(), error).string();
+    if (!error && target.rfind(prefix, 0) == 0) ++n;
+  }
+  return n;
+}
+
 TEST_F(ScaleTempDir, LargeResultsGoThroughAMappedFileThatIsRemoved) {
   // 1100 x 1000 x 4 bytes is above 4 MiB. Two ramps, so every result pixel can
   // be checked against the line it was interpolated from.
@@ -268,11 +373,59 @@ TEST_F(ScaleTempDir, LargeResultsGoThroughAMappedFileThatIsRemoved) {
     }
   EXPECT_LE(worst, 2);
 
-  // Without a usable temporary folder the large result cannot be made, the small one still can.
+  // A thread that never made a large result cannot without a usable temporary
+  // folder; the small one still can.
   setenv("TMPDIR", (dir_ + "/missing").c_str(), 1);
-  EXPECT_EQ(HarrowScale(src.h, 1100, 1000), nullptr);
-  Owned small{HarrowScale(src.h, 1000, 1000)};  // exactly 4 000 000 bytes: still on the heap
-  EXPECT_TRUE(small.h);
+  std::thread([&] {
+    EXPECT_EQ(HarrowScale(src.h, 1100, 1000), nullptr);
+    Owned small{HarrowScale(src.h, 1000, 1000)};  // exactly 4 000 000 bytes: still on the heap
+    EXPECT_TRUE(small.h);
+  }).join();
+}
+
+TEST_F(ScaleTempDir, EachThreadKeepsOneMappedFileFromCallToCallAndLetsItGoAtItsEnd) {
+  // Two threads at once keep their own buffers and get their pixels right. Later
+  // large results of a thread, larger ones too, reuse its first mapping, so they
+  // need no temporary folder any more; the file goes when the thread ends.
+  // (This thread may hold one of its own from earlier tests.)
+  const int held = OpenMemFiles(dir_);
+  Owned a{Noise(500, 400, 21)}, b{Noise(700, 300, 22)};
+  auto aRgb = BitmapToRgb(a.h), bRgb = BitmapToRgb(b.h);
+  ASSERT_TRUE(aRgb && bRgb);
+  struct Call {
+    HBITMAP src;
+    RgbImage want;
+    int width, height;
+  };
+  auto call = [&](HBITMAP src, const RgbImage& rgb, int width, int height) {
+    return Call{src, Reference(rgb, width, height), width, height};
+  };
+  const Call large = call(a.h, *aRgb, 1100, 1000), small = call(a.h, *aRgb, 250, 150),
+             otherLarge = call(b.h, *bRgb, 1200, 900), otherSmall = call(b.h, *bRgb, 699, 299),
+             larger = call(a.h, *aRgb, 1150, 1000);
+  auto scale = [&](std::vector<const Call*> calls) {
+    for (const Call* c : calls) {
+      Owned out{HarrowScale(c->src, c->width, c->height)};
+      auto ours = BitmapToRgb(out.h);
+      ASSERT_TRUE(ours.has_value()) << c->width << "x" << c->height;
+      EXPECT_EQ(MaxDifference(*ours, c->want), 0) << c->width << "x" << c->height;
+      EXPECT_LE(OpenMemFiles(dir_), held + 2);
+    }
+  };
+  setenv("TMPDIR", dir_.c_str(), 1);
+  std::thread one(scale, std::vector<const Call*>{&large, &small, &large});
+  std::thread two(scale, std::vector<const Call*>{&otherLarge, &otherSmall});
+  one.join();
+  two.join();
+  EXPECT_EQ(OpenMemFiles(dir_), held);
+  std::thread([&] {
+    scale({&large});
+    setenv("TMPDIR", (dir_ + "/missing").c_str(), 1);
+    scale({&large, &larger, &small});
+    EXPECT_EQ(OpenMemFiles(dir_), held + 1);
+  }).join();
+  EXPECT_EQ(OpenMemFiles(dir_), held);
+  EXPECT_TRUE(std::filesystem::is_empty(dir_));
 }
 
 }  // namespace
