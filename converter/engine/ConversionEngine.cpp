@@ -580,7 +580,35 @@ void ConversionEngine::StartPrefetch(const std::string& path, int target, const 
     }
     return std::move(ahead);
   };
-  ahead_.emplace_back(path, std::async(std::launch::async, std::move(work)));
+  if (!readers_) readers_ = std::make_unique<WorkerThreads>(static_cast<int>(kReadAhead));
+  ahead_.emplace_back(path, readers_->Run(std::move(work)));
+}
+
+WorkerThreads::WorkerThreads(int count) {
+  for (int i = 0; i < count; ++i) threads_.emplace_back([this] { Loop(); });
+}
+
+WorkerThreads::~WorkerThreads() {
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  wake_.notify_all();
+  for (std::thread& t : threads_) t.join();
+}
+
+void WorkerThreads::Loop() {
+  for (;;) {
+    std::function<void()> work;
+    {
+      std::unique_lock lock(mutex_);
+      wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+      if (queue_.empty()) return;  // stopping, with nothing left to do
+      work = std::move(queue_.front());
+      queue_.pop_front();
+    }
+    work();
+  }
 }
 
 std::unique_ptr<ConversionEngine::Ahead> ConversionEngine::TakePrefetch(const std::string& path) {

@@ -6,11 +6,14 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <future>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "converter/settings/ConverterSettings.h"
@@ -57,6 +60,37 @@ struct StepReport {
   std::string message;  // when not a file step
 };
 using StepReports = std::vector<StepReport>;
+
+// Threads that take work in the order it is given, for as long as they live. The
+// image library keeps its large buffers per thread, so work that comes back to
+// the same threads finds them again.
+class WorkerThreads {
+ public:
+  explicit WorkerThreads(int count);
+  ~WorkerThreads();
+  WorkerThreads(const WorkerThreads&) = delete;
+  WorkerThreads& operator=(const WorkerThreads&) = delete;
+  // Runs `work` on one of the threads; its result comes through the future.
+  template <class F>
+  auto Run(F work) -> std::future<decltype(work())> {
+    auto task = std::make_shared<std::packaged_task<decltype(work())()>>(std::move(work));
+    auto result = task->get_future();
+    {
+      std::lock_guard lock(mutex_);
+      queue_.emplace_back([task] { (*task)(); });
+    }
+    wake_.notify_one();
+    return result;
+  }
+
+ private:
+  void Loop();
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::deque<std::function<void()>> queue_;
+  bool stopping_ = false;
+  std::vector<std::thread> threads_;
+};
 
 class ConversionEngine {
  public:
@@ -136,8 +170,9 @@ class ConversionEngine {
   int failures_ = 0;
   int outputs_ = 0;
   std::atomic<bool> cancelled_{false};
-  // Entries being read ahead, in list order.
+  // Entries being read ahead, in list order, and the threads that read them.
   std::deque<std::pair<std::string, std::future<std::unique_ptr<Ahead>>>> ahead_;
+  std::unique_ptr<WorkerThreads> readers_;
   std::unique_ptr<Ahead> ready_;  // the entry in hand, whose first page may be done
   HandOverStep clipboard_;
   HandOverStep wallpaper_;
