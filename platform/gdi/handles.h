@@ -3,6 +3,7 @@
 // Included by gdi.h only, after the structures and constants it uses.
 #pragma once
 
+#include <atomic>
 #include <vector>
 
 namespace vel::gdi {
@@ -18,7 +19,9 @@ class GdiObject {
   GdiObject& operator=(const GdiObject&) = delete;
   const int type;  // OBJ_BITMAP, OBJ_BRUSH, ...
   bool stock = false;
-  int selectedCount = 0;  // DCs that have it selected
+  // DCs that have it selected. Stock objects and every memory DC's first bitmap
+  // are shared by DCs that threads make and drop at the same time.
+  std::atomic<int> selectedCount{0};
 };
 
 class Bitmap : public GdiObject {
