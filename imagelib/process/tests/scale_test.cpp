@@ -104,6 +104,12 @@ TEST(HarrowScale, HalvingAveragesTwoByTwoBoxesAndNarrowsTheLastOnes) {
   }
 }
 
+// Channel c of a pixel: 0 red, 1 green, 2 blue.
+int Channel(const RgbImage& image, int x, int y, int c) {
+  const Rgb& p = image.at(x, y);
+  return c == 0 ? p.r : c == 1 ? p.g : p.b;
+}
+
 // The box path written out plainly, one channel at a time, as an oracle for the
 // scaler's faster loops: every result must match it exactly.
 RgbImage ReferenceBoxShrink(const RgbImage& src, int width, int height) {
@@ -119,10 +125,7 @@ RgbImage ReferenceBoxShrink(const RgbImage& src, int width, int height) {
     return out;
   };
   auto cols = boxes(src.width, width), rows = boxes(src.height, height);
-  auto ch = [&](int x, int y, int c) {
-    const Rgb& p = src.at(x, y);
-    return c == 0 ? p.r : c == 1 ? p.g : p.b;
-  };
+  auto ch = [&](int x, int y, int c) { return Channel(src, x, y, c); };
   RgbImage out;
   out.width = width;
   out.height = height;
@@ -175,10 +178,7 @@ RgbImage ReferenceBilinear(const RgbImage& src, int width, int height) {
     return out;
   };
   auto cols = taps(src.width, width), rows = taps(src.height, height);
-  auto ch = [&](int x, int y, int c) {
-    const Rgb& p = src.at(x, y);
-    return c == 0 ? p.r : c == 1 ? p.g : p.b;
-  };
+  auto ch = [&](int x, int y, int c) { return Channel(src, x, y, c); };
   RgbImage out;
   out.width = width;
   out.height = height;
