@@ -5,8 +5,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <random>
+#include <string>
 
 CFile::~CFile() { CFile::Close(); }
 
@@ -138,6 +142,70 @@ bool ReadWholeFile(const char* path, std::vector<std::uint8_t>& out, std::uint64
   bytes.resize(done);
   out = std::move(bytes);
   return true;
+}
+
+}  // namespace vel
+
+namespace vel {
+
+bool WriteAll(int fd, const void* data, size_t size) {
+  const char* p = static_cast<const char*>(data);
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::write(fd, p + done, size - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+namespace {
+
+int CreateTemporary(int dirFd, mode_t mode, const char* prefix, std::string* name) {
+  static std::atomic<unsigned> counter{0};
+  std::random_device device;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const unsigned long long tag = (static_cast<unsigned long long>(device()) << 20) ^ ::getpid() ^
+                                   (static_cast<unsigned long long>(counter++) << 40);
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, ".%.24s-%012llx.tmp", prefix, tag & 0xffffffffffffULL);
+    const int fd = ::openat(dirFd, buffer, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd >= 0) {
+      *name = buffer;
+      return fd;
+    }
+    if (errno != EEXIST) return -1;
+  }
+  return -1;
+}
+
+}  // namespace
+
+bool ReplaceFileContents(const std::string& target, const void* data, size_t size, const char* prefix) {
+  if (!data && size) return false;
+  const size_t slash = target.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
+  const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+  if (base.empty()) return false;
+  struct stat old {};
+  const bool exists = ::stat(target.c_str(), &old) == 0;
+  const int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dirFd < 0) return false;
+  std::string temp;
+  const int fd = CreateTemporary(dirFd, exists ? 0600 : 0666, prefix && *prefix ? prefix : "velmark", &temp);
+  if (fd < 0) {
+    ::close(dirFd);
+    return false;
+  }
+  bool ok = (!exists || ::fchmod(fd, old.st_mode & 07777) == 0) && WriteAll(fd, data, size) && ::fsync(fd) == 0;
+  ok = (::close(fd) == 0) && ok;
+  if (ok) ok = ::renameat(dirFd, temp.c_str(), dirFd, base.c_str()) == 0;
+  if (!ok) ::unlinkat(dirFd, temp.c_str(), 0);
+  // Make the rename itself durable; a failure here no longer undoes the write.
+  if (ok) ::fsync(dirFd);
+  ::close(dirFd);
+  return ok;
 }
 
 }  // namespace vel

@@ -70,4 +70,24 @@ namespace vel {
 // bytes (a file that shrank while being read gives what was there); on failure
 // (missing, not a regular file, larger than the limit, no memory) `out` is left alone.
 bool ReadWholeFile(const char* path, std::vector<std::uint8_t>& out, std::uint64_t limit);
+
+// Writes all of [data, data + size) to a descriptor, retrying short and interrupted
+// writes. False on any error.
+bool WriteAll(int fd, const void* data, size_t size);
+
+// Puts new contents in place of a file (or creates it) so that the old contents stay
+// whole until the new ones are complete: the bytes go to a uniquely named temporary file
+// in the target's folder (".<prefix>-XXXXXXXXXXXX.tmp"), are flushed to disk, and the
+// temporary is renamed over the target. A replaced file keeps its permission bits; a new
+// one gets 0666 under the umask. On failure the target is untouched and no temporary is
+// left behind. The folder is reached through its own descriptor, so a target near the
+// path limit still has room for the temporary name.
+bool ReplaceFileContents(const std::string& target, const void* data, size_t size, const char* prefix = "velmark");
+inline bool ReplaceFileContents(const std::string& target, const std::vector<std::uint8_t>& bytes,
+                                const char* prefix = "velmark") {
+  return ReplaceFileContents(target, bytes.data(), bytes.size(), prefix);
+}
+inline bool ReplaceFileContents(const std::string& target, const std::string& bytes, const char* prefix = "velmark") {
+  return ReplaceFileContents(target, bytes.data(), bytes.size(), prefix);
+}
 }  // namespace vel

@@ -90,3 +90,19 @@ constexpr LONG ERROR_BADDB = 1009;
 // number (> 32 means success), so it is an integer here rather than a pointer.
 using INT_PTR = std::intptr_t;
 using HINSTANCE = INT_PTR;
+
+// The 40-byte header that starts a packed DIB.
+struct BITMAPINFOHEADER {
+  DWORD biSize;
+  LONG biWidth;
+  LONG biHeight;
+  WORD biPlanes;
+  WORD biBitCount;
+  DWORD biCompression;
+  DWORD biSizeImage;
+  LONG biXPelsPerMeter;
+  LONG biYPelsPerMeter;
+  DWORD biClrUsed;
+  DWORD biClrImportant;
+};
+static_assert(sizeof(BITMAPINFOHEADER) == 40);
