@@ -1,9 +1,10 @@
-#include "imagelib/codec/imageman.h"
+#include "imagelib/codec/codec_api.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "imagelib/codec/codec_image.h"
+#include "imagelib/core/load_failure.h"
 #include "imagelib/formats/reader.h"
 #include "platform/base/file.h"
 
@@ -39,6 +41,16 @@ bool ReadWholeFile(const char* path, std::vector<std::uint8_t>& out) {
   return vel::ReadWholeFile(path, out, kMaxFileBytes) && !out.empty();
 }
 
+// Why ReadWholeFile gave nothing.
+std::string ReadFailure(const char* path) {
+  struct stat st {};
+  if (::stat(path, &st) != 0) return std::strerror(errno);
+  if (!S_ISREG(st.st_mode)) return "not a regular file";
+  if (st.st_size == 0) return "the file is empty";
+  if (static_cast<std::uint64_t>(st.st_size) > kMaxFileBytes) return "the file is larger than the library reads";
+  return "cannot read the file";
+}
+
 formats::PageInfo InfoOfBitmap(HBITMAP bitmap) {
   formats::PageInfo info;
   vel::gdi::BitmapView v;
@@ -64,9 +76,16 @@ HBITMAP PageBitmap(HIMG image) {
     p->decodeFailed = p->bitmap == nullptr;
   } else if (!p->bitmap && !p->decodeFailed && image->reader) {
     try {
-      p->bitmap = image->reader->decodePage(image->current);
+      formats::Decoded decoded = image->reader->decode(image->current);
+      if (decoded && decoded->get()) {
+        p->bitmap = decoded->release();
+      } else {
+        NoteLoadFailure(decoded ? std::string(image->formatName) + ": nothing of the page decodes" : decoded.reason(),
+                        FailureRank::kRecognised);
+      }
     } catch (...) {
       p->bitmap = nullptr;
+      NoteLoadFailure(std::string(image->formatName) + ": out of memory", FailureRank::kRecognised);
     }
     p->decodeFailed = p->bitmap == nullptr;
     // Readers say beforehand what they will hold; a page that had to take another
@@ -153,6 +172,8 @@ HIMG AddReference(HIMG image) {
 }  // namespace lorimer::codec
 
 using namespace lorimer::codec;
+using lorimer::FailureRank;
+using lorimer::NoteLoadFailure;
 using lorimer::formats::FileData;
 
 HIMG fnImgOpenSolo(const char* path, const char*) {
@@ -160,14 +181,25 @@ HIMG fnImgOpenSolo(const char* path, const char*) {
   try {
     auto file = std::make_shared<FileData>();
     file->path = path;
-    if (!ReadWholeFile(path, file->bytes)) return nullptr;
+    if (!ReadWholeFile(path, file->bytes)) {
+      NoteLoadFailure(ReadFailure(path), FailureRank::kRecognised);
+      return nullptr;
+    }
     // Drawings (WPG, DXF) are held as vector images sized in hundredths of a millimetre.
     if (HIMG drawing = OpenVectorFile(file->bytes)) return drawing;
     size_t head = std::min(file->bytes.size(), lorimer::formats::kSniffBytes);
     for (const auto* format : lorimer::formats::AllFormats()) {
       if (!format->sniff(file->bytes.data(), head, file->bytes.size())) continue;
-      auto reader = format->open(file);
-      if (!reader || reader->pageCount() < 1) continue;
+      lorimer::formats::Opened opened = format->parse(file);
+      if (!opened) {
+        NoteLoadFailure(opened.reason(), FailureRank::kRecognised);
+        continue;
+      }
+      std::unique_ptr<lorimer::formats::ImageReader> reader = std::move(*opened);
+      if (!reader || reader->pageCount() < 1) {
+        NoteLoadFailure(std::string(format->name) + ": the file holds no pages", FailureRank::kRecognised);
+        continue;
+      }
       auto image = std::make_unique<CodecImage>();
       int count = std::min(reader->pageCount(), 65535);
       image->pages.resize(static_cast<size_t>(count));
@@ -180,7 +212,9 @@ HIMG fnImgOpenSolo(const char* path, const char*) {
       image->formatName = format->name;
       return image.release();
     }
+    NoteLoadFailure("no reader recognises the file", FailureRank::kNotRecognised);
   } catch (...) {
+    NoteLoadFailure("out of memory", FailureRank::kRecognised);
   }
   return nullptr;
 }

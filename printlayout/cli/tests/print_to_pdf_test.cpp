@@ -9,7 +9,7 @@
 
 #include "lorimer/ImageInterface.h"
 #include "platform/gdi/gdi.h"
-#include "printlayout/app/Startup.h"
+#include "printlayout/cli/Startup.h"
 #include "printlayout/model/tests/FakeEnvironment.h"
 #include "printlayout/tests/gui_helpers.h"
 

@@ -1,3 +1,3 @@
-#include "printlayout/app/Startup.h"
+#include "printlayout/cli/Startup.h"
 
 int main(int argc, char** argv) { return tessaly::RunTessaly(argc, argv); }

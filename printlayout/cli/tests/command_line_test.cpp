@@ -2,8 +2,8 @@
 
 #include <fstream>
 
-#include "printlayout/app/CommandLine.h"
-#include "printlayout/app/Startup.h"
+#include "printlayout/cli/CommandLine.h"
+#include "printlayout/cli/Startup.h"
 #include "printlayout/file/ProjectFile.h"
 #include "printlayout/model/tests/FakeEnvironment.h"
 #include "printlayout/tests/gui_helpers.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "printlayout/app/CommandLine.h"
+#include "printlayout/cli/CommandLine.h"
 #include "printlayout/model/Project.h"
 
 namespace tessaly {
@@ -29,8 +29,9 @@ struct Startup {
   int imagesAdded = 0;
 };
 
-// Steps 1 to 5: stored settings (read by the caller into the environment),
-// the command line, the project, the help file and the start-up arrangement.
+// The start-up work, in this order: stored settings (read by the caller into the
+// environment), the command line, the project, the help file and the start-up
+// arrangement; the command line also decides how the program runs.
 Startup PrepareStartup(Project& project, const std::vector<std::string>& words, const std::string& programPath);
 
 // The whole program: returns the exit status.

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <string>
 
-#include "converter/app/FileNames.h"
+#include "converter/cli/FileNames.h"
 
 namespace converter {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <QStatusBar>
 
-#include "printlayout/app/PageWindow.h"
+#include "printlayout/gui/PageWindow.h"
 #include "printlayout/model/tests/FakeEnvironment.h"
 #include "printlayout/tests/gui_helpers.h"
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "converter/app/CommandLine.h"
+#include "converter/cli/CommandLine.h"
 
 namespace converter {
 namespace {
@@ -16,12 +16,12 @@ TEST(RunMode, LaterTestsWinAndLongerSwitchesOverwriteShorterOnes) {
   EXPECT_EQ(DecodeRunMode("/ABOUT"), kRunAbout);
   EXPECT_EQ(DecodeRunMode("/SETTING /BAT"), kRunBatch);
   EXPECT_EQ(DecodeRunMode("/BAT /RENAME"), kRunRename);
-  EXPECT_EQ(DecodeRunMode("x.png /JPEG"), 7);
-  EXPECT_EQ(DecodeRunMode("x.png /JPE"), 6);
-  EXPECT_EQ(DecodeRunMode("x.png /TIFF"), 9);
-  EXPECT_EQ(DecodeRunMode("x.png /TARGA"), 11);
-  EXPECT_EQ(DecodeRunMode("x.png /EPSF"), 16);
-  EXPECT_EQ(DecodeRunMode("x.png /ANI"), 29);
+  EXPECT_EQ(DecodeRunMode("x.png /JPEG"), ConverterType::Jpeg);
+  EXPECT_EQ(DecodeRunMode("x.png /JPE"), ConverterType::Jpe);
+  EXPECT_EQ(DecodeRunMode("x.png /TIFF"), ConverterType::Tiff);
+  EXPECT_EQ(DecodeRunMode("x.png /TARGA"), ConverterType::Targa);
+  EXPECT_EQ(DecodeRunMode("x.png /EPSF"), ConverterType::Epsf);
+  EXPECT_EQ(DecodeRunMode("x.png /ANI"), ConverterType::Ani);
   EXPECT_EQ(DecodeRunMode("\"a b.png\" /COPYTOCLIPBOARD"), kRunClipboard);
   EXPECT_EQ(DecodeRunMode("\"a b.png\" /SETASWALLPAPER"), kRunWallpaper);
   EXPECT_EQ(DecodeRunMode("/BRAMWELL"), kRunBramwell);
@@ -29,7 +29,7 @@ TEST(RunMode, LaterTestsWinAndLongerSwitchesOverwriteShorterOnes) {
   EXPECT_EQ(DecodeRunMode("x.png /bat"), kRunSettings);
   EXPECT_EQ(DecodeRunMode("x.png /NOSUCH"), kRunSettings);
   // Paths are not searched for switches.
-  EXPECT_EQ(DecodeRunMode("/home/me/PNG/BAT/a.bmp /GIF"), 2);
+  EXPECT_EQ(DecodeRunMode("/home/me/PNG/BAT/a.bmp /GIF"), ConverterType::Gif);
   EXPECT_EQ(DecodeRunMode("\"/tmp/RENAME me.bmp\""), kRunSettings);
 
   EXPECT_EQ(DecodeSpecialFlags("x.png /JPG"), 0u);
@@ -49,10 +49,10 @@ TEST(RunMode, TheFileArgument) {
 }
 
 TEST(ListFile, TargetAndFileLines) {
-  EXPECT_EQ(ListTargetRow("tiff"), 8);  // TIF comes first in the table
-  EXPECT_EQ(ListTargetRow("JPG"), 3);
+  EXPECT_EQ(ListTargetRow("tiff"), ConverterType::Tif);  // TIF comes first in the table
+  EXPECT_EQ(ListTargetRow("JPG"), ConverterType::Jpg);
   EXPECT_EQ(ListTargetRow("jpeg"), 0);  // no saved row's name in it
-  EXPECT_EQ(ListTargetRow("emf"), 25);
+  EXPECT_EQ(ListTargetRow("emf"), ConverterType::Emf);
   EXPECT_EQ(ListTargetRow("/home/me/notes.txt"), 0);
   EXPECT_TRUE(IsListFileLine("C:\\a\\photo.JPG"));
   EXPECT_TRUE(IsListFileLine("/home/me/x.tga.bak"));  // an extension anywhere counts
@@ -60,7 +60,7 @@ TEST(ListFile, TargetAndFileLines) {
   int saved = 0;
   for (int row = 1; row <= kTypeRows; ++row) saved += TypeRow(row).saved;
   EXPECT_EQ(saved, 12);
-  EXPECT_STREQ(TypeRow(24).extension, ".wmf");
+  EXPECT_STREQ(TypeRow(ConverterType::Wmf).extension, ".wmf");
   EXPECT_STREQ(TypeRow(0).switchName, "");
   EXPECT_STREQ(TypeRow(30).switchName, "");
 }

@@ -1,4 +1,4 @@
-#include "printlayout/app/Startup.h"
+#include "printlayout/cli/Startup.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -8,7 +8,7 @@
 #include "platform/shell/shell.h"
 #include "platform/ui/progress.h"
 #include "platform/ui/ui.h"
-#include "printlayout/app/PageWindow.h"
+#include "printlayout/gui/PageWindow.h"
 #include "printlayout/file/ProjectFile.h"
 #include "printlayout/layout/Layout.h"
 #include "printlayout/print/Printing.h"

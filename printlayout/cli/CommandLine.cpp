@@ -1,4 +1,4 @@
-#include "printlayout/app/CommandLine.h"
+#include "printlayout/cli/CommandLine.h"
 
 #include <sys/stat.h>
 

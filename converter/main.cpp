@@ -12,11 +12,12 @@
 #include <memory>
 #include <string>
 
-#include "converter/app/CommandLine.h"
+#include "converter/cli/CommandLine.h"
 #include "converter/engine/ProcessDlg.h"
 #include "converter/rename/RunRename.h"
 #include "converter/sheet/CSettings.h"
 #include "converter/wallpaper/Wallpaper.h"
+#include "platform/registry/owned_key.h"
 #include "platform/registry/registry.h"
 #include "platform/shell/named_window.h"
 #include "platform/shell/shell.h"
@@ -49,26 +50,24 @@ bool RegisterAppPath() {
   char self[4096] = {};
   if (!GetModuleFileNameA(nullptr, self, sizeof self)) return false;
   if (FindAppPath(kAppPathName) == self) return true;
-  HKEY key = nullptr;
+  vel::OwnedKey key;
   const std::string sub = std::string(kAppPathsKey) + "\\" + kAppPathName;
-  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, sub.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, sub.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, key.put(), nullptr) !=
       ERROR_SUCCESS)
     return false;
-  const bool ok = RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(self),
+  const bool ok = RegSetValueExA(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(self),
                                  static_cast<DWORD>(std::strlen(self) + 1)) == ERROR_SUCCESS;
-  RegCloseKey(key);
   return ok;
 }
 
 void StoreSpecialCommand(unsigned flags) {
-  HKEY key = nullptr;
+  vel::OwnedKey key;
   const std::string sub = std::string(kProfileKey) + "\\COMMAND";
-  if (RegCreateKeyExA(HKEY_CURRENT_USER, sub.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, sub.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, key.put(), nullptr) !=
       ERROR_SUCCESS)
     return;
   const DWORD value = flags;
-  RegSetValueExA(key, "SpecialCommand", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), 4);
-  RegCloseKey(key);
+  RegSetValueExA(key.get(), "SpecialCommand", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), 4);
 }
 
 int ShowSettings(bool aboutPage) {

@@ -18,6 +18,43 @@ struct FileType {
 inline constexpr int kTypeRows = 29;
 const FileType& TypeRow(int row);
 
+// The rows by their switch names. A row is a run mode and a conversion target,
+// both plain ints, so the names convert to int.
+namespace ConverterType {
+enum Row : int {
+  Bmp = 1,
+  Gif = 2,
+  Jpg = 3,
+  Jif = 4,
+  Jfif = 5,
+  Jpe = 6,
+  Jpeg = 7,
+  Tif = 8,
+  Tiff = 9,
+  Tga = 10,
+  Targa = 11,
+  Dcx = 12,
+  Dib = 13,
+  Dxf = 14,
+  Eps = 15,
+  Epsf = 16,
+  Fmf = 17,
+  Img = 18,
+  Pcx = 19,
+  Pcd = 20,
+  Fpx = 21,
+  Png = 22,
+  Rle = 23,
+  Wmf = 24,
+  Emf = 25,
+  Wpg = 26,
+  Ico = 27,
+  Cur = 28,
+  Ani = 29,
+};
+}  // namespace ConverterType
+static_assert(ConverterType::Ani == kTypeRows);
+
 // Run modes besides the type rows.
 inline constexpr int kRunSettings = 0;
 inline constexpr int kRunBatch = 100;

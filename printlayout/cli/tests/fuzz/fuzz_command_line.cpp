@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "printlayout/app/CommandLine.h"
+#include "printlayout/cli/CommandLine.h"
 #include "printlayout/print/PageRange.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -6,7 +6,8 @@
 #include <vector>
 
 #include "imagelib/codec/codec_image.h"
-#include "imagelib/codec/imageman.h"
+#include "imagelib/codec/codec_api.h"
+#include "platform/gdi/owned.h"
 #if defined(LORIMER_WITH_CLIPBOARD)
 #include "platform/shell/clipboard.h"
 #endif
@@ -81,9 +82,10 @@ bool PictureSize(HENHMETAFILE emf, int* width, int* height) {
 }
 
 HIMG VectorFromEmf(HENHMETAFILE emf) {
+  vel::gdi::OwnedEnhMetaFile owned(emf);
   int width = 0, height = 0;
   HIMG image = emf && PictureSize(emf, &width, &height) ? NewVectorImage(emf, width, height, "") : nullptr;
-  if (!image && emf) DeleteEnhMetaFile(emf);
+  if (image) static_cast<void>(owned.release());
   return image;
 }
 
@@ -119,13 +121,12 @@ bool OfferDrawing(HIMG image) {
   if (GetEnhMetaFileBits(image->vector, emfSize, emf.data()) != emfSize) return false;
   if (!Offer(CF_ENHMETAFILE, BlockOf(emf))) return false;
 
-  HMETAFILE wmf = fnImgGetWMF(image, nullptr);
+  const vel::gdi::OwnedMetaFile wmf(fnImgGetWMF(image, nullptr));
   if (!wmf) return false;
-  const UINT wmfSize = GetMetaFileBitsEx(wmf, 0, nullptr);
+  const UINT wmfSize = GetMetaFileBitsEx(wmf.get(), 0, nullptr);
   std::vector<BYTE> pict(sizeof(ClipboardMetafilePict) + wmfSize);
-  const bool got = wmfSize > 0 && GetMetaFileBitsEx(wmf, wmfSize, pict.data() + sizeof(ClipboardMetafilePict)) == wmfSize;
-  DeleteMetaFile(wmf);
-  if (!got) return false;
+  if (wmfSize == 0 || GetMetaFileBitsEx(wmf.get(), wmfSize, pict.data() + sizeof(ClipboardMetafilePict)) != wmfSize)
+    return false;
   const formats::PageInfo& info = image->pages.front().info;
   const ClipboardMetafilePict head{MM_ANISOTROPIC,
                                    static_cast<LONG>(std::int64_t(info.width) * kHundredthsMmPerInch / ScreenDpi()),

@@ -1,4 +1,4 @@
-#include "converter/app/CommandLine.h"
+#include "converter/cli/CommandLine.h"
 
 #include <sys/stat.h>
 

@@ -1,4 +1,4 @@
-#include "printlayout/app/PageWindow.h"
+#include "printlayout/gui/PageWindow.h"
 
 #include <QImage>
 #include <QLabel>
@@ -10,6 +10,7 @@
 
 #include <cstdio>
 
+#include "platform/gdi/owned.h"
 #include "platform/gdi/painter_dc.h"
 #include "printlayout/render/PageRenderer.h"
 
@@ -30,8 +31,9 @@ void PaintPage(Project& project, int pageIndex, QPainter& painter, int width, in
   caps.height = height;
   caps.dpiX = caps.dpiY = kScreenDpi;
   caps.technology = DT_RASDISPLAY;
-  HDC dc = vel::gdi::CreatePainterDC(&painter, caps);
-  if (!dc) return;
+  const vel::gdi::OwnedDC painterDC(vel::gdi::CreatePainterDC(&painter, caps));
+  if (!painterDC) return;
+  const HDC dc = painterDC.get();
   // The DC's 0.1-mm mapping gives screen pixels at 96 dpi; the zoom fits the sheet
   // to the width.
   const int sheet = DeviceX(dc, project.pageWidth, 1.0);
@@ -44,7 +46,6 @@ void PaintPage(Project& project, int pageIndex, QPainter& painter, int width, in
   request.zoom = zoom;
   request.fonts = &fonts;
   renderPage(project, request);
-  DeleteDC(dc);
 }
 
 class PageWidget : public QWidget {

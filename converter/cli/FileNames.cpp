@@ -1,4 +1,4 @@
-#include "converter/app/FileNames.h"
+#include "converter/cli/FileNames.h"
 
 #include "platform/shell/shell.h"
 
