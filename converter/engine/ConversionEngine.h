@@ -38,6 +38,8 @@ class EngineView {
   virtual void FileStart() {}
   // Every message of the job, whether or not the log takes it.
   virtual void Message(const std::string& /*text*/) {}
+  // Why the file just reported as failing did not load; comes before that message.
+  virtual void FailureReason(const std::string& /*reason*/) {}
 };
 
 // Where the last step of a page hands the processed image over instead of saving

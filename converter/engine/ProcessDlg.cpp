@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/registry/owned_key.h"
 #include "platform/registry/registry.h"
 #include "platform/shell/shell.h"
 
@@ -23,27 +24,25 @@ namespace {
 constexpr const char* kPositionKey = "Software\\Velmark\\CONVERTER\\Settings";
 
 bool ReadPosition(int* x, int* y) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, kPositionKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  vel::OwnedKey key;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, kPositionKey, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return false;
   DWORD vx = 0, vy = 0, size = 4;
-  bool ok = RegQueryValueExA(key, "x", nullptr, nullptr, reinterpret_cast<BYTE*>(&vx), &size) == ERROR_SUCCESS;
+  bool ok = RegQueryValueExA(key.get(), "x", nullptr, nullptr, reinterpret_cast<BYTE*>(&vx), &size) == ERROR_SUCCESS;
   size = 4;
-  ok = ok && RegQueryValueExA(key, "y", nullptr, nullptr, reinterpret_cast<BYTE*>(&vy), &size) == ERROR_SUCCESS;
-  RegCloseKey(key);
+  ok = ok && RegQueryValueExA(key.get(), "y", nullptr, nullptr, reinterpret_cast<BYTE*>(&vy), &size) == ERROR_SUCCESS;
   *x = static_cast<int>(vx);
   *y = static_cast<int>(vy);
   return ok;
 }
 
 void WritePosition(int x, int y) {
-  HKEY key = nullptr;
-  if (RegCreateKeyExA(HKEY_CURRENT_USER, kPositionKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
+  vel::OwnedKey key;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, kPositionKey, 0, nullptr, 0, KEY_WRITE, nullptr, key.put(), nullptr) !=
       ERROR_SUCCESS)
     return;
   const DWORD vx = static_cast<DWORD>(x), vy = static_cast<DWORD>(y);
-  RegSetValueExA(key, "x", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&vx), 4);
-  RegSetValueExA(key, "y", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&vy), 4);
-  RegCloseKey(key);
+  RegSetValueExA(key.get(), "x", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&vx), 4);
+  RegSetValueExA(key.get(), "y", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&vy), 4);
 }
 
 // Forwards the engine's reports to the dialog's thread.
@@ -88,14 +87,18 @@ class StderrView : public EngineView {
   void FileStep() override {}
   // A single file runs over 0..1, a list over its lines after the target line.
   void TaskRange(int low, int high) override { total_ = std::max(high - low, 1); }
+  void FailureReason(const std::string& reason) override { reason_ = reason; }
   void Message(const std::string& text) override {
     if (text == "Image loading ...") ++page_;
-    std::fprintf(stderr, "converter: file %d of %d, page %d: %s: %s\n", files_, std::max(total_, files_),
-                 std::max(page_, 1), source_.c_str(), text.c_str());
+    const std::string why = reason_.empty() ? std::string() : " (" + reason_ + ")";
+    reason_.clear();
+    std::fprintf(stderr, "converter: file %d of %d, page %d: %s: %s%s\n", files_, std::max(total_, files_),
+                 std::max(page_, 1), source_.c_str(), text.c_str(), why.c_str());
   }
 
  private:
   std::string source_;
+  std::string reason_;
   int files_ = 0, total_ = 0, page_ = 0;
 };
 

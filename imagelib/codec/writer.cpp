@@ -3,21 +3,18 @@
 // and puts the result in place so that a failure never leaves a damaged or partial file.
 #include "imagelib/codec/writer.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <climits>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <random>
 #include <string>
 #include <vector>
+
+#include "platform/base/file.h"
 
 namespace lorimer::codec {
 namespace {
@@ -33,7 +30,7 @@ struct OptionBlock {
 };
 
 // An existing file we read to append to; anything bigger is not a file we wrote.
-constexpr off_t kMaxExistingFile = off_t{1} << 31;
+constexpr std::uint64_t kMaxExistingFile = std::uint64_t{1} << 31;
 
 std::string Trim(const std::string& s) {
   size_t b = 0, e = s.size();
@@ -102,81 +99,6 @@ formats::WriteFunction WriterFor(const char* format, bool* canAppend) {
   return nullptr;
 }
 
-bool ReadWhole(const std::string& path, std::vector<std::uint8_t>* bytes) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  struct stat st {};
-  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= kMaxExistingFile;
-  if (ok) {
-    bytes->resize(static_cast<size_t>(st.st_size));
-    size_t done = 0;
-    while (ok && done < bytes->size()) {
-      const ssize_t n = ::read(fd, bytes->data() + done, bytes->size() - done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) ok = false;
-      else done += static_cast<size_t>(n);
-    }
-  }
-  ::close(fd);
-  return ok;
-}
-
-bool WriteAll(int fd, const std::vector<std::uint8_t>& bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
-// A short temporary name in the target's folder: the folder is reached through its own
-// descriptor, so targets near the path limit still have room for the temporary name.
-int CreateTemporary(int dirFd, mode_t mode, std::string* name) {
-  static std::atomic<unsigned> counter{0};
-  std::random_device device;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    const unsigned long long tag = (static_cast<unsigned long long>(device()) << 20) ^ ::getpid() ^
-                                   (static_cast<unsigned long long>(counter++) << 40);
-    char buffer[40];
-    std::snprintf(buffer, sizeof buffer, ".lorimer-%012llx.tmp", tag & 0xffffffffffffULL);
-    const int fd = ::openat(dirFd, buffer, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-    if (fd >= 0) {
-      *name = buffer;
-      return fd;
-    }
-    if (errno != EEXIST) return -1;
-  }
-  return -1;
-}
-
-// Writes `bytes` next to the target under a unique name, then renames it over the target.
-bool ReplaceFile(const std::string& target, const std::vector<std::uint8_t>& bytes, const struct stat* old) {
-  const size_t slash = target.rfind('/');
-  const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
-  const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-  if (base.empty()) return false;
-  const int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dirFd < 0) return false;
-  std::string temp;
-  const int fd = CreateTemporary(dirFd, old ? 0600 : 0666, &temp);
-  if (fd < 0) {
-    ::close(dirFd);
-    return false;
-  }
-  // A replaced file keeps its permissions; a new one has what open() gave it under the umask.
-  bool ok = (!old || ::fchmod(fd, old->st_mode & 07777) == 0) && WriteAll(fd, bytes) && ::fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
-  if (ok) ok = ::renameat(dirFd, temp.c_str(), dirFd, base.c_str()) == 0;
-  if (!ok) ::unlinkat(dirFd, temp.c_str(), 0);
-  // Make the rename itself durable; a failure here no longer undoes the write.
-  if (ok) ::fsync(dirFd);
-  ::close(dirFd);
-  return ok;
-}
-
 int Write(const char* path, const char* format, HIMG image, const void* block) {
   if (!path || !format || !image) return 0;
   const size_t length = ::strnlen(path, kMaxImagePath);
@@ -198,13 +120,15 @@ int Write(const char* path, const char* format, HIMG image, const void* block) {
   const bool appending = exists && options->append && canAppend;
   if (exists && !appending && !options->overwrite) return 0;
   std::vector<std::uint8_t> existing;
-  if (appending && !ReadWhole(target, &existing)) return 0;
+  if (appending && !vel::ReadWholeFile(target.c_str(), existing, kMaxExistingFile)) return 0;
 
   std::vector<std::uint8_t> bytes;
   // An empty file has no pages to keep: appending to it starts a new file.
   const bool keep = appending && !existing.empty();
   if (!writer(page, *options, keep ? &existing : nullptr, &bytes) || bytes.empty()) return 0;
-  return ReplaceFile(target, bytes, exists ? &st : nullptr) ? 1 : 0;
+  // Written next to the target and renamed over it: a failure leaves the old file whole,
+  // and a replaced file keeps its permissions.
+  return vel::ReplaceFileContents(target, bytes, "lorimer") ? 1 : 0;
 }
 
 }  // namespace

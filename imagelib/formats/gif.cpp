@@ -10,18 +10,25 @@
 
 #include <algorithm>
 #include <cstring>
+#include <span>
+#include <string>
 
 #include "imagelib/formats/reader.h"
+#include "platform/base/bytes.h"
 
 namespace lorimer::formats {
 namespace {
 
 constexpr std::size_t kMaxFrames = 10000;
-// Screens above kFreePixels need a file big enough to plausibly paint them.
-constexpr std::uint64_t kFreePixels = 1ULL << 24;
+// Screens above 2^24 pixels need a file big enough to plausibly paint them.
 constexpr std::uint64_t kMaxPixelsPerByte = 2048;
 // Pixel work (decoding, clearing, restoring) one page may cost before we stop compositing.
 constexpr std::uint64_t kWorkBudget = 1ULL << 30;
+
+constexpr std::uint8_t kExtensionIntroducer = 0x21;
+constexpr std::uint8_t kImageSeparator = 0x2C;
+constexpr std::uint8_t kTrailer = 0x3B;
+constexpr std::uint8_t kGraphicControlLabel = 0xF9;
 
 struct Palette {
   std::vector<RGBQUAD> colors;
@@ -33,9 +40,10 @@ struct Frame {
   bool interlaced = false;
   int disposal = 0;
   int transparent = -1;
-  Palette palette;          // local table, else the global one
-  std::size_t data = 0;     // LZW minimum code size byte
-  std::size_t dataEnd = 0;  // after the block terminator (or the end of the file)
+  Palette palette;  // local table, else the global one
+  // The LZW minimum code size byte and the data sub-blocks after it, through the block
+  // terminator (or the end of the file).
+  std::span<const std::uint8_t> lzw;
 };
 
 struct GifLayout {
@@ -43,117 +51,129 @@ struct GifLayout {
   std::vector<Frame> frames;
 };
 
-std::size_t SkipSubBlocks(const std::uint8_t* d, std::size_t n, std::size_t pos) {
-  while (pos < n) {
-    const std::size_t len = d[pos];
-    pos += 1 + len;
-    if (len == 0) break;
+// Skips a chain of data sub-blocks through its terminator; a chain the file cuts short
+// ends at the end of the file.
+void SkipSubBlocks(vel::ByteReader& in) {
+  while (!in.atEnd()) {
+    const std::uint8_t length = in.u8();
+    if (length == 0) break;
+    in.skip(std::min<std::size_t>(length, in.remaining()));
   }
-  return std::min(pos, n);
 }
 
-bool ReadColorTable(const std::uint8_t* d, std::size_t n, std::size_t* pos, int bits, Palette* out) {
+// A colour table of 2^bits entries; false when the file ends inside it.
+bool ReadColorTable(vel::ByteReader& in, int bits, Palette* out) {
   const std::size_t count = std::size_t{1} << bits;
-  if (!InRange(n, *pos, 3 * count)) return false;
+  vel::ByteReader table = in.take(3 * count);
+  if (!in) return false;
   out->bits = bits;
   out->colors.resize(count);
-  for (std::size_t i = 0; i < count; ++i) {
-    const std::uint8_t* c = d + *pos + 3 * i;
-    out->colors[i] = RGBQUAD{c[2], c[1], c[0], 0};
+  for (RGBQUAD& c : out->colors) {
+    const std::uint8_t red = table.u8(), green = table.u8(), blue = table.u8();
+    c = RGBQUAD{blue, green, red, 0};
   }
-  *pos += 3 * count;
   return true;
 }
 
+// A graphic control extension's disposal and transparent index, for the next frame.
+void ReadGraphicControl(vel::ByteReader in, int* disposal, int* transparent) {
+  const std::uint8_t size = in.u8();
+  const std::uint8_t flags = in.u8();
+  in.skip(2);  // delay
+  const std::uint8_t index = in.u8();
+  if (!in || size < 4) return;
+  *disposal = (flags >> 2) & 7;
+  *transparent = (flags & 1) ? index : -1;
+}
+
 // Finds the frames. A file cut short keeps the frames whose descriptors are complete.
-bool ParseLayout(const std::uint8_t* d, std::size_t n, GifLayout* out) {
-  if (n < 13 || (std::memcmp(d, "GIF87a", 6) != 0 && std::memcmp(d, "GIF89a", 6) != 0)) return false;
-  out->width = Le16(d + 6);
-  out->height = Le16(d + 8);
-  std::size_t pos = 13;
+vel::Expected<GifLayout> ParseLayout(std::span<const std::uint8_t> file) {
+  vel::ByteReader in(file);
+  const std::string signature = in.text(6);
+  GifLayout out;
+  out.width = in.le16();
+  out.height = in.le16();
+  const std::uint8_t screenFlags = in.u8();
+  in.skip(2);  // background colour and aspect ratio
+  if (!in) return vel::Fail("GIF header: " + in.failure());
+  if (signature != "GIF87a" && signature != "GIF89a") return vel::Fail("GIF header: no GIF87a/GIF89a signature");
   Palette global;
-  if ((d[10] & 0x80) && !ReadColorTable(d, n, &pos, (d[10] & 7) + 1, &global)) return false;
+  if ((screenFlags & 0x80) && !ReadColorTable(in, (screenFlags & 7) + 1, &global)) {
+    return vel::Fail("GIF header: the global colour table is cut short");
+  }
   int disposal = 0, transparent = -1;
-  while (pos < n && out->frames.size() < kMaxFrames) {
-    const std::uint8_t block = d[pos];
-    if (block == 0x3B) break;
-    if (block == 0x21) {
-      if (pos + 1 >= n) break;
-      const std::uint8_t label = d[pos + 1];
-      pos += 2;
-      if (label == 0xF9 && pos + 5 <= n && d[pos] >= 4) {
-        disposal = (d[pos + 1] >> 2) & 7;
-        transparent = (d[pos + 1] & 1) ? d[pos + 4] : -1;
-      }
-      pos = SkipSubBlocks(d, n, pos);
-    } else if (block == 0x2C) {
-      if (pos + 10 > n) break;
+  while (!in.atEnd() && out.frames.size() < kMaxFrames) {
+    const std::uint8_t block = in.u8();
+    if (block == kTrailer) break;
+    if (block == kExtensionIntroducer) {
+      if (in.atEnd()) break;
+      if (in.u8() == kGraphicControlLabel) ReadGraphicControl(in, &disposal, &transparent);
+      SkipSubBlocks(in);
+    } else if (block == kImageSeparator) {
       Frame f;
-      f.left = Le16(d + pos + 1);
-      f.top = Le16(d + pos + 3);
-      f.width = Le16(d + pos + 5);
-      f.height = Le16(d + pos + 7);
-      const std::uint8_t flags = d[pos + 9];
+      f.left = in.le16();
+      f.top = in.le16();
+      f.width = in.le16();
+      f.height = in.le16();
+      const std::uint8_t flags = in.u8();
+      if (!in) break;
       f.interlaced = (flags & 0x40) != 0;
-      pos += 10;
       if (flags & 0x80) {
-        if (!ReadColorTable(d, n, &pos, (flags & 7) + 1, &f.palette)) break;
+        if (!ReadColorTable(in, (flags & 7) + 1, &f.palette)) break;
       } else {
         f.palette = global;
       }
-      if (pos >= n) break;
-      f.data = pos;
-      pos = SkipSubBlocks(d, n, pos + 1);
-      f.dataEnd = pos;
+      if (in.atEnd()) break;
+      const std::size_t start = in.position();
+      in.skip(1);  // LZW minimum code size
+      SkipSubBlocks(in);
+      f.lzw = in.all().subspan(start, in.position() - start);
       f.disposal = disposal;
       f.transparent = transparent;
       disposal = 0;
       transparent = -1;
-      out->frames.push_back(std::move(f));
+      out.frames.push_back(std::move(f));
     } else {
       break;  // garbage after the last good block: keep what we found
     }
   }
-  if (out->frames.empty()) return false;
-  if (out->width == 0 || out->height == 0) {
+  if (out.frames.empty()) return vel::Fail("GIF: no frame in the file");
+  if (out.width == 0 || out.height == 0) {
     // Some writers leave the screen empty; the frames then define it.
-    for (const Frame& f : out->frames) {
-      out->width = std::max(out->width, std::min(f.left + f.width, 0xFFFF));
-      out->height = std::max(out->height, std::min(f.top + f.height, 0xFFFF));
+    for (const Frame& f : out.frames) {
+      out.width = std::max(out.width, std::min(f.left + f.width, 0xFFFF));
+      out.height = std::max(out.height, std::min(f.top + f.height, 0xFFFF));
     }
   }
-  if (out->width == 0 || out->height == 0) return false;
-  const std::uint64_t pixels = std::uint64_t(out->width) * out->height;
-  if (pixels > static_cast<std::uint64_t>(vel::gdi::kMaxBitmapPixels)) return false;
-  return pixels <= kFreePixels || pixels / kMaxPixelsPerByte <= n;
+  // Pages are composited on a 24-bit canvas of the screen's size.
+  if (auto size = CheckPictureSize(out.width, out.height, 24, file.size(), kMaxPixelsPerByte); !size) {
+    return vel::Fail("GIF header: screen " + size.reason());
+  }
+  return out;
 }
 
 // giflib reads a synthetic stream: a header and descriptor of our making, then the
 // frame's LZW data straight from the file.
 struct LzwStream {
-  std::uint8_t prefix[24];
-  std::size_t prefixLength = 0;
-  const std::uint8_t* data = nullptr;
-  std::size_t dataLength = 0;
-  std::size_t pos = 0;
+  explicit LzwStream(std::span<const std::uint8_t> lzw) : rest(lzw) {}
+  std::uint8_t prefix[23] = {};
+  std::size_t pos = 0;   // in the prefix
+  vel::ByteReader rest;  // after the prefix
 };
 
 int ReadStream(GifFileType* gif, GifByteType* out, int length) {
   auto* s = static_cast<LzwStream*>(gif->UserData);
-  int done = 0;
-  while (done < length) {
-    const std::size_t total = s->prefixLength + s->dataLength;
-    if (s->pos >= total) break;
-    if (s->pos < s->prefixLength) {
-      out[done++] = s->prefix[s->pos++];
-    } else {
-      const std::size_t chunk = std::min<std::size_t>(length - done, total - s->pos);
-      std::memcpy(out + done, s->data + (s->pos - s->prefixLength), chunk);
-      done += static_cast<int>(chunk);
-      s->pos += chunk;
-    }
+  if (length <= 0) return 0;
+  auto wanted = static_cast<std::size_t>(length);
+  std::size_t done = 0;
+  if (s->pos < sizeof s->prefix) {
+    done = std::min(wanted, sizeof s->prefix - s->pos);
+    std::memcpy(out, s->prefix + s->pos, done);
+    s->pos += done;
   }
-  return done;
+  const auto part = s->rest.bytes(std::min(wanted - done, s->rest.remaining()));
+  if (!part.empty()) std::memcpy(out + done, part.data(), part.size());
+  return static_cast<int>(done + part.size());
 }
 
 // Row of the picture that the i-th row in the stream belongs to.
@@ -172,22 +192,21 @@ int StreamRowToPictureRow(int i, int height, bool interlaced) {
 // Decodes one frame's indexes, handing each finished row to `sink(pictureRow, indexes)`.
 // Stops at the first error; rows before it stay delivered.
 template <typename Sink>
-void DecodeFrame(const std::uint8_t* d, const Frame& f, std::vector<GifByteType>& line, Sink&& sink) {
+void DecodeFrame(const Frame& f, std::vector<GifByteType>& line, Sink&& sink) {
   if (f.width == 0 || f.height == 0) return;
-  LzwStream s;
-  std::memcpy(s.prefix, "GIF89a", 6);
-  s.prefix[6] = static_cast<std::uint8_t>(f.width);
-  s.prefix[7] = static_cast<std::uint8_t>(f.width >> 8);
-  s.prefix[8] = static_cast<std::uint8_t>(f.height);
-  s.prefix[9] = static_cast<std::uint8_t>(f.height >> 8);
-  s.prefix[10] = s.prefix[11] = s.prefix[12] = 0;
-  s.prefix[13] = 0x2C;
-  std::memset(s.prefix + 14, 0, 4);
-  std::memcpy(s.prefix + 18, s.prefix + 6, 4);
-  s.prefix[22] = 0;
-  s.prefixLength = 23;
-  s.data = d + f.data;
-  s.dataLength = f.dataEnd - f.data;
+  // A screen of exactly the frame's size with the frame at 0, 0 and no tables.
+  LzwStream s(f.lzw);
+  vel::ByteWriter header{std::span(s.prefix)};
+  header.text("GIF89a");
+  header.le16(static_cast<std::uint16_t>(f.width));
+  header.le16(static_cast<std::uint16_t>(f.height));
+  header.fill(0, 3);  // no global table, background, aspect
+  header.u8(kImageSeparator);
+  header.le16(0);
+  header.le16(0);
+  header.le16(static_cast<std::uint16_t>(f.width));
+  header.le16(static_cast<std::uint16_t>(f.height));
+  header.u8(0);  // no local table, not interlaced: rows come in stream order
   int error = 0;
   GifFileType* gif = DGifOpen(&s, ReadStream, &error);
   if (!gif) return;
@@ -221,7 +240,7 @@ Rect Clip(const Frame& f, int width, int height) {
 // for, so that pages asked for in order cost one frame each.
 class Compositor {
  public:
-  Compositor(const std::uint8_t* d, const GifLayout& layout) : d_(d), layout_(layout) {}
+  explicit Compositor(const GifLayout& layout) : layout_(layout) {}
 
   // The canvas after drawing frame `page`; false when nothing could be drawn.
   bool Advance(int page) {
@@ -274,7 +293,7 @@ class Compositor {
     if (f.disposal == 3) CopyRect(r, true);
     *work += r.area() + std::uint64_t(f.width) * f.height;
     if (r.area() == 0) return;  // nothing of it shows (its data still counts for nothing)
-    DecodeFrame(d_, f, line_, [&](int y, const GifByteType* idx) {
+    DecodeFrame(f, line_, [&](int y, const GifByteType* idx) {
       const int cy = f.top + y;
       if (y < 0 || cy >= r.bottom) return;
       std::uint8_t* out = At(r.left, cy);
@@ -293,7 +312,6 @@ class Compositor {
     });
   }
 
-  const std::uint8_t* d_;
   const GifLayout& layout_;
   std::vector<std::uint8_t> canvas_;  // B, G, R per pixel, top row first
   std::vector<std::uint8_t> saved_;   // what "restore previous" puts back
@@ -316,7 +334,7 @@ bool Palettisable(const GifLayout& layout) {
 class GifReader final : public ImageReader {
  public:
   GifReader(FileDataPtr file, GifLayout layout)
-      : file_(std::move(file)), layout_(std::move(layout)), compositor_(file_->bytes.data(), layout_) {}
+      : file_(std::move(file)), layout_(std::move(layout)), compositor_(layout_) {}
 
   int pageCount() const override { return static_cast<int>(layout_.frames.size()); }
   PageInfo pageInfo(int page) const override {
@@ -332,16 +350,15 @@ class GifReader final : public ImageReader {
     info.colorsUsed = indexed ? static_cast<unsigned>(f.palette.colors.size()) : 0;
     return info;
   }
-  HBITMAP decodePage(int page) override {
-    if (page < 0 || page >= pageCount()) return nullptr;
-    if (Palettisable(layout_)) return DecodeIndexed();
-    if (!compositor_.Advance(page)) return nullptr;
-    HBITMAP bitmap = NewPageBitmap(layout_.width, layout_.height, 24);
-    vel::gdi::BitmapView view;
-    if (!bitmap || !vel::gdi::GetBitmapView(bitmap, &view)) {
-      if (bitmap) DeleteObject(bitmap);
-      return nullptr;
+  Decoded decode(int page) override {
+    if (page < 0 || page >= pageCount()) {
+      return vel::Fail("GIF: no page " + std::to_string(page + 1) + " in " + std::to_string(pageCount()));
     }
+    if (Palettisable(layout_)) return DecodeIndexed();
+    if (!compositor_.Advance(page)) return vel::Fail(FramePrefix(page) + "nothing of it could be drawn");
+    vel::gdi::OwnedBitmap bitmap(NewPageBitmap(layout_.width, layout_.height, 24));
+    vel::gdi::BitmapView view;
+    if (!bitmap || !vel::gdi::GetBitmapView(bitmap.get(), &view)) return vel::Fail(FramePrefix(page) + NoMemory());
     const std::uint8_t* c = compositor_.canvas().data();
     const std::size_t rowBytes = std::size_t(layout_.width) * 3;
     for (int y = 0; y < layout_.height; ++y) std::memcpy(view.row(y), c + rowBytes * y, rowBytes);
@@ -349,19 +366,22 @@ class GifReader final : public ImageReader {
   }
 
  private:
-  HBITMAP DecodeIndexed() {
+  // Reasons name the frame as people count them, from 1.
+  static std::string FramePrefix(int page) { return "GIF frame " + std::to_string(page + 1) + ": "; }
+  std::string NoMemory() const {
+    return "no memory for a " + std::to_string(layout_.width) + " x " + std::to_string(layout_.height) + " page";
+  }
+
+  Decoded DecodeIndexed() {
     const Frame& f = layout_.frames[0];
     const int bits = IndexedBits(f.palette.bits);
-    HBITMAP bitmap = NewPageBitmap(layout_.width, layout_.height, bits, f.palette.colors);
+    vel::gdi::OwnedBitmap bitmap(NewPageBitmap(layout_.width, layout_.height, bits, f.palette.colors));
     vel::gdi::BitmapView view;
-    if (!bitmap || !vel::gdi::GetBitmapView(bitmap, &view)) {
-      if (bitmap) DeleteObject(bitmap);
-      return nullptr;
-    }
+    if (!bitmap || !vel::gdi::GetBitmapView(bitmap.get(), &view)) return vel::Fail(FramePrefix(0) + NoMemory());
     std::vector<GifByteType> line;
     const int width = layout_.width;
     const unsigned limit = (1u << bits) - 1;
-    DecodeFrame(file_->bytes.data(), f, line, [&](int y, const GifByteType* idx) {
+    DecodeFrame(f, line, [&](int y, const GifByteType* idx) {
       if (y < 0 || y >= layout_.height) return;
       BYTE* row = view.row(y);
       for (int x = 0; x < width; ++x) {
@@ -380,14 +400,16 @@ class GifReader final : public ImageReader {
 };
 
 bool SniffGif(const std::uint8_t* head, std::size_t length, std::uint64_t) {
-  return length >= 6 && (std::memcmp(head, "GIF87a", 6) == 0 || std::memcmp(head, "GIF89a", 6) == 0);
+  vel::ByteReader in(head, length);
+  const std::string signature = in.text(6);
+  return in && (signature == "GIF87a" || signature == "GIF89a");
 }
 
-std::unique_ptr<ImageReader> OpenGif(FileDataPtr file) {
-  if (!file) return nullptr;
-  GifLayout layout;
-  if (!ParseLayout(file->bytes.data(), file->bytes.size(), &layout)) return nullptr;
-  return std::make_unique<GifReader>(std::move(file), std::move(layout));
+Opened OpenGif(FileDataPtr file) {
+  if (!file) return vel::Fail("GIF: no file");
+  auto layout = ParseLayout(file->bytes);
+  if (!layout) return vel::Fail(layout.error());
+  return std::make_unique<GifReader>(std::move(file), std::move(*layout));
 }
 
 }  // namespace

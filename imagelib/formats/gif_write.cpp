@@ -10,29 +10,25 @@
 
 #include <gif_lib.h>
 
-#include "imagelib/formats/reader.h"
+#include "imagelib/formats/write_util.h"
 #include "imagelib/formats/writer.h"
+#include "platform/base/bytes.h"
 
 namespace lorimer::formats {
 namespace {
 
-struct Source {
-  const std::vector<std::uint8_t>* bytes;
-  size_t pos = 0;
-};
-
+// The existing file, handed to giflib as it asks for bytes.
 int ReadBytes(GifFileType* gif, GifByteType* data, int length) {
-  auto* src = static_cast<Source*>(gif->UserData);
+  auto* in = static_cast<vel::ByteReader*>(gif->UserData);
   if (length <= 0) return 0;
-  const size_t n = std::min(static_cast<size_t>(length), src->bytes->size() - src->pos);
-  std::memcpy(data, src->bytes->data() + src->pos, n);
-  src->pos += n;
-  return static_cast<int>(n);
+  const auto part = in->bytes(std::min<std::size_t>(static_cast<std::size_t>(length), in->remaining()));
+  std::copy(part.begin(), part.end(), data);
+  return static_cast<int>(part.size());
 }
 
 int WriteBytes(GifFileType* gif, const GifByteType* data, int length) {
-  auto* out = static_cast<std::vector<std::uint8_t>*>(gif->UserData);
-  out->insert(out->end(), data, data + length);
+  vel::ByteWriter out(*static_cast<std::vector<std::uint8_t>*>(gif->UserData));
+  out.bytes({data, static_cast<std::size_t>(length)});
   return length;
 }
 
@@ -95,41 +91,51 @@ bool PutFrame(GifFileType* gif, int left, int top, int width, int height, bool i
   return true;
 }
 
+// Skips a chain of data sub-blocks through its terminator, adding up their lengths;
+// false when the file ends first.
+bool SkipSubBlocks(vel::ByteReader& in, std::uint64_t* bytes) {
+  for (;;) {
+    const std::uint8_t length = in.u8();
+    if (!in) return false;
+    if (length == 0) return true;
+    *bytes += length;
+    if (!in.skip(length)) return false;
+  }
+}
+
+// Bytes of a colour table the flags byte announces (none when its top bit is clear).
+std::uint64_t ColorTableBytes(std::uint8_t flags) { return (flags & 0x80) ? 3u << ((flags & 7) + 1) : 0; }
+
 // Walks the existing file's blocks before giflib allocates anything: each frame must fit
 // the bitmap limit and be paintable by the LZW data that follows it. One 12-bit code
 // stands for at most 4096 pixels, so a byte of data can never describe more than 2731.
 bool PlausibleGif(const std::vector<std::uint8_t>& gif) {
-  const size_t n = gif.size();
-  if (n < 13 || std::memcmp(gif.data(), "GIF8", 4) != 0) return false;
-  size_t pos = 13;
-  if (gif[10] & 0x80) pos += 3u << ((gif[10] & 7) + 1);
-  auto skipSubBlocks = [&](size_t* bytes) {
-    while (pos < n && gif[pos] != 0) {
-      *bytes += gif[pos];
-      pos += gif[pos] + 1u;
-    }
-    ++pos;  // the terminator
-    return pos <= n;
-  };
+  vel::ByteReader in(gif);
+  const auto signature = in.bytes(4);
+  in.skip(6);  // version and screen size
+  const std::uint8_t screenFlags = in.u8();
+  in.skip(2);  // background colour and aspect
+  if (!in || std::memcmp(signature.data(), "GIF8", 4) != 0) return false;
+  if (!in.skip(ColorTableBytes(screenFlags))) return false;
   int frames = 0;
-  while (pos < n) {
-    const std::uint8_t kind = gif[pos];
+  while (!in.atEnd()) {
+    const std::uint8_t kind = in.u8();
     if (kind == 0x3B) break;
     if (kind == 0x21) {
-      pos += 2;
-      size_t ignored = 0;
-      if (!skipSubBlocks(&ignored)) return false;
+      in.skip(1);  // the label
+      std::uint64_t ignored = 0;
+      if (!SkipSubBlocks(in, &ignored)) return false;
     } else if (kind == 0x2C) {
-      if (pos + 10 > n) return false;
-      const std::uint64_t pixels = std::uint64_t{Le16(&gif[pos + 5])} * Le16(&gif[pos + 7]);
-      const std::uint8_t flags = gif[pos + 9];
-      pos += 10;
-      if (flags & 0x80) pos += 3u << ((flags & 7) + 1);
-      ++pos;  // LZW minimum code size
-      size_t data = 0;
-      if (pos > n || !skipSubBlocks(&data)) return false;
-      if (pixels == 0 || pixels > static_cast<std::uint64_t>(vel::gdi::kMaxBitmapPixels) ||
-          pixels > (std::uint64_t{data} + 2) * 2731)
+      in.skip(4);  // left and top
+      const std::uint64_t width = in.le16();
+      const std::uint64_t height = in.le16();
+      const std::uint8_t flags = in.u8();
+      in.skip(ColorTableBytes(flags));
+      in.skip(1);  // LZW minimum code size
+      std::uint64_t data = 0;
+      if (!in || !SkipSubBlocks(in, &data)) return false;
+      const std::uint64_t pixels = width * height;
+      if (pixels == 0 || pixels > static_cast<std::uint64_t>(vel::gdi::kMaxBitmapPixels) || pixels > (data + 2) * 2731)
         return false;
       ++frames;
     } else {
@@ -164,19 +170,15 @@ bool WriteGif(HBITMAP page, const WriteOptions& options, const std::vector<std::
     const BYTE* row = view.row(y);
     GifPixelType* dst = pixels.data() + w * static_cast<size_t>(y);
     rows[static_cast<size_t>(y)] = dst;
-    for (int x = 0; x < view.width; ++x) {
-      if (bits == 8) dst[x] = row[x];
-      else if (bits == 4) dst[x] = (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0f;
-      else dst[x] = (row[x >> 3] >> (7 - (x & 7))) & 1;
-    }
+    for (int x = 0; x < view.width; ++x) dst[x] = PixelIndex(row, x, bits);
   }
 
   std::unique_ptr<GifFileType, DecoderCloser> old;
   if (existing) {
     if (!PlausibleGif(*existing)) return false;
-    Source src{existing};
+    vel::ByteReader source(*existing);
     int err = 0;
-    old.reset(DGifOpen(&src, ReadBytes, &err));
+    old.reset(DGifOpen(&source, ReadBytes, &err));
     if (!old || DGifSlurp(old.get()) != GIF_OK || old->ImageCount <= 0) return false;
   }
 

@@ -11,30 +11,38 @@
 #include <algorithm>
 #include <csetjmp>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "imagelib/formats/jpeg_decode.h"
 #include "imagelib/formats/reader.h"
+#include "platform/base/bytes.h"
 
 namespace lorimer::formats {
 namespace {
 
-// Pictures above this size must come with a file big enough to plausibly hold them: even
+// Pictures above 2^24 pixels must come with a file big enough to plausibly hold them: even
 // a blank page costs a few bits per 8x8 block in every coding mode we expect to see.
-constexpr std::uint64_t kFreePixels = 1ULL << 24;
 constexpr std::uint64_t kMaxPixelsPerByte = 2048;
 
 struct ErrorManager {
   jpeg_error_mgr pub;
   std::jmp_buf jump;
+  char error[JMSG_LENGTH_MAX];    // the message libjpeg gave up with
+  char warning[JMSG_LENGTH_MAX];  // its first warning, often the cause ("Premature end of JPEG file")
 };
 
 [[noreturn]] void OnError(j_common_ptr cinfo) {
   auto* mgr = reinterpret_cast<ErrorManager*>(cinfo->err);
+  cinfo->err->format_message(cinfo, mgr->error);
   std::longjmp(mgr->jump, 1);
 }
 // Warnings (corrupt or missing data) are not fatal: the picture decodes as far as it goes.
-void OnMessage(j_common_ptr, int) {}
+// The first is kept, since it usually explains an error that follows.
+void OnMessage(j_common_ptr cinfo, int level) {
+  auto* mgr = reinterpret_cast<ErrorManager*>(cinfo->err);
+  if (level < 0 && mgr->warning[0] == 0) cinfo->err->format_message(cinfo, mgr->warning);
+}
 void OnOutput(j_common_ptr) {}
 
 // One decompressor over a memory buffer, destroyed on every path.
@@ -67,6 +75,13 @@ class JpegSession {
     return true;
   }
 
+  // Why libjpeg gave up: "JPEG: Premature end of JPEG file (JPEG datastream contains no image)".
+  std::string failure() const {
+    std::string reason = std::string("JPEG: ") + (errors_.warning[0] ? errors_.warning : errors_.error);
+    if (errors_.warning[0] && errors_.error[0]) reason += std::string(" (") + errors_.error + ")";
+    return reason;
+  }
+
  private:
   jpeg_decompress_struct cinfo_{};
   ErrorManager errors_{};
@@ -91,15 +106,27 @@ void FillInfo(const jpeg_decompress_struct& c, JpegInfo* info) {
   }
 }
 
-bool Acceptable(const jpeg_decompress_struct& c, std::size_t fileSize) {
-  if (c.image_width == 0 || c.image_height == 0) return false;
+// Whether we decode what the header describes: a colour model we know, and a size the
+// file can plausibly hold.
+vel::Expected<void> Acceptable(const jpeg_decompress_struct& c, std::size_t fileSize) {
   const bool known = (c.num_components == 1 && c.jpeg_color_space == JCS_GRAYSCALE) ||
                      (c.num_components == 3 && (c.jpeg_color_space == JCS_YCbCr || c.jpeg_color_space == JCS_RGB)) ||
                      (c.num_components == 4 && (c.jpeg_color_space == JCS_CMYK || c.jpeg_color_space == JCS_YCCK));
-  if (!known) return false;
-  const std::uint64_t pixels = static_cast<std::uint64_t>(c.image_width) * c.image_height;
-  if (pixels > static_cast<std::uint64_t>(vel::gdi::kMaxBitmapPixels)) return false;
-  return pixels <= kFreePixels || pixels / kMaxPixelsPerByte <= fileSize;
+  if (!known) {
+    return vel::Fail("JPEG header: " + std::to_string(c.num_components) + " components in colour space " +
+                     std::to_string(static_cast<int>(c.jpeg_color_space)));
+  }
+  // Every JPEG is decoded into 24 bits.
+  if (auto size = CheckPictureSize(c.image_width, c.image_height, 24, fileSize, kMaxPixelsPerByte); !size) {
+    return vel::Fail("JPEG header: " + size.reason());
+  }
+  return {};
+}
+
+// Starts with an SOI marker (and has room for more than that).
+bool StartsLikeJpeg(std::span<const std::uint8_t> data) {
+  vel::ByteReader in(data);
+  return in.u8() == 0xFF && in.u8() == 0xD8 && in.has(2);
 }
 
 // One row of CMYK samples to B, G, R. Adobe writes its CMYK inverted (0 is full ink).
@@ -134,34 +161,49 @@ HBITMAP NewDib24(int width, int height, bool topDown) {
 
 }  // namespace
 
-bool ReadJpegHeader(const std::uint8_t* data, std::size_t size, JpegInfo* info) {
-  if (!data || size < 4 || data[0] != 0xFF || data[1] != 0xD8) return false;
+vel::Expected<JpegInfo> ReadJpegInfo(std::span<const std::uint8_t> data) {
+  if (!StartsLikeJpeg(data)) return vel::Fail("JPEG header: no start-of-image marker");
   JpegSession session;
   jpeg_decompress_struct* c = session.cinfo();
-  bool ok = false;
+  bool headerOk = false;
   const bool finished = session.Guarded([&] {
-    jpeg_mem_src(c, data, static_cast<unsigned long>(size));
-    ok = jpeg_read_header(c, TRUE) == JPEG_HEADER_OK && Acceptable(*c, size);
+    jpeg_mem_src(c, data.data(), static_cast<unsigned long>(data.size()));
+    headerOk = jpeg_read_header(c, TRUE) == JPEG_HEADER_OK;
   });
-  if (!finished || !ok) return false;
-  if (info) FillInfo(*c, info);
+  if (!finished) return vel::Fail(session.failure());
+  if (!headerOk) return vel::Fail("JPEG header: no image in the stream");
+  if (auto accepted = Acceptable(*c, data.size()); !accepted) return vel::Fail(accepted.error());
+  JpegInfo info;
+  FillInfo(*c, &info);
+  return info;
+}
+
+bool ReadJpegHeader(const std::uint8_t* data, std::size_t size, JpegInfo* info) {
+  if (!data) return false;
+  auto read = ReadJpegInfo({data, size});
+  if (!read) return false;
+  if (info) *info = *read;
   return true;
 }
 
-HBITMAP DecodeJpegToDib(const std::uint8_t* data, std::size_t size, bool topDown, JpegInfo* info, int shrink) {
-  if (!data || size < 4 || data[0] != 0xFF || data[1] != 0xD8) return nullptr;
+vel::Expected<vel::gdi::OwnedBitmap> DecodeJpeg(std::span<const std::uint8_t> data, bool topDown, JpegInfo* info,
+                                                int shrink) {
+  if (!StartsLikeJpeg(data)) return vel::Fail("JPEG header: no start-of-image marker");
   JpegSession session;
   jpeg_decompress_struct* c = session.cinfo();
-  HBITMAP bitmap = nullptr;
+  HBITMAP bitmap = nullptr;  // owned once libjpeg is done: a jump would skip an owner's destructor
   vel::gdi::BitmapView view;
   std::vector<JSAMPROW> rows;      // one pointer per output row, into the bitmap
   std::vector<JSAMPLE> cmykBand;   // CMYK only: samples of one call's worth of rows
   std::vector<JSAMPROW> cmykRows;
-  bool accepted = false;
+  bool headerOk = false;
+  vel::Expected<void> accepted = vel::Fail("JPEG header: not read");
   const bool finished = session.Guarded([&] {
-    jpeg_mem_src(c, data, static_cast<unsigned long>(size));
-    if (jpeg_read_header(c, TRUE) != JPEG_HEADER_OK || !Acceptable(*c, size)) return;
-    accepted = true;
+    jpeg_mem_src(c, data.data(), static_cast<unsigned long>(data.size()));
+    headerOk = jpeg_read_header(c, TRUE) == JPEG_HEADER_OK;
+    if (!headerOk) return;
+    accepted = Acceptable(*c, data.size());
+    if (!accepted) return;
     const bool cmyk = c->num_components == 4;
     c->out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGR;
     c->dct_method = JDCT_ISLOW;
@@ -198,12 +240,22 @@ HBITMAP DecodeJpegToDib(const std::uint8_t* data, std::size_t size, bool topDown
     // The trailer may be damaged in a file whose pixels all came through; what we have stands.
     jpeg_abort_decompress(c);
   });
-  if (!finished || !accepted) {
-    if (bitmap) DeleteObject(bitmap);
-    return nullptr;
+  vel::gdi::OwnedBitmap page(bitmap);
+  if (!finished) return vel::Fail(session.failure());
+  if (!headerOk) return vel::Fail("JPEG header: no image in the stream");
+  if (!accepted) return vel::Fail(accepted.error());
+  if (!page) {
+    return vel::Fail("JPEG: no memory for a " + std::to_string(c->output_width) + " x " +
+                     std::to_string(c->output_height) + " page");
   }
-  if (bitmap && info) FillInfo(*c, info);
-  return bitmap;
+  if (info) FillInfo(*c, info);
+  return page;
+}
+
+HBITMAP DecodeJpegToDib(const std::uint8_t* data, std::size_t size, bool topDown, JpegInfo* info, int shrink) {
+  if (!data) return nullptr;
+  auto page = DecodeJpeg({data, size}, topDown, info, shrink);
+  return page ? page->release() : nullptr;
 }
 
 int JpegShrinkFor(int width, int height, int targetWidth, int targetHeight) {
@@ -231,9 +283,9 @@ class JpegReader final : public ImageReader {
     page.yDpi = info_.yDpi;
     return page;
   }
-  HBITMAP decodePage(int page) override {
-    if (page != 0) return nullptr;
-    return DecodeJpegToDib(file_->bytes.data(), file_->bytes.size(), true, nullptr);
+  Decoded decode(int page) override {
+    if (page != 0) return vel::Fail("JPEG: no page " + std::to_string(page + 1) + " in 1");
+    return DecodeJpeg(file_->bytes, true, nullptr);
   }
 
  private:
@@ -242,14 +294,15 @@ class JpegReader final : public ImageReader {
 };
 
 bool SniffJpeg(const std::uint8_t* head, std::size_t length, std::uint64_t) {
-  return length >= 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF;
+  vel::ByteReader in(head, length);
+  return in.u8() == 0xFF && in.u8() == 0xD8 && in.u8() == 0xFF && in;
 }
 
-std::unique_ptr<ImageReader> OpenJpeg(FileDataPtr file) {
-  if (!file) return nullptr;
-  JpegInfo info;
-  if (!ReadJpegHeader(file->bytes.data(), file->bytes.size(), &info)) return nullptr;
-  return std::make_unique<JpegReader>(std::move(file), info);
+Opened OpenJpeg(FileDataPtr file) {
+  if (!file) return vel::Fail("JPEG: no file");
+  auto info = ReadJpegInfo(file->bytes);
+  if (!info) return vel::Fail(info.error());
+  return std::make_unique<JpegReader>(std::move(file), *info);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include <jpeglib.h>
 
+#include "imagelib/formats/write_util.h"
 #include "imagelib/formats/writer.h"
 
 namespace lorimer::formats {
@@ -22,14 +23,6 @@ struct ErrorManager {
   std::longjmp(reinterpret_cast<ErrorManager*>(info->err)->jump, 1);
 }
 void OnMessage(j_common_ptr) {}
-
-std::uint8_t Index(const BYTE* row, int x, int bits) {
-  switch (bits) {
-    case 1: return (row[x >> 3] >> (7 - (x & 7))) & 1;
-    case 4: return (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0f;
-    default: return row[x];
-  }
-}
 
 // A palette page whose every colour is a gray goes out as a one-channel JPEG: that
 // is what the save path's gray reduction makes, whatever order its grays are in.
@@ -98,14 +91,14 @@ bool WriteJpegFile(HBITMAP page, const WriteOptions& options, const std::vector<
     const BYTE* row = view.row(y);
     for (int x = 0; x < view.width; ++x) {
       if (gray) {
-        const int i = Index(row, x, bits);
+        const int i = PixelIndex(row, x, bits);
         *p++ = i < view.colorCount ? view.colors[i].rgbRed : 0;
       } else if (bits == 24) {
         *p++ = row[x * 3 + 2];
         *p++ = row[x * 3 + 1];
         *p++ = row[x * 3];
       } else {
-        const int i = Index(row, x, bits);
+        const int i = PixelIndex(row, x, bits);
         const RGBQUAD c = i < view.colorCount ? view.colors[i] : RGBQUAD{};
         *p++ = c.rgbRed;
         *p++ = c.rgbGreen;

@@ -8,11 +8,16 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cctype>
 #include <csetjmp>
+#include <cstdio>
 #include <cstring>
+#include <span>
+#include <string>
 
 #include "imagelib/formats/ico.h"
 #include "imagelib/formats/reader.h"
+#include "platform/base/bytes.h"
 
 namespace lorimer::formats {
 namespace {
@@ -20,8 +25,11 @@ namespace {
 constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
 // Deflate cannot expand one input byte to more than 1032 output bytes.
 constexpr std::uint64_t kMaxDeflateRatio = 1032;
-constexpr std::uint64_t kFreePixels = 1ULL << 24;
+// Big pictures must also not be blanker than real ones get: a bilevel page held at the
+// deflate limit would expand to gigabytes once drawn in colour.
 constexpr std::uint64_t kMaxPixelsPerByte = 4096;
+// Lengths and sides in a PNG are four-byte numbers below 2^31.
+constexpr std::uint32_t kMaxPngInteger = 0x7FFFFFFF;
 
 struct PngHeader {
   std::uint32_t width = 0;
@@ -74,92 +82,139 @@ int HeldBits(const PngHeader& h, bool trns) {
   return h.bitDepth == 16 ? 8 : h.bitDepth == 2 ? 4 : h.bitDepth;
 }
 
-// Walks the chunk list without libpng: IHDR, the palette size, tRNS, pHYs and how much
-// compressed data there is, which bounds how big the picture can honestly be.
-bool ParsePngHeader(const std::uint8_t* d, std::size_t n, PngHeader* h) {
-  if (n < 33 || std::memcmp(d, kSignature, 8) != 0) return false;
-  if (Be32(d + 8) != 13 || std::memcmp(d + 12, "IHDR", 4) != 0) return false;
-  h->width = Be32(d + 16);
-  h->height = Be32(d + 20);
-  h->bitDepth = d[24];
-  h->colorType = d[25];
-  h->interlaced = d[28] == 1;
-  if (h->width == 0 || h->height == 0 || h->width > 0x7FFFFFFF || h->height > 0x7FFFFFFF) return false;
-  if (!ValidDepth(h->colorType, h->bitDepth) || d[26] != 0 || d[27] != 0 || d[28] > 1) return false;
-  std::size_t pos = 33;
-  while (pos + 8 <= n) {
-    const std::uint32_t len = Be32(d + pos);
-    const std::uint8_t* type = d + pos + 4;
-    const std::size_t dataPos = pos + 8;
-    const std::size_t avail = n - dataPos;
-    if (len > 0x7FFFFFFF) break;
-    // A damaged critical chunk would decode to garbage (libpng checks an IDAT's CRC only
-    // after inflating it): refuse the file. A chunk cut off by the end of the file is not
-    // damage but truncation, which decodes partly.
-    const bool critical = std::memcmp(type, "IDAT", 4) == 0 || std::memcmp(type, "PLTE", 4) == 0;
-    if (critical && len <= avail && avail - len >= 4 &&
-        crc32(crc32(0L, Z_NULL, 0), type, len + 4) != Be32(d + dataPos + len))
-      return false;
-    if (std::memcmp(type, "IDAT", 4) == 0) {
-      h->idatBytes += std::min<std::uint64_t>(len, avail);
-    } else if (std::memcmp(type, "PLTE", 4) == 0) {
-      h->paletteEntries = std::min<std::uint32_t>(len / 3, 256);
-    } else if (std::memcmp(type, "tRNS", 4) == 0) {
-      // libpng keeps the first usable tRNS before the image data and ignores the rest.
-      if (!h->hasTrns && h->idatBytes == 0) h->hasTrns = TrnsUsable(*h, len);
-    } else if (std::memcmp(type, "pHYs", 4) == 0 && len == 9 && avail >= 9 && d[dataPos + 8] == 1) {
-      h->xDpi = static_cast<int>(Be32(d + dataPos) * 0.0254 + 0.5);
-      h->yDpi = static_cast<int>(Be32(d + dataPos + 4) * 0.0254 + 0.5);
-    } else if (std::memcmp(type, "IEND", 4) == 0) {
-      break;
-    } else if (len > avail && h->idatBytes == 0) {
-      // libpng allocates a chunk's declared length before reading it: a chunk before the
-      // image data that runs past the end is no truncation we can show, only a big claim.
-      return false;
-    }
-    if (len > avail || avail - len < 4) break;
-    pos = dataPos + len + 4;
-  }
-  if (h->colorType == 3 && h->paletteEntries == 0) return false;
-  const std::uint64_t pixels = static_cast<std::uint64_t>(h->width) * h->height;
-  if (pixels > static_cast<std::uint64_t>(vel::gdi::kMaxBitmapPixels)) return false;
-  const std::uint64_t rawBytes = pixels * h->channels() * h->bitDepth / 8;
-  if (rawBytes > h->idatBytes * kMaxDeflateRatio + 1024) return false;
-  // Big pictures must also not be blanker than real ones get: a bilevel page held at the
-  // deflate limit would expand to gigabytes once drawn in colour.
-  return pixels <= kFreePixels || pixels / kMaxPixelsPerByte <= h->idatBytes;
+bool ChunkIs(std::span<const std::uint8_t> type, const char (&name)[5]) {
+  return type.size() == 4 && std::memcmp(type.data(), name, 4) == 0;
 }
 
-struct Source {
-  const std::uint8_t* data;
-  std::size_t size;
-  std::size_t pos;
-};
+// The chunk's type for a reason, anything but a letter shown as '?'.
+std::string ChunkName(std::span<const std::uint8_t> type) {
+  std::string name;
+  for (const std::uint8_t c : type) name += std::isalpha(c) ? static_cast<char>(c) : '?';
+  return name;
+}
+
+// IHDR's fields, checked as libpng would check them.
+vel::Expected<void> ReadImageHeader(vel::ByteReader& in, PngHeader* h) {
+  const auto signature = in.bytes(8);
+  const std::uint32_t length = in.be32();
+  const auto type = in.bytes(4);
+  h->width = in.be32();
+  h->height = in.be32();
+  h->bitDepth = in.u8();
+  h->colorType = in.u8();
+  const std::uint8_t compression = in.u8();
+  const std::uint8_t filter = in.u8();
+  const std::uint8_t interlace = in.u8();
+  in.skip(4);  // its CRC
+  if (!in) return vel::Fail("PNG header: " + in.failure());
+  if (std::memcmp(signature.data(), kSignature, 8) != 0) return vel::Fail("PNG header: no PNG signature");
+  if (length != 13 || !ChunkIs(type, "IHDR")) return vel::Fail("PNG header: the first chunk is not a 13-byte IHDR");
+  h->interlaced = interlace == 1;
+  if (h->width == 0 || h->height == 0 || h->width > kMaxPngInteger || h->height > kMaxPngInteger) {
+    return vel::Fail("PNG header: size " + std::to_string(h->width) + " x " + std::to_string(h->height));
+  }
+  if (!ValidDepth(h->colorType, h->bitDepth)) {
+    return vel::Fail("PNG header: bit depth " + std::to_string(h->bitDepth) + " with colour type " +
+                     std::to_string(h->colorType));
+  }
+  if (compression != 0 || filter != 0 || interlace > 1) {
+    return vel::Fail("PNG header: compression, filter or interlace method " + std::to_string(compression) + ", " +
+                     std::to_string(filter) + ", " + std::to_string(interlace));
+  }
+  return {};
+}
+
+// Walks the chunk list without libpng: IHDR, the palette size, tRNS, pHYs and how much
+// compressed data there is, which bounds how big the picture can honestly be.
+vel::Expected<PngHeader> ParsePngHeader(std::span<const std::uint8_t> file) {
+  vel::ByteReader in(file);
+  PngHeader h;
+  if (auto header = ReadImageHeader(in, &h); !header) return vel::Fail(header.error());
+  while (in.has(8)) {
+    const std::size_t at = in.position();
+    const std::uint32_t length = in.be32();
+    const auto type = in.bytes(4);
+    if (length > kMaxPngInteger) break;
+    // A chunk cut off by the end of the file is not damage but truncation, which decodes
+    // partly: what it holds counts.
+    const bool complete = in.has(std::uint64_t{length} + 4);
+    const auto data = in.bytes(std::min<std::uint64_t>(length, in.remaining()));
+    const std::uint32_t crc = complete ? in.be32() : 0;
+    // A damaged critical chunk would decode to garbage (libpng checks an IDAT's CRC only
+    // after inflating it): refuse the file.
+    const bool critical = ChunkIs(type, "IDAT") || ChunkIs(type, "PLTE");
+    if (critical && complete && crc32(crc32(crc32(0L, Z_NULL, 0), type.data(), 4), data.data(), length) != crc) {
+      return vel::Fail("PNG " + ChunkName(type) + " chunk at offset " + std::to_string(at) + ": CRC mismatch");
+    }
+    if (ChunkIs(type, "IDAT")) {
+      h.idatBytes += data.size();
+    } else if (ChunkIs(type, "PLTE")) {
+      h.paletteEntries = std::min<std::uint32_t>(length / 3, 256);
+    } else if (ChunkIs(type, "tRNS")) {
+      // libpng keeps the first usable tRNS before the image data and ignores the rest.
+      if (!h.hasTrns && h.idatBytes == 0) h.hasTrns = TrnsUsable(h, length);
+    } else if (ChunkIs(type, "pHYs") && length == 9 && data.size() == 9) {
+      vel::ByteReader phys(data);
+      const std::uint32_t x = phys.be32(), y = phys.be32();
+      if (phys.u8() == 1) {  // pixels per metre
+        h.xDpi = static_cast<int>(x * 0.0254 + 0.5);
+        h.yDpi = static_cast<int>(y * 0.0254 + 0.5);
+      }
+    } else if (ChunkIs(type, "IEND")) {
+      break;
+    } else if (data.size() < length && h.idatBytes == 0) {
+      // libpng allocates a chunk's declared length before reading it: a chunk before the
+      // image data that runs past the end is no truncation we can show, only a big claim.
+      return vel::Fail("PNG " + ChunkName(type) + " chunk at offset " + std::to_string(at) + ": " +
+                       std::to_string(length) + " bytes claimed, " + std::to_string(data.size()) + " there");
+    }
+    if (!complete) break;
+  }
+  if (h.colorType == 3 && h.paletteEntries == 0) return vel::Fail("PNG header: a palette picture without PLTE");
+  if (auto size = CheckPictureSize(h.width, h.height, HeldBits(h, h.hasTrns), h.idatBytes, kMaxPixelsPerByte);
+      !size) {
+    return vel::Fail("PNG header: " + size.reason());
+  }
+  const std::uint64_t rawBytes = std::uint64_t{h.width} * h.height * h.channels() * h.bitDepth / 8;
+  if (rawBytes > h.idatBytes * kMaxDeflateRatio + 1024) {
+    return vel::Fail("PNG header: " + std::to_string(rawBytes) + " bytes of pixels cannot inflate from " +
+                     std::to_string(h.idatBytes) + " bytes of image data");
+  }
+  return h;
+}
 
 // libpng asks for whole pieces of a chunk. When the file ends inside one, it gets what is
 // there padded with zeros, which inflate rejects right after the real data: the rows that
 // data held still come out. The next read fails.
 void ReadFromMemory(png_structp png, png_bytep out, png_size_t length) {
-  auto* src = static_cast<Source*>(png_get_io_ptr(png));
-  const std::size_t avail = src->size - src->pos;
-  if (avail == 0) png_error(png, "read past end");
-  const std::size_t count = std::min<std::size_t>(length, avail);
-  std::memcpy(out, src->data + src->pos, count);
-  if (count < length) std::memset(out + count, 0, length - count);
-  src->pos += count;
+  auto* in = static_cast<vel::ByteReader*>(png_get_io_ptr(png));
+  if (in->atEnd()) png_error(png, "the file ends early");
+  const auto part = in->bytes(std::min<std::size_t>(length, in->remaining()));
+  std::memcpy(out, part.data(), part.size());
+  if (part.size() < length) std::memset(out + part.size(), 0, length - part.size());
 }
+
+// What libpng said when it gave up.
+struct ErrorText {
+  char text[200] = {};
+};
 // libpng prints and exits through its defaults; these keep it quiet and jump back.
-[[noreturn]] void OnError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+[[noreturn]] void OnError(png_structp png, png_const_charp message) {
+  if (auto* error = static_cast<ErrorText*>(png_get_error_ptr(png)); error && message) {
+    std::snprintf(error->text, sizeof error->text, "%s", message);
+  }
+  png_longjmp(png, 1);
+}
 void OnWarning(png_structp, png_const_charp) {}
 
 // One libpng read session over a memory buffer.
 class PngSession {
  public:
-  PngSession(const std::uint8_t* data, std::size_t size) : src_{data, size, 0} {
-    png_ = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, OnError, OnWarning);
+  explicit PngSession(std::span<const std::uint8_t> file) : in_(file) {
+    png_ = png_create_read_struct(PNG_LIBPNG_VER_STRING, &error_, OnError, OnWarning);
     if (png_) info_ = png_create_info_struct(png_);
     if (info_) {
-      png_set_read_fn(png_, &src_, ReadFromMemory);
+      png_set_read_fn(png_, &in_, ReadFromMemory);
       // Text and profile chunks beyond this are not worth their memory.
       png_set_chunk_malloc_max(png_, 8 << 20);
     }
@@ -171,6 +226,10 @@ class PngSession {
   bool ready() const { return info_ != nullptr; }
   png_structp png() const { return png_; }
   png_infop info() const { return info_; }
+  // libpng's message when it gave up, after "PNG: ".
+  std::string failure() const {
+    return std::string("PNG: ") + (error_.text[0] ? error_.text : "libpng gave no reason");
+  }
 
   // Runs `work` with libpng's error jump armed; false when libpng gave up inside it.
   // `work` must not own objects with destructors: a jump skips them.
@@ -182,7 +241,8 @@ class PngSession {
   }
 
  private:
-  Source src_;
+  vel::ByteReader in_;
+  ErrorText error_;
   png_structp png_ = nullptr;
   png_infop info_ = nullptr;
 };
@@ -230,6 +290,7 @@ void PlanOutput(png_structp png, png_infop info, const PngHeader& h, OutputPlan&
 // that 16-bit pictures agree with its decode exactly.
 BYTE Scale16(std::uint32_t v) { return static_cast<BYTE>(v / 257); }
 
+// Converts one row as libpng gave it; 16-bit samples come most significant byte first.
 void ConvertRow(const OutputPlan& plan, const std::uint8_t* in, BYTE* out, int width, std::size_t stride) {
   if (plan.bits != 24) {
     if (plan.widen2to4) {
@@ -238,7 +299,7 @@ void ConvertRow(const OutputPlan& plan, const std::uint8_t* in, BYTE* out, int w
         out[x >> 1] = static_cast<BYTE>(out[x >> 1] | ((x & 1) ? v : v << 4));
       }
     } else if (plan.sampleBytes == 2) {
-      for (int x = 0; x < width; ++x) out[x] = Scale16(Be16(in + 2 * x));
+      for (int x = 0; x < width; ++x, in += 2) out[x] = Scale16(in[0] << 8 | in[1]);
     } else {
       std::memcpy(out, in, std::min<std::size_t>(stride, (static_cast<std::size_t>(width) * plan.bits + 7) / 8));
     }
@@ -246,9 +307,9 @@ void ConvertRow(const OutputPlan& plan, const std::uint8_t* in, BYTE* out, int w
   }
   if (plan.channels == 3 && plan.sampleBytes == 2) {
     for (int x = 0; x < width; ++x, in += 6, out += 3) {
-      out[0] = Scale16(Be16(in + 4));
-      out[1] = Scale16(Be16(in + 2));
-      out[2] = Scale16(Be16(in + 0));
+      out[0] = Scale16(in[4] << 8 | in[5]);
+      out[1] = Scale16(in[2] << 8 | in[3]);
+      out[2] = Scale16(in[0] << 8 | in[1]);
     }
   } else if (plan.channels == 3) {
     for (int x = 0; x < width; ++x, in += 3, out += 3) {
@@ -264,35 +325,34 @@ void ConvertRow(const OutputPlan& plan, const std::uint8_t* in, BYTE* out, int w
     }
   } else {
     for (int x = 0; x < width; ++x, in += 8, out += 3) {
-      const std::uint32_t a = Be16(in + 6);
-      out[0] = BlendOnWhite16(Be16(in + 4), a);
-      out[1] = BlendOnWhite16(Be16(in + 2), a);
-      out[2] = BlendOnWhite16(Be16(in + 0), a);
+      const std::uint32_t a = in[6] << 8 | in[7];
+      out[0] = BlendOnWhite16(in[4] << 8 | in[5], a);
+      out[1] = BlendOnWhite16(in[2] << 8 | in[3], a);
+      out[2] = BlendOnWhite16(in[0] << 8 | in[1], a);
     }
   }
 }
 
-}  // namespace
-
-HBITMAP DecodePngPage(const std::uint8_t* data, std::size_t size) {
-  PngHeader header;
-  if (!ParsePngHeader(data, size, &header)) return nullptr;
-  PngSession session(data, size);
-  if (!session.ready()) return nullptr;
+// The page: palettised when nothing is transparent, else 24 bits on white.
+Decoded DecodePng(std::span<const std::uint8_t> file) {
+  const auto header = ParsePngHeader(file);
+  if (!header) return vel::Fail(header.error());
+  PngSession session(file);
+  if (!session.ready()) return vel::Fail("PNG: no memory for libpng");
   png_structp png = session.png();
   png_infop info = session.info();
   OutputPlan plan;
-  HBITMAP bitmap = nullptr;
+  HBITMAP bitmap = nullptr;  // owned once libpng is done: a jump would skip an owner's destructor
   vel::gdi::BitmapView view;
   std::vector<std::uint8_t> buffer;
   std::size_t rowBytes = 0;
   int rowsRead = 0;
   int passes = 1;
-  const int width = static_cast<int>(header.width);
-  const int height = static_cast<int>(header.height);
-  session.Guarded([&] {
+  const int width = static_cast<int>(header->width);
+  const int height = static_cast<int>(header->height);
+  const bool finished = session.Guarded([&] {
     png_read_info(png, info);
-    PlanOutput(png, info, header, plan);
+    PlanOutput(png, info, *header, plan);
     passes = png_set_interlace_handling(png);
     png_read_update_info(png, info);
     rowBytes = png_get_rowbytes(png, info);
@@ -310,15 +370,22 @@ HBITMAP DecodePngPage(const std::uint8_t* data, std::size_t size) {
       }
     }
   });
-  if (!bitmap) return nullptr;
-  if (rowsRead == 0) {
-    DeleteObject(bitmap);
-    return nullptr;
+  vel::gdi::OwnedBitmap page(bitmap);
+  if (!page || rowsRead == 0) {
+    if (!finished) return vel::Fail(session.failure());
+    return vel::Fail("PNG: no memory for a " + std::to_string(width) + " x " + std::to_string(height) + " page");
   }
-  if (passes > 1 && view.bits) {
+  if (passes > 1) {
     for (int y = 0; y < height; ++y) ConvertRow(plan, buffer.data() + rowBytes * y, view.row(y), width, view.stride);
   }
-  return bitmap;
+  return page;
+}
+
+}  // namespace
+
+HBITMAP DecodePngPage(const std::uint8_t* data, std::size_t size) {
+  Decoded page = DecodePng({data, size});
+  return page ? page->release() : nullptr;
 }
 
 namespace {
@@ -337,9 +404,9 @@ class PngReader final : public ImageReader {
     info.yDpi = header_.yDpi;
     return info;
   }
-  HBITMAP decodePage(int page) override {
-    if (page != 0) return nullptr;
-    return DecodePngPage(file_->bytes.data(), file_->bytes.size());
+  Decoded decode(int page) override {
+    if (page != 0) return vel::Fail("PNG: no page " + std::to_string(page + 1) + " in 1");
+    return DecodePng(file_->bytes);
   }
 
  private:
@@ -348,22 +415,26 @@ class PngReader final : public ImageReader {
 };
 
 bool SniffPng(const std::uint8_t* head, std::size_t length, std::uint64_t) {
-  return length >= 8 && std::memcmp(head, kSignature, 8) == 0;
+  vel::ByteReader in(head, length);
+  const auto signature = in.bytes(sizeof kSignature);
+  return in && std::memcmp(signature.data(), kSignature, sizeof kSignature) == 0;
 }
 
-std::unique_ptr<ImageReader> OpenPng(FileDataPtr file) {
-  if (!file) return nullptr;
-  PngHeader header;
-  if (!ParsePngHeader(file->bytes.data(), file->bytes.size(), &header)) return nullptr;
-  return std::make_unique<PngReader>(std::move(file), header);
+Opened OpenPng(FileDataPtr file) {
+  if (!file) return vel::Fail("PNG: no file");
+  auto header = ParsePngHeader(file->bytes);
+  if (!header) return vel::Fail(header.error());
+  return std::make_unique<PngReader>(std::move(file), *header);
 }
 
 }  // namespace
 
 bool DecodePngToRgba(const std::uint8_t* data, std::size_t size, RgbaImage* out) {
-  PngHeader header;
-  if (!out || !ParsePngHeader(data, size, &header)) return false;
-  PngSession session(data, size);
+  if (!out) return false;
+  const auto parsed = ParsePngHeader({data, size});
+  if (!parsed) return false;
+  const PngHeader& header = *parsed;
+  PngSession session({data, size});
   if (!session.ready()) return false;
   png_structp png = session.png();
   png_infop info = session.info();

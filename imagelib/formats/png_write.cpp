@@ -8,30 +8,20 @@
 #include <png.h>
 #include <zlib.h>
 
+#include "imagelib/formats/write_util.h"
 #include "imagelib/formats/writer.h"
+#include "platform/base/bytes.h"
 
 namespace lorimer::formats {
 namespace {
 
 void AppendBytes(png_structp png, png_bytep data, size_t length) {
-  auto* out = static_cast<std::vector<std::uint8_t>*>(png_get_io_ptr(png));
-  out->insert(out->end(), data, data + length);
+  vel::ByteWriter out(*static_cast<std::vector<std::uint8_t>*>(png_get_io_ptr(png)));
+  out.bytes({data, length});
 }
 void NoFlush(png_structp) {}
 void NoWarning(png_structp, png_const_charp) {}
 void OnError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
-
-// True when entry i of the palette is the gray level i of a `bits`-deep ramp.
-bool IsGrayRamp(const vel::gdi::BitmapView& view, int bits) {
-  const int n = 1 << bits;
-  if (!view.colors || view.colorCount < n) return false;
-  for (int i = 0; i < n; ++i) {
-    const int level = i * 255 / (n - 1);
-    const RGBQUAD& c = view.colors[i];
-    if (c.rgbRed != level || c.rgbGreen != level || c.rgbBlue != level) return false;
-  }
-  return true;
-}
 
 int FilterFlag(const std::string& name, bool* ok) {
   *ok = true;

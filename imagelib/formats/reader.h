@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/base/expected.h"
 #include "platform/gdi/gdi.h"
+#include "platform/gdi/owned.h"
 
 namespace lorimer::formats {
 
@@ -30,24 +32,40 @@ struct PageInfo {
   int yDpi = 0;
 };
 
+// A decoded page, or why nothing of it could be decoded.
+using Decoded = vel::Expected<vel::gdi::OwnedBitmap>;
+
 class ImageReader {
  public:
   virtual ~ImageReader() = default;
   virtual int pageCount() const = 0;
   // page is in [0, pageCount()).
   virtual PageInfo pageInfo(int page) const = 0;
-  // A new DIB section (1, 4 or 8 bits with a colour table, or 24 bits) owned by the
-  // caller, or null when nothing of the page can be decoded. A truncated page may
-  // come back partly decoded when the format allows it.
-  virtual HBITMAP decodePage(int page) = 0;
+  // A new DIB section (1, 4 or 8 bits with a colour table, or 24 bits), or the reason
+  // nothing of the page can be decoded ("TIFF page 3: LZW data ends early"). A
+  // truncated page may come back partly decoded when the format allows it.
+  virtual Decoded decode(int page) = 0;
+  // The same, as a bitmap owned by the caller or null.
+  HBITMAP decodePage(int page) {
+    Decoded page_ = decode(page);
+    return page_ ? page_->release() : nullptr;
+  }
 };
+
+// An opened file, or why it is not a well-formed file of the format.
+using Opened = vel::Expected<std::unique_ptr<ImageReader>>;
 
 struct FormatDescriptor {
   const char* name;  // short name: "BMP", "PCX", "TGA", ...
   // True when the first bytes (at most kSniffBytes; fewer for short files) may be this format.
   bool (*sniff)(const std::uint8_t* head, std::size_t length, std::uint64_t fileSize);
-  // Parses the headers; null when the file is not a well-formed file of this format.
-  std::unique_ptr<ImageReader> (*open)(FileDataPtr file);
+  // Parses the headers.
+  Opened (*parse)(FileDataPtr file);
+  // The reader, or null when the file is not a well-formed file of this format.
+  std::unique_ptr<ImageReader> open(FileDataPtr file) const {
+    Opened opened = parse(std::move(file));
+    return opened ? std::move(*opened) : nullptr;
+  }
 };
 
 constexpr std::size_t kSniffBytes = 4096;
@@ -72,6 +90,15 @@ extern const FormatDescriptor kFmfFormat;
 const std::vector<const FormatDescriptor*>& AllFormats();
 
 // Helpers shared by the readers -------------------------------------------------
+
+// The one rule for how large a picture a file may ask for. Every reader asks it before
+// allocating a page: the sides must be positive, width x height within the bitmap limit
+// and width x height x bits within the byte limit (all without overflow), and a picture
+// above 2^24 pixels must come with a file large enough to code it, at most
+// `maxPixelsPerByte` pixels for each of its `fileBytes` bytes (1 for uncompressed data;
+// a format's best compression ratio otherwise). The failure says which test failed.
+vel::Expected<void> CheckPictureSize(std::int64_t width, std::int64_t height, int bitsPerPixel,
+                                     std::uint64_t fileBytes, std::uint64_t maxPixelsPerByte);
 
 // A new DIB section of the given size, 1/4/8/24 bits, top-down storage, zero filled.
 // For 1/4/8 bits `palette` gives the colour table (padded with black to 2^bits entries

@@ -5,63 +5,30 @@
 // same arithmetic ImageMagick uses, so both agree to the last bit; everything else
 // (YCbCr, separate planes, odd sample sizes) goes through libtiff's RGBA interface in
 // bands. Those land in 24 bits, transparency drawn over white.
-// libtiff's messages are caught per file and never printed.
+// libtiff's messages are caught per file and never printed; the first error of a page
+// becomes the reason it failed.
 #include <tiffio.h>
 
 #include <algorithm>
 #include <cstring>
+#include <span>
+#include <string>
 
 #include "imagelib/formats/ico.h"
 #include "imagelib/formats/reader.h"
+#include "imagelib/formats/tiff_memory.h"
+#include "platform/base/bytes.h"
 
 namespace lorimer::formats {
 namespace {
 
 constexpr int kMaxPages = 10000;
-// Pictures above kFreePixels need a file big enough to plausibly hold them. Bilevel
+// Pictures above 2^24 pixels need a file big enough to plausibly hold them. Bilevel
 // pages compress far better (a blank fax row is one bit) than anything else.
-constexpr std::uint64_t kFreePixels = 1ULL << 24;
 constexpr std::uint64_t kMaxPixelsPerByte = 4096;
 constexpr std::uint64_t kMaxBilevelPixelsPerByte = 65536;
 constexpr tmsize_t kMaxLibraryAllocation = tmsize_t{256} << 20;
 constexpr int kBandRows = 64;
-
-struct MemoryFile {
-  const std::uint8_t* data;
-  std::size_t size;
-  toff_t pos;
-};
-
-tmsize_t ReadProc(thandle_t h, void* buf, tmsize_t n) {
-  auto* f = static_cast<MemoryFile*>(h);
-  if (n <= 0 || f->pos >= f->size) return 0;
-  const std::size_t count = std::min<std::size_t>(static_cast<std::size_t>(n), f->size - f->pos);
-  std::memcpy(buf, f->data + f->pos, count);
-  f->pos += count;
-  return static_cast<tmsize_t>(count);
-}
-tmsize_t WriteProc(thandle_t, void*, tmsize_t) { return 0; }
-toff_t SeekProc(thandle_t h, toff_t off, int whence) {
-  auto* f = static_cast<MemoryFile*>(h);
-  switch (whence) {
-    case SEEK_SET: f->pos = off; break;
-    case SEEK_CUR: f->pos += off; break;
-    case SEEK_END: f->pos = f->size + off; break;
-    default: return static_cast<toff_t>(-1);
-  }
-  return f->pos;
-}
-int CloseProc(thandle_t) { return 0; }
-toff_t SizeProc(thandle_t h) { return static_cast<MemoryFile*>(h)->size; }
-int MapProc(thandle_t h, void** base, toff_t* size) {
-  auto* f = static_cast<MemoryFile*>(h);
-  *base = const_cast<std::uint8_t*>(f->data);
-  *size = f->size;
-  return 1;
-}
-void UnmapProc(thandle_t, void*, toff_t) {}
-// Returning 1 tells libtiff the message is handled: nothing reaches stderr.
-int QuietHandler(TIFF*, void*, const char*, const char*, va_list) { return 1; }
 
 struct Page {
   PageInfo info;
@@ -71,7 +38,7 @@ struct Page {
   std::uint16_t planar = PLANARCONFIG_CONTIG;
   std::uint16_t alpha = 0;  // EXTRASAMPLE_ASSOCALPHA or EXTRASAMPLE_UNASSALPHA when the fourth sample is alpha
   std::uint16_t inkSet = INKSET_CMYK;
-  bool plausible = false;
+  vel::Expected<void> size;  // whether the page may be allocated, and if not why
 };
 
 std::uint16_t Field16(TIFF* tif, ttag_t tag, std::uint16_t fallback) {
@@ -118,37 +85,10 @@ Page Describe(TIFF* tif, std::size_t fileSize) {
     p.info.xDpi = static_cast<int>(xr * scale + 0.5f);
     p.info.yDpi = static_cast<int>(yr * scale + 0.5f);
   }
-  const std::uint64_t pixels = std::uint64_t(w) * h;
   const std::uint64_t ratio = p.samples * p.bits == 1 ? kMaxBilevelPixelsPerByte : kMaxPixelsPerByte;
-  p.plausible = w > 0 && h > 0 && pixels <= static_cast<std::uint64_t>(vel::gdi::kMaxBitmapPixels) &&
-                (pixels <= kFreePixels || pixels / ratio <= fileSize);
+  p.size = CheckPictureSize(w, h, p.info.bitCount, fileSize, ratio);
   return p;
 }
-
-// One open libtiff handle over the file's bytes.
-class TiffHandle {
- public:
-  explicit TiffHandle(const FileData& file) : mem_{file.bytes.data(), file.bytes.size(), 0} {
-    TIFFOpenOptions* opts = TIFFOpenOptionsAlloc();
-    if (!opts) return;
-    TIFFOpenOptionsSetErrorHandlerExtR(opts, QuietHandler, nullptr);
-    TIFFOpenOptionsSetWarningHandlerExtR(opts, QuietHandler, nullptr);
-    TIFFOpenOptionsSetMaxSingleMemAlloc(opts, kMaxLibraryAllocation);
-    tif_ = TIFFClientOpenExt(file.path.empty() ? "memory" : file.path.c_str(), "rm", &mem_, ReadProc, WriteProc,
-                             SeekProc, CloseProc, SizeProc, MapProc, UnmapProc, opts);
-    TIFFOpenOptionsFree(opts);
-  }
-  ~TiffHandle() {
-    if (tif_) TIFFClose(tif_);
-  }
-  TiffHandle(const TiffHandle&) = delete;
-  TiffHandle& operator=(const TiffHandle&) = delete;
-  TIFF* get() const { return tif_; }
-
- private:
-  MemoryFile mem_;
-  TIFF* tif_ = nullptr;
-};
 
 // 16-bit sample to 8 bits the way ImageMagick reduces depth (the fraction dropped), so
 // that our pages agree with its decode exactly.
@@ -199,14 +139,20 @@ int ReadRows(TIFF* tif, int width, int height, int bitsPerPixel, Sink&& sink) {
   return height;
 }
 
+using PageBitmap = vel::Expected<vel::gdi::OwnedBitmap>;
+
+std::string NoMemory(int width, int height) {
+  return "no memory for a " + std::to_string(width) + " x " + std::to_string(height) + " page";
+}
 
 // Bilevel, gray and palette pages, kept palettised.
-HBITMAP DecodeNative(TIFF* tif, const Page& p) {
+PageBitmap DecodeNative(const MemoryTiff& file, const Page& p) {
+  TIFF* tif = file.get();
   const int levels = 1 << std::min<int>(p.bits, 8);
   std::vector<RGBQUAD> palette(levels);
   if (p.photometric == PHOTOMETRIC_PALETTE) {
     std::uint16_t *r = nullptr, *g = nullptr, *b = nullptr;
-    if (!TIFFGetField(tif, TIFFTAG_COLORMAP, &r, &g, &b)) return nullptr;
+    if (!TIFFGetField(tif, TIFFTAG_COLORMAP, &r, &g, &b)) return vel::Fail(file.error("no colour map"));
     // Old writers stored 8-bit values in the 16-bit table; take those as they are.
     bool eightBit = true;
     for (int i = 0; i < levels && eightBit; ++i) eightBit = r[i] < 256 && g[i] < 256 && b[i] < 256;
@@ -232,20 +178,17 @@ HBITMAP DecodeNative(TIFF* tif, const Page& p) {
   }
   const int outBits = NativeBits(p);
   const int width = p.info.width;
-  HBITMAP bitmap = NewPageBitmap(width, p.info.height, outBits, palette);
+  vel::gdi::OwnedBitmap bitmap(NewPageBitmap(width, p.info.height, outBits, palette));
   vel::gdi::BitmapView view;
-  if (!bitmap || !vel::gdi::GetBitmapView(bitmap, &view)) {
-    if (bitmap) DeleteObject(bitmap);
-    return nullptr;
-  }
+  if (!bitmap || !vel::gdi::GetBitmapView(bitmap.get(), &view)) return vel::Fail(NoMemory(width, p.info.height));
   const std::size_t copyBytes = std::min<std::size_t>(view.stride, (static_cast<std::size_t>(width) * outBits + 7) / 8);
   const int rows = ReadRows(tif, width, p.info.height, p.bits, [&](int y, const std::uint8_t* in) {
     BYTE* out = view.row(y);
     if (p.bits == 16) {
-      const auto* s = reinterpret_cast<const std::uint16_t*>(in);
-      for (int x = 0; x < width; ++x) {
+      // Samples in the machine's order: libtiff swaps them as it reads.
+      for (int x = 0; x < width; ++x, in += 2) {
         std::uint16_t v;
-        std::memcpy(&v, s + x, 2);
+        std::memcpy(&v, in, 2);
         out[x] = Scale16(v);
       }
     } else if (p.bits == 2) {
@@ -257,10 +200,7 @@ HBITMAP DecodeNative(TIFF* tif, const Page& p) {
       std::memcpy(out, in, copyBytes);
     }
   });
-  if (rows == 0) {
-    DeleteObject(bitmap);
-    return nullptr;
-  }
+  if (rows == 0) return vel::Fail(file.error("not one row could be read"));
   return bitmap;
 }
 
@@ -279,19 +219,16 @@ std::uint8_t InkToChannel(std::uint32_t ink, std::uint32_t black) {
 }
 
 // Interleaved RGB, RGBA and CMYK samples of 8 or 16 bits.
-HBITMAP DecodeDirect(TIFF* tif, const Page& p) {
+PageBitmap DecodeDirect(const MemoryTiff& file, const Page& p) {
   const int width = p.info.width;
-  HBITMAP bitmap = NewPageBitmap(width, p.info.height, 24);
+  vel::gdi::OwnedBitmap bitmap(NewPageBitmap(width, p.info.height, 24));
   vel::gdi::BitmapView view;
-  if (!bitmap || !vel::gdi::GetBitmapView(bitmap, &view)) {
-    if (bitmap) DeleteObject(bitmap);
-    return nullptr;
-  }
+  if (!bitmap || !vel::gdi::GetBitmapView(bitmap.get(), &view)) return vel::Fail(NoMemory(width, p.info.height));
   const int n = p.samples;
   const bool wide = p.bits == 16;
   const bool cmyk = p.photometric == PHOTOMETRIC_SEPARATED;
   const bool straight = p.alpha == EXTRASAMPLE_UNASSALPHA;
-  const int rows = ReadRows(tif, width, p.info.height, n * p.bits, [&](int y, const std::uint8_t* in) {
+  const int rows = ReadRows(file.get(), width, p.info.height, n * p.bits, [&](int y, const std::uint8_t* in) {
     BYTE* out = view.row(y);
     std::uint32_t s[4] = {0, 0, 0, 0xFFFF};
     for (int x = 0; x < width; ++x, out += 3) {
@@ -326,28 +263,29 @@ HBITMAP DecodeDirect(TIFF* tif, const Page& p) {
       }
     }
   });
-  if (rows == 0) {
-    DeleteObject(bitmap);
-    return nullptr;
-  }
+  if (rows == 0) return vel::Fail(file.error("not one row could be read"));
   return bitmap;
 }
 
+// Ends libtiff's RGBA reading of a page on every path.
+struct RgbaImageEnd {
+  TIFFRGBAImage* img;
+  ~RgbaImageEnd() { TIFFRGBAImageEnd(img); }
+};
+
 // Everything else through libtiff's RGBA interface, a band of rows at a time.
-HBITMAP DecodeRgba(TIFF* tif, const Page& p) {
+PageBitmap DecodeRgba(const MemoryTiff& file, const Page& p) {
+  TIFF* tif = file.get();
   char message[1024] = {0};
-  if (!TIFFRGBAImageOK(tif, message)) return nullptr;
+  if (!TIFFRGBAImageOK(tif, message)) return vel::Fail(message[0] ? std::string(message) : file.error());
   TIFFRGBAImage img;
-  if (!TIFFRGBAImageBegin(&img, tif, 0, message)) return nullptr;
+  if (!TIFFRGBAImageBegin(&img, tif, 0, message)) return vel::Fail(message[0] ? std::string(message) : file.error());
+  const RgbaImageEnd end{&img};
   img.req_orientation = ORIENTATION_TOPLEFT;
   const int width = p.info.width, height = p.info.height;
-  HBITMAP bitmap = NewPageBitmap(width, height, 24);
+  vel::gdi::OwnedBitmap bitmap(NewPageBitmap(width, height, 24));
   vel::gdi::BitmapView view;
-  if (!bitmap || !vel::gdi::GetBitmapView(bitmap, &view)) {
-    if (bitmap) DeleteObject(bitmap);
-    TIFFRGBAImageEnd(&img);
-    return nullptr;
-  }
+  if (!bitmap || !vel::gdi::GetBitmapView(bitmap.get(), &view)) return vel::Fail(NoMemory(width, height));
   // Bands of about a million pixels: wide pictures get fewer rows a band.
   const int bandRows = std::clamp((1 << 20) / width, 1, kBandRows);
   std::vector<std::uint32_t> raster(static_cast<std::size_t>(width) * bandRows);
@@ -374,54 +312,69 @@ HBITMAP DecodeRgba(TIFF* tif, const Page& p) {
     any = any || ok;
     if (!ok) break;
   }
-  TIFFRGBAImageEnd(&img);
-  if (!any) {
-    DeleteObject(bitmap);
-    return nullptr;
-  }
+  if (!any) return vel::Fail(file.error("not one row could be read"));
   return bitmap;
 }
 
+// Reasons name the page as people count them, from 1.
+std::string PagePrefix(int page) { return "TIFF page " + std::to_string(page + 1) + ": "; }
+
 class TiffReader final : public ImageReader {
  public:
-  TiffReader(FileDataPtr file, std::unique_ptr<TiffHandle> handle, std::vector<Page> pages)
+  TiffReader(FileDataPtr file, std::unique_ptr<MemoryTiff> handle, std::vector<Page> pages)
       : file_(std::move(file)), handle_(std::move(handle)), pages_(std::move(pages)) {}
   int pageCount() const override { return static_cast<int>(pages_.size()); }
   PageInfo pageInfo(int page) const override {
     if (page < 0 || page >= pageCount()) return {};
     return pages_[page].info;
   }
-  HBITMAP decodePage(int page) override {
-    if (page < 0 || page >= pageCount() || !pages_[page].plausible) return nullptr;
-    TIFF* tif = handle_->get();
-    if (!TIFFSetDirectory(tif, static_cast<tdir_t>(page))) return nullptr;
-    const Page& p = pages_[page];
-    if (NativeLayout(p) || DirectLayout(p)) {
-      if (HBITMAP bitmap = NativeLayout(p) ? DecodeNative(tif, p) : DecodeDirect(tif, p)) return bitmap;
-      // A page libtiff cannot hand out by rows may still work through the RGBA path.
-      if (!TIFFSetDirectory(tif, static_cast<tdir_t>(page))) return nullptr;
+  Decoded decode(int page) override {
+    if (page < 0 || page >= pageCount()) {
+      return vel::Fail("TIFF: no page " + std::to_string(page + 1) + " in " + std::to_string(pageCount()));
     }
-    return DecodeRgba(tif, p);
+    const Page& p = pages_[page];
+    if (!p.size) return vel::Fail(PagePrefix(page) + p.size.reason());
+    handle_->clearError();
+    TIFF* tif = handle_->get();
+    if (!TIFFSetDirectory(tif, static_cast<tdir_t>(page))) return vel::Fail(PagePrefix(page) + handle_->error());
+    if (NativeLayout(p) || DirectLayout(p)) {
+      PageBitmap bitmap = NativeLayout(p) ? DecodeNative(*handle_, p) : DecodeDirect(*handle_, p);
+      if (bitmap) return bitmap;
+      // A page libtiff cannot hand out by rows may still work through the RGBA path; if
+      // that fails too, the first failure says best what is wrong.
+      if (!TIFFSetDirectory(tif, static_cast<tdir_t>(page))) return vel::Fail(PagePrefix(page) + bitmap.reason());
+      if (PageBitmap rgba = DecodeRgba(*handle_, p)) return rgba;
+      return vel::Fail(PagePrefix(page) + bitmap.reason());
+    }
+    PageBitmap rgba = DecodeRgba(*handle_, p);
+    if (!rgba) return vel::Fail(PagePrefix(page) + rgba.reason());
+    return rgba;
   }
 
  private:
   FileDataPtr file_;
-  std::unique_ptr<TiffHandle> handle_;
+  std::unique_ptr<MemoryTiff> handle_;
   std::vector<Page> pages_;
 };
 
 bool SniffTiff(const std::uint8_t* head, std::size_t length, std::uint64_t) {
-  if (length < 4) return false;
-  const bool little = head[0] == 'I' && head[1] == 'I' && head[3] == 0 && (head[2] == 42 || head[2] == 43);
-  const bool big = head[0] == 'M' && head[1] == 'M' && head[2] == 0 && (head[3] == 42 || head[3] == 43);
+  vel::ByteReader in(head, length);
+  const std::uint8_t b0 = in.u8(), b1 = in.u8(), b2 = in.u8(), b3 = in.u8();
+  if (!in) return false;
+  const bool little = b0 == 'I' && b1 == 'I' && b3 == 0 && (b2 == 42 || b2 == 43);
+  const bool big = b0 == 'M' && b1 == 'M' && b2 == 0 && (b3 == 42 || b3 == 43);
   return little || big;
 }
 
-std::unique_ptr<ImageReader> OpenTiff(FileDataPtr file) {
-  if (!file || !SniffTiff(file->bytes.data(), file->bytes.size(), file->bytes.size())) return nullptr;
-  auto handle = std::make_unique<TiffHandle>(*file);
+Opened OpenTiff(FileDataPtr file) {
+  if (!file) return vel::Fail("TIFF: no file");
+  if (!SniffTiff(file->bytes.data(), file->bytes.size(), file->bytes.size())) {
+    return vel::Fail("TIFF header: no II or MM signature with version 42 or 43");
+  }
+  auto handle = std::make_unique<MemoryTiff>(std::span<const std::uint8_t>(file->bytes),
+                                             file->path.empty() ? "memory" : file->path.c_str(), kMaxLibraryAllocation);
   TIFF* tif = handle->get();
-  if (!tif) return nullptr;
+  if (!tif) return vel::Fail("TIFF header: " + handle->error());
   std::vector<Page> pages;
   // libtiff refuses directory chains that loop, so this ends.
   do {

@@ -2,105 +2,66 @@
 // directory; appending opens the existing bytes in libtiff's append mode, which leaves
 // every existing byte where it is and links our directory at the end of the chain.
 #include <algorithm>
-#include <cstdarg>
 #include <cstring>
 #include <vector>
 
 #include <tiffio.h>
 
+#include "imagelib/formats/tiff_memory.h"
+#include "imagelib/formats/write_util.h"
 #include "imagelib/formats/writer.h"
+#include "platform/base/bytes.h"
 
 namespace lorimer::formats {
 namespace {
 
-int QuietHandler(TIFF*, void*, const char*, const char*, va_list) { return 1; }
-
-struct Buffer {
-  std::vector<std::uint8_t> bytes;
-  std::uint64_t pos = 0;
-};
-
 // Appending never grows a file beyond this; larger results come from a damaged chain.
 constexpr std::uint64_t kMaxFileSize = std::uint64_t{1} << 32;
+constexpr tmsize_t kMaxLibraryAllocation = tmsize_t{256} << 20;
 
-tmsize_t ReadProc(thandle_t h, void* data, tmsize_t size) {
-  auto* b = static_cast<Buffer*>(h);
-  if (size <= 0 || b->pos >= b->bytes.size()) return 0;
-  const std::uint64_t n = std::min<std::uint64_t>(static_cast<std::uint64_t>(size), b->bytes.size() - b->pos);
-  std::memcpy(data, b->bytes.data() + b->pos, n);
-  b->pos += n;
-  return static_cast<tmsize_t>(n);
+// One unsigned field of 2, 4 or 8 bytes in the file's byte order.
+std::uint64_t ReadField(vel::ByteReader& in, bool little, int size) {
+  switch (size) {
+    case 2: return little ? in.le16() : in.be16();
+    case 4: return little ? in.le32() : in.be32();
+    default: {
+      if (little) return in.le64();
+      const std::uint64_t high = in.be32();
+      return high << 32 | in.be32();
+    }
+  }
 }
-tmsize_t WriteProc(thandle_t h, void* data, tmsize_t size) {
-  auto* b = static_cast<Buffer*>(h);
-  if (size < 0) return -1;
-  const std::uint64_t end = b->pos + static_cast<std::uint64_t>(size);
-  if (end > kMaxFileSize) return -1;
-  if (end > b->bytes.size()) b->bytes.resize(end);
-  if (size > 0) std::memcpy(b->bytes.data() + b->pos, data, static_cast<size_t>(size));
-  b->pos = end;
-  return size;
-}
-toff_t SeekProc(thandle_t h, toff_t offset, int whence) {
-  auto* b = static_cast<Buffer*>(h);
-  std::uint64_t base = 0;
-  if (whence == SEEK_CUR) base = b->pos;
-  else if (whence == SEEK_END) base = b->bytes.size();
-  const std::uint64_t target = base + offset;
-  if (target > kMaxFileSize) return static_cast<toff_t>(-1);
-  b->pos = target;
-  return target;
-}
-int CloseProc(thandle_t) { return 0; }
-toff_t SizeProc(thandle_t h) { return static_cast<Buffer*>(h)->bytes.size(); }
-int MapProc(thandle_t, void**, toff_t*) { return 0; }
-void UnmapProc(thandle_t, void*, toff_t) {}
 
 // libtiff's append mode follows the existing directory chain to its end without
 // checking it, so a chain that loops or leaves the file is refused here first.
 bool DirectoryChainEnds(const std::vector<std::uint8_t>& bytes) {
-  const size_t n = bytes.size();
-  if (n < 8) return false;
-  const bool little = bytes[0] == 'I' && bytes[1] == 'I';
-  if (!little && !(bytes[0] == 'M' && bytes[1] == 'M')) return false;
-  auto read = [&](std::uint64_t at, int size) {
-    std::uint64_t v = 0;
-    for (int i = 0; i < size; ++i) {
-      const std::uint64_t b = bytes[static_cast<size_t>(at) + static_cast<size_t>(i)];
-      v |= little ? b << (8 * i) : b << (8 * (size - 1 - i));
-    }
-    return v;
-  };
-  const std::uint64_t version = read(2, 2);
+  vel::ByteReader in(bytes);
+  if (bytes.size() < 8) return false;
+  const std::uint8_t order = in.u8();
+  if (in.u8() != order || (order != 'I' && order != 'M')) return false;
+  const bool little = order == 'I';
+  const std::uint64_t version = ReadField(in, little, 2);
   const bool big = version == 43;
-  if (version != 42 && !(big && n >= 16 && read(4, 2) == 8)) return false;
+  // BigTIFF names its offset size (8) and a reserved word before the first offset.
+  if (big && (ReadField(in, little, 2) != 8 || !in.skip(2))) return false;
+  if (version != 42 && !big) return false;
   const int offsetSize = big ? 8 : 4;
   const int countSize = big ? 8 : 2;
   const int entrySize = big ? 20 : 12;
-  std::uint64_t offset = read(big ? 8 : 4, offsetSize);
+  std::uint64_t offset = ReadField(in, little, offsetSize);
+  if (!in) return false;
   std::vector<std::uint64_t> seen;
   while (offset != 0) {
     if (seen.size() >= 65536 || std::find(seen.begin(), seen.end(), offset) != seen.end()) return false;
     seen.push_back(offset);
-    if (offset > n || n - offset < static_cast<std::uint64_t>(countSize)) return false;
-    const std::uint64_t count = read(offset, countSize);
-    if (count > (n - offset) / entrySize) return false;
-    const std::uint64_t next = offset + countSize + count * entrySize;
-    if (next > n || n - next < static_cast<std::uint64_t>(offsetSize)) return false;
-    offset = read(next, offsetSize);
+    in.seek(offset);
+    const std::uint64_t count = ReadField(in, little, countSize);
+    if (!in || count > (bytes.size() - offset) / entrySize) return false;
+    in.skip(count * entrySize);
+    offset = ReadField(in, little, offsetSize);
+    if (!in) return false;
   }
   return !seen.empty();
-}
-
-bool IsGrayRamp(const vel::gdi::BitmapView& view, int bits) {
-  const int n = 1 << bits;
-  if (!view.colors || view.colorCount < n) return false;
-  for (int i = 0; i < n; ++i) {
-    const int level = i * 255 / (n - 1);
-    const RGBQUAD& c = view.colors[i];
-    if (c.rgbRed != level || c.rgbGreen != level || c.rgbBlue != level) return false;
-  }
-  return true;
 }
 
 int Luminance(const RGBQUAD& c) { return c.rgbRed * 299 + c.rgbGreen * 587 + c.rgbBlue * 114; }
@@ -117,33 +78,6 @@ int CompressionOf(const WriteOptions& options) {
   if (name == "NONE") return COMPRESSION_NONE;
   return 0;
 }
-
-class TiffOut {
- public:
-  TiffOut(Buffer* buffer, const char* mode) {
-    TIFFOpenOptions* opts = TIFFOpenOptionsAlloc();
-    if (!opts) return;
-    TIFFOpenOptionsSetErrorHandlerExtR(opts, QuietHandler, nullptr);
-    TIFFOpenOptionsSetWarningHandlerExtR(opts, QuietHandler, nullptr);
-    TIFFOpenOptionsSetMaxSingleMemAlloc(opts, 256 * 1024 * 1024);
-    tif_ = TIFFClientOpenExt("memory", mode, buffer, ReadProc, WriteProc, SeekProc, CloseProc, SizeProc, MapProc,
-                             UnmapProc, opts);
-    TIFFOpenOptionsFree(opts);
-  }
-  ~TiffOut() {
-    if (tif_) TIFFClose(tif_);
-  }
-  TiffOut(const TiffOut&) = delete;
-  TiffOut& operator=(const TiffOut&) = delete;
-  TIFF* get() const { return tif_; }
-  void Close() {
-    if (tif_) TIFFClose(tif_);
-    tif_ = nullptr;
-  }
-
- private:
-  TIFF* tif_ = nullptr;
-};
 
 }  // namespace
 
@@ -185,10 +119,10 @@ bool WriteTiff(HBITMAP page, const WriteOptions& options, const std::vector<std:
   }
 
   if (existing && !DirectoryChainEnds(*existing)) return false;
-  Buffer buffer;
-  if (existing) buffer.bytes = *existing;
-  TiffOut handle(&buffer, existing ? "a" : "w");
-  TIFF* tif = handle.get();
+  std::vector<std::uint8_t> bytes;
+  if (existing) bytes = *existing;
+  MemoryTiff file(bytes, existing ? "a" : "w", kMaxFileSize, kMaxLibraryAllocation);
+  TIFF* tif = file.get();
   if (!tif) return false;
 
   const std::uint32_t height = static_cast<std::uint32_t>(view.height);
@@ -239,8 +173,8 @@ bool WriteTiff(HBITMAP page, const WriteOptions& options, const std::vector<std:
     if (TIFFWriteScanline(tif, line.data(), static_cast<std::uint32_t>(y), 0) < 0) return false;
   }
   if (!TIFFWriteDirectory(tif)) return false;
-  handle.Close();
-  *out = std::move(buffer.bytes);
+  file.close();
+  *out = std::move(bytes);
   return true;
 }
 

@@ -13,6 +13,7 @@
 #include "imagelib/formats/tests/test_support.h"
 #include "lorimer/Dib.h"
 #include "lorimer/ImageInterface.h"
+#include "lorimer/LoadFailure.h"
 
 using namespace lorimer::testing;
 
@@ -101,6 +102,33 @@ TEST(LoadPath, FailedLoadEmptiesObjectAndKeepsExtensionFormat) {
   EXPECT_EQ(img.GetWidth(0), 0);
   EXPECT_EQ(img.GetPageCount(), 1);
   EXPECT_FALSE(img.Load((TempDir() + "/missing.jpg").c_str(), 1));
+}
+
+TEST(LoadPath, FailuresSayWhy) {
+  std::vector<std::uint8_t> truncatedBmp = MakeBmp(4, 4);
+  truncatedBmp.resize(30);
+  std::vector<std::uint8_t> pcx(128 + 16, 0);
+  pcx[0] = 0x0A, pcx[1] = 5, pcx[2] = 1, pcx[3] = 8, pcx[8] = 3, pcx[10] = 3, pcx[65] = 1;  // 4 x 4, bytes per line 0
+  const struct {
+    const char* name;
+    std::vector<std::uint8_t> bytes;
+    const char* reason;  // the start of what LastLoadFailure says
+  } cases[] = {
+      {"garbage.png", std::vector<std::uint8_t>(100, 0x5A), "no reader recognises the file"},
+      {"empty.bmp", {}, "the file is empty"},
+      {"short.bmp", truncatedBmp, "BMP"},
+      {"lines.pcx", pcx, "PCX header: bytes per line 0"},
+  };
+  CImageInterface img;
+  for (const auto& c : cases) {
+    const std::string path = WriteTempFile(c.name, c.bytes);
+    EXPECT_FALSE(img.Load(path.c_str(), 1)) << c.name;
+    EXPECT_EQ(lorimer::LastLoadFailure().rfind(c.reason, 0), 0u) << c.name << ": " << lorimer::LastLoadFailure();
+  }
+  EXPECT_FALSE(img.Load((TempDir() + "/missing.jpg").c_str(), 1));
+  EXPECT_EQ(lorimer::LastLoadFailure(), "No such file or directory");
+  ASSERT_TRUE(img.Load(WriteTempFile("fine.bmp", MakeBmp(2, 2)).c_str(), 1));
+  EXPECT_EQ(lorimer::LastLoadFailure(), "");
 }
 
 TEST(LoadPath, VeryLongPathFailsCleanly) {

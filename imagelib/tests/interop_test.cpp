@@ -131,7 +131,7 @@ TEST(LorimerTool, InfoLinesAndExitStatus) {
       lorimer::testing::Run("(" + std::string(LORIMER_TOOL) + " info '" + gif + "' '" + missing + "' > '" + out + "')"));
   text = ReadFile(out);
   line.assign(text.begin(), text.end());
-  EXPECT_NE(line.find(missing + ": cannot load\n"), std::string::npos);
+  EXPECT_NE(line.find(missing + ": cannot load: No such file or directory\n"), std::string::npos);
   EXPECT_FALSE(lorimer::testing::Run(std::string(LORIMER_TOOL) + " render --page 7 '" + gif + "' '" + TempDir() + "/p.ppm'"));
   EXPECT_FALSE(lorimer::testing::Run(std::string(LORIMER_TOOL) + " render '" + gif + "' '" + TempDir() + "/p.xyz'"));
   EXPECT_TRUE(lorimer::testing::Run(std::string(LORIMER_TOOL) + " render --page 1 '" + gif + "' '" + TempDir() + "/p.png'"));

@@ -14,6 +14,8 @@
 #include "imagelib/tools/lorimer_commands.h"
 #include "lorimer/Dib.h"
 #include "lorimer/ImageInterface.h"
+#include "lorimer/LoadFailure.h"
+#include "platform/base/file.h"
 
 namespace {
 
@@ -24,7 +26,7 @@ constexpr const char* kUsage =
     "      PATH: format=F width=W height=H depth=D colors=C pages=P gray=G vector=V compression=K\n"
     "      (width and height of page N, default 0; vector=1 for drawings: WMF, EMF,\n"
     "      EPS/PS, WPG, DXF). A file that does not load prints\n"
-    "      \"PATH: cannot load\". Exit status 0 when every file loaded, else 1.\n"
+    "      \"PATH: cannot load: REASON\". Exit status 0 when every file loaded, else 1.\n"
     "  lorimer render [--page N] FILE OUT\n"
     "      Draws page N (default 0) at its own size onto white (drawings are played)\n"
     "      and writes OUT as binary PPM (.ppm), Windows bitmap (.bmp) or PNG (.png),\n"
@@ -63,7 +65,7 @@ int Info(int page, const std::vector<std::string>& files) {
   for (const std::string& path : files) {
     CImageInterface image;
     if (!image.Load(path.c_str(), 1)) {
-      std::printf("%s: cannot load\n", path.c_str());
+      std::printf("%s: cannot load: %s\n", path.c_str(), lorimer::LastLoadFailure().c_str());
       status = 1;
       continue;
     }
@@ -84,16 +86,34 @@ bool EndsWith(const std::string& s, const char* suffix) {
   return true;
 }
 
-// Writes through a temporary name and renames, so a failed write never leaves half a file.
-bool Commit(const std::string& tmp, const std::string& out) {
-  if (std::rename(tmp.c_str(), out.c_str()) == 0) return true;
-  std::remove(tmp.c_str());
-  return false;
-}
+// An output file gathered in memory and put in place whole, so a failed write
+// never leaves half a file.
+class MemoryFile {
+ public:
+  MemoryFile() : stream_(open_memstream(&data_, &size_)) {}
+  ~MemoryFile() {
+    if (stream_) std::fclose(stream_);
+    std::free(data_);
+  }
+  MemoryFile(const MemoryFile&) = delete;
+  MemoryFile& operator=(const MemoryFile&) = delete;
+
+  FILE* stream() const { return stream_; }
+  bool PutInPlace(const std::string& out) {
+    const bool closed = std::fclose(stream_) == 0;
+    stream_ = nullptr;
+    return closed && vel::ReplaceFileContents(out, data_, size_, "lorimer");
+  }
+
+ private:
+  char* data_ = nullptr;
+  size_t size_ = 0;
+  FILE* stream_;
+};
 
 bool WritePpm(const vel::gdi::BitmapView& v, const std::string& out) {
-  std::string tmp = out + ".part";
-  FILE* f = std::fopen(tmp.c_str(), "wb");
+  MemoryFile file;
+  FILE* f = file.stream();
   if (!f) return false;
   std::fprintf(f, "P6\n%d %d\n255\n", v.width, v.height);
   std::vector<unsigned char> row(static_cast<size_t>(v.width) * 3);
@@ -107,13 +127,12 @@ bool WritePpm(const vel::gdi::BitmapView& v, const std::string& out) {
     }
     ok = std::fwrite(row.data(), 1, row.size(), f) == row.size();
   }
-  ok = std::fclose(f) == 0 && ok;
-  return ok ? Commit(tmp, out) : (std::remove(tmp.c_str()), false);
+  return ok && file.PutInPlace(out);
 }
 
 bool WritePng(const vel::gdi::BitmapView& v, const std::string& out) {
-  std::string tmp = out + ".part";
-  FILE* f = std::fopen(tmp.c_str(), "wb");
+  MemoryFile file;
+  FILE* f = file.stream();
   if (!f) return false;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
@@ -138,8 +157,7 @@ bool WritePng(const vel::gdi::BitmapView& v, const std::string& out) {
     png_write_end(png, info);
   }
   png_destroy_write_struct(&png, &info);
-  bool written = std::fclose(f) == 0 && ok;
-  return written ? Commit(tmp, out) : (std::remove(tmp.c_str()), false);
+  return ok && file.PutInPlace(out);
 }
 
 int Render(int page, const std::string& file, const std::string& out) {
@@ -150,7 +168,7 @@ int Render(int page, const std::string& file, const std::string& out) {
   }
   CImageInterface image;
   if (!image.Load(file.c_str(), 1)) {
-    std::fprintf(stderr, "lorimer: %s: cannot load\n", file.c_str());
+    std::fprintf(stderr, "lorimer: %s: cannot load: %s\n", file.c_str(), lorimer::LastLoadFailure().c_str());
     return 1;
   }
   if (page >= image.GetPageCount()) {
@@ -176,9 +194,9 @@ int Render(int page, const std::string& file, const std::string& out) {
     if (png) ok = WritePng(v, out);
     if (bmp) {
       CDib dib;
-      std::string tmp = out + ".part";
-      ok = dib.ReadFromHBITMAP(canvas) && dib.SaveFile(tmp.c_str()) && Commit(tmp, out);
-      if (!ok) std::remove(tmp.c_str());
+      CMemFile file;
+      ok = dib.ReadFromHBITMAP(canvas) && dib.Save(file) &&
+           vel::ReplaceFileContents(out, file.Data(), file.GetLength(), "lorimer");
     }
   }
   DeleteObject(canvas);
