@@ -3,18 +3,26 @@
 // page (rendered over white) to everything that works on pixels.
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <new>
 
 #include "imagelib/codec/codec_image.h"
-#include "imagelib/codec/imageman.h"
+#include "imagelib/codec/codec_api.h"
+#include "imagelib/core/load_failure.h"
 #include "imagelib/formats/dxf.h"
 #include "imagelib/formats/wpg.h"
+#include "platform/base/bytes.h"
+#include "platform/gdi/metafile_records.h"
+#include "platform/gdi/owned.h"
 #if defined(LORIMER_WITH_PLAYER)
 #include "platform/gdi/player.h"
 #endif
 
 namespace lorimer::codec {
+
+using lorimer::FailureRank;
+using lorimer::NoteLoadFailure;
 
 // Largest side a vector page may have: the rasterizing dialogs allow as much.
 constexpr int kMaxVectorSide = 1500000;
@@ -49,20 +57,24 @@ CodecImage* NewVectorImage(HENHMETAFILE drawing, int width, int height, const ch
 }
 
 CodecImage* OpenVectorFile(const std::vector<std::uint8_t>& bytes) {
-  formats::VectorDrawing drawing;
   const char* name = nullptr;
+  vel::Expected<formats::VectorDrawing> drawing = vel::Fail("");
   if (formats::IsWpg(bytes.data(), bytes.size())) {
-    if (!formats::ReadWpg(bytes.data(), bytes.size(), drawing)) return nullptr;
+    drawing = formats::DecodeWpg(bytes.data(), bytes.size());
     name = "WPG";
   } else if (formats::IsDxf(bytes.data(), bytes.size())) {
-    if (!formats::ReadDxf(bytes.data(), bytes.size(), drawing)) return nullptr;
+    drawing = formats::DecodeDxf(bytes.data(), bytes.size());
     name = "DXF";
   } else {
     return nullptr;
   }
-  HENHMETAFILE emf = SetEnhMetaFileBits(static_cast<UINT>(drawing.emf.size()), drawing.emf.data());
-  CodecImage* image = NewVectorImage(emf, drawing.widthHundredthsMm, drawing.heightHundredthsMm, name);
-  if (!image && emf) DeleteEnhMetaFile(emf);
+  if (!drawing) {
+    NoteLoadFailure(drawing.reason(), FailureRank::kRecognised);
+    return nullptr;
+  }
+  vel::gdi::OwnedEnhMetaFile emf(SetEnhMetaFileBits(static_cast<UINT>(drawing->emf.size()), drawing->emf.data()));
+  CodecImage* image = NewVectorImage(emf.get(), drawing->widthHundredthsMm, drawing->heightHundredthsMm, name);
+  if (image) (void)emf.release();  // the image holds the drawing now
   return image;
 }
 
@@ -70,24 +82,18 @@ HBITMAP RenderVectorPage(CodecImage* image) {
 #if defined(LORIMER_WITH_PLAYER)
   if (!image || !image->vector || image->pages.empty()) return nullptr;
   const formats::PageInfo& info = image->pages.front().info;
-  HBITMAP bitmap = formats::NewPageBitmap(info.width, info.height, 24);
+  vel::gdi::OwnedBitmap bitmap(formats::NewPageBitmap(info.width, info.height, 24));
   vel::gdi::BitmapView v;
-  if (!vel::gdi::GetBitmapView(bitmap, &v)) {
-    DeleteObject(bitmap);
-    return nullptr;
-  }
+  if (!vel::gdi::GetBitmapView(bitmap.get(), &v)) return nullptr;
   std::memset(v.bits, 0xFF, v.stride * static_cast<size_t>(v.height));
-  HDC dc = CreateCompatibleDC(nullptr);
-  HGDIOBJ old = SelectObject(dc, bitmap);
-  RECT all{0, 0, info.width, info.height};
-  const BOOL played = PlayEnhMetaFile(dc, image->vector, &all);
-  SelectObject(dc, old);
-  DeleteDC(dc);
-  if (!played) {
-    DeleteObject(bitmap);
-    return nullptr;
+  BOOL played = FALSE;
+  {
+    vel::gdi::OwnedDC dc(CreateCompatibleDC(nullptr));
+    vel::gdi::ScopedSelect page(dc.get(), bitmap.get());
+    RECT all{0, 0, info.width, info.height};
+    played = PlayEnhMetaFile(dc.get(), image->vector, &all);
   }
-  return bitmap;
+  return played ? bitmap.release() : nullptr;
 #else
   (void)image;
   return nullptr;
@@ -124,19 +130,10 @@ bool IsVector(CodecImage* image) { return image && image->vector; }
 
 namespace {
 
-std::int32_t Get32(const std::vector<BYTE>& b, size_t at) {
-  std::int32_t v;
-  std::memcpy(&v, b.data() + at, 4);
-  return v;
-}
-void Put32(std::vector<BYTE>& b, size_t at, double v) {
-  const auto i = static_cast<std::int32_t>(std::lround(std::clamp(v, -2147483647.0, 2147483647.0)));
-  std::memcpy(b.data() + at, &i, 4);
-}
-
-// Offsets in the EMF header record.
-constexpr size_t kHeaderSize = 4, kBounds = 8, kFrame = 24, kDevice = 72, kMillimeters = 80, kMicrometers = 100;
 constexpr double kHundredthsMmPerPixel = 2540.0 / 96;
+
+// A header field's value as the nearest 32-bit whole number.
+LONG Long(double v) { return static_cast<LONG>(std::lround(std::clamp(v, -2147483647.0, 2147483647.0))); }
 
 }  // namespace
 
@@ -149,13 +146,14 @@ constexpr double kHundredthsMmPerPixel = 2540.0 / 96;
 // finer unit to keep that ratio exact.
 HENHMETAFILE ResizedDrawing(HENHMETAFILE drawing, int width, int height) {
   const UINT size = GetEnhMetaFileBits(drawing, 0, nullptr);
-  if (size < 88 || width <= 0 || height <= 0) return nullptr;
+  ENHMETAHEADER h{};
+  if (size < 88 || width <= 0 || height <= 0 || !GetEnhMetaFileHeader(drawing, sizeof h, &h)) return nullptr;
   std::vector<BYTE> b(size);
   if (GetEnhMetaFileBits(drawing, size, b.data()) != size) return nullptr;
-  const double deviceX = Get32(b, kDevice), deviceY = Get32(b, kDevice + 4);
-  const double mmX = Get32(b, kMillimeters), mmY = Get32(b, kMillimeters + 4);
-  const double frameW = Get32(b, kFrame + 8) - static_cast<double>(Get32(b, kFrame));
-  const double frameH = Get32(b, kFrame + 12) - static_cast<double>(Get32(b, kFrame + 4));
+  const double deviceX = h.szlDevice.cx, deviceY = h.szlDevice.cy;
+  const double mmX = h.szlMillimeters.cx, mmY = h.szlMillimeters.cy;
+  const double frameW = h.rclFrame.right - static_cast<double>(h.rclFrame.left);
+  const double frameH = h.rclFrame.bottom - static_cast<double>(h.rclFrame.top);
   if (deviceX <= 0 || deviceY <= 0 || mmX <= 0 || mmY <= 0 || frameW <= 0 || frameH <= 0) return nullptr;
   // The frame in the reference device's pixels, which the records are drawn in.
   const double pixelsW = frameW * deviceX / (mmX * 100), pixelsH = frameH * deviceY / (mmY * 100);
@@ -163,22 +161,13 @@ HENHMETAFILE ResizedDrawing(HENHMETAFILE drawing, int width, int height) {
   const double newMmX = newW / 100 * deviceX / pixelsW, newMmY = newH / 100 * deviceY / pixelsH;
   const double fine = std::floor(std::min(1000.0, 1e9 / std::max({deviceX, deviceY, newMmX, newMmY, 1.0})));
   if (fine < 1) return nullptr;
-  Put32(b, kBounds, 0);
-  Put32(b, kBounds + 4, 0);
-  Put32(b, kBounds + 8, width);
-  Put32(b, kBounds + 12, height);
-  Put32(b, kFrame, 0);
-  Put32(b, kFrame + 4, 0);
-  Put32(b, kFrame + 8, newW);
-  Put32(b, kFrame + 12, newH);
-  Put32(b, kDevice, deviceX * fine);
-  Put32(b, kDevice + 4, deviceY * fine);
-  Put32(b, kMillimeters, newMmX * fine);
-  Put32(b, kMillimeters + 4, newMmY * fine);
-  if (Get32(b, kHeaderSize) >= 108 && size >= 108) {
-    Put32(b, kMicrometers, newMmX * 1000);
-    Put32(b, kMicrometers + 4, newMmY * 1000);
-  }
+  vel::ByteWriter out(b);
+  vel::gdi::PatchRectl(out, offsetof(ENHMETAHEADER, rclBounds), RECTL{0, 0, width, height});
+  vel::gdi::PatchRectl(out, offsetof(ENHMETAHEADER, rclFrame), RECTL{0, 0, Long(newW), Long(newH)});
+  vel::gdi::PatchSizel(out, offsetof(ENHMETAHEADER, szlDevice), SIZEL{Long(deviceX * fine), Long(deviceY * fine)});
+  vel::gdi::PatchSizel(out, offsetof(ENHMETAHEADER, szlMillimeters), SIZEL{Long(newMmX * fine), Long(newMmY * fine)});
+  if (h.nSize >= sizeof(ENHMETAHEADER) && size >= sizeof(ENHMETAHEADER))
+    vel::gdi::PatchSizel(out, offsetof(ENHMETAHEADER, szlMicrometers), SIZEL{Long(newMmX * 1000), Long(newMmY * 1000)});
   return SetEnhMetaFileBits(size, b.data());
 }
 
@@ -191,13 +180,11 @@ HIMG fnImgFromWMF(HMETAFILE metafile, const RECT* frame) {
   try {
     const std::vector<BYTE> bits = lorimer::codec::WmfBits(metafile);
     if (bits.empty()) return nullptr;
-    HENHMETAFILE emf = SetWinMetaFileBits(static_cast<UINT>(bits.size()), bits.data(), nullptr, nullptr);
+    vel::gdi::OwnedEnhMetaFile emf(SetWinMetaFileBits(static_cast<UINT>(bits.size()), bits.data(), nullptr, nullptr));
     if (!emf) return nullptr;
-    HIMG image = lorimer::codec::NewVectorImage(emf, frame->right - frame->left, frame->bottom - frame->top, "");
-    if (!image) {
-      DeleteEnhMetaFile(emf);
-      return nullptr;
-    }
+    HIMG image = lorimer::codec::NewVectorImage(emf.get(), frame->right - frame->left, frame->bottom - frame->top, "");
+    if (!image) return nullptr;
+    (void)emf.release();
     // The image holds the drawing now; the metafile handed in is done with.
     DeleteMetaFile(metafile);
     return image;
@@ -211,21 +198,16 @@ HMETAFILE fnImgGetWMF(HIMG image, const RECT* frame) {
   try {
     // The metafile given out is the picture at the frame's size (the page's size for
     // the library), so a drawing resized for a save comes back at that size.
-    HENHMETAFILE sized = nullptr;
+    vel::gdi::OwnedEnhMetaFile sized;
     if (frame && frame->right - frame->left > 0 && frame->bottom - frame->top > 0)
-      sized = lorimer::codec::ResizedDrawing(image->vector, frame->right - frame->left, frame->bottom - frame->top);
-    HENHMETAFILE drawing = sized ? sized : image->vector;
-    HDC dc = CreateCompatibleDC(nullptr);
-    HMETAFILE result = nullptr;
-    const UINT size = GetWinMetaFileBits(drawing, 0, nullptr, MM_ANISOTROPIC, dc);
-    if (size > 0) {
-      std::vector<BYTE> bits(size);
-      if (GetWinMetaFileBits(drawing, size, bits.data(), MM_ANISOTROPIC, dc) == size)
-        result = SetMetaFileBitsEx(size, bits.data());
-    }
-    DeleteDC(dc);
-    if (sized) DeleteEnhMetaFile(sized);
-    return result;
+      sized.reset(lorimer::codec::ResizedDrawing(image->vector, frame->right - frame->left, frame->bottom - frame->top));
+    HENHMETAFILE drawing = sized ? sized.get() : image->vector;
+    vel::gdi::OwnedDC dc(CreateCompatibleDC(nullptr));
+    const UINT size = GetWinMetaFileBits(drawing, 0, nullptr, MM_ANISOTROPIC, dc.get());
+    if (size == 0) return nullptr;
+    std::vector<BYTE> bits(size);
+    if (GetWinMetaFileBits(drawing, size, bits.data(), MM_ANISOTROPIC, dc.get()) != size) return nullptr;
+    return SetMetaFileBitsEx(size, bits.data());
   } catch (...) {
     return nullptr;
   }

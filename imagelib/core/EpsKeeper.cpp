@@ -10,6 +10,7 @@
 #include "imagelib/core/Common.h"
 #include "imagelib/core/ImageMan.h"
 #include "lorimer/MetaFile.h"
+#include "platform/gdi/owned.h"
 #include "platform/shell/shell.h"
 
 namespace {
@@ -67,30 +68,25 @@ HIMG CEpsKeeper::LoadEPS(const char* path, _SRCIMAGEINFO* info) {
   const METAFILEINFO size = CMetaFile::_GETWMFINFO_Proc(wmf.get());
   if (size.width <= 0 || size.height <= 0) return nullptr;
 
-  HMETAFILE metafile = nullptr;
+  vel::gdi::OwnedMetaFile metafile;
   {
     CMetaFile reader;
     if (!reader.Read(wmf.get())) return nullptr;
     ::unlink(wmf.get());
-    metafile = reader.GetHandle(info);
+    metafile.reset(reader.GetHandle(info));
   }
   if (!metafile) return nullptr;
   // The helper's proportions at the height the metafile reports.
   const double x = static_cast<double>(info->nHeight) / size.height;
   const double width = std::floor(x * size.width), height = std::floor(size.height * x);
-  if (!(width >= 1 && height >= 1 && width < 2147483647.0 && height < 2147483647.0)) {
-    DeleteMetaFile(metafile);
-    return nullptr;
-  }
+  if (!(width >= 1 && height >= 1 && width < 2147483647.0 && height < 2147483647.0)) return nullptr;
   info->nWidth = static_cast<int>(width);
   info->nHeight = static_cast<int>(height);
   info->nColorDepth = static_cast<short>(size.depth);
   const RECT frame{0, 0, info->nWidth, info->nHeight};
-  HIMG image = CImageMan::InitImageFromHWMF(metafile, &frame);
-  if (!image) {
-    DeleteMetaFile(metafile);
-    return nullptr;
-  }
+  HIMG image = CImageMan::InitImageFromHWMF(metafile.get(), &frame);
+  if (!image) return nullptr;
+  (void)metafile.release();  // the image took it over
   info->nFormat = FORMAT_EPS;
   return image;
 }
@@ -102,9 +98,8 @@ int CEpsKeeper::SaveToEPS(HIMG image, const char* path, int preview, long first,
   HIMG handle = image;
   int written = 0;
   if (CImageMan::IsVectorImage(&handle)) {
-    HMETAFILE metafile = CImageMan::GetHWMF(&handle);
-    written = metafile && CopyWMFOnDisk(metafile, wmf.get());
-    if (metafile) DeleteMetaFile(metafile);
+    const vel::gdi::OwnedMetaFile metafile(CImageMan::GetHWMF(&handle));
+    written = metafile && CopyWMFOnDisk(metafile.get(), wmf.get());
   } else {
     written = CMetaFile::_BMP2WMF_Proc(CImageMan::GetHBITMAP(&handle), wmf.get());
   }

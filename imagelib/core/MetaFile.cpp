@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <array>
 #include <cmath>
 #include <cstddef>
 #include <cstdio>
@@ -11,8 +12,10 @@
 
 #include "imagelib/core/Common.h"
 #include "lorimer/Dib.h"
+#include "platform/base/bytes.h"
 #include "platform/gdi/metafile_internal.h"
 #include "platform/gdi/metafile_records.h"
+#include "platform/gdi/owned.h"
 #include "platform/gdi/player_walk.h"
 #include "platform/shell/shell.h"
 
@@ -48,13 +51,43 @@ HENHMETAFILE WithHeaderOfDrawing(HENHMETAFILE emf) {
   if (meets || drawn.right <= drawn.left || drawn.bottom <= drawn.top) return nullptr;
   if (h.szlDevice.cx <= 0 || h.szlDevice.cy <= 0 || h.szlMillimeters.cx <= 0 || h.szlMillimeters.cy <= 0) return nullptr;
   const double mmX = 100.0 * h.szlMillimeters.cx / h.szlDevice.cx, mmY = 100.0 * h.szlMillimeters.cy / h.szlDevice.cy;
-  h.rclBounds = RECTL{drawn.left, drawn.top, drawn.right, drawn.bottom};
-  h.rclFrame = RECTL{static_cast<LONG>(std::lround(drawn.left * mmX)), static_cast<LONG>(std::lround(drawn.top * mmY)),
-                     static_cast<LONG>(std::lround(drawn.right * mmX)),
-                     static_cast<LONG>(std::lround(drawn.bottom * mmY))};
-  std::memcpy(bytes.data() + offsetof(ENHMETAHEADER, rclBounds), &h.rclBounds, sizeof h.rclBounds);
-  std::memcpy(bytes.data() + offsetof(ENHMETAHEADER, rclFrame), &h.rclFrame, sizeof h.rclFrame);
+  const RECTL bounds{drawn.left, drawn.top, drawn.right, drawn.bottom};
+  const RECTL frame{static_cast<LONG>(std::lround(drawn.left * mmX)), static_cast<LONG>(std::lround(drawn.top * mmY)),
+                    static_cast<LONG>(std::lround(drawn.right * mmX)), static_cast<LONG>(std::lround(drawn.bottom * mmY))};
+  vel::ByteWriter header(bytes);
+  vel::gdi::PatchRectl(header, offsetof(ENHMETAHEADER, rclBounds), bounds);
+  vel::gdi::PatchRectl(header, offsetof(ENHMETAHEADER, rclFrame), frame);
   return SetEnhMetaFileBits(size, bytes.data());
+}
+
+// What a file starts with: the placeable header when it has one (zero past the end of
+// a short file) and whether it was whole, then the fields of the METAHEADER after it.
+struct WmfStart {
+  METAFILEHEADER_PLACEABLE placeable{};
+  bool placeableWhole = false;
+  long long start = 0;  // where the METAHEADER is
+  bool headerWhole = false;
+  METAHEADER header{};
+};
+
+// False when the file does not hold its first four bytes (the placeable key).
+bool ReadWmfStart(CFile* file, WmfStart& out) {
+  std::array<BYTE, sizeof(METAFILEHEADER_PLACEABLE)> box{};
+  file->Seek(0, CFile::begin);
+  const UINT got = file->Read(box.data(), static_cast<UINT>(box.size()));
+  if (got < 4) return false;
+  vel::ByteReader in(box);
+  if (const auto placeable = vel::gdi::wmf::ReadPlaceable(in)) {
+    out.placeable = *placeable;
+    out.placeableWhole = got == box.size();
+    out.start = sizeof(METAFILEHEADER_PLACEABLE);
+  }
+  std::array<BYTE, sizeof(METAHEADER)> head{};
+  file->Seek(out.start, CFile::begin);
+  out.headerWhole = file->Read(head.data(), static_cast<UINT>(head.size())) == head.size();
+  vel::ByteReader fields(head);
+  out.header = vel::gdi::wmf::ReadHeaderFields(fields);
+  return true;
 }
 
 }  // namespace
@@ -94,15 +127,13 @@ bool RunHelper(const char* baseName, const std::string& params) {
 
 int CopyWMFOnDisk(HMETAFILE metafile, const char* path) {
   if (!metafile || !path) return 0;
-  HMETAFILE written = CopyMetaFileA(metafile, path);
-  if (written) DeleteMetaFile(written);
+  vel::gdi::OwnedMetaFile written(CopyMetaFileA(metafile, path));
   return Exists(path) ? 1 : 0;
 }
 
 int CopyEMFOnDisk(HENHMETAFILE metafile, const char* path) {
   if (!metafile || !path) return 0;
-  HENHMETAFILE written = CopyEnhMetaFileA(metafile, path);
-  if (written) DeleteEnhMetaFile(written);
+  vel::gdi::OwnedEnhMetaFile written(CopyEnhMetaFileA(metafile, path));
   return Exists(path) ? 1 : 0;
 }
 
@@ -133,16 +164,15 @@ bool CMetaFile::IsEmpty() const { return m_hEmf == nullptr; }
 int CMetaFile::Read(const char* path) {
   if (!path || !*path) return 0;
   int isWmf = 0;
-  if (HENHMETAFILE emf = GetEnhMetaFileA(path)) {
+  if (vel::gdi::OwnedEnhMetaFile emf{GetEnhMetaFileA(path)}) {
     Clear();
-    m_hEmf = emf;
-    if (HENHMETAFILE repaired = WithHeaderOfDrawing(emf)) {
+    if (HENHMETAFILE repaired = WithHeaderOfDrawing(emf.get())) {
       // The file's own header is what was wrong: its size on disk means nothing.
-      DeleteEnhMetaFile(emf);
       m_hEmf = repaired;
       FeelEMFHeder(nullptr, 0);
       return 1;
     }
+    m_hEmf = emf.release();
   } else {
     CFile file;
     if (!file.Open(path, CFile::modeRead)) return 0;
@@ -154,20 +184,15 @@ int CMetaFile::Read(const char* path) {
 }
 
 int CMetaFile::Read(CFile* file) {
-  if (!file) return 0;
-  DWORD key = 0;
-  file->Seek(0, CFile::begin);
-  if (file->Read(&key, 4) < 4) return 0;
+  WmfStart wmf;
+  if (!file || !ReadWmfStart(file, wmf)) return 0;
   Clear();
-  long long start = 0;
-  if (key == kPlaceableKey) {
-    file->Seek(0, CFile::begin);
-    if (file->Read(&m_placeable, sizeof(m_placeable)) < sizeof(m_placeable)) return 0;
-    start = sizeof(m_placeable);
-  }
-  file->Seek(start, CFile::begin);
-  METAHEADER header{};
-  if (file->Read(&header, sizeof(header)) < sizeof(header)) return 0;
+  // A placeable header cut short is kept as far as it goes, and refused.
+  m_placeable = wmf.placeable;
+  if (wmf.start && !wmf.placeableWhole) return 0;
+  const long long start = wmf.start;
+  const METAHEADER& header = wmf.header;
+  if (!wmf.headerWhole) return 0;
   if ((header.mtType != 1 && header.mtType != 2) || header.mtSize == 0) return 0;
   // Never more than the file holds after the start.
   const unsigned long long length = file->GetLength();
@@ -177,36 +202,32 @@ int CMetaFile::Read(CFile* file) {
   std::vector<BYTE> bits(static_cast<size_t>(wanted));
   file->Seek(start, CFile::begin);
   if (file->Read(bits.data(), static_cast<UINT>(bits.size())) < bits.size()) return 0;
-  HENHMETAFILE converted = SetWinMetaFileBits(static_cast<UINT>(bits.size()), bits.data(), nullptr, nullptr);
+  vel::gdi::OwnedEnhMetaFile converted(
+      SetWinMetaFileBits(static_cast<UINT>(bits.size()), bits.data(), nullptr, nullptr));
   if (!converted) return 0;
-  m_hEmf = CopyEnhMetaFileA(converted, nullptr);
-  DeleteEnhMetaFile(converted);
+  m_hEmf = CopyEnhMetaFileA(converted.get(), nullptr);
   if (m_hEmf) GetEnhMetaFileHeader(m_hEmf, sizeof(m_header), &m_header);
   return m_hEmf ? 1 : 0;
 }
 
 bool CMetaFile::IsMetafile(CFile* file) {
-  if (!file) return false;
-  DWORD key = 0;
-  file->Seek(0, CFile::begin);
-  if (file->Read(&key, 4) < 4) return false;
-  file->Seek(key == kPlaceableKey ? 22 : 0, CFile::begin);
-  METAHEADER header{};
-  if (file->Read(&header, sizeof(header)) < sizeof(header)) return false;
-  return header.mtType == 1 || header.mtType == 2;
+  WmfStart wmf;
+  if (!file || !ReadWmfStart(file, wmf) || !wmf.headerWhole) return false;
+  return wmf.header.mtType == 1 || wmf.header.mtType == 2;
 }
 
 HMETAFILE CMetaFile::GetHandle(_SRCIMAGEINFO* info) {
   if (IsEmpty()) return nullptr;
-  HDC dc = CreateCompatibleDC(nullptr);
   HMETAFILE result = nullptr;
-  const UINT size = GetWinMetaFileBits(m_hEmf, 0, nullptr, MM_ANISOTROPIC, dc);
-  if (size > 0) {
-    std::vector<BYTE> bits(size);
-    if (GetWinMetaFileBits(m_hEmf, size, bits.data(), MM_ANISOTROPIC, dc) == size)
-      result = SetMetaFileBitsEx(size, bits.data());
+  {
+    vel::gdi::OwnedDC dc(CreateCompatibleDC(nullptr));
+    const UINT size = GetWinMetaFileBits(m_hEmf, 0, nullptr, MM_ANISOTROPIC, dc.get());
+    if (size > 0) {
+      std::vector<BYTE> bits(size);
+      if (GetWinMetaFileBits(m_hEmf, size, bits.data(), MM_ANISOTROPIC, dc.get()) == size)
+        result = SetMetaFileBitsEx(size, bits.data());
+    }
   }
-  DeleteDC(dc);
   if (info) {
     info->nWidth = m_header.rclBounds.right - m_header.rclBounds.left;
     info->nHeight = m_header.rclBounds.bottom - m_header.rclBounds.top;
@@ -222,14 +243,16 @@ int CMetaFile::Write(const char* path) { return IsEmpty() ? 0 : CopyEMFOnDisk(m_
 int CMetaFile::InitFromHWMF(HMETAFILE metafile, int, int) {
   if (!metafile) return 0;
   HENHMETAFILE converted = nullptr;
-  const UINT size = GetMetaFileBitsEx(metafile, 0, nullptr);
-  if (size > 0) {
-    std::vector<BYTE> bits(size);
-    if (GetMetaFileBitsEx(metafile, size, bits.data()) == size)
-      converted = SetWinMetaFileBits(size, bits.data(), nullptr, nullptr);
+  {
+    // The WMF is ours from the call on, whatever happens.
+    vel::gdi::OwnedMetaFile wmf(metafile);
+    const UINT size = GetMetaFileBitsEx(wmf.get(), 0, nullptr);
+    if (size > 0) {
+      std::vector<BYTE> bits(size);
+      if (GetMetaFileBitsEx(wmf.get(), size, bits.data()) == size)
+        converted = SetWinMetaFileBits(size, bits.data(), nullptr, nullptr);
+    }
   }
-  // The WMF is ours from the call on, whatever happens.
-  DeleteMetaFile(metafile);
   if (!converted) return 0;
   Clear();
   m_hEmf = converted;
@@ -266,16 +289,16 @@ int CMetaFile::InitFromHBMP(HBITMAP bitmap, int mode) {
   BITMAP bm{};
   if (!GetObject(bitmap, sizeof(bm), &bm) || bm.bmWidth <= 0 || bm.bmHeight <= 0) return 0;
   const int w = bm.bmWidth, h = bm.bmHeight;
-  HDC dc = CreateCompatibleDC(nullptr);
-  const LONG horzSize = GetDeviceCaps(dc, HORZSIZE), vertSize = GetDeviceCaps(dc, VERTSIZE);
-  const LONG horzRes = GetDeviceCaps(dc, HORZRES), vertRes = GetDeviceCaps(dc, VERTRES);
+  vel::gdi::OwnedDC dc(CreateCompatibleDC(nullptr));
+  const LONG horzSize = GetDeviceCaps(dc.get(), HORZSIZE), vertSize = GetDeviceCaps(dc.get(), VERTSIZE);
+  const LONG horzRes = GetDeviceCaps(dc.get(), HORZRES), vertRes = GetDeviceCaps(dc.get(), VERTRES);
   const RECTL frame{0, 0, static_cast<LONG>(static_cast<long long>(horzSize) * w * 100 / std::max<LONG>(horzRes, 1)),
                     static_cast<LONG>(static_cast<long long>(h) * vertSize * 100 / std::max<LONG>(vertRes, 1))};
   BITMAPINFO bi = Common::GetEmptyBMPInfoHeader(w, h, 24, 1, 0);
   const size_t rowBytes = static_cast<size_t>(Common::CalculateDibLineWidth(24, w));
   std::vector<BYTE> pixels(rowBytes * static_cast<size_t>(h));
-  const int rows = GetDIBits(dc, bitmap, 0, static_cast<UINT>(h), pixels.data(), &bi, DIB_RGB_COLORS);
-  DeleteDC(dc);
+  const int rows = GetDIBits(dc.get(), bitmap, 0, static_cast<UINT>(h), pixels.data(), &bi, DIB_RGB_COLORS);
+  dc.reset();
   if (rows != h) return 0;
 
   using vel::gdi::meta::EmfWriter;
@@ -288,7 +311,10 @@ int CMetaFile::InitFromHBMP(HBITMAP bitmap, int mode) {
   p.i32(0).i32(0).i32(0).i32(0).i32(w).i32(h);                     // dest x, y; src x, y, cx, cy
   p.u32(fixed).u32(headerBytes).u32(fixed + headerBytes).u32(static_cast<DWORD>(pixels.size()));
   p.u32(DIB_RGB_COLORS).u32(SRCCOPY).i32(w).i32(h);
-  p.raw(&bi.bmiHeader, headerBytes).raw(pixels.data(), pixels.size());
+  std::vector<BYTE> header;
+  vel::ByteWriter headerWriter(header);
+  vel::gdi::WriteBitmapInfoHeader(headerWriter, bi.bmiHeader);
+  p.raw(header.data(), header.size()).raw(pixels.data(), pixels.size());
   writer.record(vel::gdi::emf::EMR_STRETCHDIBITS, p);
   // The header's bounds reach to (w, h), one past the last pixel: readers of
   // this library take the picture's size as right - left, so the bitmap comes

@@ -16,6 +16,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/base/bytes.h"
+
 namespace lorimer::formats {
 namespace {
 
@@ -58,29 +60,37 @@ std::string_view Trim(std::string_view s) {
   return s.substr(a, s.find_last_not_of(" \t") - a + 1);
 }
 
-// Splits the text into group pairs; false when a code line is not a number.
-bool ReadGroups(const BYTE* data, size_t size, std::vector<Group>& out) {
-  std::string_view text(reinterpret_cast<const char*>(data), size);
-  size_t at = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
-  auto next = [&](std::string_view& line) {
-    if (at >= text.size()) return false;
-    size_t end = text.find('\n', at);
-    if (end == std::string_view::npos) end = text.size();
-    line = text.substr(at, end - at);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    at = end + 1;
-    return true;
-  };
+// Steps over a UTF-8 byte order mark at the start of the text.
+void SkipByteOrderMark(vel::ByteReader& in) {
+  if (in.peek(0) == 0xEF && in.peek(1) == 0xBB && in.peek(2) == 0xBF) in.skip(3);
+}
+
+// The next line of the text (without its LF or CR LF), the reader moving past it;
+// false at the end. The view points into the reader's bytes.
+bool NextLine(vel::ByteReader& in, std::string_view& line) {
+  if (in.atEnd()) return false;
+  const auto rest = in.rest();
+  const size_t length = static_cast<size_t>(std::find(rest.begin(), rest.end(), '\n') - rest.begin());
+  line = std::string_view(reinterpret_cast<const char*>(rest.data()), length);
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  in.skip(std::min(length + 1, rest.size()));
+  return true;
+}
+
+// Splits the text into group pairs, or says which code line is not a number.
+vel::Expected<void> ReadGroups(const BYTE* data, size_t size, std::vector<Group>& out) {
+  vel::ByteReader in(data, size);
+  SkipByteOrderMark(in);
   std::string_view c, value;
-  while (next(c) && next(value)) {
-    while (!c.empty() && (c.front() == ' ' || c.front() == '\t')) c.remove_prefix(1);
-    while (!c.empty() && (c.back() == ' ' || c.back() == '\t')) c.remove_suffix(1);
-    if (c.empty() || c.size() > 6) return false;
+  for (size_t line = 1; NextLine(in, c) && NextLine(in, value); line += 2) {
+    c = Trim(c);
+    if (c.empty() || c.size() > 6) return vel::Fail("DXF: line " + std::to_string(line) + " holds no group code");
     int code = 0;
     size_t k = c.front() == '-' ? 1 : 0;
-    if (k == c.size()) return false;
+    if (k == c.size()) return vel::Fail("DXF: line " + std::to_string(line) + " holds no group code");
     for (; k < c.size(); ++k) {
-      if (c[k] < '0' || c[k] > '9') return false;
+      if (c[k] < '0' || c[k] > '9')
+        return vel::Fail("DXF: line " + std::to_string(line) + " holds no group code");
       code = code * 10 + (c[k] - '0');
     }
     if (c.front() == '-') code = -code;
@@ -88,7 +98,7 @@ bool ReadGroups(const BYTE* data, size_t size, std::vector<Group>& out) {
     // Whatever follows the end (old writers pad with ^Z or NULs) is not ours to read.
     if (code == 0 && Trim(value) == "EOF") break;
   }
-  return true;
+  return {};
 }
 
 // Layer and block names compare without regard to case, as CAD programs do.
@@ -676,30 +686,24 @@ bool IsDxf(const BYTE* data, size_t size) {
   if (!data || size < 10) return false;
   // A leading "999" comment group may come first; the first section starts within
   // a handful of lines.
-  std::string_view head(reinterpret_cast<const char*>(data), std::min<size_t>(size, 1024));
-  if (head.substr(0, 3) == "\xEF\xBB\xBF") head.remove_prefix(3);
-  size_t at = 0;
-  std::string_view previous;
-  for (int line = 0; line < 12 && at < head.size(); ++line) {
-    size_t end = head.find('\n', at);
-    if (end == std::string_view::npos) end = head.size();
-    std::string_view l = head.substr(at, end - at);
-    if (!l.empty() && l.back() == '\r') l.remove_suffix(1);
-    while (!l.empty() && (l.front() == ' ' || l.front() == '\t')) l.remove_prefix(1);
-    while (!l.empty() && (l.back() == ' ' || l.back() == '\t')) l.remove_suffix(1);
+  vel::ByteReader in(data, std::min<size_t>(size, 1024));
+  SkipByteOrderMark(in);
+  std::string_view l, previous;
+  for (int line = 0; line < 12 && NextLine(in, l); ++line) {
+    l = Trim(l);
     if (l == "SECTION" && previous == "0" && line % 2 == 1) return true;
     previous = l;
-    at = end + 1;
   }
   return false;
 }
 
-bool ReadDxf(const BYTE* data, size_t size, VectorDrawing& out) {
-  if (!IsDxf(data, size)) return false;
+vel::Expected<VectorDrawing> DecodeDxf(const BYTE* data, size_t size) {
+  if (!IsDxf(data, size)) return vel::Fail("DXF: not an ASCII drawing");
   try {
     std::vector<Group> groups;
     Drawing d;
-    if (!ReadGroups(data, size, groups) || !ParseDrawing(groups, d)) return false;
+    if (auto read = ReadGroups(data, size, groups); !read) return vel::Fail(read.error());
+    if (!ParseDrawing(groups, d)) return vel::Fail("DXF: no section");
 
     // Model space first; paper space only for a drawing that has nothing else.
     Bounds measured;
@@ -711,7 +715,7 @@ bool ReadDxf(const BYTE* data, size_t size, VectorDrawing& out) {
       measure.entities(d.entities, Affine{}, RGB(0, 0, 0), 0);
       if (measured.any) break;
     }
-    if (!measured.any) return false;
+    if (!measured.any) return vel::Fail("DXF: nothing drawable");
 
     Bounds extent = ChooseExtent(d, measured);
     double w = extent.maxX - extent.minX, h = extent.maxY - extent.minY;
@@ -724,7 +728,7 @@ bool ReadDxf(const BYTE* data, size_t size, VectorDrawing& out) {
     const double least = kMinFrameSide / scale;
     const double cx = (extent.minX + extent.maxX) / 2, cy = (extent.minY + extent.maxY) / 2;
     w = std::max(w, least), h = std::max(h, least);
-    if (!std::isfinite(w) || !std::isfinite(h) || !(w > 0) || !(h > 0)) return false;
+    if (!std::isfinite(w) || !std::isfinite(h) || !(w > 0) || !(h > 0)) return vel::Fail("DXF: the drawing has no size");
     const int fw = ClampToInt(std::round(std::clamp(w * scale, kMinFrameSide, kMaxFrameSide)), 1);
     const int fh = ClampToInt(std::round(std::clamp(h * scale, kMinFrameSide, kMaxFrameSide)), 1);
 
@@ -741,13 +745,18 @@ bool ReadDxf(const BYTE* data, size_t size, VectorDrawing& out) {
     draw.paperSpace = paperSpace;
     draw.entities(d.entities, Affine{}, RGB(0, 0, 0), 0);
 
+    VectorDrawing out;
     out.widthHundredthsMm = canvas.frameWidth();
     out.heightHundredthsMm = canvas.frameHeight();
     out.emf = canvas.finish();
-    return true;
+    return out;
   } catch (...) {
-    return false;
+    return vel::Fail("DXF: not enough memory for the drawing");
   }
+}
+
+bool ReadDxf(const BYTE* data, size_t size, VectorDrawing& out) {
+  return vector_detail::Give(DecodeDxf(data, size), out);
 }
 
 }  // namespace lorimer::formats

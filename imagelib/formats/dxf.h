@@ -16,5 +16,7 @@ bool IsDxf(const BYTE* data, size_t size);
 // 5 mm and 1 m, and at least 5 mm across the other way (a point, a straight line).
 // y points up in the drawing and is flipped by the metafile's window.
 bool ReadDxf(const BYTE* data, size_t size, VectorDrawing& out);
+// The same drawing, or why there is none ("DXF: line 7 holds no group code").
+vel::Expected<VectorDrawing> DecodeDxf(const BYTE* data, size_t size);
 
 }  // namespace lorimer::formats

@@ -61,7 +61,7 @@ std::u16string PlainText(const std::string& raw) {
         continue;
       }
     }
-    if (in[i] == '\\' && i + 6 < in.size() + 0 && (in[i + 1] == 'U' || in[i + 1] == 'u') && in[i + 2] == '+') {
+    if (in[i] == '\\' && i + 6 < in.size() && (in[i + 1] == 'U' || in[i + 1] == 'u') && in[i + 2] == '+') {
       unsigned v = 0;
       bool hex = true;
       for (size_t k = 3; k < 7; ++k) {

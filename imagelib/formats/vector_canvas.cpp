@@ -4,13 +4,11 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 #include "platform/gdi/metafile_records.h"
 
 namespace lorimer::formats {
 
-using vel::gdi::ByteView;
 using vel::gdi::meta::Params;
 namespace emf = vel::gdi::emf;
 
@@ -145,7 +143,11 @@ bool EmfCanvas::poly(DWORD type, const std::vector<POINTL>& pts) {
   if (pts.size() < 2 || !room(28 + pts.size() * 8)) return false;
   Params p;
   p.rect(bounds(pts.data(), pts.size())).u32(static_cast<DWORD>(pts.size()));
-  for (const POINTL& q : pts) p.i32(q.x).i32(q.y);
+  vel::ByteWriter points = p.extend(pts.size() * 8);
+  for (const POINTL& q : pts) {
+    points.le32(static_cast<DWORD>(q.x));
+    points.le32(static_cast<DWORD>(q.y));
+  }
   w_.record(type, p);
   ++drawn_;
   return true;
@@ -191,8 +193,8 @@ bool EmfCanvas::text(POINTL at, const std::u16string& chars) {
 
 bool EmfCanvas::dib(LONG x, LONG y, LONG w, LONG h, const std::vector<BYTE>& info, const std::vector<BYTE>& bits) {
   if (info.size() < sizeof(BITMAPINFOHEADER) || w == 0 || h == 0 || !room(80 + info.size() + bits.size())) return false;
-  BITMAPINFOHEADER bh;
-  std::memcpy(&bh, info.data(), sizeof bh);
+  vel::ByteReader header(info);
+  const BITMAPINFOHEADER bh = vel::gdi::ReadBitmapInfoHeader(header);
   const POINTL corners[2] = {{x, y}, {x + w, y + h}};
   Params p;
   p.rect(bounds(corners, 2)).i32(x).i32(y).i32(0).i32(0).i32(bh.biWidth).i32(std::abs(bh.biHeight));
@@ -208,6 +210,12 @@ std::vector<BYTE> EmfCanvas::finish() {
   const RECTL boundsPx{0, 0, pxW_ - 1, pxH_ - 1};
   const RECTL frame{0, 0, frameW_, frameH_};
   return w_.finish(boundsPx, frame, 7, kRefPixels, kRefMillimetres);
+}
+
+bool Give(vel::Expected<VectorDrawing> drawing, VectorDrawing& out) {
+  if (!drawing) return false;
+  out = std::move(*drawing);
+  return true;
 }
 
 std::u16string DecodeText(const std::string& s) {

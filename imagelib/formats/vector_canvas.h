@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/base/expected.h"
 #include "platform/gdi/metafile_internal.h"
 
 namespace lorimer::formats {
@@ -91,6 +92,9 @@ class EmfCanvas {
   LONG penWidth_ = -1, fontHeight_ = 0, fontEscapement_ = 0;
   bool penVisible_ = true, brushVisible_ = false, penMade_ = false, brushMade_ = false, fontMade_ = false;
 };
+
+// The old bool readers' shape: false (and `out` untouched) when there is no drawing.
+bool Give(vel::Expected<VectorDrawing> drawing, VectorDrawing& out);
 
 // Frame size clamped to something a page can hold (at most 10 m a side, at least
 // 0.01 mm), keeping the aspect ratio.

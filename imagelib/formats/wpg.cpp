@@ -1,6 +1,10 @@
 // WordPerfect Graphics, versions 1 and 2, drawn into an enhanced metafile. Both
 // versions keep y pointing up; the picture is flipped here so the metafile's
 // window is the plain extent of the drawing in its own units.
+//
+// Every record is read through a reader over its own bytes. A field the record is
+// too short to hold reads as 0, as the files' writers expect of short records; a
+// record whose length runs past the file ends the drawing there.
 #include "imagelib/formats/wpg.h"
 
 #include <algorithm>
@@ -8,15 +12,13 @@
 #include <cmath>
 #include <cstring>
 #include <optional>
+#include <string>
 
 #include "platform/gdi/metafile_records.h"
 
 namespace lorimer::formats {
 
-using vel::gdi::ByteView;
-using vel::gdi::meta::Params;
 namespace emf = vel::gdi::emf;
-
 
 namespace {
 
@@ -24,7 +26,32 @@ using vector_detail::EmfCanvas;
 using Palette = std::array<COLORREF, 256>;
 
 constexpr size_t kHeaderSize = 16;
+constexpr BYTE kWpgFileType = 0x16;
 constexpr size_t kMaxBitmapPixels = 16u << 20;
+
+// The 16-byte header both versions share.
+struct Header {
+  BYTE marker = 0;  // 0xFF
+  std::string id;   // "WPC"
+  DWORD firstRecord = 0;
+  BYTE product = 0, fileType = 0, major = 0, minor = 0;
+  WORD encryption = 0;
+};
+
+Header ReadHeader(vel::ByteReader& in) {
+  Header h;
+  h.marker = in.u8();
+  const auto id = in.bytes(3);
+  h.id.assign(id.begin(), id.end());
+  h.firstRecord = in.le32();
+  h.product = in.u8();
+  h.fileType = in.u8();
+  h.major = in.u8();
+  h.minor = in.u8();
+  h.encryption = in.le16();
+  in.skip(2);  // reserved
+  return h;
+}
 
 // The picture's colours until a colour map replaces them: the 16 EGA colours,
 // a grey ramp, then a 6x6x6 colour cube and a few more greys.
@@ -41,62 +68,50 @@ Palette DefaultWpgPalette() {
   return p;
 }
 
-// The variable-length numbers both versions use for record lengths.
-bool Varint(const ByteView& v, size_t& pos, size_t& value) {
-  BYTE b;
-  if (!v.u8(pos, b)) return false;
-  ++pos;
-  if (b != 0xFF) {
-    value = b;
-    return true;
-  }
-  WORD w;
-  if (!v.u16(pos, w)) return false;
-  pos += 2;
-  if (w < 0x8000) {
-    value = w;
-    return true;
-  }
-  WORD lo;
-  if (!v.u16(pos, lo)) return false;
-  pos += 2;
-  value = (static_cast<size_t>(w & 0x7FFF) << 16) | lo;
-  return true;
+// The variable-length numbers both versions use for record lengths: a byte, or
+// 0xFF and a word, or 0xFF and two words when the first has its top bit set.
+size_t Varint(vel::ByteReader& in) {
+  const BYTE b = in.u8();
+  if (b != 0xFF) return b;
+  const WORD w = in.le16();
+  if (w < 0x8000) return w;
+  return (static_cast<size_t>(w & 0x7FFF) << 16) | in.le16();
 }
 
-WORD U16(const ByteView& r, size_t at) {
-  WORD v = 0;
-  r.u16(at, v);
-  return v;
-}
-int S16(const ByteView& r, size_t at) {
-  std::int16_t v = 0;
-  r.i16(at, v);
-  return v;
-}
-BYTE U8(const ByteView& r, size_t at) {
-  BYTE v = 0;
-  r.u8(at, v);
-  return v;
+// The next record's bytes, or why there is none ("WPG: record at 300 runs past the end").
+vel::Expected<vel::ByteReader> RecordBytes(vel::ByteReader& in, size_t at) {
+  const size_t length = Varint(in);
+  vel::ByteReader r = in.take(length);
+  if (!in) return vel::Fail("WPG: record at " + std::to_string(at) + " runs past the end");
+  return r;
 }
 
-// An 8-bit top-down DIB header with `palette` (size entries) for w x h pixels.
-std::vector<BYTE> IndexedDibInfo(int w, int h, const COLORREF* palette, int entries) {
-  std::vector<BYTE> info(sizeof(BITMAPINFOHEADER) + 256 * 4, 0);
+// A byte of run-length data; past the end of the record, 0.
+BYTE At(std::span<const BYTE> data, size_t i) { return i < data.size() ? data[i] : 0; }
+
+// The header of a top-down DIB of w x h pixels.
+BITMAPINFOHEADER TopDownHeader(int w, int h, WORD bits, DWORD colours) {
   BITMAPINFOHEADER bh{};
   bh.biSize = sizeof bh;
   bh.biWidth = w;
   bh.biHeight = -h;
   bh.biPlanes = 1;
-  bh.biBitCount = 8;
-  bh.biClrUsed = 256;
-  std::memcpy(info.data(), &bh, sizeof bh);
+  bh.biBitCount = bits;
+  bh.biClrUsed = colours;
+  return bh;
+}
+
+// An 8-bit top-down DIB header with `palette` (size entries) for w x h pixels.
+std::vector<BYTE> IndexedDibInfo(int w, int h, const COLORREF* palette, int entries) {
+  std::vector<BYTE> info;
+  vel::ByteWriter out(info);
+  vel::gdi::WriteBitmapInfoHeader(out, TopDownHeader(w, h, 8, 256));
   for (int i = 0; i < 256; ++i) {
     const COLORREF c = i < entries ? palette[i] : 0;
-    BYTE* q = info.data() + sizeof bh + i * 4;
-    q[0] = static_cast<BYTE>(c >> 16);
-    q[1] = static_cast<BYTE>(c >> 8);
-    q[2] = static_cast<BYTE>(c);
+    out.u8(static_cast<BYTE>(c >> 16));
+    out.u8(static_cast<BYTE>(c >> 8));
+    out.u8(static_cast<BYTE>(c));
+    out.u8(0);
   }
   return info;
 }
@@ -116,27 +131,41 @@ std::vector<BYTE> WidenToBytes(const std::vector<BYTE>& packed, int w, int h, in
   return out;
 }
 
+// Repeats the row above `o` up to n times (only at the start of a row below the first).
+void RepeatRows(std::vector<BYTE>& out, size_t& o, size_t stride, size_t n) {
+  if (o % stride || o < stride) return;
+  for (; n && o + stride <= out.size(); --n, o += stride) std::memcpy(&out[o], &out[o - stride], stride);
+}
+
+// The drawing a canvas holds, or the reason the walk found none.
+vel::Expected<VectorDrawing> Finish(std::optional<EmfCanvas>& canvas, const std::string& reason) {
+  if (!canvas) return vel::Fail(reason);
+  VectorDrawing out;
+  out.widthHundredthsMm = canvas->frameWidth();
+  out.heightHundredthsMm = canvas->frameHeight();
+  out.emf = canvas->finish();
+  return out;
+}
+
 // ---- WPG 1 ----------------------------------------------------------------------
 
 // Run-length rows: see the notes on opcodes beside each branch.
-void DecodeWpg1Rle(const ByteView& r, size_t pos, size_t stride, std::vector<BYTE>& out) {
+void DecodeWpg1Rle(std::span<const BYTE> data, size_t stride, std::vector<BYTE>& out) {
   const size_t total = out.size();
-  size_t o = 0;
-  while (o < total && pos < r.size) {
-    const BYTE b = U8(r, pos++);
+  size_t o = 0, pos = 0;
+  while (o < total && pos < data.size()) {
+    const BYTE b = At(data, pos++);
     if (b & 0x80) {
       size_t n = b & 0x7F;
       BYTE value = 0xFF;  // n = 0: a count of 0xFF bytes follows
-      if (n > 0) value = U8(r, pos++);
-      else n = U8(r, pos++);
+      if (n > 0) value = At(data, pos++);
+      else n = At(data, pos++);
       for (; n && o < total; --n) out[o++] = value;
     } else if (b > 0) {
-      for (size_t n = b; n && o < total && pos < r.size; --n) out[o++] = U8(r, pos++);
+      for (size_t n = b; n && o < total && pos < data.size(); --n) out[o++] = At(data, pos++);
     } else {
       // Repeat the row above, only meaningful at the start of a row.
-      size_t n = U8(r, pos++);
-      if (o % stride || o < stride) continue;
-      for (; n && o + stride <= total; --n, o += stride) std::memcpy(&out[o], &out[o - stride], stride);
+      RepeatRows(out, o, stride, At(data, pos++));
     }
   }
 }
@@ -150,20 +179,27 @@ struct Wpg1 {
   int textHeight = 240;  // 1/5 inch
 
   POINTL pt(int x, int y) const { return POINTL{x, height - y}; }
+  // A point stored as x, y.
+  POINTL pt(vel::ByteReader& r) const {
+    const int x = r.le16s(), y = r.le16s();
+    return pt(x, y);
+  }
   void stroke() { canvas->setPen(palette[lineColor], lineWidth, lineStyle != 0); }
   void fill() { canvas->setBrush(palette[fillColor], fillStyle != 0); }
 
-  std::vector<POINTL> points(const ByteView& r, size_t at, size_t count) const {
+  // A count, then as many of those points as the record holds.
+  std::vector<POINTL> points(vel::ByteReader& r) const {
+    const size_t wanted = r.le16();
+    const size_t count = std::min<size_t>(wanted, r.ok() ? r.remaining() / 4 : 0);
     std::vector<POINTL> pts;
-    count = std::min(count, (r.size - std::min(r.size, at)) / 4);
     pts.reserve(count);
-    for (size_t i = 0; i < count; ++i) pts.push_back(pt(S16(r, at + i * 4), S16(r, at + i * 4 + 2)));
+    for (size_t i = 0; i < count; ++i) pts.push_back(pt(r));
     return pts;
   }
 
-  void ellipse(const ByteView& r) {
-    const int cx = S16(r, 0), cy = S16(r, 2), rx = S16(r, 4), ry = S16(r, 6);
-    const int rot = S16(r, 8), a0 = S16(r, 10), a1 = S16(r, 12);
+  void ellipse(vel::ByteReader& r) {
+    const int cx = r.le16s(), cy = r.le16s(), rx = r.le16s(), ry = r.le16s();
+    const int rot = r.le16s(), a0 = r.le16s(), a1 = r.le16s();
     stroke();
     fill();
     const bool full = a0 == a1 || (a0 == 0 && a1 == 360);
@@ -194,56 +230,63 @@ struct Wpg1 {
     canvas->text(at, vector_detail::DecodeText(chars));
   }
 
-  static std::string Chars(const ByteView& r, size_t at, size_t n) {
-    const BYTE* p;
-    n = std::min(n, r.size - std::min(r.size, at));
-    if (!n || !r.bytes(at, n, p)) return {};
-    std::string s(reinterpret_cast<const char*>(p), n);
-    s.erase(std::find(s.begin(), s.end(), '\0'), s.end());
-    return s;
+  // Up to n characters (as many as the record holds), ending at a NUL.
+  static std::string Chars(vel::ByteReader& r, size_t n) {
+    const auto rest = r.ok() ? r.rest() : std::span<const BYTE>();
+    const auto chars = rest.first(std::min(n, rest.size()));
+    return std::string(chars.begin(), std::find(chars.begin(), chars.end(), 0));
   }
 
-  // Bitmap rows at `data`, placed on the logical rectangle.
-  void bitmap(const ByteView& r, size_t header, size_t data, LONG x, LONG y, LONG w, LONG h) {
-    const int pw = U16(r, header), ph = U16(r, header + 2), depth = U16(r, header + 4);
+  // A bitmap: its header (width, height, depth, resolutions) at the reader, its
+  // rows after it, placed on the logical rectangle.
+  void bitmap(vel::ByteReader& r, LONG x, LONG y, LONG w, LONG h) {
+    const int pw = r.le16(), ph = r.le16(), depth = r.le16(), hres = r.le16(), vres = r.le16();
     if (pw <= 0 || ph <= 0 || (depth != 1 && depth != 2 && depth != 4 && depth != 8)) return;
-    if (static_cast<size_t>(pw) * ph > kMaxBitmapPixels || data >= r.size) return;
+    if (static_cast<size_t>(pw) * ph > kMaxBitmapPixels || !r || r.atEnd()) return;
     const size_t stride = (static_cast<size_t>(pw) * depth + 7) / 8;
     std::vector<BYTE> packed(stride * ph, 0);
-    DecodeWpg1Rle(r, data, stride, packed);
+    DecodeWpg1Rle(r.rest(), stride, packed);
     const COLORREF mono[2] = {RGB(0, 0, 0), RGB(255, 255, 255)};
     const std::vector<BYTE> info = IndexedDibInfo(pw, ph, depth == 1 ? mono : palette.data(), depth == 1 ? 2 : 256);
     if (w == 0 || h == 0) {
-      const int hres = U16(r, header + 6), vres = U16(r, header + 8);
       w = hres > 0 ? static_cast<LONG>(static_cast<long long>(pw) * 1200 / hres) : pw;
       h = vres > 0 ? static_cast<LONG>(static_cast<long long>(ph) * 1200 / vres) : ph;
     }
     canvas->dib(x, y, w, h, info, WidenToBytes(packed, pw, ph, depth));
   }
 
-  void record(BYTE type, const ByteView& r) {
+  void record(BYTE type, vel::ByteReader& r) {
     switch (type) {
-      case 0x01: fillStyle = U8(r, 0); fillColor = U8(r, 1); break;
-      case 0x02: lineStyle = U8(r, 0); lineColor = U8(r, 1); lineWidth = U16(r, 2); break;
-      case 0x05: stroke(); canvas->polyline({pt(S16(r, 0), S16(r, 2)), pt(S16(r, 4), S16(r, 6))}); break;
-      case 0x06: stroke(); canvas->polyline(points(r, 2, U16(r, 0))); break;
-      case 0x08: stroke(); fill(); canvas->polygon(points(r, 2, U16(r, 0))); break;
+      case 0x01: fillStyle = r.u8(); fillColor = r.u8(); break;
+      case 0x02: lineStyle = r.u8(); lineColor = r.u8(); lineWidth = r.le16(); break;
+      case 0x05: {
+        const POINTL a = pt(r), b = pt(r);
+        stroke();
+        canvas->polyline({a, b});
+        break;
+      }
+      case 0x06: stroke(); canvas->polyline(points(r)); break;
+      case 0x08: stroke(); fill(); canvas->polygon(points(r)); break;
       case 0x07: {
-        const POINTL a = pt(S16(r, 0), S16(r, 2));
+        const POINTL a = pt(r);
+        const int w = r.le16s(), h = r.le16s();
         stroke();
         fill();
-        canvas->rectangle(RECTL{a.x, a.y - S16(r, 6), a.x + S16(r, 4), a.y});
+        canvas->rectangle(RECTL{a.x, a.y - h, a.x + w, a.y});
         break;
       }
       case 0x09: ellipse(r); break;
       case 0x0E: {
-        const size_t start = U16(r, 0), count = U16(r, 2);
-        for (size_t i = 0; i < count && start + i < 256 && r.has(4 + i * 3, 3); ++i)
-          palette[start + i] = RGB(U8(r, 4 + i * 3), U8(r, 5 + i * 3), U8(r, 6 + i * 3));
+        const size_t start = r.le16(), count = r.le16();
+        for (size_t i = 0; i < count && start + i < 256 && r.ok() && r.has(3); ++i) {
+          const BYTE red = r.u8(), green = r.u8(), blue = r.u8();
+          palette[start + i] = RGB(red, green, blue);
+        }
         break;
       }
       case 0x13: {
-        std::vector<POINTL> pts = points(r, 6, U16(r, 4));
+        r.skip(4);
+        std::vector<POINTL> pts = points(r);
         if (pts.size() >= 4) {
           pts.resize(1 + (pts.size() - 1) / 3 * 3);
           stroke();
@@ -251,20 +294,35 @@ struct Wpg1 {
         }
         break;
       }
-      case 0x0C: text(pt(S16(r, 2), S16(r, 4)), Chars(r, 6, U16(r, 0)), 0, 0); break;
-      case 0x0D:
-        if (U16(r, 2) > 0) textHeight = U16(r, 2);
-        break;
-      case 0x18: {
-        const int y1 = S16(r, 10), y2 = S16(r, 14);
-        text(pt(S16(r, 8), y1), Chars(r, 21, U16(r, 6)), std::abs(y2 - y1), S16(r, 4));
+      case 0x0C: {
+        const size_t length = r.le16();
+        const POINTL at = pt(r);
+        text(at, Chars(r, length), 0, 0);
         break;
       }
-      case 0x0B: bitmap(r, 0, 10, 0, 0, 0, 0); break;
+      case 0x0D: {
+        r.skip(2);
+        const int h = r.le16();
+        if (h > 0) textHeight = h;
+        break;
+      }
+      case 0x18: {
+        r.skip(4);
+        const int rotation = r.le16s();
+        const size_t length = r.le16();
+        const int x1 = r.le16s(), y1 = r.le16s();
+        r.skip(2);  // x2
+        const int y2 = r.le16s();
+        r.skip(5);
+        text(pt(x1, y1), Chars(r, length), std::abs(y2 - y1), rotation);
+        break;
+      }
+      case 0x0B: bitmap(r, 0, 0, 0, 0); break;
       case 0x14: {
-        const int x1 = S16(r, 2), y1 = S16(r, 4), x2 = S16(r, 6), y2 = S16(r, 8);
+        r.skip(2);
+        const int x1 = r.le16s(), y1 = r.le16s(), x2 = r.le16s(), y2 = r.le16s();
         const POINTL tl = pt(std::min(x1, x2), std::max(y1, y2));
-        if (x1 != x2 && y1 != y2) bitmap(r, 10, 20, tl.x, tl.y, std::abs(x2 - x1), std::abs(y2 - y1));
+        if (x1 != x2 && y1 != y2) bitmap(r, tl.x, tl.y, std::abs(x2 - x1), std::abs(y2 - y1));
         break;
       }
       default: break;  // attributes and records without a drawing of their own
@@ -272,22 +330,24 @@ struct Wpg1 {
   }
 };
 
-bool ReadWpg1(const ByteView& v, size_t pos, VectorDrawing& out) {
+vel::Expected<VectorDrawing> ReadWpg1(vel::ByteReader& in) {
   std::optional<EmfCanvas> canvas;
   Wpg1 st;
-  while (pos < v.size) {
-    BYTE type;
-    size_t length;
-    if (!v.u8(pos, type)) break;
-    ++pos;
-    if (!Varint(v, pos, length) || !v.has(pos, length)) break;
-    const ByteView r{v.data + pos, length};
-    pos += length;
+  std::string stopped = "WPG 1: no start record";
+  while (!in.atEnd()) {
+    const size_t at = in.position();
+    const BYTE type = in.u8();
+    auto r = RecordBytes(in, at);
+    if (!r) {
+      stopped = r.reason();
+      break;
+    }
     if (type == 0x10) break;
     if (type == 0x0F) {
       if (canvas) continue;
-      const int w = U16(r, 2), h = U16(r, 4);
-      if (w <= 0 || h <= 0) return false;
+      r->skip(2);  // version
+      const int w = r->le16(), h = r->le16();
+      if (w <= 0 || h <= 0) return vel::Fail("WPG 1 start: picture of " + std::to_string(w) + " x " + std::to_string(h));
       int fw, fh;
       vector_detail::SaneFrame(w * 2540.0 / 1200, h * 2540.0 / 1200, fw, fh);
       canvas.emplace(POINTL{0, 0}, SIZEL{w, h}, fw, fh);
@@ -296,22 +356,18 @@ bool ReadWpg1(const ByteView& v, size_t pos, VectorDrawing& out) {
       continue;
     }
     if (!canvas) continue;
-    st.record(type, r);
+    st.record(type, *r);
     if (canvas->full()) break;
   }
-  if (!canvas) return false;
-  out.widthHundredthsMm = canvas->frameWidth();
-  out.heightHundredthsMm = canvas->frameHeight();
-  out.emf = canvas->finish();
-  return true;
+  return Finish(canvas, stopped);
 }
 
 // ---- WPG 2 ----------------------------------------------------------------------
 
 // Decodes WPG2 run-length data into `out` (rows of `stride` bytes).
-void DecodeWpg2Rle(const ByteView& r, size_t pos, size_t stride, std::vector<BYTE>& out) {
+void DecodeWpg2Rle(std::span<const BYTE> data, size_t stride, std::vector<BYTE>& out) {
   const size_t total = out.size();
-  size_t o = 0, sample = 1;
+  size_t o = 0, pos = 0, sample = 1;
   std::array<BYTE, 8> last{};
   bool xorNext = false;
   size_t xorRow = 0;
@@ -324,32 +380,30 @@ void DecodeWpg2Rle(const ByteView& r, size_t pos, size_t stride, std::vector<BYT
       xorNext = false;
     }
   };
-  while (o < total && pos < r.size) {
-    const BYTE b = U8(r, pos++);
+  while (o < total && pos < data.size()) {
+    const BYTE b = At(data, pos++);
     if (b == 0x7D) {
-      sample = std::clamp<size_t>(U8(r, pos++), 1, 8);
+      sample = std::clamp<size_t>(At(data, pos++), 1, 8);
     } else if (b == 0x7E) {
       xorNext = true;
       xorRow = o / stride;
     } else if (b == 0x7F || b == 0xFF) {
-      const size_t n = (U8(r, pos++) + 1) * sample;
+      const size_t n = (At(data, pos++) + 1) * sample;
       for (size_t i = 0; i < n; ++i) put(b == 0x7F ? 0x00 : 0xFF);
       last.fill(b == 0x7F ? 0x00 : 0xFF);
     } else if (b == 0xFD) {
-      const size_t n = U8(r, pos++) + 1;
+      const size_t n = At(data, pos++) + 1;
       for (size_t i = 0; i < n && o < total; ++i)
         for (size_t k = 0; k < sample; ++k) put(last[k]);
     } else if (b == 0xFE) {
-      size_t n = U8(r, pos++) + 1;
-      if (o % stride || o < stride) continue;
-      for (; n && o + stride <= total; --n, o += stride) std::memcpy(&out[o], &out[o - stride], stride);
+      RepeatRows(out, o, stride, At(data, pos++) + 1);
     } else if (b & 0x80) {
-      for (size_t k = 0; k < sample; ++k) last[k] = U8(r, pos++);
+      for (size_t k = 0; k < sample; ++k) last[k] = At(data, pos++);
       for (size_t i = 0; i < static_cast<size_t>((b & 0x7F) + 1u) && o < total; ++i)
         for (size_t k = 0; k < sample; ++k) put(last[k]);
     } else {
       const size_t n = ((b & 0x7F) + 1u) * sample;
-      for (size_t i = 0; i < n && pos < r.size; ++i) put(U8(r, pos++));
+      for (size_t i = 0; i < n && pos < data.size(); ++i) put(At(data, pos++));
     }
     finishRows();
   }
@@ -359,6 +413,18 @@ void DecodeWpg2Rle(const ByteView& r, size_t pos, size_t stride, std::vector<BYT
 struct Matrix {
   double m00 = 1, m01 = 0, m10 = 0, m11 = 1, tx = 0, ty = 0;
 };
+
+// A colour as red, green, blue bytes (and a byte of alpha), or as 16-bit channels.
+COLORREF Rgba(vel::ByteReader& r) {
+  const BYTE red = r.u8(), green = r.u8(), blue = r.u8();
+  r.skip(1);
+  return RGB(red, green, blue);
+}
+COLORREF Rgba16(vel::ByteReader& r) {
+  const WORD red = r.le16(), green = r.le16(), blue = r.le16();
+  r.skip(2);
+  return RGB(red >> 8, green >> 8, blue >> 8);
+}
 
 struct Wpg2 {
   EmfCanvas* canvas = nullptr;
@@ -375,23 +441,16 @@ struct Wpg2 {
   bool textPending = false;
   POINTL textAt{};
 
-  bool coord(const ByteView& r, size_t& at, double& v) const {
-    if (wide) {
-      LONG x;
-      if (!r.i32(at, x)) return false;
-      at += 4;
-      v = x / 65536.0;
-    } else {
-      std::int16_t x;
-      if (!r.i16(at, x)) return false;
-      at += 2;
-      v = x;
-    }
+  // A coordinate; false (v untouched) when the record holds no more.
+  bool coord(vel::ByteReader& r, double& v) const {
+    const double x = wide ? r.le32s() / 65536.0 : r.le16s();
+    if (!r) return false;
+    v = x;
     return true;
   }
-  bool point(const ByteView& r, size_t& at, POINTL& p, bool transform = true) const {
+  bool point(vel::ByteReader& r, POINTL& p, bool transform = true) const {
     double x, y;
-    if (!coord(r, at, x) || !coord(r, at, y)) return false;
+    if (!coord(r, x) || !coord(r, y)) return false;
     if (transform) {
       const double tx = m.m00 * x + m.m10 * y + m.tx, ty = m.m01 * x + m.m11 * y + m.ty;
       x = tx;
@@ -401,44 +460,37 @@ struct Wpg2 {
     return true;
   }
 
-  static COLORREF Rgba(const ByteView& r, size_t at) { return RGB(U8(r, at), U8(r, at + 1), U8(r, at + 2)); }
-  static COLORREF Rgba16(const ByteView& r, size_t at) {
-    return RGB(U16(r, at) >> 8, U16(r, at + 2) >> 8, U16(r, at + 4) >> 8);
-  }
-
   // The flags and transformation every object record starts with; false when short.
-  bool characterization(const ByteView& r, size_t& at) {
+  bool characterization(vel::ByteReader& r) {
     m = Matrix{};
-    if (!r.u16(at, flags)) return false;
-    at += 2;
-    if (flags & 0x80) at += 4;  // lock flags
+    flags = r.le16();
+    if (!r) return false;
+    if (flags & 0x80) r.skip(4);  // lock flags
     if (flags & 0x20) {
-      const WORD id = U16(r, at);
-      at += (id & 0x8000) ? 4 : 2;
+      const WORD id = r.le16();
+      if (id & 0x8000) r.skip(2);
     }
-    LONG a = 0, b = 0;
-    if (flags & 0x10) at += 4;  // the angle is implied by the matrix
+    if (flags & 0x10) r.skip(4);  // the angle is implied by the matrix
     if (flags & 0x18) {
-      if (!r.i32(at, a) || !r.i32(at + 4, b)) return false;
+      const LONG a = r.le32s(), b = r.le32s();
       m.m00 = a / 65536.0;
       m.m11 = b / 65536.0;
-      at += 8;
     }
     if (flags & 0x14) {
-      if (!r.i32(at, a) || !r.i32(at + 4, b)) return false;
+      const LONG a = r.le32s(), b = r.le32s();
       m.m10 = a / 65536.0;
       m.m01 = b / 65536.0;
-      at += 8;
     }
     if (flags & 0x02) {
-      LONG ix, iy;
-      if (!r.i32(at + 2, ix) || !r.i32(at + 8, iy)) return false;
-      m.tx = ix + U16(r, at) / 65536.0;
-      m.ty = iy + U16(r, at + 6) / 65536.0;
-      at += 12;
+      const WORD fractionX = r.le16();
+      const LONG ix = r.le32s();
+      const WORD fractionY = r.le16();
+      const LONG iy = r.le32s();
+      m.tx = ix + fractionX / 65536.0;
+      m.ty = iy + fractionY / 65536.0;
     }
-    if (flags & 0x01) at += 8;  // taper
-    return r.has(at, 0);
+    if (flags & 0x01) r.skip(8);  // taper
+    return r.ok();
   }
 
   void style(bool closedShape) {
@@ -448,31 +500,33 @@ struct Wpg2 {
     canvas->setBrush(brush, filled);
   }
 
-  std::vector<POINTL> points(const ByteView& r, size_t at, size_t count) const {
+  // As many of `count` points as the record holds.
+  std::vector<POINTL> points(vel::ByteReader& r, size_t count) const {
     std::vector<POINTL> pts;
     const size_t each = wide ? 8 : 4;
-    count = std::min(count, (r.size - std::min(r.size, at)) / each);
+    count = std::min(count, r.ok() ? r.remaining() / each : 0);
     pts.reserve(count);
     POINTL p;
-    for (size_t i = 0; i < count && point(r, at, p); ++i) pts.push_back(p);
+    for (size_t i = 0; i < count && point(r, p); ++i) pts.push_back(p);
     return pts;
   }
 
-  void object(BYTE type, const ByteView& r) {
-    size_t at = 0;
-    if (!characterization(r, at)) return;
+  void object(BYTE type, vel::ByteReader& r) {
+    if (!characterization(r)) return;
     const bool closed = flags & 0x4000;
     switch (type) {
       case 0x15:
       case 0x16: {
-        const std::vector<POINTL> pts = points(r, at + 2, U16(r, at));
+        const size_t count = r.le16();
+        const std::vector<POINTL> pts = points(r, count);
         style(closed);
         if (closed) canvas->polygon(pts);
         else canvas->polyline(pts);
         break;
       }
       case 0x17: {
-        const std::vector<POINTL> t = points(r, at + 2, static_cast<size_t>(U16(r, at)) * 3);
+        const size_t count = r.le16();
+        const std::vector<POINTL> t = points(r, count * 3);
         const size_t n = t.size() / 3;
         if (n < 2) break;
         std::vector<POINTL> pts{t[1]};
@@ -487,9 +541,9 @@ struct Wpg2 {
       case 0x18: {
         POINTL a, b;
         double rx = 0, ry = 0;
-        if (!point(r, at, a) || !point(r, at, b)) break;
-        coord(r, at, rx);
-        coord(r, at, ry);
+        if (!point(r, a) || !point(r, b)) break;
+        coord(r, rx);
+        coord(r, ry);
         const RECTL box{std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)};
         style(true);
         if (rx > 0 && ry > 0) {
@@ -502,8 +556,8 @@ struct Wpg2 {
       case 0x19: {
         POINTL c;
         double rx, ry, sx, sy, ex, ey;
-        if (!point(r, at, c) || !coord(r, at, rx) || !coord(r, at, ry) || !coord(r, at, sx) || !coord(r, at, sy) ||
-            !coord(r, at, ex) || !coord(r, at, ey))
+        if (!point(r, c) || !coord(r, rx) || !coord(r, ry) || !coord(r, sx) || !coord(r, sy) || !coord(r, ex) ||
+            !coord(r, ey))
           break;
         const LONG lrx = vector_detail::ClampLong(std::abs(rx)), lry = vector_detail::ClampLong(std::abs(ry));
         const RECTL box{c.x - lrx, c.y - lry, c.x + lrx, c.y + lry};
@@ -521,7 +575,7 @@ struct Wpg2 {
       }
       case 0x1B: {
         POINTL a, b;
-        if (!point(r, at, a) || !point(r, at, b)) break;
+        if (!point(r, a) || !point(r, b)) break;
         bitmapRect = RECTL{std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)};
         bitmapPending = bitmapRect.right > bitmapRect.left && bitmapRect.bottom > bitmapRect.top;
         break;
@@ -529,17 +583,17 @@ struct Wpg2 {
       case 0x1C:
         // Text line: flags, then the reference point; the characters follow in a
         // text-data child record.
-        at += 2;
-        textPending = point(r, at, textAt);
+        r.skip(2);
+        textPending = point(r, textAt);
         break;
       default: break;
     }
   }
 
-  void bitmapData(const ByteView& r) {
+  void bitmapData(vel::ByteReader& r) {
     if (!bitmapPending) return;
     bitmapPending = false;
-    const int w = U16(r, 0), h = U16(r, 2), format = U8(r, 4), compression = U8(r, 5);
+    const int w = r.le16(), h = r.le16(), format = r.u8(), compression = r.u8();
     if (w <= 0 || h <= 0 || static_cast<size_t>(w) * h > kMaxBitmapPixels || compression > 1) return;
     int bits;
     switch (format) {
@@ -552,28 +606,23 @@ struct Wpg2 {
     }
     const size_t stride = (static_cast<size_t>(w) * bits + 7) / 8;
     std::vector<BYTE> packed(stride * h, 0);
+    const auto rows = r.ok() ? r.rest() : std::span<const BYTE>();
     if (compression == 1) {
-      DecodeWpg2Rle(r, 6, stride, packed);
+      DecodeWpg2Rle(rows, stride, packed);
     } else {
-      const BYTE* p;
-      const size_t n = std::min(packed.size(), r.size - std::min<size_t>(r.size, 6));
-      if (n && r.bytes(6, n, p)) std::memcpy(packed.data(), p, n);
+      const size_t n = std::min(packed.size(), rows.size());
+      if (n) std::memcpy(packed.data(), rows.data(), n);
     }
     const RECTL& d = bitmapRect;
     if (bits == 24) {
-      std::vector<BYTE> info(sizeof(BITMAPINFOHEADER), 0);
-      BITMAPINFOHEADER bh{};
-      bh.biSize = sizeof bh;
-      bh.biWidth = w;
-      bh.biHeight = -h;
-      bh.biPlanes = 1;
-      bh.biBitCount = 24;
-      std::memcpy(info.data(), &bh, sizeof bh);
+      std::vector<BYTE> info;
+      vel::ByteWriter header(info);
+      vel::gdi::WriteBitmapInfoHeader(header, TopDownHeader(w, h, 24, 0));
       const size_t dibStride = (stride + 3) & ~size_t(3);
-      std::vector<BYTE> rows(dibStride * h, 0);
+      std::vector<BYTE> dibRows(dibStride * h, 0);
       // Samples are stored B, G, R: the DIB order already.
-      for (int y = 0; y < h; ++y) std::memcpy(&rows[y * dibStride], &packed[y * stride], stride);
-      canvas->dib(d.left, d.top, d.right - d.left, d.bottom - d.top, info, rows);
+      for (int y = 0; y < h; ++y) std::memcpy(&dibRows[y * dibStride], &packed[y * stride], stride);
+      canvas->dib(d.left, d.top, d.right - d.left, d.bottom - d.top, info, dibRows);
       return;
     }
     std::array<COLORREF, 256> colours = palette;
@@ -584,35 +633,36 @@ struct Wpg2 {
                 WidenToBytes(packed, w, h, bits));
   }
 
-  void record(BYTE type, const ByteView& r) {
+  void record(BYTE type, vel::ByteReader& r) {
     switch (type) {
       case 0x0C:
       case 0x0D: {
-        const size_t start = U16(r, 0), count = U16(r, 2), each = type == 0x0C ? 4 : 8;
-        for (size_t i = 0; i < count && start + i < 256 && r.has(4 + i * each, each); ++i)
-          palette[start + i] = type == 0x0C ? Rgba(r, 4 + i * 4) : Rgba16(r, 4 + i * 8);
+        const size_t start = r.le16(), count = r.le16(), each = type == 0x0C ? 4 : 8;
+        for (size_t i = 0; i < count && start + i < 256 && r.ok() && r.has(each); ++i)
+          palette[start + i] = type == 0x0C ? Rgba(r) : Rgba16(r);
         break;
       }
-      case 0x25: pen = Rgba(r, 0); break;
-      case 0x26: pen = Rgba16(r, 0); break;
-      case 0x2B: penWidth = U16(r, 0); break;
+      case 0x25: pen = Rgba(r); break;
+      case 0x26: pen = Rgba16(r); break;
+      case 0x2B: penWidth = r.le16(); break;
       case 0x31:
       case 0x32: {
         // Gradients keep their first colour.
-        const size_t at = U8(r, 0) == 0 ? 1 : 3;
-        brush = type == 0x31 ? Rgba(r, at) : Rgba16(r, at);
+        r.skip(r.u8() == 0 ? 0 : 2);
+        brush = type == 0x31 ? Rgba(r) : Rgba16(r);
         break;
       }
       case 0x0E: bitmapData(r); break;
       case 0x0F:
         if (textPending) {
           textPending = false;
-          const size_t n = std::min<size_t>(U16(r, 0), r.size - std::min<size_t>(r.size, 2));
-          const BYTE* p;
-          if (n && r.bytes(2, n, p)) {
+          const size_t length = r.le16();
+          const auto rest = r.ok() ? r.rest() : std::span<const BYTE>();
+          const auto chars = rest.first(std::min(length, rest.size()));
+          if (!chars.empty()) {
             canvas->setTextColor(pen);
             canvas->setFont(ppi / 6, 0);  // 12 point
-            canvas->text(textAt, vector_detail::DecodeText(std::string(reinterpret_cast<const char*>(p), n)));
+            canvas->text(textAt, vector_detail::DecodeText(std::string(chars.begin(), chars.end())));
           }
         }
         break;
@@ -622,75 +672,74 @@ struct Wpg2 {
   }
 };
 
-bool ReadWpg2(const ByteView& v, size_t pos, VectorDrawing& out) {
+vel::Expected<VectorDrawing> ReadWpg2(vel::ByteReader& in) {
   std::optional<EmfCanvas> canvas;
   Wpg2 st;
-  while (pos < v.size) {
-    BYTE cls, type;
-    size_t extension, length;
-    if (!v.u8(pos, cls) || !v.u8(pos + 1, type)) break;
-    pos += 2;
-    if (!Varint(v, pos, extension) || !Varint(v, pos, length) || !v.has(pos, length)) break;
-    const ByteView r{v.data + pos, length};
-    pos += length;
+  std::string stopped = "WPG 2: no start record";
+  while (!in.atEnd()) {
+    const size_t at = in.position();
+    in.u8();  // record class
+    const BYTE type = in.u8();
+    Varint(in);  // extension
+    auto r = RecordBytes(in, at);
+    if (!r) {
+      stopped = r.reason();
+      break;
+    }
     if (type == 0x02) break;
     if (type == 0x01) {
       if (canvas) continue;
-      const int ppiX = U16(r, 0) ? U16(r, 0) : 1200, ppiY = U16(r, 2) ? U16(r, 2) : 1200;
-      st.wide = U8(r, 4) == 1;
-      size_t at = 5;
+      const int ppiX = r->le16(), ppiY = r->le16();
+      st.wide = r->u8() == 1;
       double c[8];
       for (double& x : c)
-        if (!st.coord(r, at, x)) return false;
+        if (!st.coord(*r, x)) return vel::Fail("WPG 2 start: the record ends inside its rectangles");
       // The image rectangle, else the viewport, is the picture.
       double ix1 = c[4], iy1 = c[5], ix2 = c[6], iy2 = c[7];
       if (ix1 == ix2 || iy1 == iy2) ix1 = c[0], iy1 = c[1], ix2 = c[2], iy2 = c[3];
       const double w = std::abs(ix2 - ix1), h = std::abs(iy2 - iy1);
-      if (w < 1 || h < 1 || w > 2e9 || h > 2e9) return false;
+      if (w < 1 || h < 1 || w > 2e9 || h > 2e9) return vel::Fail("WPG 2 start: no picture in the rectangles");
       st.x0 = std::min(ix1, ix2);
       st.y1 = std::max(iy1, iy2);
-      st.ppi = ppiY;
+      st.ppi = ppiY ? ppiY : 1200;
       int fw, fh;
-      vector_detail::SaneFrame(w * 2540 / ppiX, h * 2540 / ppiY, fw, fh);
+      vector_detail::SaneFrame(w * 2540 / (ppiX ? ppiX : 1200), h * 2540 / st.ppi, fw, fh);
       canvas.emplace(POINTL{0, 0}, SIZEL{vector_detail::ClampLong(w), vector_detail::ClampLong(h)}, fw, fh);
       st.canvas = &*canvas;
       continue;
     }
     if (!canvas) continue;
-    st.record(type, r);
+    st.record(type, *r);
     if (canvas->full()) break;
   }
-  if (!canvas) return false;
-  out.widthHundredthsMm = canvas->frameWidth();
-  out.heightHundredthsMm = canvas->frameHeight();
-  out.emf = canvas->finish();
-  return true;
+  return Finish(canvas, stopped);
 }
 
 }  // namespace
 
 bool IsWpg(const BYTE* data, size_t size) {
   if (!data || size < kHeaderSize) return false;
-  return data[0] == 0xFF && data[1] == 'W' && data[2] == 'P' && data[3] == 'C' && data[9] == 0x16 &&
-         (data[10] == 1 || data[10] == 2);
+  vel::ByteReader in(data, size);
+  const Header h = ReadHeader(in);
+  return h.marker == 0xFF && h.id == "WPC" && h.fileType == kWpgFileType && (h.major == 1 || h.major == 2);
+}
+
+vel::Expected<VectorDrawing> DecodeWpg(const BYTE* data, size_t size) {
+  if (!IsWpg(data, size)) return vel::Fail("WPG header: not a WordPerfect graphic");
+  vel::ByteReader in(data, size);
+  const Header h = ReadHeader(in);
+  if (h.encryption != 0) return vel::Fail("WPG header: the file is encrypted");
+  if (h.firstRecord < kHeaderSize || !in.seek(h.firstRecord))
+    return vel::Fail("WPG header: the first record at " + std::to_string(h.firstRecord) + " is outside the file");
+  try {
+    return h.major == 1 ? ReadWpg1(in) : ReadWpg2(in);
+  } catch (...) {
+    return vel::Fail("WPG: not enough memory for the drawing");
+  }
 }
 
 bool ReadWpg(const BYTE* data, size_t size, VectorDrawing& out) {
-  if (!IsWpg(data, size)) return false;
-  const ByteView v{data, size};
-  DWORD first = 0;
-  WORD key = 0;
-  v.u32(4, first);
-  v.u16(12, key);
-  if (key != 0 || first < kHeaderSize || first > size) return false;  // encrypted or misplaced
-  try {
-    VectorDrawing d;
-    if (!(data[10] == 1 ? ReadWpg1(v, first, d) : ReadWpg2(v, first, d))) return false;
-    out = std::move(d);
-    return true;
-  } catch (...) {
-    return false;
-  }
+  return vector_detail::Give(DecodeWpg(data, size), out);
 }
 
 }  // namespace lorimer::formats

@@ -1,34 +1,29 @@
 // WMF and EMF handles: made from checked bytes, read from and written to files.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
+#include <cstring>
 #include <new>
 #include <string>
+#include <type_traits>
 
 #include "platform/base/file.h"
 #include "platform/gdi/metafile_internal.h"
 #include "platform/gdi/objects.h"
 
 namespace vel::gdi::meta {
+namespace {
 
-HMETAFILE NewMetaFile(std::vector<BYTE> bits) {
-  auto* m = new (std::nothrow) MetaFile;
+template <typename Metafile>
+Metafile* NewHandle(std::vector<BYTE> bits) {
+  auto* m = new (std::nothrow) Metafile;
   if (!m) return nullptr;
   m->bits = std::move(bits);
   Register(m);
   return m;
 }
 
-HENHMETAFILE NewEnhMetaFile(std::vector<BYTE> bits) {
-  auto* m = new (std::nothrow) EnhMetaFile;
-  if (!m) return nullptr;
-  m->bits = std::move(bits);
-  Register(m);
-  return m;
-}
+}  // namespace
+
+HMETAFILE NewMetaFile(std::vector<BYTE> bits) { return NewHandle<MetaFile>(std::move(bits)); }
+HENHMETAFILE NewEnhMetaFile(std::vector<BYTE> bits) { return NewHandle<EnhMetaFile>(std::move(bits)); }
 
 DeviceSize ReferenceDevice(HDC dc) {
   DeviceSize d;
@@ -58,44 +53,28 @@ bool ReadWholeFile(const char* path, std::vector<BYTE>& out) { return vel::ReadW
 // Written beside the target under a temporary name and renamed over it only when
 // complete, so a failed write never leaves a half file where the old one was.
 bool WriteFileAtomically(const char* path, const std::vector<BYTE>& bytes) {
-  if (!path || !*path) return false;
-  std::string temp = std::string(path) + ".XXXXXX";
-  int fd = mkstemp(temp.data());
-  if (fd < 0) return false;
-  size_t done = 0;
-  bool ok = true;
-  while (done < bytes.size()) {
-    ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      ok = false;
-      break;
-    }
-    done += static_cast<size_t>(n);
-  }
-  // mkstemp makes the file private; a metafile is an ordinary document.
-  if (ok) fchmod(fd, 0644);
-  if (ok && fsync(fd) != 0) ok = false;
-  if (close(fd) != 0) ok = false;
-  if (ok && rename(temp.c_str(), path) != 0) ok = false;
-  if (!ok) unlink(temp.c_str());
-  return ok;
+  return path && *path && vel::ReplaceFileContents(path, bytes, "metafile");
 }
 
-// The bytes of a WMF up to and including META_EOF: trailing bytes in a file are
-// not part of the metafile and are not kept.
-size_t WmfLength(const BYTE* data, size_t size) {
-  std::vector<wmf::Record> records;
-  if (!wmf::ParseRecords(data, size, &records) || records.empty()) return 0;
-  const wmf::Record& last = records.back();
+// The bytes of a metafile up to and including its end record: trailing bytes in a
+// file are not part of the metafile and are not kept. 0 when they are no metafile.
+template <typename Record>
+size_t LengthOf(const BYTE* data, const vel::Expected<std::vector<Record>>& records) {
+  if (!records || records->empty()) return 0;
+  const Record& last = records->back();
   return static_cast<size_t>(last.data - data) + last.size;
 }
 
-size_t EmfLength(const BYTE* data, size_t size) {
-  std::vector<emf::Record> records;
-  if (!emf::ParseRecords(data, size, &records) || records.empty()) return 0;
-  const emf::Record& last = records.back();
-  return static_cast<size_t>(last.data - data) + last.size;
+template <typename Handle>
+Handle FromBits(const BYTE* data, size_t size, Handle (*make)(std::vector<BYTE>)) {
+  if (!data || size == 0) return nullptr;
+  size_t length = 0;
+  if constexpr (std::is_same_v<Handle, HMETAFILE>)
+    length = LengthOf(data, wmf::ReadRecords(data, size));
+  else
+    length = LengthOf(data, emf::ReadRecords(data, size));
+  if (!length) return nullptr;
+  return make(std::vector<BYTE>(data, data + length));
 }
 
 UINT CopyOut(const std::vector<BYTE>& bits, UINT size, void* out) {
@@ -106,39 +85,36 @@ UINT CopyOut(const std::vector<BYTE>& bits, UINT size, void* out) {
   return static_cast<UINT>(bits.size());
 }
 
-}  // namespace
-
-HMETAFILE SetMetaFileBitsEx(UINT size, const BYTE* data) {
-  if (!data || size == 0) return nullptr;
-  size_t length = WmfLength(data, size);
-  if (!length) return nullptr;
-  return meta::NewMetaFile(std::vector<BYTE>(data, data + length));
-}
-
-UINT GetMetaFileBitsEx(HMETAFILE metafile, UINT size, LPVOID out) {
-  MetaFile* m = Live(metafile);
+template <typename Handle>
+UINT BitsOf(Handle metafile, UINT size, void* out) {
+  auto* m = Live(metafile);
   return m ? CopyOut(m->bits, size, out) : 0;
 }
+
+template <typename Handle>
+BOOL DeleteHandle(Handle metafile) {
+  auto* m = Live(metafile);
+  if (!m) return FALSE;
+  Unregister(m);
+  delete m;
+  return TRUE;
+}
+
+}  // namespace
+
+HMETAFILE SetMetaFileBitsEx(UINT size, const BYTE* data) { return FromBits(data, size, meta::NewMetaFile); }
+
+UINT GetMetaFileBitsEx(HMETAFILE metafile, UINT size, LPVOID out) { return BitsOf(metafile, size, out); }
 
 HMETAFILE GetMetaFileA(LPCSTR path) {
   std::vector<BYTE> file;
   if (!ReadWholeFile(path, file)) return nullptr;
-  size_t start = 0;
-  METAFILEHEADER_PLACEABLE placeable{};
-  bool hasPlaceable = false;
-  if (file.size() >= sizeof placeable) {
-    std::memcpy(&placeable, file.data(), sizeof placeable);
-    if (placeable.key == kPlaceableKey) {
-      start = sizeof placeable;
-      hasPlaceable = true;
-    }
-  }
-  size_t length = WmfLength(file.data() + start, file.size() - start);
-  if (!length) return nullptr;
-  HMETAFILE m = meta::NewMetaFile(std::vector<BYTE>(file.begin() + start, file.begin() + start + length));
-  if (m && hasPlaceable) {
+  vel::ByteReader in(file);
+  const auto placeable = wmf::ReadPlaceable(in);
+  HMETAFILE m = FromBits(in.rest().data(), in.remaining(), meta::NewMetaFile);
+  if (m && placeable) {
     m->hasPlaceable = true;
-    m->placeable = placeable;
+    m->placeable = *placeable;
   }
   return m;
 }
@@ -155,33 +131,16 @@ HMETAFILE CopyMetaFileA(HMETAFILE metafile, LPCSTR path) {
   return copy;
 }
 
-BOOL DeleteMetaFile(HMETAFILE metafile) {
-  MetaFile* m = Live(metafile);
-  if (!m) return FALSE;
-  Unregister(m);
-  delete m;
-  return TRUE;
-}
+BOOL DeleteMetaFile(HMETAFILE metafile) { return DeleteHandle(metafile); }
 
-HENHMETAFILE SetEnhMetaFileBits(UINT size, const BYTE* data) {
-  if (!data || size == 0) return nullptr;
-  size_t length = EmfLength(data, size);
-  if (!length) return nullptr;
-  return meta::NewEnhMetaFile(std::vector<BYTE>(data, data + length));
-}
+HENHMETAFILE SetEnhMetaFileBits(UINT size, const BYTE* data) { return FromBits(data, size, meta::NewEnhMetaFile); }
 
-UINT GetEnhMetaFileBits(HENHMETAFILE metafile, UINT size, LPBYTE out) {
-  EnhMetaFile* m = Live(metafile);
-  return m ? CopyOut(m->bits, size, out) : 0;
-}
+UINT GetEnhMetaFileBits(HENHMETAFILE metafile, UINT size, LPBYTE out) { return BitsOf(metafile, size, out); }
 
 HENHMETAFILE GetEnhMetaFileA(LPCSTR path) {
   std::vector<BYTE> file;
   if (!ReadWholeFile(path, file)) return nullptr;
-  size_t length = EmfLength(file.data(), file.size());
-  if (!length) return nullptr;
-  file.resize(length);
-  return meta::NewEnhMetaFile(std::move(file));
+  return FromBits(file.data(), file.size(), meta::NewEnhMetaFile);
 }
 
 UINT GetEnhMetaFileHeader(HENHMETAFILE metafile, UINT size, ENHMETAHEADER* out) {
@@ -202,10 +161,4 @@ HENHMETAFILE CopyEnhMetaFileA(HENHMETAFILE metafile, LPCSTR path) {
   return meta::NewEnhMetaFile(m->bits);
 }
 
-BOOL DeleteEnhMetaFile(HENHMETAFILE metafile) {
-  EnhMetaFile* m = Live(metafile);
-  if (!m) return FALSE;
-  Unregister(m);
-  delete m;
-  return TRUE;
-}
+BOOL DeleteEnhMetaFile(HENHMETAFILE metafile) { return DeleteHandle(metafile); }

@@ -23,6 +23,10 @@ namespace {
 
 using emf::Record;
 constexpr size_t kChunkBytes = 8192;
+// Where the checksum of the first "WMFC" comment lies in the WMF: after the header,
+// the record's size and function, the escape's function and byte count, and the
+// comment's identifier, type and version.
+constexpr size_t kFirstCommentChecksum = sizeof(METAHEADER) + 6 + 4 + 4 + 4 + 4;
 constexpr WORD kBsDibPattern = 5;
 
 enum class Kind { Pen, Brush, Font, Palette };
@@ -66,7 +70,11 @@ class Translator {
       size_t count = std::min(most, pts.size() - start);
       Params p;
       p.i16(static_cast<int>(count));
-      for (size_t i = 0; i < count; ++i) p.i16(X(pts[start + i].x)).i16(Y(pts[start + i].y));
+      vel::ByteWriter points = p.extend(count * 4);
+      for (size_t i = 0; i < count; ++i) {
+        points.le16(static_cast<WORD>(X(pts[start + i].x)));
+        points.le16(static_cast<WORD>(Y(pts[start + i].y)));
+      }
       out_.record(function, p);
       if (count == pts.size()) break;
     }
@@ -163,24 +171,24 @@ void Translator::selectStock(DWORD index) {
 }
 
 void Translator::text(const Record& r, bool wide) {
-  LONG x, y;
-  DWORD count, offString, options, offDx;
-  RECTL rect;
-  if (!r.i32(36, x) || !r.i32(40, y) || !r.u32(44, count) || !r.u32(48, offString) || !r.u32(52, options) ||
-      !r.rectl(56, rect) || !r.u32(72, offDx))
-    return;
-  if (count > 32767 || !r.has(offString, static_cast<size_t>(count) * (wide ? 2 : 1))) return;
+  vel::ByteReader whole = r.reader();
+  vel::ByteReader in = r.params();
+  in.skip(16 + 4 + 4 + 4);  // bounds, graphics mode, x and y scale
+  const LONG x = in.le32s(), y = in.le32s();
+  const DWORD count = in.le32(), offString = in.le32(), options = in.le32();
+  const RECTL rect = ReadRectl(in);
+  const DWORD offDx = in.le32();
+  if (!in || count > 32767) return;
+  vel::ByteReader chars = whole.sub(offString, static_cast<size_t>(count) * (wide ? 2 : 1));
+  if (!whole) return;
   std::string bytes;
   if (wide) {
     std::u16string s(count, u'\0');
-    for (DWORD i = 0; i < count; ++i) {
-      WORD c;
-      r.u16(offString + i * 2, c);
-      s[i] = c;
-    }
+    for (char16_t& c : s) c = chars.le16();
     bytes = Utf16ToCp1252(s);
   } else {
-    bytes.assign(reinterpret_cast<const char*>(r.data + offString), count);
+    const auto narrow = chars.rest();
+    bytes.assign(narrow.begin(), narrow.end());
   }
   bool hasRect = options & (wmf::ETO_OPAQUE | wmf::ETO_CLIPPED);
   Params p;
@@ -188,39 +196,33 @@ void Translator::text(const Record& r, bool wide) {
   p.u16(static_cast<WORD>(options & (wmf::ETO_OPAQUE | wmf::ETO_CLIPPED)));
   if (hasRect) p.i16(X(rect.left)).i16(Y(rect.top)).i16(X(rect.right)).i16(Y(rect.bottom));
   p.raw(bytes.data(), bytes.size()).pad(2);
-  if (offDx && count && r.has(offDx, static_cast<size_t>(count) * 4)) {
-    for (DWORD i = 0; i < count; ++i) {
-      LONG d;
-      r.i32(offDx + i * 4, d);
-      p.i16(W(d));
-    }
+  if (offDx && count) {
+    // The advances are optional: without (all of) them the text keeps its own.
+    vel::ByteReader advances = whole.sub(offDx, static_cast<size_t>(count) * 4);
+    if (whole)
+      for (DWORD i = 0; i < count; ++i) p.i16(W(advances.le32s()));
   }
   out_.record(wmf::META_EXTTEXTOUT, p);
 }
 
 void Translator::translate(const Record& r) {
-  auto u32 = [&](size_t off) {
-    DWORD v = 0;
-    r.u32(off, v);
-    return v;
-  };
-  auto i32 = [&](size_t off) {
-    LONG v = 0;
-    r.i32(off, v);
-    return v;
-  };
-  auto word = [&](WORD function, DWORD v) { out_.record(function, Params().u16(static_cast<WORD>(v))); };
-  auto dword = [&](WORD function, DWORD v) { out_.record(function, Params().u32(v)); };
-  const size_t size = r.size;
+  vel::ByteReader in = r.params();
+  auto usageOf = [](DWORD usage) -> UINT { return usage == DIB_PAL_COLORS ? DIB_PAL_COLORS : DIB_RGB_COLORS; };
 
+  if (const OneValueRecord* simple = OneValueRecordOfType(r.type)) {
+    const DWORD v = in.le32();
+    if (!in) return;
+    out_.record(simple->function, simple->twoWords ? Params().u32(v) : Params().u16(static_cast<WORD>(v)));
+    return;
+  }
   switch (r.type) {
     case emf::EMR_SAVEDC:
       emfSaved_.push_back(emfMode_);
       out_.record(wmf::META_SAVEDC, Params());
       return;
     case emf::EMR_RESTOREDC: {
-      if (size < 12) return;
-      LONG level = i32(8);
+      const LONG level = in.le32s();
+      if (!in) return;
       if (level < 0 && static_cast<size_t>(-static_cast<long long>(level)) <= emfSaved_.size()) {
         emfMode_ = emfSaved_[emfSaved_.size() + level];
         emfSaved_.resize(emfSaved_.size() + level);
@@ -228,52 +230,56 @@ void Translator::translate(const Record& r) {
       out_.record(wmf::META_RESTOREDC, Params().i16(Clamp16(level)));
       return;
     }
-    case emf::EMR_SETMAPMODE:
-      if (size >= 12) emfMode_ = static_cast<int>(u32(8));
-      return;
-    case emf::EMR_SETWINDOWEXTEX:
-    case emf::EMR_SETWINDOWORGEX: {
-      if (size < 16 || !scalable() || (emfMode_ != MM_ANISOTROPIC && emfMode_ != MM_ISOTROPIC)) return;
-      bool ext = r.type == emf::EMR_SETWINDOWEXTEX;
-      if (ext && (i32(8) == 0 || i32(12) == 0)) return;
-      out_.record(ext ? wmf::META_SETWINDOWEXT : wmf::META_SETWINDOWORG,
-                  Params().i16(Clamp16(i32(12))).i16(Clamp16(i32(8))));
+    case emf::EMR_SETMAPMODE: {
+      const DWORD mode = in.le32();
+      if (in) emfMode_ = static_cast<int>(mode);
       return;
     }
-    case emf::EMR_SETBKMODE: if (size >= 12) word(wmf::META_SETBKMODE, u32(8)); return;
-    case emf::EMR_SETROP2: if (size >= 12) word(wmf::META_SETROP2, u32(8)); return;
-    case emf::EMR_SETPOLYFILLMODE: if (size >= 12) word(wmf::META_SETPOLYFILLMODE, u32(8)); return;
-    case emf::EMR_SETSTRETCHBLTMODE: if (size >= 12) word(wmf::META_SETSTRETCHBLTMODE, u32(8)); return;
-    case emf::EMR_SETTEXTALIGN: if (size >= 12) word(wmf::META_SETTEXTALIGN, u32(8)); return;
-    case emf::EMR_SETLAYOUT: if (size >= 12) word(wmf::META_SETLAYOUT, u32(8)); return;
-    case emf::EMR_SETBKCOLOR: if (size >= 12) dword(wmf::META_SETBKCOLOR, u32(8)); return;
-    case emf::EMR_SETTEXTCOLOR: if (size >= 12) dword(wmf::META_SETTEXTCOLOR, u32(8)); return;
-    case emf::EMR_SETMAPPERFLAGS: if (size >= 12) dword(wmf::META_SETMAPPERFLAGS, u32(8)); return;
+    case emf::EMR_SETWINDOWEXTEX:
+    case emf::EMR_SETWINDOWORGEX: {
+      const LONG cx = in.le32s(), cy = in.le32s();
+      if (!in || !scalable() || (emfMode_ != MM_ANISOTROPIC && emfMode_ != MM_ISOTROPIC)) return;
+      bool ext = r.type == emf::EMR_SETWINDOWEXTEX;
+      if (ext && (cx == 0 || cy == 0)) return;
+      out_.record(ext ? wmf::META_SETWINDOWEXT : wmf::META_SETWINDOWORG, Params().i16(Clamp16(cy)).i16(Clamp16(cx)));
+      return;
+    }
     case emf::EMR_REALIZEPALETTE: out_.record(wmf::META_REALIZEPALETTE, Params()); return;
 
     case emf::EMR_CREATEPEN: {
-      if (size < 28 || create(u32(8), Kind::Pen) < 0) return;
-      createPen(u32(12), i32(16), u32(24));
+      const DWORD handle = in.le32(), style = in.le32();
+      const LONG width = in.le32s();
+      in.skip(4);  // the width's y, unused
+      const DWORD color = in.le32();
+      if (!in || create(handle, Kind::Pen) < 0) return;
+      createPen(style, width, color);
       return;
     }
     case emf::EMR_EXTCREATEPEN: {
-      if (size < 44 || create(u32(8), Kind::Pen) < 0) return;
-      DWORD style = u32(28);
+      const DWORD handle = in.le32();
+      in.skip(4 * 4);  // the bitmap of a pattern pen, not carried over
+      const DWORD style = in.le32(), width = in.le32();
+      in.skip(4);  // brush style
+      const DWORD color = in.le32();
+      if (!in || create(handle, Kind::Pen) < 0) return;
       // A cosmetic pen is one pixel whatever its width field says.
-      createPen(style, (style & PS_TYPE_MASK) == PS_GEOMETRIC ? u32(32) : 0, u32(40));
+      createPen(style, (style & PS_TYPE_MASK) == PS_GEOMETRIC ? width : 0, color);
       return;
     }
     case emf::EMR_CREATEBRUSHINDIRECT: {
-      if (size < 24) return;
-      if (create(u32(8), Kind::Brush) >= 0) createBrush(u32(12), u32(16), u32(20));
+      const DWORD handle = in.le32(), style = in.le32(), color = in.le32(), hatch = in.le32();
+      if (!in) return;
+      if (create(handle, Kind::Brush) >= 0) createBrush(style, color, hatch);
       return;
     }
     case emf::EMR_CREATEDIBPATTERNBRUSHPT:
     case emf::EMR_CREATEMONOBRUSH: {
+      const DWORD handle = in.le32();
+      const UINT usage = usageOf(in.le32());
+      const DWORD offBmi = in.le32(), cbBmi = in.le32(), offBits = in.le32(), cbBits = in.le32();
       PackedDib d;
-      UINT usage = u32(12) == DIB_PAL_COLORS ? DIB_PAL_COLORS : DIB_RGB_COLORS;
-      if (size < 32 || !ReadPackedDib(r, u32(16), u32(20), u32(24), u32(28), usage, d)) return;
-      if (create(u32(8), Kind::Brush) < 0) return;
+      if (!in || !ReadPackedDib(r, offBmi, cbBmi, offBits, cbBits, usage, d)) return;
+      if (create(handle, Kind::Brush) < 0) return;
       Params p;
       p.u16(kBsDibPattern).u16(static_cast<WORD>(usage));
       dib(p, d);
@@ -281,17 +287,21 @@ void Translator::translate(const Record& r) {
       return;
     }
     case emf::EMR_EXTCREATEFONTINDIRECTW: {
-      if (size < 104 || create(u32(8), Kind::Font) < 0) return;
-      Params p;
-      p.i16(L(i32(12))).i16(L(i32(16))).i16(Clamp16(i32(20))).i16(Clamp16(i32(24))).i16(Clamp16(i32(28)));
-      p.raw(r.data + 32, 8);
+      const DWORD handle = in.le32();
+      const LONG height = in.le32s(), width = in.le32s(), escapement = in.le32s(), orientation = in.le32s();
+      const LONG weight = in.le32s();
+      const auto flags = in.bytes(8);  // italic, underline, strike-out, charset, precisions, quality, pitch
       std::u16string face;
+      bool ended = false;
       for (size_t i = 0; i < 32; ++i) {
-        WORD c = 0;
-        r.u16(40 + i * 2, c);
-        if (!c) break;
-        face.push_back(c);
+        const WORD c = in.le16();
+        ended = ended || c == 0;
+        if (!ended) face.push_back(c);
       }
+      if (!in || create(handle, Kind::Font) < 0) return;
+      Params p;
+      p.i16(L(height)).i16(L(width)).i16(Clamp16(escapement)).i16(Clamp16(orientation)).i16(Clamp16(weight));
+      p.raw(flags.data(), flags.size());
       std::string narrow = Utf16ToCp1252(face);
       narrow.resize(32, '\0');
       narrow[31] = '\0';
@@ -300,15 +310,17 @@ void Translator::translate(const Record& r) {
       return;
     }
     case emf::EMR_CREATEPALETTE: {
-      WORD count = 0;
-      if (size < 16 || !r.u16(14, count) || !r.has(16, static_cast<size_t>(count) * 4)) return;
-      if (create(u32(8), Kind::Palette) < 0) return;
-      out_.record(wmf::META_CREATEPALETTE, Params().u16(0x0300).u16(count).raw(r.data + 16, count * 4u));
+      const DWORD handle = in.le32();
+      in.skip(2);  // version
+      const WORD count = in.le16();
+      const auto entries = in.bytes(static_cast<size_t>(count) * 4);
+      if (!in || create(handle, Kind::Palette) < 0) return;
+      out_.record(wmf::META_CREATEPALETTE, Params().u16(0x0300).u16(count).raw(entries.data(), entries.size()));
       return;
     }
     case emf::EMR_SELECTOBJECT: {
-      if (size < 12) return;
-      DWORD h = u32(8);
+      const DWORD h = in.le32();
+      if (!in) return;
       if (h & emf::kStockObjectFlag) {
         selectStock(h & ~emf::kStockObjectFlag);
         return;
@@ -319,33 +331,35 @@ void Translator::translate(const Record& r) {
       return;
     }
     case emf::EMR_SELECTPALETTE: {
-      auto it = handles_.find(u32(8));
-      if (size >= 12 && it != handles_.end() && it->second.second == Kind::Palette)
+      auto it = handles_.find(in.le32());
+      if (in && it != handles_.end() && it->second.second == Kind::Palette)
         out_.record(wmf::META_SELECTPALETTE, Params().u16(static_cast<WORD>(it->second.first)));
       return;
     }
-    case emf::EMR_DELETEOBJECT:
-      if (size >= 12) release(u32(8));
+    case emf::EMR_DELETEOBJECT: {
+      const DWORD h = in.le32();
+      if (in) release(h);
       return;
+    }
 
     case emf::EMR_MOVETOEX:
-      if (size < 16) return;
-      position_ = POINT{i32(8), i32(12)};
-      out_.record(wmf::META_MOVETO, Params().i16(Y(position_.y)).i16(X(position_.x)));
+    case emf::EMR_LINETO: {
+      const POINTL to = ReadPointl(in);
+      if (!in) return;
+      position_ = POINT{to.x, to.y};
+      out_.record(r.type == emf::EMR_MOVETOEX ? wmf::META_MOVETO : wmf::META_LINETO,
+                  Params().i16(Y(position_.y)).i16(X(position_.x)));
       return;
-    case emf::EMR_LINETO:
-      if (size < 16) return;
-      position_ = POINT{i32(8), i32(12)};
-      out_.record(wmf::META_LINETO, Params().i16(Y(position_.y)).i16(X(position_.x)));
-      return;
+    }
     case emf::EMR_POLYLINE: case emf::EMR_POLYLINE16: case emf::EMR_POLYGON: case emf::EMR_POLYGON16:
     case emf::EMR_POLYLINETO: case emf::EMR_POLYLINETO16: case emf::EMR_POLYBEZIER: case emf::EMR_POLYBEZIER16:
     case emf::EMR_POLYBEZIERTO: case emf::EMR_POLYBEZIERTO16: {
       bool small = r.type == emf::EMR_POLYLINE16 || r.type == emf::EMR_POLYGON16 || r.type == emf::EMR_POLYLINETO16 ||
                    r.type == emf::EMR_POLYBEZIER16 || r.type == emf::EMR_POLYBEZIERTO16;
+      in.skip(16);  // bounds
+      const DWORD count = in.le32();
       std::vector<POINT> pts;
-      DWORD count = u32(24);
-      if (size < 28 || !(small ? r.points16(28, count, pts) : r.points(28, count, pts)) || pts.empty()) return;
+      if (!in || !ReadPoints(in, count, small, pts) || pts.empty()) return;
       bool to = r.type == emf::EMR_POLYLINETO || r.type == emf::EMR_POLYLINETO16 || r.type == emf::EMR_POLYBEZIERTO ||
                 r.type == emf::EMR_POLYBEZIERTO16;
       if (to) pts.insert(pts.begin(), position_);
@@ -366,14 +380,14 @@ void Translator::translate(const Record& r) {
     }
     case emf::EMR_POLYPOLYLINE: case emf::EMR_POLYPOLYLINE16: case emf::EMR_POLYPOLYGON: case emf::EMR_POLYPOLYGON16: {
       bool small = r.type == emf::EMR_POLYPOLYLINE16 || r.type == emf::EMR_POLYPOLYGON16;
-      DWORD polys = u32(24), total = u32(28);
-      if (size < 32 || polys == 0 || polys > (size - 32) / 4) return;
+      in.skip(16);  // bounds
+      const DWORD polys = in.le32(), total = in.le32();
+      if (!in || polys == 0 || polys > in.remaining() / 4) return;
       std::vector<DWORD> counts(polys);
       unsigned long long sum = 0;
-      for (DWORD i = 0; i < polys; ++i) sum += counts[i] = u32(32 + i * 4);
+      for (DWORD& c : counts) sum += c = in.le32();
       std::vector<POINT> pts;
-      if (sum != total || !(small ? r.points16(32 + polys * 4, total, pts) : r.points(32 + polys * 4, total, pts)))
-        return;
+      if (sum != total || !ReadPoints(in, total, small, pts)) return;
       if (r.type == emf::EMR_POLYPOLYLINE || r.type == emf::EMR_POLYPOLYLINE16) {
         size_t at = 0;
         for (DWORD c : counts) {
@@ -386,38 +400,47 @@ void Translator::translate(const Record& r) {
       Params p;
       p.u16(static_cast<WORD>(polys));
       for (DWORD c : counts) p.u16(static_cast<WORD>(c));
-      for (const POINT& q : pts) p.i16(X(q.x)).i16(Y(q.y));
+      vel::ByteWriter points = p.extend(pts.size() * 4);
+      for (const POINT& q : pts) {
+        points.le16(static_cast<WORD>(X(q.x)));
+        points.le16(static_cast<WORD>(Y(q.y)));
+      }
       out_.record(wmf::META_POLYPOLYGON, p);
       return;
     }
     case emf::EMR_RECTANGLE:
     case emf::EMR_ELLIPSE: {
-      RECTL b;
-      if (!r.rectl(8, b)) return;
+      const RECTL b = ReadRectl(in);
+      if (!in) return;
       Params p;
       out_.record(r.type == emf::EMR_RECTANGLE ? wmf::META_RECTANGLE : wmf::META_ELLIPSE, box(p, b));
       return;
     }
     case emf::EMR_ROUNDRECT: {
-      RECTL b;
-      if (!r.rectl(8, b) || size < 32) return;
+      const RECTL b = ReadRectl(in);
+      const LONG cornerWidth = in.le32s(), cornerHeight = in.le32s();
+      if (!in) return;
       Params p;
-      p.i16(L(i32(28))).i16(L(i32(24)));
+      p.i16(L(cornerHeight)).i16(L(cornerWidth));
       out_.record(wmf::META_ROUNDRECT, box(p, b));
       return;
     }
     case emf::EMR_ARC: case emf::EMR_CHORD: case emf::EMR_PIE: {
-      RECTL b;
-      if (!r.rectl(8, b) || size < 40) return;
+      const RECTL b = ReadRectl(in);
+      const POINTL start = ReadPointl(in), end = ReadPointl(in);
+      if (!in) return;
       Params p;
-      p.i16(Y(i32(36))).i16(X(i32(32))).i16(Y(i32(28))).i16(X(i32(24)));
+      p.i16(Y(end.y)).i16(X(end.x)).i16(Y(start.y)).i16(X(start.x));
       WORD f = r.type == emf::EMR_ARC ? wmf::META_ARC : r.type == emf::EMR_CHORD ? wmf::META_CHORD : wmf::META_PIE;
       out_.record(f, box(p, b));
       return;
     }
-    case emf::EMR_SETPIXELV:
-      if (size >= 20) out_.record(wmf::META_SETPIXEL, Params().u32(u32(16)).i16(Y(i32(12))).i16(X(i32(8))));
+    case emf::EMR_SETPIXELV: {
+      const POINTL at = ReadPointl(in);
+      const DWORD color = in.le32();
+      if (in) out_.record(wmf::META_SETPIXEL, Params().u32(color).i16(Y(at.y)).i16(X(at.x)));
       return;
+    }
     case emf::EMR_EXTTEXTOUTW:
     case emf::EMR_EXTTEXTOUTA:
       text(r, r.type == emf::EMR_EXTTEXTOUTW);
@@ -425,70 +448,80 @@ void Translator::translate(const Record& r) {
 
     case emf::EMR_INTERSECTCLIPRECT:
     case emf::EMR_EXCLUDECLIPRECT: {
-      RECTL b;
-      if (!r.rectl(8, b)) return;
+      const RECTL b = ReadRectl(in);
+      if (!in) return;
       Params p;
       out_.record(r.type == emf::EMR_INTERSECTCLIPRECT ? wmf::META_INTERSECTCLIPRECT : wmf::META_EXCLUDECLIPRECT,
                   box(p, b));
       return;
     }
-    case emf::EMR_OFFSETCLIPRGN:
-      if (size >= 16) out_.record(wmf::META_OFFSETCLIPRGN, Params().i16(H(i32(12))).i16(W(i32(8))));
+    case emf::EMR_OFFSETCLIPRGN: {
+      const POINTL offset = ReadPointl(in);
+      if (in) out_.record(wmf::META_OFFSETCLIPRGN, Params().i16(H(offset.y)).i16(W(offset.x)));
       return;
-    case emf::EMR_EXTSELECTCLIPRGN:
+    }
+    case emf::EMR_EXTSELECTCLIPRGN: {
       // Only "no clip region" has a WMF form: selecting an empty slot.
-      if (size >= 16 && u32(8) == 0 && u32(12) == 5) {
+      const DWORD regionBytes = in.le32(), mode = in.le32();
+      if (in && regionBytes == 0 && mode == 5) {
         int slot = table_.add();
         if (slot < 0) return;
         table_.remove(slot);
         out_.record(wmf::META_SELECTCLIPREGION, Params().u16(static_cast<WORD>(slot)));
       }
       return;
+    }
 
     case emf::EMR_BITBLT:
     case emf::EMR_STRETCHBLT: {
-      bool stretch = r.type == emf::EMR_STRETCHBLT;
-      if (size < (stretch ? 108u : 100u)) return;
-      LONG xd = i32(24), yd = i32(28), wd = i32(32), hd = i32(36), xs = i32(44), ys = i32(48);
-      DWORD rop = u32(40);
-      if (u32(88) == 0) {
+      const bool stretch = r.type == emf::EMR_STRETCHBLT;
+      in.skip(16);  // bounds
+      const LONG xd = in.le32s(), yd = in.le32s(), wd = in.le32s(), hd = in.le32s();
+      const DWORD rop = in.le32();
+      const LONG xs = in.le32s(), ys = in.le32s();
+      in.skip(24 + 4);  // the source's transform and background colour
+      const UINT usage = usageOf(in.le32());
+      const DWORD offBmi = in.le32(), cbBmi = in.le32(), offBits = in.le32(), cbBits = in.le32();
+      const LONG ws = stretch ? in.le32s() : 0, hs = stretch ? in.le32s() : 0;
+      if (!in) return;
+      if (cbBmi == 0) {
         out_.record(wmf::META_PATBLT, Params().u32(rop).i16(H(hd)).i16(W(wd)).i16(Y(yd)).i16(X(xd)));
         return;
       }
       PackedDib d;
-      UINT usage = u32(80) == DIB_PAL_COLORS ? DIB_PAL_COLORS : DIB_RGB_COLORS;
-      if (!ReadPackedDib(r, u32(84), u32(88), u32(92), u32(96), usage, d)) return;
+      if (!ReadPackedDib(r, offBmi, cbBmi, offBits, cbBits, usage, d)) return;
       Params p;
       p.u32(rop);
-      if (stretch) p.i16(Clamp16(i32(104))).i16(Clamp16(i32(100)));
+      if (stretch) p.i16(Clamp16(hs)).i16(Clamp16(ws));
       p.i16(Clamp16(ys)).i16(Clamp16(xs)).i16(H(hd)).i16(W(wd)).i16(Y(yd)).i16(X(xd));
       dib(p, d);
       out_.record(stretch ? wmf::META_DIBSTRETCHBLT : wmf::META_DIBBITBLT, p);
       return;
     }
-    case emf::EMR_STRETCHDIBITS: {
-      if (size < 80) return;
-      PackedDib d;
-      UINT usage = u32(64) == DIB_PAL_COLORS ? DIB_PAL_COLORS : DIB_RGB_COLORS;
-      if (!ReadPackedDib(r, u32(48), u32(52), u32(56), u32(60), usage, d)) return;
-      Params p;
-      p.u32(u32(68)).u16(static_cast<WORD>(usage)).i16(Clamp16(i32(44))).i16(Clamp16(i32(40)));
-      p.i16(Clamp16(i32(36))).i16(Clamp16(i32(32))).i16(H(i32(76))).i16(W(i32(72))).i16(Y(i32(28))).i16(X(i32(24)));
-      dib(p, d);
-      out_.record(wmf::META_STRETCHDIB, p);
-      return;
-    }
+    case emf::EMR_STRETCHDIBITS:
     case emf::EMR_SETDIBITSTODEVICE: {
-      if (size < 76) return;
+      const bool stretch = r.type == emf::EMR_STRETCHDIBITS;
+      in.skip(16);  // bounds
+      const LONG xd = in.le32s(), yd = in.le32s(), xs = in.le32s(), ys = in.le32s(), ws = in.le32s(), hs = in.le32s();
+      const DWORD offBmi = in.le32(), cbBmi = in.le32(), offBits = in.le32(), cbBits = in.le32();
+      const UINT usage = usageOf(in.le32());
+      // StretchDIBits: the raster operation and the destination's size; SetDIBitsToDevice:
+      // the first scan line and how many the record holds.
+      const DWORD ropOrStart = in.le32(), wdOrScans = in.le32();
+      const LONG hd = stretch ? in.le32s() : 0;
       PackedDib d;
-      UINT usage = u32(64) == DIB_PAL_COLORS ? DIB_PAL_COLORS : DIB_RGB_COLORS;
-      if (!ReadPackedDib(r, u32(48), u32(52), u32(56), u32(60), usage, d)) return;
+      if (!in || !ReadPackedDib(r, offBmi, cbBmi, offBits, cbBits, usage, d)) return;
       Params p;
-      p.u16(static_cast<WORD>(usage)).u16(static_cast<WORD>(std::min<DWORD>(u32(72), 0xFFFF)));
-      p.u16(static_cast<WORD>(std::min<DWORD>(u32(68), 0xFFFF))).i16(Clamp16(i32(36))).i16(Clamp16(i32(32)));
-      p.i16(Clamp16(i32(44))).i16(Clamp16(i32(40))).i16(Y(i32(28))).i16(X(i32(24)));
+      if (stretch) {
+        p.u32(ropOrStart).u16(static_cast<WORD>(usage)).i16(Clamp16(hs)).i16(Clamp16(ws));
+        p.i16(Clamp16(ys)).i16(Clamp16(xs)).i16(H(hd)).i16(W(static_cast<LONG>(wdOrScans))).i16(Y(yd)).i16(X(xd));
+      } else {
+        p.u16(static_cast<WORD>(usage)).u16(static_cast<WORD>(std::min<DWORD>(wdOrScans, 0xFFFF)));
+        p.u16(static_cast<WORD>(std::min<DWORD>(ropOrStart, 0xFFFF))).i16(Clamp16(ys)).i16(Clamp16(xs));
+        p.i16(Clamp16(hs)).i16(Clamp16(ws)).i16(Y(yd)).i16(X(xd));
+      }
       dib(p, d);
-      out_.record(wmf::META_SETDIBTODEV, p);
+      out_.record(stretch ? wmf::META_STRETCHDIB : wmf::META_SETDIBTODEV, p);
       return;
     }
     default:
@@ -508,7 +541,8 @@ void WriteComments(WmfWriter& out, const std::vector<BYTE>& emf) {
     p.u16(wmf::MFCOMMENT).u16(static_cast<WORD>(34 + n));
     p.u32(wmf::kWmfcId).u32(1).u32(0x00010000).u16(0).u32(0).u32(chunks).u32(static_cast<DWORD>(n));
     p.u32(static_cast<DWORD>(emf.size() - at - n)).u32(static_cast<DWORD>(emf.size()));
-    p.raw(emf.data() + at, n);
+    const auto chunk = std::span(emf).subspan(at, n);
+    p.raw(chunk.data(), chunk.size());
     out.record(wmf::META_ESCAPE, p);
   }
 }
@@ -570,9 +604,7 @@ UINT GetWinMetaFileBits(HENHMETAFILE metafile, UINT size, LPBYTE out, INT mapMod
     // The first comment's checksum makes the words of the whole WMF sum to zero.
     WORD sum = 0;
     for (size_t i = 0; i + 1 < result.size(); i += 2) sum = static_cast<WORD>(sum + (result[i] | (result[i + 1] << 8)));
-    WORD check = static_cast<WORD>(0 - sum);
-    result[18 + 22] = static_cast<BYTE>(check);
-    result[18 + 23] = static_cast<BYTE>(check >> 8);
+    vel::ByteWriter(result).patchLe16(meta::kFirstCommentChecksum, static_cast<WORD>(0 - sum));
     if (!out) return static_cast<UINT>(result.size());
     if (size < result.size()) return 0;
     std::memcpy(out, result.data(), result.size());

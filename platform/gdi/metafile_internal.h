@@ -1,12 +1,14 @@
-// Shared by the metafile sources only: little-endian record builders and the
-// creation of handles from checked bytes.
+// Shared by the metafile sources only: record builders that write through a
+// ByteWriter, and the creation of handles from checked bytes.
 #pragma once
 
 #include <algorithm>
 #include <cstring>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "platform/base/bytes.h"
 #include "platform/gdi/metafile_records.h"
 
 namespace vel::gdi::meta {
@@ -15,30 +17,34 @@ namespace vel::gdi::meta {
 class Params {
  public:
   Params& u16(WORD v) {
-    b_.push_back(static_cast<BYTE>(v));
-    b_.push_back(static_cast<BYTE>(v >> 8));
+    vel::ByteWriter(b_).le16(v);
     return *this;
   }
   Params& i16(int v) { return u16(static_cast<WORD>(static_cast<std::int16_t>(v))); }
   Params& u32(DWORD v) {
-    u16(static_cast<WORD>(v));
-    return u16(static_cast<WORD>(v >> 16));
+    vel::ByteWriter(b_).le32(v);
+    return *this;
   }
   Params& i32(LONG v) { return u32(static_cast<DWORD>(v)); }
   Params& f32(float v) {
-    DWORD d;
-    std::memcpy(&d, &v, 4);
-    return u32(d);
+    vel::ByteWriter(b_).lef32(v);
+    return *this;
   }
   Params& rect(const RECTL& r) { return i32(r.left).i32(r.top).i32(r.right).i32(r.bottom); }
   Params& raw(const void* p, size_t n) {
-    const BYTE* q = static_cast<const BYTE*>(p);
-    b_.insert(b_.end(), q, q + n);
+    vel::ByteWriter(b_).bytes(std::span(static_cast<const BYTE*>(p), n));
     return *this;
   }
   Params& pad(size_t multiple) {
-    while (b_.size() % multiple) b_.push_back(0);
+    vel::ByteWriter(b_).align(multiple);
     return *this;
+  }
+  // A writer over `bytes` more parameter bytes, for the long runs of points and
+  // characters: the room is made once, not value by value.
+  vel::ByteWriter extend(size_t bytes) {
+    const size_t at = b_.size();
+    b_.resize(at + bytes);
+    return vel::ByteWriter{std::span(b_).subspan(at, bytes)};
   }
   size_t size() const { return b_.size(); }
   const std::vector<BYTE>& bytes() const { return b_; }
@@ -54,12 +60,12 @@ class EmfWriter {
   static constexpr DWORD kHeaderSize = 108;
   // Offset of the record in the output (for patching bounds later).
   size_t record(DWORD type, const Params& params) {
-    size_t at = out_.size();
-    Params r;
-    r.u32(type).u32(static_cast<DWORD>(8 + ((params.size() + 3) & ~size_t(3))));
-    out_.insert(out_.end(), r.bytes().begin(), r.bytes().end());
-    out_.insert(out_.end(), params.bytes().begin(), params.bytes().end());
-    while (out_.size() % 4) out_.push_back(0);
+    const size_t at = out_.size();
+    vel::ByteWriter w(out_);
+    w.le32(type);
+    w.le32(static_cast<DWORD>(8 + ((params.size() + 3) & ~size_t(3))));
+    w.bytes(params.bytes());
+    w.align(4);
     ++records_;
     return at;
   }
@@ -77,7 +83,7 @@ class EmfWriter {
     h.i32(device.cx).i32(device.cy).i32(millimeters.cx).i32(millimeters.cy);
     h.u32(0).u32(0).u32(0);
     h.i32(millimeters.cx * 1000).i32(millimeters.cy * 1000);
-    std::memcpy(out_.data(), h.bytes().data(), kHeaderSize);
+    vel::ByteWriter{std::span(out_).first(kHeaderSize)}.bytes(h.bytes());
     return std::move(out_);
   }
 
@@ -91,20 +97,25 @@ class WmfWriter {
  public:
   WmfWriter() { out_.resize(sizeof(METAHEADER)); }
   void record(WORD function, const Params& params) {
-    size_t words = 3 + (params.size() + 1) / 2;
-    Params r;
-    r.u32(static_cast<DWORD>(words)).u16(function);
-    out_.insert(out_.end(), r.bytes().begin(), r.bytes().end());
-    out_.insert(out_.end(), params.bytes().begin(), params.bytes().end());
-    if (out_.size() % 2) out_.push_back(0);
+    const size_t words = 3 + (params.size() + 1) / 2;
+    vel::ByteWriter w(out_);
+    w.le32(static_cast<DWORD>(words));
+    w.le16(function);
+    w.bytes(params.bytes());
+    w.align(2);
     maxRecord_ = std::max<DWORD>(maxRecord_, static_cast<DWORD>(words));
   }
   size_t size() const { return out_.size(); }
   std::vector<BYTE> finish(WORD objects) {
     record(wmf::META_EOF, Params{});
-    Params h;
-    h.u16(1).u16(9).u16(0x0300).u32(static_cast<DWORD>(out_.size() / 2)).u16(objects).u32(maxRecord_).u16(0);
-    std::memcpy(out_.data(), h.bytes().data(), sizeof(METAHEADER));
+    vel::ByteWriter h{std::span(out_).first(sizeof(METAHEADER))};
+    h.le16(1);       // memory metafile
+    h.le16(9);       // header words
+    h.le16(0x0300);  // version
+    h.le32(static_cast<DWORD>(out_.size() / 2));
+    h.le16(objects);
+    h.le32(maxRecord_);
+    h.le16(0);
     return std::move(out_);
   }
   std::vector<BYTE>& bytes() { return out_; }
@@ -113,6 +124,36 @@ class WmfWriter {
   std::vector<BYTE> out_;
   DWORD maxRecord_ = 3;
 };
+
+// The state records both formats have that set one value: the WMF function, the EMF
+// type, and whether the WMF record holds the value in one word or two (EMF always
+// in two).
+struct OneValueRecord {
+  WORD function;
+  DWORD type;
+  bool twoWords;
+};
+inline constexpr OneValueRecord kOneValueRecords[] = {
+    {wmf::META_SETBKMODE, emf::EMR_SETBKMODE, false},
+    {wmf::META_SETROP2, emf::EMR_SETROP2, false},
+    {wmf::META_SETPOLYFILLMODE, emf::EMR_SETPOLYFILLMODE, false},
+    {wmf::META_SETSTRETCHBLTMODE, emf::EMR_SETSTRETCHBLTMODE, false},
+    {wmf::META_SETTEXTALIGN, emf::EMR_SETTEXTALIGN, false},
+    {wmf::META_SETLAYOUT, emf::EMR_SETLAYOUT, false},
+    {wmf::META_SETBKCOLOR, emf::EMR_SETBKCOLOR, true},
+    {wmf::META_SETTEXTCOLOR, emf::EMR_SETTEXTCOLOR, true},
+    {wmf::META_SETMAPPERFLAGS, emf::EMR_SETMAPPERFLAGS, true},
+};
+inline const OneValueRecord* OneValueRecordOf(WORD function) {
+  for (const OneValueRecord& r : kOneValueRecords)
+    if (r.function == function) return &r;
+  return nullptr;
+}
+inline const OneValueRecord* OneValueRecordOfType(DWORD type) {
+  for (const OneValueRecord& r : kOneValueRecords)
+    if (r.type == type) return &r;
+  return nullptr;
+}
 
 // Handles from bytes that the caller has checked.
 HMETAFILE NewMetaFile(std::vector<BYTE> bits);

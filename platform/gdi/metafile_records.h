@@ -1,26 +1,33 @@
-// The record model of WMF and EMF: record numbers, a bounds-checked view of one
-// record, and walks over the records of a metafile handle. The player and the
-// converters read records only through these views, so every read is checked
-// against the record's own bytes.
+// The record model of WMF and EMF: record numbers, a view of one record, and walks
+// over the records of a metafile handle. The player and the converters read a record
+// through a checked reader over its own bytes (`params()`), so no read can leave it.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <set>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "platform/base/bytes.h"
+#include "platform/base/expected.h"
 #include "platform/gdi/metafile.h"
 
 namespace vel::gdi {
 
-// A bounds-checked little-endian view of a byte range. Every reader answers
-// false (and leaves its output alone) when the value is not wholly inside.
+// A view of a byte range: a record, or a block inside one. Parsers read it through a
+// checked reader (`reader()`); the single reads at an offset answer false (and leave
+// their output alone) when the value is not wholly inside.
 struct ByteView {
   const BYTE* data = nullptr;
   size_t size = 0;
 
+  std::span<const BYTE> span() const { return {data, size}; }
+  // A reader over the whole view, positioned at `offset` (failed when that is past the end).
+  vel::ByteReader reader(size_t offset = 0) const;
   bool has(size_t offset, size_t length) const { return offset <= size && length <= size - offset; }
   bool u8(size_t offset, BYTE& v) const;
   bool u16(size_t offset, WORD& v) const;
@@ -35,6 +42,22 @@ struct ByteView {
   // A pointer to `length` bytes at `offset`, or false.
   bool bytes(size_t offset, size_t length, const BYTE*& out) const;
 };
+
+// Reads of the structures records are made of, at a reader's position; past the end
+// they give zeros and leave the reader failed.
+RECTL ReadRectl(vel::ByteReader& in);    // left, top, right, bottom
+POINTL ReadPointl(vel::ByteReader& in);  // x, y
+// `count` points of two 32-bit (or, when `small`, two 16-bit) coordinates. False, the
+// reader failed and `out` untouched, when fewer remain: a count is never trusted
+// further than the bytes present.
+bool ReadPoints(vel::ByteReader& in, DWORD count, bool small, std::vector<POINT>& out);
+// The 40 bytes of a BITMAPINFOHEADER.
+BITMAPINFOHEADER ReadBitmapInfoHeader(vel::ByteReader& in);
+
+// The writing side, for headers built or changed in place.
+void WriteBitmapInfoHeader(vel::ByteWriter& out, const BITMAPINFOHEADER& h);
+void PatchRectl(vel::ByteWriter& out, size_t at, const RECTL& r);
+void PatchSizel(vel::ByteWriter& out, size_t at, const SIZEL& s);
 
 // A packed DIB (BITMAPINFO, colour table, bits) checked and copied out of a record
 // into properly aligned memory. The header is BITMAPINFOHEADER-sized at least;
@@ -51,7 +74,7 @@ struct PackedDib {
 bool ReadPackedDib(const ByteView& record, size_t infoOffset, size_t infoSize, size_t bitsOffset, size_t bitsSize,
                    UINT usage, PackedDib& out);
 // A DIB stored as one block (WMF records, pattern brushes): header, table, bits.
-bool ReadPackedDib(const ByteView& block, UINT usage, PackedDib& out);
+bool ReadPackedDib(std::span<const BYTE> block, UINT usage, PackedDib& out);
 
 // ---- EMF ----------------------------------------------------------------------
 namespace emf {
@@ -161,13 +184,24 @@ constexpr DWORD kStockObjectFlag = 0x80000000u;
 // all inside the metafile. Parameters start at offset 8.
 struct Record : ByteView {
   DWORD type = 0;
+  // A reader over the whole record at its parameters; the offsets some fields hold
+  // (offBmi, offString ...) count from the record's start, for seek() and sub().
+  vel::ByteReader params() const { return reader(8); }
 };
 
-// The records of a block of EMF bytes, or false when the block is not a valid EMF:
-// first record EMR_HEADER (88/100/108 bytes or more) with the signature, every size
-// a multiple of 4, at least 8 and within the block, EMR_EOF last (bytes after it
-// are ignored). `records` may be null to just check.
+// The record that starts at the reader's position, which moves past it; or why the
+// bytes there frame no record ("size 6 is below 8"). Nothing is read on failure.
+vel::Expected<Record> NextRecord(vel::ByteReader& in);
+
+// The records of a block of EMF bytes, or why the block is not a valid EMF: first
+// record EMR_HEADER (88 bytes or more) with the signature, every size a multiple of
+// 4, at least 8 and within the block, EMR_EOF last (bytes after it are ignored).
+vel::Expected<std::vector<Record>> ReadRecords(const BYTE* data, size_t size);
+// The same as a yes or no; `records` may be null to just check.
 bool ParseRecords(const BYTE* data, size_t size, std::vector<Record>* records);
+
+// The fields of a header record, zero past the record's own size.
+ENHMETAHEADER HeaderOf(const Record& header);
 
 // The bytes of a live handle (null otherwise); a player walks them without copying.
 const std::vector<BYTE>* Bits(HENHMETAFILE metafile);
@@ -272,17 +306,31 @@ struct Record : ByteView {
   // Parameter word `index` (0 = the first after the function number).
   bool param(size_t index, WORD& v) const { return index < paramCount() && u16(6 + index * 2, v); }
   bool sparam(size_t index, std::int16_t& v) const { return index < paramCount() && i16(6 + index * 2, v); }
+  // A reader over the whole record at its first parameter word. WMF stores the
+  // arguments of a call last first: SetWindowOrg's record holds y, then x.
+  vel::ByteReader params() const { return reader(6); }
 };
 
-// The records of WMF bytes that start with the METAHEADER, or false when the block
-// is not a valid WMF: header type 1 or 2, header size 9 words, version 0x0100 or
-// 0x0300, every record at least 3 words and within the block, ending with META_EOF
-// (the header's mtSize is not trusted: the bytes present and META_EOF decide;
-// a block that stops before META_EOF is refused). `records` may be null.
+// The records of WMF bytes that start with the METAHEADER, or why the block is not
+// a valid WMF: header type 1 or 2, header size 9 words, version 0x0100 or 0x0300,
+// every record at least 3 words and within the block, ending with META_EOF (the
+// header's mtSize is not trusted: the bytes present and META_EOF decide; a block
+// that stops before META_EOF is refused).
+vel::Expected<std::vector<Record>> ReadRecords(const BYTE* data, size_t size);
+// The same as a yes or no; `records` may be null.
 bool ParseRecords(const BYTE* data, size_t size, std::vector<Record>* records);
 
-// The header of WMF bytes (checked as above), or false.
+// The fields of the METAHEADER at the reader's position, as they are.
+METAHEADER ReadHeaderFields(vel::ByteReader& in);
+// The METAHEADER at the reader's position, checked as above.
+vel::Expected<METAHEADER> ReadHeader(vel::ByteReader& in);
+// The header of WMF bytes, or false.
 bool ReadHeader(const BYTE* data, size_t size, METAHEADER& header);
+
+// The placeable header when the reader is at one (its key and all 22 bytes); the
+// reader moves past it. Nullopt, the reader untouched, otherwise.
+std::optional<METAFILEHEADER_PLACEABLE> ReadPlaceable(vel::ByteReader& in);
+void WritePlaceable(vel::ByteWriter& out, const METAFILEHEADER_PLACEABLE& p);
 
 const std::vector<BYTE>* Bits(HMETAFILE metafile);
 bool ForEachRecord(HMETAFILE metafile, const std::function<bool(const Record&)>& visit);

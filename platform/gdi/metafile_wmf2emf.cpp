@@ -27,19 +27,17 @@ bool ExtractEmbeddedEmf(const std::vector<wmf::Record>& records, size_t wmfSize,
   out.clear();
   DWORD chunks = 0, expected = 0, total = 0, seen = 0;
   for (const wmf::Record& r : records) {
-    WORD function = 0, count = 0;
-    if (r.function != wmf::META_ESCAPE || !r.param(0, function) || function != wmf::MFCOMMENT) continue;
-    if (!r.param(1, count) || count < 34 || !r.has(10, count)) continue;
-    ByteView c{r.data + 10, count};
-    DWORD id, type, version, flags, numChunks, chunkSize, remaining, emfSize;
-    c.u32(0, id);
-    c.u32(4, type);
-    c.u32(8, version);
-    c.u32(14, flags);
-    c.u32(18, numChunks);
-    c.u32(22, chunkSize);
-    c.u32(26, remaining);
-    c.u32(30, emfSize);
+    if (r.function != wmf::META_ESCAPE) continue;
+    vel::ByteReader in = r.params();
+    const WORD function = in.le16(), count = in.le16();
+    if (!in || function != wmf::MFCOMMENT || count < 34) continue;
+    vel::ByteReader c = in.take(count);
+    if (!in) continue;
+    // The comment: identifier, type, version, checksum, flags, then the chunk's place
+    // in the whole EMF and its bytes.
+    const DWORD id = c.le32(), type = c.le32();
+    c.skip(4 + 2 + 4);
+    const DWORD numChunks = c.le32(), chunkSize = c.le32(), remaining = c.le32(), emfSize = c.le32();
     if (id != wmf::kWmfcId || type != 1) continue;
     if (seen == 0) {
       // The EMF cannot be larger than the WMF that carries it.
@@ -51,7 +49,8 @@ bool ExtractEmbeddedEmf(const std::vector<wmf::Record>& records, size_t wmfSize,
     if (emfSize != total || numChunks != chunks || chunkSize > count - 34u) return false;
     if (static_cast<size_t>(chunkSize) > total - out.size()) return false;
     if (remaining != total - out.size() - chunkSize) return false;
-    out.insert(out.end(), c.data + 34, c.data + 34 + chunkSize);
+    const auto chunk = c.bytes(chunkSize);
+    out.insert(out.end(), chunk.begin(), chunk.end());
     ++seen;
     ++expected;
     if (out.size() == total) break;
@@ -71,6 +70,15 @@ struct Mapping {
 };
 
 enum class Kind { Pen, Brush, Font, Palette, Region, Other };
+
+// WMF points (16-bit already) as the x, y pairs of an EMF ...16 record.
+void WritePoints16(Params& p, const std::vector<POINT>& pts) {
+  vel::ByteWriter points = p.extend(pts.size() * 4);
+  for (const POINT& q : pts) {
+    points.le16(static_cast<WORD>(static_cast<std::int16_t>(q.x)));
+    points.le16(static_cast<WORD>(static_cast<std::int16_t>(q.y)));
+  }
+}
 
 class Translator {
  public:
@@ -185,10 +193,10 @@ class Translator {
   bool scalable() const { return map_.mode == MM_ANISOTROPIC || map_.mode == MM_ISOTROPIC; }
 
   void createObject(const Record& r);
-  void text(const Record& r, LONG x, LONG y, WORD options, const RECTL* rect, const BYTE* chars, size_t count,
-            const std::vector<LONG>& dx);
-  void dibBlt(const Record& r, size_t dibOffset, LONG xd, LONG yd, LONG wd, LONG hd, LONG xs, LONG ys, LONG ws,
-              LONG hs, DWORD rop, UINT usage);
+  void text(LONG x, LONG y, WORD options, const RECTL* rect, std::span<const BYTE> chars, const std::vector<LONG>& dx);
+  // A DIB record's bitmap (the bytes after its parameter words) stretched onto the box.
+  void dibBlt(std::span<const BYTE> dibBlock, LONG xd, LONG yd, LONG wd, LONG hd, LONG xs, LONG ys, LONG ws, LONG hs,
+              DWORD rop, UINT usage);
   void patBlt(LONG x, LONG y, LONG w, LONG h, DWORD rop);
 
   DeviceSize device_;
@@ -205,38 +213,36 @@ class Translator {
 };
 
 void Translator::createObject(const Record& r) {
-  auto s16 = [&](size_t i) {
-    std::int16_t v = 0;
-    r.sparam(i, v);
-    return static_cast<LONG>(v);
-  };
-  auto u16 = [&](size_t i) {
-    WORD v = 0;
-    r.param(i, v);
-    return v;
-  };
-  auto u32 = [&](size_t i) { return static_cast<DWORD>(u16(i)) | (static_cast<DWORD>(u16(i + 1)) << 16); };
+  vel::ByteReader in = r.params();
   switch (r.function) {
     case wmf::META_CREATEPENINDIRECT: {
-      int slot = newObject(r.paramCount() >= 5 ? Kind::Pen : Kind::Other);
+      const WORD style = in.le16();
+      const LONG widthX = in.le16s(), widthY = in.le16s();
+      const DWORD color = in.le32();
+      int slot = newObject(in ? Kind::Pen : Kind::Other);
       if (slot < 0 || kinds_[slot] != Kind::Pen) return;
       Params p;
-      p.u32(handleOf(slot)).u32(u16(0)).i32(s16(1)).i32(s16(2)).u32(u32(3));
+      p.u32(handleOf(slot)).u32(style).i32(widthX).i32(widthY).u32(color);
       out_.record(emf::EMR_CREATEPEN, p);
       return;
     }
     case wmf::META_CREATEBRUSHINDIRECT: {
-      int slot = newObject(r.paramCount() >= 3 ? Kind::Brush : Kind::Other);
+      const WORD style = in.le16();
+      const DWORD color = in.le32();
+      const bool whole = in.ok();
+      const WORD hatch = in.le16();  // a record without it gets 0
+      int slot = newObject(whole ? Kind::Brush : Kind::Other);
       if (slot < 0 || kinds_[slot] != Kind::Brush) return;
       Params p;
-      p.u32(handleOf(slot)).u32(u16(0)).u32(u32(1)).u32(u16(3));
+      p.u32(handleOf(slot)).u32(style).u32(color).u32(hatch);
       out_.record(emf::EMR_CREATEBRUSHINDIRECT, p);
       return;
     }
     case wmf::META_DIBCREATEPATTERNBRUSH: {
       PackedDib dib;
-      UINT usage = u16(1) == DIB_PAL_COLORS ? DIB_PAL_COLORS : DIB_RGB_COLORS;
-      bool ok = r.size > 10 && ReadPackedDib(ByteView{r.data + 10, r.size - 10}, usage, dib);
+      in.le16();  // style
+      const UINT usage = in.le16() == DIB_PAL_COLORS ? DIB_PAL_COLORS : DIB_RGB_COLORS;
+      const bool ok = in && ReadPackedDib(in.rest(), usage, dib);
       int slot = newObject(ok ? Kind::Brush : Kind::Other);
       if (slot < 0 || !ok) return;
       DWORD cbBmi = static_cast<DWORD>(dib.info.size()), offBmi = 32;
@@ -248,32 +254,34 @@ void Translator::createObject(const Record& r) {
       return;
     }
     case wmf::META_CREATEFONTINDIRECT: {
-      int slot = newObject(r.paramCount() >= 9 ? Kind::Font : Kind::Other);
+      // Height, width, escapement, orientation and weight; then italic, underline,
+      // strike-out, charset, precisions, quality and pitch as bytes; then the face.
+      LONG numbers[5];
+      for (LONG& v : numbers) v = in.le16s();
+      const auto flags = in.bytes(8);
+      int slot = newObject(in ? Kind::Font : Kind::Other);
       if (slot < 0 || kinds_[slot] != Kind::Font) return;
       Params p;
       p.u32(handleOf(slot));
-      for (size_t i = 0; i < 5; ++i) p.i32(s16(i));
-      for (size_t i = 0; i < 8; ++i) {
-        BYTE b = 0;
-        r.u8(16 + i, b);
-        p.raw(&b, 1);
-      }
+      for (LONG v : numbers) p.i32(v);
+      p.raw(flags.data(), flags.size());
       // The face name runs to its NUL or the end of the record, at most 31 bytes.
-      size_t length = 0;
-      BYTE b;
-      while (length < 31 && r.u8(24 + length, b) && b) ++length;
-      std::u16string face = Cp1252ToUtf16(r.data + std::min<size_t>(24, r.size), length);
+      const auto rest = in.rest();
+      const auto face8 = rest.first(std::min<size_t>(rest.size(), 31));
+      const size_t length = static_cast<size_t>(std::find(face8.begin(), face8.end(), 0) - face8.begin());
+      const std::u16string face = Cp1252ToUtf16(face8.data(), length);
       for (size_t i = 0; i < 32; ++i) p.u16(i < face.size() ? face[i] : 0);
       out_.record(emf::EMR_EXTCREATEFONTINDIRECTW, p);
       return;
     }
     case wmf::META_CREATEPALETTE: {
-      WORD count = u16(1);
-      bool ok = r.paramCount() >= 2 && r.has(10, static_cast<size_t>(count) * 4);
-      int slot = newObject(ok ? Kind::Palette : Kind::Other);
-      if (slot < 0 || !ok) return;
+      in.le16();  // version
+      const WORD count = in.le16();
+      const auto entries = in.bytes(static_cast<size_t>(count) * 4);
+      int slot = newObject(in ? Kind::Palette : Kind::Other);
+      if (slot < 0 || !in) return;
       Params p;
-      p.u32(handleOf(slot)).u16(0x0300).u16(count).raw(r.data + 10, static_cast<size_t>(count) * 4);
+      p.u32(handleOf(slot)).u16(0x0300).u16(count).raw(entries.data(), entries.size());
       out_.record(emf::EMR_CREATEPALETTE, p);
       return;
     }
@@ -286,11 +294,11 @@ void Translator::createObject(const Record& r) {
   }
 }
 
-void Translator::text(const Record&, LONG x, LONG y, WORD options, const RECTL* rect, const BYTE* chars,
-                      size_t count, const std::vector<LONG>& dx) {
+void Translator::text(LONG x, LONG y, WORD options, const RECTL* rect, std::span<const BYTE> chars,
+                      const std::vector<LONG>& dx) {
   reach(x, y);
   if (rect) reachBox(*rect);
-  std::u16string wide = Cp1252ToUtf16(chars, count);
+  std::u16string wide = Cp1252ToUtf16(chars.data(), chars.size());
   DWORD n = static_cast<DWORD>(wide.size());
   DWORD stringBytes = (n * 2 + 3) & ~3u;
   DWORD offDx = dx.size() == n && n ? 76 + stringBytes : 0;
@@ -298,17 +306,18 @@ void Translator::text(const Record&, LONG x, LONG y, WORD options, const RECTL* 
   p.rect(recordBounds()).u32(1).f32(0).f32(0);
   p.i32(x).i32(y).u32(n).u32(76).u32(options & (wmf::ETO_OPAQUE | wmf::ETO_CLIPPED));
   p.rect(rect ? *rect : RECTL{0, 0, -1, -1}).u32(offDx);
-  for (char16_t c : wide) p.u16(c);
+  vel::ByteWriter chars16 = p.extend(wide.size() * 2);
+  for (char16_t c : wide) chars16.le16(c);
   p.pad(4);
   if (offDx)
     for (LONG d : dx) p.i32(d);
   out_.record(emf::EMR_EXTTEXTOUTW, p);
 }
 
-void Translator::dibBlt(const Record& r, size_t dibOffset, LONG xd, LONG yd, LONG wd, LONG hd, LONG xs, LONG ys,
-                        LONG ws, LONG hs, DWORD rop, UINT usage) {
+void Translator::dibBlt(std::span<const BYTE> dibBlock, LONG xd, LONG yd, LONG wd, LONG hd, LONG xs, LONG ys, LONG ws,
+                        LONG hs, DWORD rop, UINT usage) {
   PackedDib dib;
-  if (r.size <= dibOffset || !ReadPackedDib(ByteView{r.data + dibOffset, r.size - dibOffset}, usage, dib)) return;
+  if (!ReadPackedDib(dibBlock, usage, dib)) return;
   reach(xd, yd);
   reach(static_cast<long long>(xd) + wd, static_cast<long long>(yd) + hd);
   DWORD cbBmi = static_cast<DWORD>(dib.info.size()), offBmi = 80;
@@ -333,30 +342,31 @@ void Translator::patBlt(LONG x, LONG y, LONG w, LONG h, DWORD rop) {
 
 void Translator::translate(const Record& r) {
   recordDrew_ = false;
-  const size_t n = r.paramCount();
-  auto s = [&](size_t i) {
-    std::int16_t v = 0;
-    r.sparam(i, v);
-    return static_cast<LONG>(v);
-  };
-  auto u = [&](size_t i) {
-    WORD v = 0;
-    r.param(i, v);
-    return v;
-  };
-  auto u32 = [&](size_t i) { return static_cast<DWORD>(u(i)) | (static_cast<DWORD>(u(i + 1)) << 16); };
+  vel::ByteReader in = r.params();
+  auto word = [&] { return in.le16(); };
+  auto s16 = [&] { return static_cast<LONG>(in.le16s()); };
   auto oneDword = [&](DWORD type, DWORD v) { out_.record(type, Params().u32(v)); };
-  // Box records store bottom, right, top, left from parameter `i` on.
-  auto box = [&](size_t i) { return RECTL{s(i + 3), s(i + 2), s(i + 1), s(i)}; };
+  // Boxes are stored as bottom, right, top, left.
+  auto box = [&] {
+    const LONG bottom = s16(), right = s16(), top = s16(), left = s16();
+    return RECTL{left, top, right, bottom};
+  };
+  // The blits also come without a bitmap: then the record is its parameter words only.
+  const bool withoutBitmap = r.size == 2 * ((r.function >> 8) + 3u);
 
+  if (const OneValueRecord* simple = OneValueRecordOf(r.function)) {
+    const DWORD v = simple->twoWords ? in.le32() : word();
+    if (in) oneDword(simple->type, v);
+    return;
+  }
   switch (r.function) {
     case wmf::META_SAVEDC:
       saved_.push_back(map_);
       out_.record(emf::EMR_SAVEDC, Params());
       return;
     case wmf::META_RESTOREDC: {
-      if (n < 1) return;
-      LONG level = s(0);
+      const LONG level = s16();
+      if (!in) return;
       // Negative: relative to the current level; positive: an absolute level.
       size_t depth = saved_.size();
       size_t keep = level < 0 ? (static_cast<size_t>(-level) <= depth ? depth + level : SIZE_MAX)
@@ -367,53 +377,48 @@ void Translator::translate(const Record& r) {
       out_.record(emf::EMR_RESTOREDC, Params().i32(level));
       return;
     }
-    case wmf::META_SETMAPMODE:
-      if (n >= 1) setMapMode(u(0));
+    case wmf::META_SETMAPMODE: {
+      const WORD mode = word();
+      if (in) setMapMode(mode);
       return;
+    }
     case wmf::META_SETWINDOWORG:
-      if (n >= 2) setWindowOrg(s(1), s(0));
-      return;
     case wmf::META_OFFSETWINDOWORG:
-      if (n >= 2) setWindowOrg(map_.windowOrg.x + s(1), map_.windowOrg.y + s(0));
-      return;
     case wmf::META_SETVIEWPORTORG:
-      if (n >= 2) setViewportOrg(s(1), s(0));
+    case wmf::META_OFFSETVIEWPORTORG: {
+      const LONG y = s16(), x = s16();
+      if (!in) return;
+      if (r.function == wmf::META_SETWINDOWORG) setWindowOrg(x, y);
+      else if (r.function == wmf::META_OFFSETWINDOWORG) setWindowOrg(map_.windowOrg.x + x, map_.windowOrg.y + y);
+      else if (r.function == wmf::META_SETVIEWPORTORG) setViewportOrg(x, y);
+      else setViewportOrg(map_.viewportOrg.x + x, map_.viewportOrg.y + y);
       return;
-    case wmf::META_OFFSETVIEWPORTORG:
-      if (n >= 2) setViewportOrg(map_.viewportOrg.x + s(1), map_.viewportOrg.y + s(0));
-      return;
+    }
     case wmf::META_SETWINDOWEXT:
     case wmf::META_SETVIEWPORTEXT: {
-      if (n < 2 || s(0) == 0 || s(1) == 0) return;
+      const LONG cy = s16(), cx = s16();
+      if (!in || cy == 0 || cx == 0) return;
       bool window = r.function == wmf::META_SETWINDOWEXT;
       // Only the scalable modes take extents; elsewhere Windows ignores the call.
       if (!scalable()) return;
-      (window ? map_.windowExt : map_.viewportExt) = SIZE{s(1), s(0)};
-      out_.record(window ? emf::EMR_SETWINDOWEXTEX : emf::EMR_SETVIEWPORTEXTEX, Params().i32(s(1)).i32(s(0)));
+      (window ? map_.windowExt : map_.viewportExt) = SIZE{cx, cy};
+      out_.record(window ? emf::EMR_SETWINDOWEXTEX : emf::EMR_SETVIEWPORTEXTEX, Params().i32(cx).i32(cy));
       return;
     }
     case wmf::META_SCALEWINDOWEXT:
     case wmf::META_SCALEVIEWPORTEXT: {
-      if (n < 4 || !scalable() || s(0) == 0 || s(2) == 0) return;
+      const LONG yDenom = s16(), yNum = s16(), xDenom = s16(), xNum = s16();
+      if (!in || !scalable() || yDenom == 0 || xDenom == 0) return;
       bool window = r.function == wmf::META_SCALEWINDOWEXT;
       SIZE& ext = window ? map_.windowExt : map_.viewportExt;
-      LONG cx = static_cast<LONG>(static_cast<long long>(ext.cx) * s(3) / s(2));
-      LONG cy = static_cast<LONG>(static_cast<long long>(ext.cy) * s(1) / s(0));
+      LONG cx = static_cast<LONG>(static_cast<long long>(ext.cx) * xNum / xDenom);
+      LONG cy = static_cast<LONG>(static_cast<long long>(ext.cy) * yNum / yDenom);
       if (cx == 0 || cy == 0) return;
       ext = SIZE{cx, cy};
       out_.record(window ? emf::EMR_SCALEWINDOWEXTEX : emf::EMR_SCALEVIEWPORTEXTEX,
-                  Params().i32(s(3)).i32(s(2)).i32(s(1)).i32(s(0)));
+                  Params().i32(xNum).i32(xDenom).i32(yNum).i32(yDenom));
       return;
     }
-    case wmf::META_SETBKMODE: if (n >= 1) oneDword(emf::EMR_SETBKMODE, u(0)); return;
-    case wmf::META_SETROP2: if (n >= 1) oneDword(emf::EMR_SETROP2, u(0)); return;
-    case wmf::META_SETPOLYFILLMODE: if (n >= 1) oneDword(emf::EMR_SETPOLYFILLMODE, u(0)); return;
-    case wmf::META_SETSTRETCHBLTMODE: if (n >= 1) oneDword(emf::EMR_SETSTRETCHBLTMODE, u(0)); return;
-    case wmf::META_SETTEXTALIGN: if (n >= 1) oneDword(emf::EMR_SETTEXTALIGN, u(0)); return;
-    case wmf::META_SETBKCOLOR: if (n >= 2) oneDword(emf::EMR_SETBKCOLOR, u32(0)); return;
-    case wmf::META_SETTEXTCOLOR: if (n >= 2) oneDword(emf::EMR_SETTEXTCOLOR, u32(0)); return;
-    case wmf::META_SETMAPPERFLAGS: if (n >= 2) oneDword(emf::EMR_SETMAPPERFLAGS, u32(0)); return;
-    case wmf::META_SETLAYOUT: if (n >= 1) oneDword(emf::EMR_SETLAYOUT, u(0)); return;
     case wmf::META_REALIZEPALETTE: out_.record(emf::EMR_REALIZEPALETTE, Params()); return;
 
     case wmf::META_CREATEPENINDIRECT: case wmf::META_CREATEBRUSHINDIRECT: case wmf::META_DIBCREATEPATTERNBRUSH:
@@ -423,8 +428,8 @@ void Translator::translate(const Record& r) {
       return;
     case wmf::META_SELECTOBJECT:
     case wmf::META_SELECTPALETTE: {
-      int slot = static_cast<int>(u(0));
-      if (n < 1 || !table_.used(slot)) return;
+      const int slot = word();
+      if (!in || !table_.used(slot)) return;
       Kind k = kinds_[slot];
       if (k == Kind::Palette)
         oneDword(emf::EMR_SELECTPALETTE, handleOf(slot));
@@ -433,182 +438,206 @@ void Translator::translate(const Record& r) {
       return;
     }
     case wmf::META_DELETEOBJECT: {
-      int slot = static_cast<int>(u(0));
-      if (n < 1 || !table_.used(slot)) return;
+      const int slot = word();
+      if (!in || !table_.used(slot)) return;
       Kind k = kinds_[slot];
       table_.remove(slot);
       if (k != Kind::Region && k != Kind::Other) oneDword(emf::EMR_DELETEOBJECT, handleOf(slot));
       return;
     }
 
-    case wmf::META_MOVETO:
-      if (n < 2) return;
-      position_ = POINT{s(1), s(0)};
-      out_.record(emf::EMR_MOVETOEX, Params().i32(s(1)).i32(s(0)));
+    case wmf::META_MOVETO: {
+      const LONG y = s16(), x = s16();
+      if (!in) return;
+      position_ = POINT{x, y};
+      out_.record(emf::EMR_MOVETOEX, Params().i32(x).i32(y));
       return;
-    case wmf::META_LINETO:
-      if (n < 2) return;
+    }
+    case wmf::META_LINETO: {
+      const LONG y = s16(), x = s16();
+      if (!in) return;
       reach(position_.x, position_.y);
-      reach(s(1), s(0));
-      position_ = POINT{s(1), s(0)};
-      out_.record(emf::EMR_LINETO, Params().i32(s(1)).i32(s(0)));
+      reach(x, y);
+      position_ = POINT{x, y};
+      out_.record(emf::EMR_LINETO, Params().i32(x).i32(y));
       return;
+    }
     case wmf::META_POLYLINE:
     case wmf::META_POLYGON: {
+      const LONG count = s16();
       std::vector<POINT> pts;
-      if (n < 1 || s(0) <= 0 || !r.points16(8, static_cast<DWORD>(s(0)), pts)) return;
+      if (!in || count <= 0 || !ReadPoints(in, static_cast<DWORD>(count), true, pts)) return;
       for (const POINT& p : pts) reach(p.x, p.y);
       Params p;
       p.rect(recordBounds()).u32(static_cast<DWORD>(pts.size()));
-      for (const POINT& q : pts) p.i16(q.x).i16(q.y);
+      WritePoints16(p, pts);
       out_.record(r.function == wmf::META_POLYLINE ? emf::EMR_POLYLINE16 : emf::EMR_POLYGON16, p);
       return;
     }
     case wmf::META_POLYPOLYGON: {
-      if (n < 1 || s(0) <= 0 || static_cast<size_t>(s(0)) >= n) return;
-      size_t polys = static_cast<size_t>(s(0));
+      const LONG polygons = s16();
+      // Every polygon's count must be there.
+      if (!in || polygons <= 0 || static_cast<size_t>(polygons) > in.remaining() / 2) return;
+      const size_t polys = static_cast<size_t>(polygons);
       std::vector<DWORD> counts(polys);
       DWORD total = 0;
-      for (size_t i = 0; i < polys; ++i) {
-        counts[i] = u(1 + i);
-        total += counts[i];
-      }
+      for (DWORD& c : counts) total += c = word();
       std::vector<POINT> pts;
-      if (!r.points16(8 + polys * 2, total, pts)) return;
+      if (!ReadPoints(in, total, true, pts)) return;
       for (const POINT& p : pts) reach(p.x, p.y);
       Params p;
       p.rect(recordBounds()).u32(static_cast<DWORD>(polys)).u32(total);
       for (DWORD c : counts) p.u32(c);
-      for (const POINT& q : pts) p.i16(q.x).i16(q.y);
+      WritePoints16(p, pts);
       out_.record(emf::EMR_POLYPOLYGON16, p);
       return;
     }
     case wmf::META_RECTANGLE:
     case wmf::META_ELLIPSE: {
-      if (n < 4) return;
-      RECTL b = box(0);
+      const RECTL b = box();
+      if (!in) return;
       reachBox(b);
       out_.record(r.function == wmf::META_RECTANGLE ? emf::EMR_RECTANGLE : emf::EMR_ELLIPSE, Params().rect(b));
       return;
     }
     case wmf::META_ROUNDRECT: {
-      if (n < 6) return;
-      RECTL b = box(2);
+      const LONG height = s16(), width = s16();
+      const RECTL b = box();
+      if (!in) return;
       reachBox(b);
-      out_.record(emf::EMR_ROUNDRECT, Params().rect(b).i32(s(1)).i32(s(0)));
+      out_.record(emf::EMR_ROUNDRECT, Params().rect(b).i32(width).i32(height));
       return;
     }
     case wmf::META_ARC:
     case wmf::META_PIE:
     case wmf::META_CHORD: {
-      if (n < 8) return;
-      RECTL b = box(4);
+      const LONG yEnd = s16(), xEnd = s16(), yStart = s16(), xStart = s16();
+      const RECTL b = box();
+      if (!in) return;
       reachBox(b);
       DWORD type = r.function == wmf::META_ARC   ? emf::EMR_ARC
                    : r.function == wmf::META_PIE ? emf::EMR_PIE
                                                  : emf::EMR_CHORD;
-      out_.record(type, Params().rect(b).i32(s(3)).i32(s(2)).i32(s(1)).i32(s(0)));
+      out_.record(type, Params().rect(b).i32(xStart).i32(yStart).i32(xEnd).i32(yEnd));
       return;
     }
-    case wmf::META_SETPIXEL:
-      if (n < 4) return;
-      reach(s(3), s(2));
-      out_.record(emf::EMR_SETPIXELV, Params().i32(s(3)).i32(s(2)).u32(u32(0)));
+    case wmf::META_SETPIXEL: {
+      const DWORD color = in.le32();
+      const LONG y = s16(), x = s16();
+      if (!in) return;
+      reach(x, y);
+      out_.record(emf::EMR_SETPIXELV, Params().i32(x).i32(y).u32(color));
       return;
+    }
     case wmf::META_TEXTOUT: {
-      if (n < 1 || s(0) < 0) return;
-      size_t count = static_cast<size_t>(s(0));
-      size_t padded = (count + 1) & ~size_t(1);
-      const BYTE* chars;
-      std::int16_t x, y;
-      if (!r.bytes(8, count, chars) || !r.i16(8 + padded, y) || !r.i16(10 + padded, x)) return;
-      text(r, x, y, 0, nullptr, chars, count, {});
+      const LONG count = s16();
+      if (!in || count < 0) return;
+      const auto chars = in.bytes(static_cast<size_t>(count));
+      in.skip(static_cast<size_t>(count) & 1);  // the string is padded to a whole word
+      const LONG y = s16(), x = s16();
+      if (!in) return;
+      text(x, y, 0, nullptr, chars, {});
       return;
     }
     case wmf::META_EXTTEXTOUT: {
-      if (n < 4 || s(2) < 0) return;
-      size_t count = static_cast<size_t>(s(2));
-      WORD options = u(3);
-      size_t at = 14;
+      const LONG y = s16(), x = s16(), count = s16();
+      const WORD options = word();
+      if (!in || count < 0) return;
       RECTL rect;
-      bool hasRect = options & (wmf::ETO_OPAQUE | wmf::ETO_CLIPPED);
+      const bool hasRect = options & (wmf::ETO_OPAQUE | wmf::ETO_CLIPPED);
       if (hasRect) {
-        std::int16_t l, t, rr, b;
-        if (!r.i16(14, l) || !r.i16(16, t) || !r.i16(18, rr) || !r.i16(20, b)) return;
-        rect = RECTL{l, t, rr, b};
-        at = 22;
+        const LONG left = s16(), top = s16(), right = s16(), bottom = s16();
+        rect = RECTL{left, top, right, bottom};
       }
-      const BYTE* chars;
-      if (!r.bytes(at, count, chars)) return;
-      size_t dxAt = at + ((count + 1) & ~size_t(1));
+      const auto chars = in.bytes(static_cast<size_t>(count));
+      if (!in) return;
+      // The advances are optional: a record without (all of) them draws plain text.
       std::vector<LONG> dx;
-      if (count && r.has(dxAt, count * 2)) {
-        for (size_t i = 0; i < count; ++i) {
-          std::int16_t d;
-          r.i16(dxAt + i * 2, d);
-          dx.push_back(d);
-        }
-      }
-      text(r, s(1), s(0), options, hasRect ? &rect : nullptr, chars, count, dx);
+      if (count && in.skip(static_cast<size_t>(count) & 1) && in.has(static_cast<size_t>(count) * 2))
+        for (LONG i = 0; i < count; ++i) dx.push_back(s16());
+      text(x, y, options, hasRect ? &rect : nullptr, chars, dx);
       return;
     }
-    case wmf::META_PATBLT:
-      if (n >= 6) patBlt(s(5), s(4), s(3), s(2), u32(0));
+    case wmf::META_PATBLT: {
+      const DWORD rop = in.le32();
+      const LONG h = s16(), w = s16(), y = s16(), x = s16();
+      if (in) patBlt(x, y, w, h, rop);
       return;
+    }
     case wmf::META_DIBBITBLT:
-    case wmf::META_BITBLT:
-      if (r.size == 2 * ((r.function >> 8) + 3u)) {  // the form without a bitmap
-        if (n >= 9) patBlt(s(8), s(7), s(6), s(5), u32(0));
-      } else if (r.function == wmf::META_DIBBITBLT && n >= 8) {
-        dibBlt(r, 22, s(7), s(6), s(5), s(4), s(3), s(2), s(5), s(4), u32(0), DIB_RGB_COLORS);
+    case wmf::META_BITBLT: {
+      const DWORD rop = in.le32();
+      if (withoutBitmap) {
+        in.skip(3 * 2);  // source y, x and a reserved word
+        const LONG h = s16(), w = s16(), y = s16(), x = s16();
+        if (in) patBlt(x, y, w, h, rop);
+      } else if (r.function == wmf::META_DIBBITBLT) {
+        const LONG ys = s16(), xs = s16(), h = s16(), w = s16(), yd = s16(), xd = s16();
+        if (in) dibBlt(in.rest(), xd, yd, w, h, xs, ys, w, h, rop, DIB_RGB_COLORS);
       }
       return;
+    }
     case wmf::META_DIBSTRETCHBLT:
-    case wmf::META_STRETCHBLT:
-      if (r.size == 2 * ((r.function >> 8) + 3u)) {
-        if (n >= 11) patBlt(s(10), s(9), s(8), s(7), u32(0));
-      } else if (r.function == wmf::META_DIBSTRETCHBLT && n >= 10) {
-        dibBlt(r, 26, s(9), s(8), s(7), s(6), s(5), s(4), s(3), s(2), u32(0), DIB_RGB_COLORS);
+    case wmf::META_STRETCHBLT: {
+      const DWORD rop = in.le32();
+      if (withoutBitmap) {
+        in.skip(5 * 2);  // the source box and a reserved word
+        const LONG h = s16(), w = s16(), y = s16(), x = s16();
+        if (in) patBlt(x, y, w, h, rop);
+      } else if (r.function == wmf::META_DIBSTRETCHBLT) {
+        const LONG hs = s16(), ws = s16(), ys = s16(), xs = s16();
+        const LONG hd = s16(), wd = s16(), yd = s16(), xd = s16();
+        if (in) dibBlt(in.rest(), xd, yd, wd, hd, xs, ys, ws, hs, rop, DIB_RGB_COLORS);
       }
       return;
-    case wmf::META_STRETCHDIB:
-      if (n >= 11)
-        dibBlt(r, 28, s(10), s(9), s(8), s(7), s(6), s(5), s(4), s(3), u32(0),
-               u(2) == DIB_PAL_COLORS ? DIB_PAL_COLORS : DIB_RGB_COLORS);
+    }
+    case wmf::META_STRETCHDIB: {
+      const DWORD rop = in.le32();
+      const UINT usage = word() == DIB_PAL_COLORS ? DIB_PAL_COLORS : DIB_RGB_COLORS;
+      const LONG hs = s16(), ws = s16(), ys = s16(), xs = s16();
+      const LONG hd = s16(), wd = s16(), yd = s16(), xd = s16();
+      if (in) dibBlt(in.rest(), xd, yd, wd, hd, xs, ys, ws, hs, rop, usage);
       return;
+    }
     case wmf::META_SETDIBTODEV: {
-      if (n < 9) return;
-      UINT usage = u(0) == DIB_PAL_COLORS ? DIB_PAL_COLORS : DIB_RGB_COLORS;
+      const UINT usage = word() == DIB_PAL_COLORS ? DIB_PAL_COLORS : DIB_RGB_COLORS;
+      const WORD scans = word(), startScan = word();
+      const LONG ys = s16(), xs = s16(), h = s16(), w = s16(), yd = s16(), xd = s16();
       PackedDib dib;
-      if (r.size <= 24 || !ReadPackedDib(ByteView{r.data + 24, r.size - 24}, usage, dib)) return;
-      LONG xd = s(8), yd = s(7), w = s(6), h = s(5);
+      if (!in || !ReadPackedDib(in.rest(), usage, dib)) return;
       reach(xd, yd);
       reach(static_cast<long long>(xd) + w, static_cast<long long>(yd) + h);
       DWORD cbBmi = static_cast<DWORD>(dib.info.size()), offBmi = 76;
       DWORD offBits = offBmi + ((cbBmi + 3) & ~3u);
       Params p;
-      p.rect(recordBounds()).i32(xd).i32(yd).i32(s(4)).i32(s(3)).i32(w).i32(h);
+      p.rect(recordBounds()).i32(xd).i32(yd).i32(xs).i32(ys).i32(w).i32(h);
       p.u32(offBmi).u32(cbBmi).u32(offBits).u32(static_cast<DWORD>(dib.bits.size())).u32(usage);
-      p.u32(u(2)).u32(u(1));
+      p.u32(startScan).u32(scans);
       p.raw(dib.info.data(), dib.info.size()).pad(4).raw(dib.bits.data(), dib.bits.size());
       out_.record(emf::EMR_SETDIBITSTODEVICE, p);
       return;
     }
 
     case wmf::META_INTERSECTCLIPRECT:
-    case wmf::META_EXCLUDECLIPRECT:
-      if (n >= 4)
+    case wmf::META_EXCLUDECLIPRECT: {
+      const RECTL b = box();
+      if (in)
         out_.record(r.function == wmf::META_INTERSECTCLIPRECT ? emf::EMR_INTERSECTCLIPRECT : emf::EMR_EXCLUDECLIPRECT,
-                    Params().rect(box(0)));
+                    Params().rect(b));
       return;
-    case wmf::META_OFFSETCLIPRGN:
-      if (n >= 2) out_.record(emf::EMR_OFFSETCLIPRGN, Params().i32(s(1)).i32(s(0)));
+    }
+    case wmf::META_OFFSETCLIPRGN: {
+      const LONG y = s16(), x = s16();
+      if (in) out_.record(emf::EMR_OFFSETCLIPRGN, Params().i32(x).i32(y));
       return;
-    case wmf::META_SELECTCLIPREGION:
+    }
+    case wmf::META_SELECTCLIPREGION: {
       // An empty slot is a null region: the clip is removed. Real regions are not
       // carried over (EMF keeps no region objects).
-      if (n >= 1 && !table_.used(u(0))) out_.record(emf::EMR_EXTSELECTCLIPRGN, Params().u32(0).u32(5));
+      const WORD slot = word();
+      if (in && !table_.used(slot)) out_.record(emf::EMR_EXTSELECTCLIPRGN, Params().u32(0).u32(5));
       return;
+    }
     default:
       // Escapes, palette animation, regions, flood fills and the like are dropped.
       return;
@@ -649,8 +678,10 @@ HENHMETAFILE SetWinMetaFileBits(UINT size, const BYTE* wmfBits, HDC refDC, const
     // The first window extent the WMF sets tells the size of its picture.
     SIZE windowExt{0, 0};
     for (const wmf::Record& r : records) {
-      std::int16_t h, w;
-      if (r.function == wmf::META_SETWINDOWEXT && r.sparam(0, h) && r.sparam(1, w) && h && w) {
+      if (r.function != wmf::META_SETWINDOWEXT) continue;
+      vel::ByteReader in = r.params();
+      const LONG h = in.le16s(), w = in.le16s();
+      if (in && h && w) {
         windowExt = SIZE{std::abs(w), std::abs(h)};
         break;
       }

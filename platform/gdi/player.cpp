@@ -350,24 +350,21 @@ bool PlayWinMetaFile(HDC dc, const BYTE* wmf, size_t size, const RECT* dest) {
   if (!wmf || !dest || size < sizeof(METAHEADER)) return false;
   METAFILEPICT pict{};
   const METAFILEPICT* usePict = nullptr;
-  DWORD key;
-  std::memcpy(&key, wmf, 4);
-  if (key == kPlaceableKey && size >= sizeof(METAFILEHEADER_PLACEABLE) + sizeof(METAHEADER)) {
-    METAFILEHEADER_PLACEABLE ph;
-    std::memcpy(&ph, wmf, sizeof ph);
-    const long long w = std::abs(static_cast<long long>(ph.right) - ph.left);
-    const long long h = std::abs(static_cast<long long>(ph.bottom) - ph.top);
-    if (ph.inch > 0 && w > 0 && h > 0) {
+  vel::ByteReader in(wmf, size);
+  // A placeable header only counts when a whole WMF header could follow it.
+  const auto ph = size >= sizeof(METAFILEHEADER_PLACEABLE) + sizeof(METAHEADER) ? wmf::ReadPlaceable(in) : std::nullopt;
+  if (ph) {
+    const long long w = std::abs(static_cast<long long>(ph->right) - ph->left);
+    const long long h = std::abs(static_cast<long long>(ph->bottom) - ph->top);
+    if (ph->inch > 0 && w > 0 && h > 0) {
       // The box in 0.01 mm.
-      pict = METAFILEPICT{MM_ANISOTROPIC, static_cast<LONG>(w * 2540 / ph.inch), static_cast<LONG>(h * 2540 / ph.inch),
-                          nullptr};
+      pict = METAFILEPICT{MM_ANISOTROPIC, static_cast<LONG>(w * 2540 / ph->inch),
+                          static_cast<LONG>(h * 2540 / ph->inch), nullptr};
       usePict = &pict;
     }
-    wmf += sizeof(METAFILEHEADER_PLACEABLE);
-    size -= sizeof(METAFILEHEADER_PLACEABLE);
   }
-  if (size > 0xFFFFFFFFu) return false;
-  HENHMETAFILE emf = SetWinMetaFileBits(static_cast<UINT>(size), wmf, nullptr, usePict);
+  if (in.remaining() > 0xFFFFFFFFu) return false;
+  HENHMETAFILE emf = SetWinMetaFileBits(static_cast<UINT>(in.remaining()), in.rest().data(), nullptr, usePict);
   if (!emf) return false;
   BOOL ok = PlayEnhMetaFile(dc, emf, dest);
   DeleteEnhMetaFile(emf);

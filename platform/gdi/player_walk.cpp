@@ -38,11 +38,6 @@ constexpr DWORD MWT_LEFTMULTIPLY = 2;
 constexpr DWORD MWT_RIGHTMULTIPLY = 3;
 constexpr DWORD MWT_SET = 4;
 
-
-
-
-
-
 std::string Utf8FromUtf16(const std::u16string& s) {
   std::string out;
   for (size_t i = 0; i < s.size(); ++i) {
@@ -73,9 +68,8 @@ std::string Utf8FromUtf16(const std::u16string& s) {
 }
 
 bool Walker::header(const Record& r) {
-  ENHMETAHEADER h{};
   if (r.type != EMR_HEADER || r.size < 88) return false;
-  std::memcpy(&h, r.data, std::min<size_t>(r.size, sizeof h));
+  const ENHMETAHEADER h = HeaderOf(r);
   if (h.dSignature != ENHMETA_SIGNATURE) return false;
   // A reference device without size gets a 96 dpi screen's.
   double devX = h.szlDevice.cx, devY = h.szlDevice.cy, mmX = h.szlMillimeters.cx, mmY = h.szlMillimeters.cy;
@@ -185,9 +179,6 @@ void Walker::trackPath(POINT p) {
   pathBox_->bottom = std::max(pathBox_->bottom, r.bottom);
 }
 
-
-
-
 bool Walker::putObject(DWORD index, Object&& object) {
   // Slot 0 is the metafile itself; others must exist in the table the header sized.
   if (index == 0 || index >= objects_.size()) return false;
@@ -195,24 +186,24 @@ bool Walker::putObject(DWORD index, Object&& object) {
   return true;
 }
 
-LOGFONTA FontFromLogFontW(const ByteView& v, size_t at) {
+// A LOGFONTW at the reader's position, its face as UTF-8.
+LOGFONTA FontFromLogFontW(vel::ByteReader& in) {
   LOGFONTA lf;
-  LONG l;
-  BYTE b;
-  if (v.i32(at, l)) lf.lfHeight = l;
-  if (v.i32(at + 4, l)) lf.lfWidth = l;
-  if (v.i32(at + 8, l)) lf.lfEscapement = l;
-  if (v.i32(at + 12, l)) lf.lfOrientation = l;
-  if (v.i32(at + 16, l)) lf.lfWeight = l;
-  if (v.u8(at + 20, b)) lf.lfItalic = b;
-  if (v.u8(at + 21, b)) lf.lfUnderline = b;
-  if (v.u8(at + 22, b)) lf.lfStrikeOut = b;
-  if (v.u8(at + 23, b)) lf.lfCharSet = b;
-  if (v.u8(at + 27, b)) lf.lfPitchAndFamily = b;
+  lf.lfHeight = in.le32s();
+  lf.lfWidth = in.le32s();
+  lf.lfEscapement = in.le32s();
+  lf.lfOrientation = in.le32s();
+  lf.lfWeight = in.le32s();
+  lf.lfItalic = in.u8();
+  lf.lfUnderline = in.u8();
+  lf.lfStrikeOut = in.u8();
+  lf.lfCharSet = in.u8();
+  in.skip(3);  // output and clip precision, quality
+  lf.lfPitchAndFamily = in.u8();
   std::u16string face;
   for (size_t i = 0; i < 32; ++i) {
-    WORD c;
-    if (!v.u16(at + 28 + i * 2, c) || c == 0) break;
+    const WORD c = in.le16();
+    if (!in || c == 0) break;
     face += static_cast<char16_t>(c);
   }
   std::string utf8 = Utf8FromUtf16(face);
@@ -223,14 +214,17 @@ LOGFONTA FontFromLogFontW(const ByteView& v, size_t at) {
 }
 
 bool Walker::createObject(const Record& r) {
-  DWORD index;
-  if (!r.u32(8, index)) return false;
+  vel::ByteReader in = r.params();
+  const DWORD index = in.le32();
+  if (!in) return false;
   Object o;
   switch (r.type) {
     case EMR_CREATEPEN: {
-      DWORD style, color;
-      LONG width;
-      if (!r.u32(12, style) || !r.i32(16, width) || !r.u32(24, color)) return false;
+      const DWORD style = in.le32();
+      const LONG width = in.le32s();
+      in.skip(4);  // the width's y, unused
+      const DWORD color = in.le32();
+      if (!in) return false;
       o.kind = Object::Kind::Pen;
       o.penStyle = style;
       o.penWidth = std::abs(static_cast<double>(width));
@@ -238,26 +232,22 @@ bool Walker::createObject(const Record& r) {
       break;
     }
     case EMR_EXTCREATEPEN: {
-      DWORD style, width, brushStyle, color, entries;
-      if (!r.u32(28, style) || !r.u32(32, width) || !r.u32(36, brushStyle) || !r.u32(40, color) ||
-          !r.u32(48, entries))
-        return false;
-      if (entries > 16 || !r.has(52, static_cast<size_t>(entries) * 4)) return false;
+      in.skip(4 * 4);  // the bitmap of a pattern pen
+      const DWORD style = in.le32(), width = in.le32(), brushStyle = in.le32(), color = in.le32();
+      in.skip(4);  // hatch
+      const DWORD entries = in.le32();
+      if (!in || entries > 16 || !in.has(static_cast<size_t>(entries) * 4)) return false;
       o.kind = Object::Kind::ExtPen;
       o.penStyle = style;
       o.penWidth = width;
       o.color = brushStyle == BS_NULL ? 0 : (color & 0xFFFFFF);
       if (brushStyle == BS_NULL) o.penStyle = (style & ~static_cast<DWORD>(PS_STYLE_MASK)) | PS_NULL;
-      for (DWORD i = 0; i < entries; ++i) {
-        DWORD d;
-        r.u32(52 + static_cast<size_t>(i) * 4, d);
-        o.dashes.push_back(d);
-      }
+      for (DWORD i = 0; i < entries; ++i) o.dashes.push_back(in.le32());
       break;
     }
     case EMR_CREATEBRUSHINDIRECT: {
-      DWORD style, color, hatch;
-      if (!r.u32(12, style) || !r.u32(16, color) || !r.u32(20, hatch)) return false;
+      const DWORD style = in.le32(), color = in.le32(), hatch = in.le32();
+      if (!in) return false;
       o.kind = Object::Kind::Brush;
       o.brushStyle = style;
       o.color = color & 0xFFFFFF;
@@ -266,9 +256,8 @@ bool Walker::createObject(const Record& r) {
     }
     case EMR_CREATEMONOBRUSH:
     case EMR_CREATEDIBPATTERNBRUSHPT: {
-      DWORD usage, offBmi, cbBmi, offBits, cbBits;
-      if (!r.u32(12, usage) || !r.u32(16, offBmi) || !r.u32(20, cbBmi) || !r.u32(24, offBits) || !r.u32(28, cbBits))
-        return false;
+      const DWORD usage = in.le32(), offBmi = in.le32(), cbBmi = in.le32(), offBits = in.le32(), cbBits = in.le32();
+      if (!in) return false;
       PackedDib dib;
       if (!ReadPackedDib(r, offBmi, cbBmi, offBits, cbBits, usage, dib)) return false;
       o.kind = r.type == EMR_CREATEMONOBRUSH ? Object::Kind::MonoBrush : Object::Kind::PatternBrush;
@@ -278,9 +267,10 @@ bool Walker::createObject(const Record& r) {
       break;
     }
     case EMR_EXTCREATEFONTINDIRECTW:
-      if (!r.has(12, 92)) return false;
+      // The LOGFONTW: five numbers, eight bytes and a face of 32 characters.
+      if (!in.has(92)) return false;
       o.kind = Object::Kind::Font;
-      o.font = FontFromLogFontW(r, 12);
+      o.font = FontFromLogFontW(in);
       break;
     case EMR_CREATEPALETTE:
       // Palettes take a slot but change nothing on true-colour targets.
@@ -325,14 +315,12 @@ bool Walker::selectObject(DWORD index) {
 
 
 std::optional<bool> Walker::mapping(const Record& r) {
-  [[maybe_unused]] LONG a, b, c, d;
-  [[maybe_unused]] DWORD u;
-  [[maybe_unused]] POINTL p;
-  [[maybe_unused]] RECTL box;
+  vel::ByteReader in = r.params();
   switch (r.type) {
     case EMR_SETWINDOWEXTEX:
-    case EMR_SETVIEWPORTEXTEX:
-      if (!r.i32(8, a) || !r.i32(12, b) || a == 0 || b == 0) return false;
+    case EMR_SETVIEWPORTEXTEX: {
+      const LONG a = in.le32s(), b = in.le32s();
+      if (!in || a == 0 || b == 0) return false;
       if (st_.mapMode != MM_ISOTROPIC && st_.mapMode != MM_ANISOTROPIC) return true;
       if (r.type == EMR_SETWINDOWEXTEX) {
         st_.windowExtX = a;
@@ -343,22 +331,25 @@ std::optional<bool> Walker::mapping(const Record& r) {
       }
       updateTransform();
       return true;
+    }
     case EMR_SETWINDOWORGEX:
-    case EMR_SETVIEWPORTORGEX:
-      if (!r.i32(8, a) || !r.i32(12, b)) return false;
+    case EMR_SETVIEWPORTORGEX: {
+      const POINTL p = ReadPointl(in);
+      if (!in) return false;
       if (r.type == EMR_SETWINDOWORGEX) {
-        st_.windowOrgX = a;
-        st_.windowOrgY = b;
+        st_.windowOrgX = p.x;
+        st_.windowOrgY = p.y;
       } else {
-        st_.viewportOrgX = a;
-        st_.viewportOrgY = b;
+        st_.viewportOrgX = p.x;
+        st_.viewportOrgY = p.y;
       }
       updateTransform();
       return true;
+    }
     case EMR_SCALEVIEWPORTEXTEX:
     case EMR_SCALEWINDOWEXTEX: {
-      if (!r.i32(8, a) || !r.i32(12, b) || !r.i32(16, c) || !r.i32(20, d) || b == 0 || d == 0 || a == 0 || c == 0)
-        return false;
+      const LONG a = in.le32s(), b = in.le32s(), c = in.le32s(), d = in.le32s();
+      if (!in || b == 0 || d == 0 || a == 0 || c == 0) return false;
       if (st_.mapMode != MM_ISOTROPIC && st_.mapMode != MM_ANISOTROPIC) return true;
       double& x = r.type == EMR_SCALEWINDOWEXTEX ? st_.windowExtX : st_.viewportExtX;
       double& y = r.type == EMR_SCALEWINDOWEXTEX ? st_.windowExtY : st_.viewportExtY;
@@ -369,16 +360,19 @@ std::optional<bool> Walker::mapping(const Record& r) {
       updateTransform();
       return true;
     }
-    case EMR_SETMAPMODE:
-      if (!r.u32(8, u)) return false;
-      setMapMode(static_cast<int>(u));
+    case EMR_SETMAPMODE: {
+      const DWORD mode = in.le32();
+      if (!in) return false;
+      setMapMode(static_cast<int>(mode));
       return true;
+    }
     case EMR_SAVEDC:
       if (saved_.size() >= kMaxSavedStates) return false;
       saved_.push_back(st_);
       return true;
     case EMR_RESTOREDC: {
-      if (!r.i32(8, a)) return false;
+      const LONG a = in.le32s();
+      if (!in) return false;
       const long long n = static_cast<long long>(saved_.size());
       const long long target = a < 0 ? n + a + 1 : a;
       if (target < 1 || target > n) return false;
@@ -389,13 +383,10 @@ std::optional<bool> Walker::mapping(const Record& r) {
     case EMR_SETWORLDTRANSFORM:
     case EMR_MODIFYWORLDTRANSFORM: {
       float f[6];
-      for (int i = 0; i < 6; ++i) {
-        if (!r.u32(8 + static_cast<size_t>(i) * 4, u)) return false;
-        std::memcpy(&f[i], &u, 4);
-      }
+      for (float& v : f) v = in.lef32();
+      const DWORD mode = r.type == EMR_MODIFYWORLDTRANSFORM ? in.le32() : MWT_SET;
+      if (!in) return false;
       Affine x{f[0], f[1], f[2], f[3], f[4], f[5]};
-      DWORD mode = MWT_SET;
-      if (r.type == EMR_MODIFYWORLDTRANSFORM && !r.u32(32, mode)) return false;
       Affine next;
       switch (mode) {
         case MWT_IDENTITY: next = Affine{}; break;
@@ -414,42 +405,43 @@ std::optional<bool> Walker::mapping(const Record& r) {
 }
 
 std::optional<bool> Walker::attributes(const Record& r) {
-  [[maybe_unused]] LONG a, b, c, d;
-  [[maybe_unused]] DWORD u;
-  [[maybe_unused]] POINTL p;
-  [[maybe_unused]] RECTL box;
+  vel::ByteReader in = r.params();
+  if (r.type == EMR_SETBRUSHORGEX) {
+    const POINTL p = ReadPointl(in);
+    if (!in) return false;
+    st_.brushOrigin = POINT{p.x, p.y};
+    return true;
+  }
+  // The others set one 32-bit value.
+  const DWORD u = in.le32();
   switch (r.type) {
-    case EMR_SETBRUSHORGEX:
-      if (!r.pointl(8, p)) return false;
-      st_.brushOrigin = POINT{p.x, p.y};
-      return true;
     case EMR_SETBKMODE:
-      if (!r.u32(8, u) || (u != TRANSPARENT && u != OPAQUE)) return false;
+      if (!in || (u != TRANSPARENT && u != OPAQUE)) return false;
       st_.bkMode = static_cast<int>(u);
       return true;
     case EMR_SETPOLYFILLMODE:
-      if (!r.u32(8, u) || (u != ALTERNATE && u != WINDING)) return false;
+      if (!in || (u != ALTERNATE && u != WINDING)) return false;
       st_.polyFillMode = static_cast<int>(u);
       return true;
     case EMR_SETROP2:
-      if (!r.u32(8, u) || u < R2_BLACK || u > R2_WHITE) return false;
+      if (!in || u < R2_BLACK || u > R2_WHITE) return false;
       st_.rop2 = static_cast<int>(u);
       return true;
     case EMR_SETSTRETCHBLTMODE:
-      if (!r.u32(8, u) || u < BLACKONWHITE || u > HALFTONE) return false;
+      if (!in || u < BLACKONWHITE || u > HALFTONE) return false;
       st_.stretchMode = static_cast<int>(u);
       return true;
     case EMR_SETTEXTALIGN:
-      if (!r.u32(8, u)) return false;
+      if (!in) return false;
       st_.textAlign = u;
       return true;
     case EMR_SETTEXTCOLOR:
     case EMR_SETBKCOLOR:
-      if (!r.u32(8, u)) return false;
+      if (!in) return false;
       (r.type == EMR_SETTEXTCOLOR ? st_.textColor : st_.bkColor) = u & 0xFFFFFF;
       return true;
     case EMR_SETARCDIRECTION:
-      if (!r.u32(8, u) || (u != AD_COUNTERCLOCKWISE && u != AD_CLOCKWISE)) return false;
+      if (!in || (u != AD_COUNTERCLOCKWISE && u != AD_CLOCKWISE)) return false;
       st_.arcDirection = static_cast<int>(u);
       return true;
     default: return std::nullopt;
@@ -457,21 +449,21 @@ std::optional<bool> Walker::attributes(const Record& r) {
 }
 
 std::optional<bool> Walker::objectRecord(const Record& r) {
-  [[maybe_unused]] LONG a, b, c, d;
-  [[maybe_unused]] DWORD u;
-  [[maybe_unused]] POINTL p;
-  [[maybe_unused]] RECTL box;
   switch (r.type) {
     case EMR_SELECTOBJECT:
-      return r.u32(8, u) && selectObject(u);
+    case EMR_DELETEOBJECT: {
+      vel::ByteReader in = r.params();
+      const DWORD u = in.le32();
+      if (!in) return false;
+      if (r.type == EMR_SELECTOBJECT) return selectObject(u);
+      // What is selected stays in use (the state holds its own reference).
+      if (u == 0 || u >= objects_.size() || !objects_[u]) return false;
+      objects_[u].reset();
+      return true;
+    }
     case EMR_CREATEPEN: case EMR_EXTCREATEPEN: case EMR_CREATEBRUSHINDIRECT: case EMR_CREATEMONOBRUSH:
     case EMR_CREATEDIBPATTERNBRUSHPT: case EMR_EXTCREATEFONTINDIRECTW: case EMR_CREATEPALETTE:
       return createObject(r);
-    case EMR_DELETEOBJECT:
-      // What is selected stays in use (the state holds its own reference).
-      if (!r.u32(8, u) || u == 0 || u >= objects_.size() || !objects_[u]) return false;
-      objects_[u].reset();
-      return true;
     case EMR_SELECTPALETTE: case EMR_SETPALETTEENTRIES: case EMR_RESIZEPALETTE: case EMR_REALIZEPALETTE:
       return true;
     default: return std::nullopt;
@@ -501,16 +493,12 @@ bool Walk(const BYTE* data, size_t size, const RECT* dest, Sink& sink, Stats* st
   s = Stats{};
   if (!data || size < 88 || (dest && (dest->left == dest->right || dest->top == dest->bottom))) return false;
   detail::Walker walker(sink, dest);
-  ByteView all{data, size};
-  size_t offset = 0;
+  vel::ByteReader in(data, size);
   bool first = true;
-  while (offset < size && s.records < kMaxRecords) {
-    emf::Record r;
-    DWORD recSize;
-    if (!all.u32(offset, r.type) || !all.u32(offset + 4, recSize)) break;
-    if (recSize < 8 || recSize % 4 || !all.has(offset, recSize)) break;
-    r.data = data + offset;
-    r.size = recSize;
+  while (!in.atEnd() && s.records < kMaxRecords) {
+    const auto next = emf::NextRecord(in);
+    if (!next) break;
+    const emf::Record& r = *next;
     ++s.records;
     if (first) {
       if (!walker.header(r)) return false;
@@ -518,7 +506,6 @@ bool Walk(const BYTE* data, size_t size, const RECT* dest, Sink& sink, Stats* st
     } else if (!walker.play(r)) {
       ++s.skipped;
     }
-    offset += recSize;
     if (r.type == emf::EMR_EOF) {
       s.ended = true;
       break;

@@ -1,20 +1,17 @@
 // The EMF walker's drawing records: shapes, paths, text, bitmaps and clipping, each
 // checked against its record before the sink sees it.
-#include <cstring>
+#include <cstddef>
 
 #include "platform/gdi/player_walker.h"
 
 namespace vel::gdi::emfplay::detail {
 
-// `count` points (32- or 16-bit) whose count is at countOffset, the points at
-// pointsOffset; all must lie inside the record.
-bool Walker::points(const Record& r, bool small, size_t countOffset, size_t pointsOffset, std::vector<POINT>& out) {
-  DWORD count;
-  if (!r.u32(countOffset, count)) return false;
-  const size_t each = small ? 4 : 8;
-  if (count == 0 || count > (r.size - std::min(r.size, pointsOffset)) / each) return false;
+// A count and that many points (32- or 16-bit) at the reader's position, all inside
+// the record, in device coordinates.
+bool Walker::points(vel::ByteReader& in, bool small, std::vector<POINT>& out) {
+  const DWORD count = in.le32();
   std::vector<POINT> logical;
-  if (!(small ? r.points16(pointsOffset, count, logical) : r.points(pointsOffset, count, logical))) return false;
+  if (!in || count == 0 || !ReadPoints(in, count, small, logical)) return false;
   out.resize(logical.size());
   for (size_t i = 0; i < logical.size(); ++i) {
     out[i] = dev(logical[i].x, logical[i].y);
@@ -24,8 +21,10 @@ bool Walker::points(const Record& r, bool small, size_t countOffset, size_t poin
 }
 
 bool Walker::polyRecord(const Record& r, bool small) {
+  vel::ByteReader in = r.params();
+  in.skip(16);  // bounds
   std::vector<POINT> pts;
-  if (!points(r, small, 24, 28, pts)) return false;
+  if (!points(in, small, pts)) return false;
   DWORD base = small ? r.type - (EMR_POLYBEZIER16 - EMR_POLYBEZIER) : r.type;
   switch (base) {
     case EMR_POLYBEZIER:
@@ -54,24 +53,24 @@ bool Walker::polyRecord(const Record& r, bool small) {
 }
 
 bool Walker::polyPolyRecord(const Record& r, bool small, bool closed) {
-  DWORD figures, total;
-  if (!r.u32(24, figures) || !r.u32(28, total) || figures == 0) return false;
+  vel::ByteReader in = r.params();
+  in.skip(16);  // bounds
+  const DWORD figures = in.le32(), total = in.le32();
+  if (!in || figures == 0) return false;
   const size_t each = small ? 4 : 8;
   // The counts and the points must both fit in what the record holds.
-  if (figures > r.size / 4 || total > r.size / each) return false;
-  const size_t pointsOffset = 32 + static_cast<size_t>(figures) * 4;
-  if (!r.has(pointsOffset, static_cast<size_t>(total) * each)) return false;
+  if (figures > in.remaining() / 4 || total > (in.remaining() - static_cast<size_t>(figures) * 4) / each) return false;
   std::vector<INT> counts(figures);
   size_t sum = 0;
-  for (DWORD i = 0; i < figures; ++i) {
-    DWORD c;
-    if (!r.u32(32 + static_cast<size_t>(i) * 4, c) || c < 2 || c > total) return false;
-    counts[i] = static_cast<INT>(c);
+  for (INT& count : counts) {
+    const DWORD c = in.le32();
+    if (c < 2 || c > total) return false;
+    count = static_cast<INT>(c);
     sum += c;
   }
   if (sum != total) return false;
   std::vector<POINT> logical;
-  if (!(small ? r.points16(pointsOffset, total, logical) : r.points(pointsOffset, total, logical))) return false;
+  if (!ReadPoints(in, total, small, logical)) return false;
   std::vector<POINT> pts(logical.size());
   for (size_t i = 0; i < logical.size(); ++i) {
     pts[i] = dev(logical[i].x, logical[i].y);
@@ -82,27 +81,26 @@ bool Walker::polyPolyRecord(const Record& r, bool small, bool closed) {
 }
 
 bool Walker::text(const Record& r, bool wide) {
-  DWORD chars, offString, options;
-  POINTL ref;
-  RECTL rcl;
-  if (!r.pointl(36, ref) || !r.u32(44, chars) || !r.u32(48, offString) || !r.u32(52, options) || !r.rectl(56, rcl))
-    return false;
+  vel::ByteReader in = r.params();
+  in.skip(16 + 4 + 4 + 4);  // bounds, graphics mode, x and y scale
+  const POINTL ref = ReadPointl(in);
+  const DWORD chars = in.le32(), offString = in.le32(), options = in.le32();
+  const RECTL rcl = ReadRectl(in);
+  if (!in) return false;
   const size_t each = wide ? 2 : 1;
-  if (chars > r.size / each || !r.has(offString, static_cast<size_t>(chars) * each)) return false;
+  if (chars > r.size / each) return false;
+  vel::ByteReader whole = r.reader();
+  vel::ByteReader string = whole.sub(offString, static_cast<size_t>(chars) * each);
+  if (!whole) return false;
   std::string utf8;
   if (wide) {
     std::u16string s;
     s.reserve(chars);
-    for (DWORD i = 0; i < chars; ++i) {
-      WORD c;
-      r.u16(offString + static_cast<size_t>(i) * 2, c);
-      s += static_cast<char16_t>(c);
-    }
+    for (DWORD i = 0; i < chars; ++i) s += static_cast<char16_t>(string.le16());
     utf8 = Utf8FromUtf16(s);
   } else {
-    const BYTE* bytes;
-    if (!r.bytes(offString, chars, bytes)) return false;
-    utf8 = Utf8FromUtf16(Cp1252ToUtf16(bytes, chars));
+    const auto bytes = string.rest();
+    utf8 = Utf8FromUtf16(Cp1252ToUtf16(bytes.data(), bytes.size()));
   }
   POINT at = (st_.textAlign & 1) ? st_.position : dev(ref.x, ref.y);  // TA_UPDATECP
   std::optional<RECT> rect;
@@ -117,31 +115,42 @@ bool Walker::text(const Record& r, bool wide) {
 }
 
 bool Walker::bitmapRecord(const Record& r) {
-  LONG xd, yd, xs = 0, ys = 0, wd = 0, hd = 0, ws = 0, hs = 0;
-  DWORD offBmi, cbBmi, offBits, cbBits, usage = DIB_RGB_COLORS, rop = SRCCOPY;
+  vel::ByteReader in = r.params();
+  in.skip(16);  // bounds
+  LONG xd = in.le32s(), yd = in.le32s(), xs = 0, ys = 0, wd = 0, hd = 0, ws = 0, hs = 0;
+  DWORD offBmi = 0, cbBmi = 0, offBits = 0, cbBits = 0, usage = DIB_RGB_COLORS, rop = SRCCOPY;
   DWORD startScan = 0, scans = 0;
   bool bottomUpSource = false;  // source rectangle measured from the top of the bitmap
   switch (r.type) {
     case EMR_BITBLT:
     case EMR_STRETCHBLT: {
-      if (!r.i32(24, xd) || !r.i32(28, yd) || !r.i32(32, wd) || !r.i32(36, hd) || !r.u32(40, rop) ||
-          !r.i32(44, xs) || !r.i32(48, ys) || !r.u32(80, usage) || !r.u32(84, offBmi) || !r.u32(88, cbBmi) ||
-          !r.u32(92, offBits) || !r.u32(96, cbBits))
-        return false;
+      wd = in.le32s();
+      hd = in.le32s();
+      rop = in.le32();
+      xs = in.le32s();
+      ys = in.le32s();
+      // The source transform of the recorded DC picks the pixels; translations only.
+      in.skip(4 * 4);
+      const float fdx = in.lef32(), fdy = in.lef32();
+      in.skip(4);  // background colour
+      usage = in.le32();
+      offBmi = in.le32();
+      cbBmi = in.le32();
+      offBits = in.le32();
+      cbBits = in.le32();
       ws = wd;
       hs = hd;
-      if (r.type == EMR_STRETCHBLT && (!r.i32(100, ws) || !r.i32(104, hs))) return false;
+      if (r.type == EMR_STRETCHBLT) {
+        ws = in.le32s();
+        hs = in.le32s();
+      }
+      if (!in) return false;
       if (cbBmi == 0) {
         // No source: a pattern or constant blit over the destination.
         POINT a = dev(xd, yd), b = dev(static_cast<double>(xd) + wd, static_cast<double>(yd) + hd);
         sink_.patBlt(st_, Normalized(RECT{a.x, a.y, b.x, b.y}), rop);
         return true;
       }
-      // The source transform of the recorded DC picks the pixels; translations only.
-      float fdx = 0, fdy = 0;
-      DWORD bits;
-      if (r.u32(68, bits)) std::memcpy(&fdx, &bits, 4);
-      if (r.u32(72, bits)) std::memcpy(&fdy, &bits, 4);
       if (std::isfinite(fdx) && std::isfinite(fdy) && std::abs(fdx) < 1e9 && std::abs(fdy) < 1e9) {
         xs = static_cast<LONG>(std::lround(xs + fdx));
         ys = static_cast<LONG>(std::lround(ys + fdy));
@@ -150,26 +159,36 @@ bool Walker::bitmapRecord(const Record& r) {
       break;
     }
     case EMR_STRETCHDIBITS:
-      if (!r.i32(24, xd) || !r.i32(28, yd) || !r.i32(32, xs) || !r.i32(36, ys) || !r.i32(40, ws) ||
-          !r.i32(44, hs) || !r.u32(48, offBmi) || !r.u32(52, cbBmi) || !r.u32(56, offBits) || !r.u32(60, cbBits) ||
-          !r.u32(64, usage) || !r.u32(68, rop) || !r.i32(72, wd) || !r.i32(76, hd))
-        return false;
-      break;
     case EMR_SETDIBITSTODEVICE:
-      if (!r.i32(24, xd) || !r.i32(28, yd) || !r.i32(32, xs) || !r.i32(36, ys) || !r.i32(40, ws) ||
-          !r.i32(44, hs) || !r.u32(48, offBmi) || !r.u32(52, cbBmi) || !r.u32(56, offBits) || !r.u32(60, cbBits) ||
-          !r.u32(64, usage) || !r.u32(68, startScan) || !r.u32(72, scans))
-        return false;
-      wd = ws;
-      hd = hs;
+      xs = in.le32s();
+      ys = in.le32s();
+      ws = in.le32s();
+      hs = in.le32s();
+      offBmi = in.le32();
+      cbBmi = in.le32();
+      offBits = in.le32();
+      cbBits = in.le32();
+      usage = in.le32();
+      if (r.type == EMR_STRETCHDIBITS) {
+        rop = in.le32();
+        wd = in.le32s();
+        hd = in.le32s();
+      } else {
+        // The record holds only some scan lines of the bitmap.
+        startScan = in.le32();
+        scans = in.le32();
+        wd = ws;
+        hd = hs;
+      }
+      if (!in) return false;
       break;
     default: return false;
   }
   if (usage != DIB_RGB_COLORS && usage != DIB_PAL_COLORS) return false;
   PackedDib dib;
   if (!ReadPackedDib(r, offBmi, cbBmi, offBits, cbBits, usage, dib)) return false;
-  BITMAPINFOHEADER h;
-  std::memcpy(&h, dib.info.data(), sizeof h);
+  vel::ByteReader info(dib.info);
+  const BITMAPINFOHEADER h = ReadBitmapInfoHeader(info);
   if (h.biCompression == BI_JPEG || h.biCompression == BI_PNG) return false;
   const long long height = h.biHeight < 0 ? -static_cast<long long>(h.biHeight) : h.biHeight;
   if (h.biWidth <= 0 || height == 0 || static_cast<long long>(h.biWidth) * height > kMaxBitmapPixels) return false;
@@ -177,8 +196,8 @@ bool Walker::bitmapRecord(const Record& r) {
     // The record holds scan lines startScan .. startScan + scans - 1: they become the
     // whole bitmap, the source rectangle moving with them.
     if (scans == 0 || scans > height || startScan >= height) return false;
-    BITMAPINFOHEADER& hh = *reinterpret_cast<BITMAPINFOHEADER*>(dib.info.data());
-    hh.biHeight = h.biHeight < 0 ? -static_cast<LONG>(scans) : static_cast<LONG>(scans);
+    const LONG heightOfScans = h.biHeight < 0 ? -static_cast<LONG>(scans) : static_cast<LONG>(scans);
+    vel::ByteWriter(dib.info).patchLe32(offsetof(BITMAPINFOHEADER, biHeight), static_cast<DWORD>(heightOfScans));
     ys -= static_cast<LONG>(startScan);
   } else if (bottomUpSource && h.biHeight > 0) {
     // Blits count source rows from the top; StretchDIBits from the bottom of a
@@ -195,14 +214,19 @@ bool Walker::bitmapRecord(const Record& r) {
 }
 
 bool Walker::clipRegion(const Record& r) {
-  DWORD cb, mode;
-  if (!r.u32(8, cb) || !r.u32(12, mode)) return false;
+  vel::ByteReader in = r.params();
+  const DWORD cb = in.le32(), mode = in.le32();
+  if (!in) return false;
   if (mode == RGN_COPY && cb == 0) {
     st_.clip.reset();
     return true;
   }
-  RECTL bound;
-  if (cb < 32 || !r.has(16, cb) || !r.rectl(16 + 16, bound)) return false;
+  // The region data: its header (size, type, count, bytes of rectangles), then the
+  // bounding rectangle, which is all that is used.
+  vel::ByteReader region = in.take(cb);
+  region.skip(16);
+  const RECTL bound = ReadRectl(region);
+  if (cb < 32 || !in || !region) return false;
   // Region rectangles are in the reference device's pixels: only playback applies.
   POINT a{Clamp(playback_.mapX(bound.left, bound.top)), Clamp(playback_.mapY(bound.left, bound.top))};
   POINT b{Clamp(playback_.mapX(bound.right, bound.bottom)), Clamp(playback_.mapY(bound.right, bound.bottom))};
@@ -222,13 +246,11 @@ bool Walker::clipRegion(const Record& r) {
 }
 
 std::optional<bool> Walker::clipping(const Record& r) {
-  [[maybe_unused]] LONG a, b, c, d;
-  [[maybe_unused]] DWORD u;
-  [[maybe_unused]] POINTL p;
-  [[maybe_unused]] RECTL box;
+  vel::ByteReader in = r.params();
   switch (r.type) {
-    case EMR_OFFSETCLIPRGN:
-      if (!r.pointl(8, p)) return false;
+    case EMR_OFFSETCLIPRGN: {
+      const POINTL p = ReadPointl(in);
+      if (!in) return false;
       if (st_.clip) {
         // Offsets are logical units.
         const double dx = p.x * st_.toDevice.m11 + p.y * st_.toDevice.m21;
@@ -237,9 +259,11 @@ std::optional<bool> Walker::clipping(const Record& r) {
                         Clamp(st_.clip->bottom + dy)};
       }
       return true;
+    }
     case EMR_EXCLUDECLIPRECT:
     case EMR_INTERSECTCLIPRECT: {
-      if (!r.rectl(8, box)) return false;
+      const RECTL box = ReadRectl(in);
+      if (!in) return false;
       RECT dr = devRect(box);
       if (r.type == EMR_INTERSECTCLIPRECT) {
         st_.clip = Intersect(st_.clip, dr);
@@ -255,9 +279,10 @@ std::optional<bool> Walker::clipping(const Record& r) {
       }
       return true;
     }
-    case EMR_SELECTCLIPPATH:
+    case EMR_SELECTCLIPPATH: {
       // The clip becomes the box around the path.
-      if (!r.u32(8, u)) return false;
+      const DWORD u = in.le32();
+      if (!in) return false;
       inPath_ = false;
       if (pathBox_) {
         if (u == RGN_COPY) st_.clip = *pathBox_;
@@ -266,16 +291,14 @@ std::optional<bool> Walker::clipping(const Record& r) {
       pathBox_.reset();
       sink_.path(st_, PathOp::Abort);
       return true;
+    }
     case EMR_EXTSELECTCLIPRGN: return clipRegion(r);
     default: return std::nullopt;
   }
 }
 
 std::optional<bool> Walker::drawing(const Record& r) {
-  [[maybe_unused]] LONG a, b, c, d;
-  [[maybe_unused]] DWORD u;
-  [[maybe_unused]] POINTL p;
-  [[maybe_unused]] RECTL box;
+  vel::ByteReader in = r.params();
   switch (r.type) {
     case EMR_POLYBEZIER: case EMR_POLYGON: case EMR_POLYLINE: case EMR_POLYBEZIERTO: case EMR_POLYLINETO:
       return polyRecord(r, false);
@@ -285,31 +308,35 @@ std::optional<bool> Walker::drawing(const Record& r) {
     case EMR_POLYPOLYGON: return polyPolyRecord(r, false, true);
     case EMR_POLYPOLYLINE16: return polyPolyRecord(r, true, false);
     case EMR_POLYPOLYGON16: return polyPolyRecord(r, true, true);
-    case EMR_SETPIXELV:
-      if (!r.pointl(8, p) || !r.u32(16, u)) return false;
-      sink_.setPixel(st_, dev(p.x, p.y), u & 0xFFFFFF);
+    case EMR_SETPIXELV: {
+      const POINTL p = ReadPointl(in);
+      const DWORD color = in.le32();
+      if (!in) return false;
+      sink_.setPixel(st_, dev(p.x, p.y), color & 0xFFFFFF);
       return true;
-    case EMR_MOVETOEX:
-      if (!r.pointl(8, p)) return false;
+    }
+    case EMR_MOVETOEX: {
+      const POINTL p = ReadPointl(in);
+      if (!in) return false;
       st_.position = dev(p.x, p.y);
       trackPath(st_.position);
       sink_.moveTo(st_, st_.position);
       return true;
-    case EMR_LINETO:
-      if (!r.pointl(8, p)) return false;
-      {
-        POINT to = dev(p.x, p.y);
-        trackPath(to);
-        sink_.polylineTo(st_, {to});
-        st_.position = to;
-      }
+    }
+    case EMR_LINETO: {
+      const POINTL p = ReadPointl(in);
+      if (!in) return false;
+      POINT to = dev(p.x, p.y);
+      trackPath(to);
+      sink_.polylineTo(st_, {to});
+      st_.position = to;
       return true;
+    }
     case EMR_ANGLEARC: {
-      DWORD radius, s, w;
-      if (!r.pointl(8, p) || !r.u32(16, radius) || !r.u32(20, s) || !r.u32(24, w)) return false;
-      float start, sweep;
-      std::memcpy(&start, &s, 4);
-      std::memcpy(&sweep, &w, 4);
+      const POINTL p = ReadPointl(in);
+      const DWORD radius = in.le32();
+      const float start = in.lef32(), sweep = in.lef32();
+      if (!in) return false;
       if (!std::isfinite(start) || !std::isfinite(sweep) || radius > (1u << 30)) return false;
       const double rd = radius * std::sqrt(ScaleX(st_.toDevice) * ScaleY(st_.toDevice));
       if (rd > kMaxDeviceCoordinate) return false;
@@ -326,7 +353,8 @@ std::optional<bool> Walker::drawing(const Record& r) {
     }
     case EMR_ELLIPSE:
     case EMR_RECTANGLE: {
-      if (!r.rectl(8, box)) return false;
+      const RECTL box = ReadRectl(in);
+      if (!in) return false;
       RECT dr;
       if (!devBox(box, dr)) return false;
       trackPath(dr);
@@ -342,7 +370,9 @@ std::optional<bool> Walker::drawing(const Record& r) {
       return true;
     }
     case EMR_ROUNDRECT: {
-      if (!r.rectl(8, box) || !r.i32(24, a) || !r.i32(28, b)) return false;
+      const RECTL box = ReadRectl(in);
+      const LONG a = in.le32s(), b = in.le32s();
+      if (!in) return false;
       RECT dr;
       if (!devBox(box, dr)) return false;
       trackPath(dr);
@@ -350,8 +380,9 @@ std::optional<bool> Walker::drawing(const Record& r) {
       return true;
     }
     case EMR_ARC: case EMR_CHORD: case EMR_PIE: case EMR_ARCTO: {
-      POINTL s, e;
-      if (!r.rectl(8, box) || !r.pointl(24, s) || !r.pointl(32, e)) return false;
+      const RECTL box = ReadRectl(in);
+      const POINTL s = ReadPointl(in), e = ReadPointl(in);
+      if (!in) return false;
       RECT dr;
       if (!devBox(box, dr)) return false;
       trackPath(dr);

@@ -66,7 +66,7 @@ class Walker {
   }
   RECT devRect(const RECTL& r) const;
   bool devBox(const RECTL& r, RECT& out) const;
-  bool points(const Record& r, bool small, size_t countOffset, size_t pointsOffset, std::vector<POINT>& out);
+  bool points(vel::ByteReader& in, bool small, std::vector<POINT>& out);
   bool polyRecord(const Record& r, bool small);
   bool polyPolyRecord(const Record& r, bool small, bool closed);
   bool createObject(const Record& r);

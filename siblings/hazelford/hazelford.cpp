@@ -1,17 +1,16 @@
 // Targa writing and palette building for the suite's save path.
 #include "siblings/hazelford/hazelford.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <numeric>
 #include <string>
 #include <vector>
+
+#include "platform/base/bytes.h"
+#include "platform/base/file.h"
 
 namespace {
 
@@ -22,28 +21,24 @@ int Fail(int code) {
   return 0;
 }
 
-std::uint32_t Le32(const BYTE* p) {
-  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-unsigned Le16(const BYTE* p) { return static_cast<unsigned>(p[0] | (p[1] << 8)); }
-
-void Put16(std::vector<BYTE>& out, unsigned v) {
-  out.push_back(static_cast<BYTE>(v));
-  out.push_back(static_cast<BYTE>(v >> 8));
-}
-
 // Builds the whole Targa file from a validated block; 0 or an error code.
 int BuildTarga(const BYTE* block, size_t size, std::vector<BYTE>* tga) {
   if (size < 14 + 40) return kHzlBadDib;
-  if (block[0] != 'B' || block[1] != 'M') return kHzlBadDib;
-  const std::uint64_t offBits = Le32(block + 10);
-  const std::uint64_t headerSize = Le32(block + 14);
+  vel::ByteReader in(block, size);
+  // BITMAPFILEHEADER: "BM", file size, two reserved words, where the bits start.
+  const BYTE b = in.u8(), m = in.u8();
+  in.skip(4 + 2 + 2);
+  const std::uint64_t offBits = in.le32();
+  // BITMAPINFOHEADER
+  const std::uint64_t headerSize = in.le32();
+  const std::int32_t width = in.le32s();
+  const std::int32_t rawHeight = in.le32s();
+  const unsigned planes = in.le16(), bitCount = in.le16();
+  const std::uint32_t compression = in.le32();
+  in.skip(4 + 4 + 4);  // image size, resolution
+  const std::uint32_t clrUsed = in.le32();
+  if (b != 'B' || m != 'M') return kHzlBadDib;
   if (headerSize < 40 || 14 + headerSize > size) return kHzlBadDib;
-  const std::int32_t width = static_cast<std::int32_t>(Le32(block + 18));
-  const std::int32_t rawHeight = static_cast<std::int32_t>(Le32(block + 22));
-  const unsigned planes = Le16(block + 26), bitCount = Le16(block + 28);
-  const std::uint32_t compression = Le32(block + 30), clrUsed = Le32(block + 46);
   if (width <= 0 || rawHeight == 0 || rawHeight == INT32_MIN) return kHzlBadDib;
   if (planes != 1 || compression != 0 || (bitCount != 8 && bitCount != 24)) return kHzlUnsupported;
   const bool topDown = rawHeight < 0;
@@ -55,31 +50,33 @@ int BuildTarga(const BYTE* block, size_t size, std::vector<BYTE>* tga) {
   const std::uint64_t tableStart = 14 + headerSize;
   const std::uint64_t stride = (static_cast<std::uint64_t>(width) * bitCount + 31) / 32 * 4;
   if (offBits < tableStart + colours * 4 || offBits > size || stride * height > size - offBits) return kHzlBadDib;
+  vel::ByteReader table = in.sub(tableStart, colours * 4);
+  const auto pixels = in.sub(offBits, stride * height).all();
 
   std::vector<BYTE>& out = *tga;
   out.clear();
   out.reserve(static_cast<size_t>(18 + colours * 3 + stride * height));
-  out.push_back(0);                                  // no image ID
-  out.push_back(bitCount == 8 ? 1 : 0);              // colour map present
-  out.push_back(bitCount == 8 ? 1 : 2);              // uncompressed mapped / true colour
-  Put16(out, 0);                                     // first map entry
-  Put16(out, static_cast<unsigned>(colours));        // map length
-  out.push_back(bitCount == 8 ? 24 : 0);             // map entry bits
-  Put16(out, 0);                                     // x origin
-  Put16(out, 0);                                     // y origin
-  Put16(out, static_cast<unsigned>(width));
-  Put16(out, static_cast<unsigned>(height));
-  out.push_back(static_cast<BYTE>(bitCount));
-  out.push_back(0);                                  // bottom-left origin, no alpha
+  vel::ByteWriter file(out);
+  file.u8(0);                                        // no image ID
+  file.u8(bitCount == 8 ? 1 : 0);                    // colour map present
+  file.u8(bitCount == 8 ? 1 : 2);                    // uncompressed mapped / true colour
+  file.le16(0);                                      // first map entry
+  file.le16(static_cast<WORD>(colours));             // map length
+  file.u8(bitCount == 8 ? 24 : 0);                   // map entry bits
+  file.le16(0);                                      // x origin
+  file.le16(0);                                      // y origin
+  file.le16(static_cast<WORD>(width));
+  file.le16(static_cast<WORD>(height));
+  file.u8(static_cast<BYTE>(bitCount));
+  file.u8(0);                                        // bottom-left origin, no alpha
   for (std::uint64_t i = 0; i < colours; ++i) {
-    const BYTE* q = block + tableStart + i * 4;      // RGBQUAD is B, G, R already
-    out.insert(out.end(), q, q + 3);
+    file.bytes(table.bytes(3));                      // RGBQUAD is B, G, R already
+    table.skip(1);
   }
   const std::uint64_t rowBytes = static_cast<std::uint64_t>(width) * (bitCount / 8);
   for (std::uint64_t r = 0; r < height; ++r) {       // bottom row first
     const std::uint64_t stored = topDown ? height - 1 - r : r;
-    const BYTE* row = block + offBits + stored * stride;
-    out.insert(out.end(), row, row + rowBytes);
+    file.bytes(pixels.subspan(static_cast<size_t>(stored * stride), static_cast<size_t>(rowBytes)));
   }
   if (bitCount == 8) {
     // An index past the map would make the file unreadable; refuse the block instead.
@@ -91,31 +88,20 @@ int BuildTarga(const BYTE* block, size_t size, std::vector<BYTE>* tga) {
   return kHzlNoError;
 }
 
+// Why a replacement failed, as far as can be told afterwards: a folder that takes
+// no new file could not hold the temporary; a target that is a folder could not be
+// replaced; anything else went wrong while writing.
+int ReplaceFailure(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  if (::access(dir.c_str(), W_OK | X_OK) != 0) return kHzlCreateFailed;
+  struct stat target {};
+  if (::stat(path.c_str(), &target) == 0 && S_ISDIR(target.st_mode)) return kHzlRenameFailed;
+  return kHzlWriteFailed;
+}
+
 int WriteReplacing(const std::string& path, const std::vector<BYTE>& bytes) {
-  std::string temp = path + ".XXXXXX";
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) return kHzlCreateFailed;
-  struct stat existing;
-  const mode_t mode = ::stat(path.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : 0644;
-  bool ok = ::fchmod(fd, mode) == 0;
-  size_t done = 0;
-  while (ok && done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) ok = false;
-    else done += static_cast<size_t>(n);
-  }
-  ok = ok && ::fsync(fd) == 0;
-  ok = ::close(fd) == 0 && ok;
-  if (!ok) {
-    ::unlink(temp.c_str());
-    return kHzlWriteFailed;
-  }
-  if (std::rename(temp.c_str(), path.c_str()) != 0) {
-    ::unlink(temp.c_str());
-    return kHzlRenameFailed;
-  }
-  return kHzlNoError;
+  return vel::ReplaceFileContents(path, bytes, "hazelford") ? kHzlNoError : ReplaceFailure(path);
 }
 
 BYTE Widen(int five) { return static_cast<BYTE>((five << 3) | (five >> 2)); }
