@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "platform/base/file.h"
+
 namespace converter {
 
 bool MoveNoReplace(const std::string& from, const std::string& to) {
@@ -23,19 +25,6 @@ bool MoveNoReplace(const std::string& from, const std::string& to) {
 
 namespace {
 
-bool WriteAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
 bool CopyContents(int in, int out) {
   std::vector<char> buffer(1 << 16);
   for (;;) {
@@ -45,7 +34,7 @@ bool CopyContents(int in, int out) {
       return false;
     }
     if (n == 0) return true;
-    if (!WriteAll(out, buffer.data(), static_cast<size_t>(n))) return false;
+    if (!vel::WriteAll(out, buffer.data(), static_cast<size_t>(n))) return false;
   }
 }
 

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "converter/app/FileNames.h"
+#include "converter/cli/FileNames.h"
 #include "converter/rename/FileMoves.h"
 
 namespace converter {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/gdi/gdi.h"
+#include "platform/registry/owned_key.h"
 #include "platform/registry/registry.h"
 
 namespace converter {
@@ -157,28 +158,28 @@ ConverterSettings ConverterSettings::Defaults() {
 
 bool ConverterSettings::Load() {
   *this = Defaults();
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-  bool all = Read(key, Value{"PageNumber", Kind::Number, &pageNumber});
+  HKEY opened = nullptr;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &opened) != ERROR_SUCCESS) return false;
+  const vel::OwnedKey key(opened);
+  bool all = Read(key.get(), Value{"PageNumber", Kind::Number, &pageNumber});
   std::vector<Group> groups = Groups(*this);
   for (size_t g = 0; all && g < groups.size(); ++g) {
     if (g == kThumbnailGroup) {
       // One block: a missing value resets the whole group, and reading ends there.
       ThumbnailSettings read = thumbnail;
-      for (const Value& v : ThumbnailGroup(read)) all = all && Read(key, v);
+      for (const Value& v : ThumbnailGroup(read)) all = all && Read(key.get(), v);
       if (!all) break;
       read.zoomQuality = read.zoomQuality > 0 ? 1 : 0;
       thumbnail = read;
       continue;
     }
     for (const Value& v : groups[g]) {
-      if (!Read(key, v)) {
+      if (!Read(key.get(), v)) {
         all = false;
         break;
       }
     }
   }
-  RegCloseKey(key);
   return all;
 }
 
@@ -187,13 +188,13 @@ bool ConverterSettings::Save() const {
   std::vector<Group> groups = Groups(copy);
   groups.push_back({{"PageNumber", Kind::Number, &copy.pageNumber}});
   for (const Group& group : groups) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
+    HKEY created = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_WRITE, nullptr, &created, nullptr) !=
         ERROR_SUCCESS)
       return false;
+    const vel::OwnedKey key(created);
     bool ok = true;
-    for (const Value& v : group) ok = Write(key, v) && ok;
-    RegCloseKey(key);
+    for (const Value& v : group) ok = Write(key.get(), v) && ok;
     if (!ok) return false;
   }
   return true;

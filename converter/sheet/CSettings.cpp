@@ -9,6 +9,7 @@
 #include "converter/sheet/Pages.h"
 #include "lorimer/ImageInterface.h"
 #include "converter/sheet/TrayStartup.h"
+#include "platform/registry/owned_key.h"
 #include "platform/registry/registry.h"
 #include "platform/shell/shell.h"
 #include "platform/ui/ui.h"
@@ -102,14 +103,14 @@ void CSettings::PageActivated(int index) {
 }
 
 void CSettings::RecordActivePage(int index) {
-  HKEY key = nullptr;
+  HKEY created = nullptr;
   const std::string section = std::string(kSettingsKey) + "\\" + kOptionsSection;
-  if (RegCreateKeyExA(HKEY_CURRENT_USER, section.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, section.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &created, nullptr) !=
       ERROR_SUCCESS)
     return;
+  const vel::OwnedKey key(created);
   const DWORD value = static_cast<DWORD>(index);
-  RegSetValueExA(key, kActivePageValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
-  RegCloseKey(key);
+  RegSetValueExA(key.get(), kActivePageValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
 }
 
 bool CSettings::Apply() {

@@ -1,15 +1,14 @@
 #include "converter/sheet/TrayStartup.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <vector>
 
 #include "converter/settings/ConverterSettings.h"
+#include "platform/base/file.h"
+#include "platform/registry/owned_key.h"
 #include "platform/registry/registry.h"
 #include "platform/shell/shell.h"
 
@@ -35,36 +34,25 @@ std::string ExecArgument(const std::string& path) {
 }
 
 bool WriteRunValue(const std::string& trayPath) {
-  HKEY key = nullptr;
-  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+  HKEY created = nullptr;
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, nullptr, 0, KEY_WRITE, nullptr, &created, nullptr) !=
+      ERROR_SUCCESS)
     return false;
+  const vel::OwnedKey key(created);
   std::vector<BYTE> data(std::max<size_t>(kStringBytes, trayPath.size() + 1), 0);
   std::copy(trayPath.begin(), trayPath.end(), data.begin());
-  const LONG rc = RegSetValueExA(key, kTrayRunValue, 0, REG_SZ, data.data(), static_cast<DWORD>(data.size()));
-  RegCloseKey(key);
-  return rc == ERROR_SUCCESS;
+  return RegSetValueExA(key.get(), kTrayRunValue, 0, REG_SZ, data.data(), static_cast<DWORD>(data.size())) ==
+         ERROR_SUCCESS;
 }
 
-// Written under a temporary name and renamed, so a desktop reading it at logon
-// never sees half an entry.
+// The new entry replaces the old one only once it is whole, so a desktop
+// reading it at logon never sees half an entry.
 bool WriteAutostartEntry(const std::string& text) {
   const std::filesystem::path target = TrayAutostartPath();
   std::error_code error;
   std::filesystem::create_directories(target.parent_path(), error);
   if (error) return false;
-  const std::filesystem::path temp = target.string() + ".tmp" + std::to_string(getpid());
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    out << text;
-    out.close();
-    if (!out) {
-      std::filesystem::remove(temp, error);
-      return false;
-    }
-  }
-  std::filesystem::rename(temp, target, error);
-  if (error) std::filesystem::remove(temp, error);
-  return !error;
+  return vel::ReplaceFileContents(target.string(), text, "pennock");
 }
 
 }  // namespace

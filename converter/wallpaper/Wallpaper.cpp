@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "platform/gdi/gdi.h"
+#include "platform/registry/owned_key.h"
 #include "platform/registry/registry.h"
 #include "platform/shell/shell.h"
 #include "platform/shell/wallpaper.h"
@@ -37,12 +38,12 @@ bool MakeFolders(const std::string& path) {
 }
 
 bool WebViewDesktop() {
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_USERS, kShellStateKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  HKEY opened = nullptr;
+  if (RegOpenKeyExA(HKEY_USERS, kShellStateKey, 0, KEY_READ, &opened) != ERROR_SUCCESS) return false;
+  const vel::OwnedKey key(opened);
   BYTE state[kShellStateBytes] = {};
   DWORD size = sizeof state;
-  const bool read = RegQueryValueExA(key, kShellStateValue, nullptr, nullptr, state, &size) == ERROR_SUCCESS;
-  RegCloseKey(key);
+  const bool read = RegQueryValueExA(key.get(), kShellStateValue, nullptr, nullptr, state, &size) == ERROR_SUCCESS;
   return read && state[4] == kWebViewMark;
 }
 
@@ -89,22 +90,23 @@ bool SaveBitmap(CImageInterface& image, const std::string& path, int layout, con
 bool WriteDesktopValues(const std::string& path, bool webView, bool tile) {
   const std::string tileText = tile ? "1" : "0";
   bool ok = true;
-  HKEY key = nullptr;
-  if (webView && RegOpenKeyExA(HKEY_USERS, kWebViewDesktopKey, 0, KEY_WRITE, &key) == ERROR_SUCCESS) {
-    ok = SetText(key, "Wallpaper", path) && SetText(key, "BackupWallpaper", path) &&
-         SetText(key, "WallpaperStyle", kNoStyle) && SetText(key, "TileWallpaper", tileText, kTileWallpaperBytes);
-    RegCloseKey(key);
+  HKEY opened = nullptr;
+  if (webView && RegOpenKeyExA(HKEY_USERS, kWebViewDesktopKey, 0, KEY_WRITE, &opened) == ERROR_SUCCESS) {
+    const vel::OwnedKey key(opened);
+    ok = SetText(key.get(), "Wallpaper", path) && SetText(key.get(), "BackupWallpaper", path) &&
+         SetText(key.get(), "WallpaperStyle", kNoStyle) &&
+         SetText(key.get(), "TileWallpaper", tileText, kTileWallpaperBytes);
     if (!ok) return false;
   }
   // Windows always has this key; a fresh registry here may not, and the
   // values belong there all the same.
-  if (RegCreateKeyExA(HKEY_CURRENT_USER, kDesktopKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
+  HKEY created = nullptr;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, kDesktopKey, 0, nullptr, 0, KEY_WRITE, nullptr, &created, nullptr) !=
       ERROR_SUCCESS)
     return true;
-  if (!webView) ok = SetText(key, "Wallpaper", path) && SetText(key, "WallpaperStyle", kNoStyle);
-  ok = ok && SetText(key, "TileWallpaper", tileText, kTileWallpaperBytes);
-  RegCloseKey(key);
-  return ok;
+  const vel::OwnedKey key(created);
+  if (!webView) ok = SetText(key.get(), "Wallpaper", path) && SetText(key.get(), "WallpaperStyle", kNoStyle);
+  return ok && SetText(key.get(), "TileWallpaper", tileText, kTileWallpaperBytes);
 }
 
 }  // namespace
@@ -117,12 +119,12 @@ std::string WallpaperFolder() {
 }
 
 int ReadWallpaperLayout() {
-  HKEY key = nullptr;
+  HKEY opened = nullptr;
   const std::string section = std::string(kSettingsKey) + kLayoutSection;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, section.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return kLayoutCenter;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, section.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) return kLayoutCenter;
+  const vel::OwnedKey key(opened);
   DWORD layout = 0, type = 0, size = sizeof layout;
-  const LONG rc = RegQueryValueExA(key, kLayoutValue, nullptr, &type, reinterpret_cast<BYTE*>(&layout), &size);
-  RegCloseKey(key);
+  const LONG rc = RegQueryValueExA(key.get(), kLayoutValue, nullptr, &type, reinterpret_cast<BYTE*>(&layout), &size);
   if (rc != ERROR_SUCCESS || size != sizeof layout) return kLayoutCenter;
   return static_cast<int>(std::min<DWORD>(layout, kLayoutStretch));
 }

@@ -244,100 +244,126 @@ LONG HiveStore::Prepare(const char* sql, sqlite3_stmt** stmt) {
   return ERROR_SUCCESS;
 }
 
+// One statement that gives no rows (an insert, update or delete), bound by `bind`.
+template <typename Bind>
+LONG HiveStore::Run(const char* sql, Bind bind) {
+  sqlite3_stmt* s = nullptr;
+  if (LONG rc = Prepare(sql, &s); rc != ERROR_SUCCESS) return rc;
+  StmtUse use(s);
+  bind(s);
+  return MapSqlite(sqlite3_step(s), true);
+}
+
+// A query of at most one row: `missing` when it gives none, else what row(s) makes of it.
+template <typename Bind, typename Row>
+LONG HiveStore::QueryRow(const char* sql, LONG missing, Bind bind, Row row) {
+  sqlite3_stmt* s = nullptr;
+  if (LONG rc = Prepare(sql, &s); rc != ERROR_SUCCESS) return rc;
+  StmtUse use(s);
+  bind(s);
+  const int step = sqlite3_step(s);
+  if (step == SQLITE_DONE) return missing;
+  if (step != SQLITE_ROW) return MapSqlite(step, false);
+  return row(s);
+}
+
+// Every operation runs the same way: under the lock, on a connection of this
+// process, in one transaction, on a key that still exists. A write commits when
+// the work succeeded; anything else rolls back.
+template <typename Work>
+LONG HiveStore::OnLiveKey(KeyId key, bool writing, int* depth, Work work) {
+  std::lock_guard<std::mutex> lock(mu_);
+  if (LONG rc = EnsureConnected(); rc != ERROR_SUCCESS) return rc;
+  Txn txn(this, writing);
+  if (txn.status() != ERROR_SUCCESS) return txn.status();
+  if (LONG rc = KeyAliveLocked(key, depth); rc != ERROR_SUCCESS) return rc;
+  if (LONG rc = work(); rc != ERROR_SUCCESS) return rc;
+  return writing ? txn.Commit() : ERROR_SUCCESS;
+}
+
 LONG HiveStore::KeyAliveLocked(KeyId id, int* depth) {
   static const char* const kSql = "SELECT depth FROM keys WHERE id=?1";
-  sqlite3_stmt* s = nullptr;
-  if (LONG rc = Prepare(kSql, &s); rc != ERROR_SUCCESS) return rc;
-  StmtUse use(s);
-  sqlite3_bind_int64(s, 1, id);
-  int rc = sqlite3_step(s);
-  if (rc == SQLITE_DONE) return ERROR_KEY_DELETED;
-  if (rc != SQLITE_ROW) return MapSqlite(rc, false);
-  if (depth) *depth = sqlite3_column_int(s, 0);
-  return ERROR_SUCCESS;
+  return QueryRow(
+      kSql, ERROR_KEY_DELETED, [&](sqlite3_stmt* s) { sqlite3_bind_int64(s, 1, id); },
+      [&](sqlite3_stmt* s) {
+        if (depth) *depth = sqlite3_column_int(s, 0);
+        return ERROR_SUCCESS;
+      });
 }
 
 LONG HiveStore::FindChild(KeyId parent, const std::string& fold, KeyId* out) {
   static const char* const kSql = "SELECT id FROM keys WHERE parent=?1 AND fold=?2";
-  sqlite3_stmt* s = nullptr;
-  if (LONG rc = Prepare(kSql, &s); rc != ERROR_SUCCESS) return rc;
-  StmtUse use(s);
-  sqlite3_bind_int64(s, 1, parent);
-  BindText(s, 2, fold);
-  int rc = sqlite3_step(s);
-  if (rc == SQLITE_DONE) return ERROR_FILE_NOT_FOUND;
-  if (rc != SQLITE_ROW) return MapSqlite(rc, false);
-  *out = sqlite3_column_int64(s, 0);
-  return ERROR_SUCCESS;
+  return QueryRow(
+      kSql, ERROR_FILE_NOT_FOUND,
+      [&](sqlite3_stmt* s) {
+        sqlite3_bind_int64(s, 1, parent);
+        BindText(s, 2, fold);
+      },
+      [&](sqlite3_stmt* s) {
+        *out = sqlite3_column_int64(s, 0);
+        return ERROR_SUCCESS;
+      });
 }
 
 LONG HiveStore::TouchKey(KeyId id) {
   static const char* const kSql = "UPDATE keys SET written=?2 WHERE id=?1";
-  sqlite3_stmt* s = nullptr;
-  if (LONG rc = Prepare(kSql, &s); rc != ERROR_SUCCESS) return rc;
-  StmtUse use(s);
-  sqlite3_bind_int64(s, 1, id);
-  sqlite3_bind_int64(s, 2, NowUnixMicros());
-  return MapSqlite(sqlite3_step(s), true);
+  return Run(kSql, [&](sqlite3_stmt* s) {
+    sqlite3_bind_int64(s, 1, id);
+    sqlite3_bind_int64(s, 2, NowUnixMicros());
+  });
+}
+
+LONG HiveStore::RunOnKey(const char* sql, KeyId id) {
+  return Run(sql, [&](sqlite3_stmt* s) { sqlite3_bind_int64(s, 1, id); });
 }
 
 LONG HiveStore::KeyAlive(KeyId id) {
-  std::lock_guard<std::mutex> lock(mu_);
-  if (LONG rc = EnsureConnected(); rc != ERROR_SUCCESS) return rc;
-  Txn txn(this, false);
-  if (txn.status() != ERROR_SUCCESS) return txn.status();
-  return KeyAliveLocked(id, nullptr);
+  return OnLiveKey(id, false, nullptr, [] { return ERROR_SUCCESS; });
 }
 
 LONG HiveStore::FindKey(KeyId base, const std::vector<std::string>& parts, KeyId* out) {
-  std::lock_guard<std::mutex> lock(mu_);
-  if (LONG rc = EnsureConnected(); rc != ERROR_SUCCESS) return rc;
-  Txn txn(this, false);
-  if (txn.status() != ERROR_SUCCESS) return txn.status();
-  if (LONG rc = KeyAliveLocked(base, nullptr); rc != ERROR_SUCCESS) return rc;
   KeyId id = base;
-  for (const auto& part : parts) {
-    if (LONG rc = FindChild(id, FoldName(part), &id); rc != ERROR_SUCCESS) return rc;
-  }
-  *out = id;
-  return ERROR_SUCCESS;
+  LONG rc = OnLiveKey(base, false, nullptr, [&] {
+    for (const auto& part : parts) {
+      if (LONG found = FindChild(id, FoldName(part), &id); found != ERROR_SUCCESS) return found;
+    }
+    return ERROR_SUCCESS;
+  });
+  if (rc == ERROR_SUCCESS) *out = id;
+  return rc;
 }
 
 LONG HiveStore::CreateKey(KeyId base, const std::vector<std::string>& parts, const std::string& keyClass,
                           KeyId* out, bool* created) {
   static const char* const kInsert =
       "INSERT INTO keys(parent, name, fold, class, depth, written) VALUES(?1, ?2, ?3, ?4, ?5, ?6)";
-  std::lock_guard<std::mutex> lock(mu_);
-  if (LONG rc = EnsureConnected(); rc != ERROR_SUCCESS) return rc;
-  Txn txn(this, true);
-  if (txn.status() != ERROR_SUCCESS) return txn.status();
   int depth = 0;
-  if (LONG rc = KeyAliveLocked(base, &depth); rc != ERROR_SUCCESS) return rc;
   KeyId id = base;
   bool made = false;
-  for (size_t i = 0; i < parts.size(); ++i) {
-    std::string fold = FoldName(parts[i]);
-    LONG rc = FindChild(id, fold, &id);
-    ++depth;
-    made = false;
-    if (rc == ERROR_SUCCESS) continue;
-    if (rc != ERROR_FILE_NOT_FOUND) return rc;
-    if (depth > static_cast<int>(kRegMaxKeyDepth)) return ERROR_INVALID_PARAMETER;
-    sqlite3_stmt* s = nullptr;
-    if (rc = Prepare(kInsert, &s); rc != ERROR_SUCCESS) return rc;
-    StmtUse use(s);
-    KeyId parent = id;
-    sqlite3_bind_int64(s, 1, parent);
-    BindText(s, 2, parts[i]);
-    BindText(s, 3, fold);
-    BindText(s, 4, i + 1 == parts.size() ? keyClass : std::string());
-    sqlite3_bind_int(s, 5, depth);
-    sqlite3_bind_int64(s, 6, NowUnixMicros());
-    if (int step = sqlite3_step(s); step != SQLITE_DONE) return MapSqlite(step, true);
-    id = sqlite3_last_insert_rowid(db_);
-    made = true;
-  }
-  if (LONG rc = txn.Commit(); rc != ERROR_SUCCESS) return rc;
+  LONG rc = OnLiveKey(base, true, &depth, [&] {
+    for (size_t i = 0; i < parts.size(); ++i) {
+      std::string fold = FoldName(parts[i]);
+      LONG found = FindChild(id, fold, &id);
+      ++depth;
+      made = false;
+      if (found == ERROR_SUCCESS) continue;
+      if (found != ERROR_FILE_NOT_FOUND) return found;
+      if (depth > static_cast<int>(kRegMaxKeyDepth)) return ERROR_INVALID_PARAMETER;
+      const LONG inserted = Run(kInsert, [&](sqlite3_stmt* s) {
+        sqlite3_bind_int64(s, 1, id);
+        BindText(s, 2, parts[i]);
+        BindText(s, 3, fold);
+        BindText(s, 4, i + 1 == parts.size() ? keyClass : std::string());
+        sqlite3_bind_int(s, 5, depth);
+        sqlite3_bind_int64(s, 6, NowUnixMicros());
+      });
+      if (inserted != ERROR_SUCCESS) return inserted;
+      id = sqlite3_last_insert_rowid(db_);
+      made = true;
+    }
+    return ERROR_SUCCESS;
+  });
+  if (rc != ERROR_SUCCESS) return rc;
   *out = id;
   if (created) *created = made;
   return ERROR_SUCCESS;
@@ -348,28 +374,21 @@ LONG HiveStore::DeleteKey(KeyId id) {
   static const char* const kDelVals = "DELETE FROM vals WHERE key=?1";
   static const char* const kDelKey = "DELETE FROM keys WHERE id=?1";
   if (id == kRootKey) return ERROR_ACCESS_DENIED;
-  std::lock_guard<std::mutex> lock(mu_);
-  if (LONG rc = EnsureConnected(); rc != ERROR_SUCCESS) return rc;
-  Txn txn(this, true);
-  if (txn.status() != ERROR_SUCCESS) return txn.status();
-  if (LONG rc = KeyAliveLocked(id, nullptr); rc != ERROR_SUCCESS) return rc;
-  {
-    sqlite3_stmt* s = nullptr;
-    if (LONG rc = Prepare(kHasChild, &s); rc != ERROR_SUCCESS) return rc;
-    StmtUse use(s);
-    sqlite3_bind_int64(s, 1, id);
-    int step = sqlite3_step(s);
-    if (step == SQLITE_ROW) return ERROR_ACCESS_DENIED;
-    if (step != SQLITE_DONE) return MapSqlite(step, true);
-  }
-  for (const char* sql : {kDelVals, kDelKey}) {
-    sqlite3_stmt* s = nullptr;
-    if (LONG rc = Prepare(sql, &s); rc != ERROR_SUCCESS) return rc;
-    StmtUse use(s);
-    sqlite3_bind_int64(s, 1, id);
-    if (int step = sqlite3_step(s); step != SQLITE_DONE) return MapSqlite(step, true);
-  }
-  return txn.Commit();
+  return OnLiveKey(id, true, nullptr, [&] {
+    {
+      sqlite3_stmt* s = nullptr;
+      if (LONG rc = Prepare(kHasChild, &s); rc != ERROR_SUCCESS) return rc;
+      StmtUse use(s);
+      sqlite3_bind_int64(s, 1, id);
+      int step = sqlite3_step(s);
+      if (step == SQLITE_ROW) return ERROR_ACCESS_DENIED;
+      if (step != SQLITE_DONE) return MapSqlite(step, true);
+    }
+    for (const char* sql : {kDelVals, kDelKey}) {
+      if (LONG rc = RunOnKey(sql, id); rc != ERROR_SUCCESS) return rc;
+    }
+    return ERROR_SUCCESS;
+  });
 }
 
 LONG HiveStore::DeleteTree(KeyId id, bool includeSelf) {
@@ -384,24 +403,14 @@ LONG HiveStore::DeleteTree(KeyId id, bool includeSelf) {
       " DELETE FROM keys WHERE id IN sub AND id<>1";
   static const char* const kDelSelf = "DELETE FROM keys WHERE id=?1";
   if (includeSelf && id == kRootKey) return ERROR_ACCESS_DENIED;
-  std::lock_guard<std::mutex> lock(mu_);
-  if (LONG rc = EnsureConnected(); rc != ERROR_SUCCESS) return rc;
-  Txn txn(this, true);
-  if (txn.status() != ERROR_SUCCESS) return txn.status();
-  if (LONG rc = KeyAliveLocked(id, nullptr); rc != ERROR_SUCCESS) return rc;
-  std::vector<const char*> steps{kDelVals, kDelKeys};
-  if (includeSelf) steps.push_back(kDelSelf);
-  for (const char* sql : steps) {
-    sqlite3_stmt* s = nullptr;
-    if (LONG rc = Prepare(sql, &s); rc != ERROR_SUCCESS) return rc;
-    StmtUse use(s);
-    sqlite3_bind_int64(s, 1, id);
-    if (int step = sqlite3_step(s); step != SQLITE_DONE) return MapSqlite(step, true);
-  }
-  if (!includeSelf) {
-    if (LONG rc = TouchKey(id); rc != ERROR_SUCCESS) return rc;
-  }
-  return txn.Commit();
+  return OnLiveKey(id, true, nullptr, [&] {
+    std::vector<const char*> steps{kDelVals, kDelKeys};
+    if (includeSelf) steps.push_back(kDelSelf);
+    for (const char* sql : steps) {
+      if (LONG rc = RunOnKey(sql, id); rc != ERROR_SUCCESS) return rc;
+    }
+    return includeSelf ? ERROR_SUCCESS : TouchKey(id);
+  });
 }
 
 namespace {
@@ -419,20 +428,15 @@ LONG ReadValueRow(sqlite3_stmt* s, ValueRecord* out) {
 
 LONG HiveStore::GetValue(KeyId key, const std::string& name, ValueRecord* out) {
   static const char* const kSql = "SELECT name, type, data FROM vals WHERE key=?1 AND fold=?2";
-  std::lock_guard<std::mutex> lock(mu_);
-  if (LONG rc = EnsureConnected(); rc != ERROR_SUCCESS) return rc;
-  Txn txn(this, false);
-  if (txn.status() != ERROR_SUCCESS) return txn.status();
-  if (LONG rc = KeyAliveLocked(key, nullptr); rc != ERROR_SUCCESS) return rc;
-  sqlite3_stmt* s = nullptr;
-  if (LONG rc = Prepare(kSql, &s); rc != ERROR_SUCCESS) return rc;
-  StmtUse use(s);
-  sqlite3_bind_int64(s, 1, key);
-  BindText(s, 2, FoldName(name));
-  int step = sqlite3_step(s);
-  if (step == SQLITE_DONE) return ERROR_FILE_NOT_FOUND;
-  if (step != SQLITE_ROW) return MapSqlite(step, false);
-  return ReadValueRow(s, out);
+  return OnLiveKey(key, false, nullptr, [&] {
+    return QueryRow(
+        kSql, ERROR_FILE_NOT_FOUND,
+        [&](sqlite3_stmt* s) {
+          sqlite3_bind_int64(s, 1, key);
+          BindText(s, 2, FoldName(name));
+        },
+        [&](sqlite3_stmt* s) { return ReadValueRow(s, out); });
+  });
 }
 
 LONG HiveStore::SetValue(KeyId key, const std::string& name, DWORD type, const BYTE* data, size_t size) {
@@ -442,85 +446,60 @@ LONG HiveStore::SetValue(KeyId key, const std::string& name, DWORD type, const B
       " ON CONFLICT(key, fold) DO UPDATE SET type=excluded.type, data=excluded.data";
   static const BYTE kEmpty = 0;
   if (size > kRegMaxValueBytes) return ERROR_INVALID_PARAMETER;
-  std::lock_guard<std::mutex> lock(mu_);
-  if (LONG rc = EnsureConnected(); rc != ERROR_SUCCESS) return rc;
-  Txn txn(this, true);
-  if (txn.status() != ERROR_SUCCESS) return txn.status();
-  if (LONG rc = KeyAliveLocked(key, nullptr); rc != ERROR_SUCCESS) return rc;
-  {
-    sqlite3_stmt* s = nullptr;
-    if (LONG rc = Prepare(kSql, &s); rc != ERROR_SUCCESS) return rc;
-    StmtUse use(s);
-    sqlite3_bind_int64(s, 1, key);
-    BindText(s, 2, name);
-    BindText(s, 3, FoldName(name));
-    sqlite3_bind_int64(s, 4, type);
-    // A null pointer would bind SQL NULL; an empty value is a zero-length blob.
-    sqlite3_bind_blob(s, 5, size ? data : &kEmpty, static_cast<int>(size), SQLITE_TRANSIENT);
-    if (int step = sqlite3_step(s); step != SQLITE_DONE) return MapSqlite(step, true);
-  }
-  if (LONG rc = TouchKey(key); rc != ERROR_SUCCESS) return rc;
-  return txn.Commit();
+  return OnLiveKey(key, true, nullptr, [&] {
+    const LONG rc = Run(kSql, [&](sqlite3_stmt* s) {
+      sqlite3_bind_int64(s, 1, key);
+      BindText(s, 2, name);
+      BindText(s, 3, FoldName(name));
+      sqlite3_bind_int64(s, 4, type);
+      // A null pointer would bind SQL NULL; an empty value is a zero-length blob.
+      sqlite3_bind_blob(s, 5, size ? data : &kEmpty, static_cast<int>(size), SQLITE_TRANSIENT);
+    });
+    return rc == ERROR_SUCCESS ? TouchKey(key) : rc;
+  });
 }
 
 LONG HiveStore::DeleteValue(KeyId key, const std::string& name) {
   static const char* const kSql = "DELETE FROM vals WHERE key=?1 AND fold=?2";
-  std::lock_guard<std::mutex> lock(mu_);
-  if (LONG rc = EnsureConnected(); rc != ERROR_SUCCESS) return rc;
-  Txn txn(this, true);
-  if (txn.status() != ERROR_SUCCESS) return txn.status();
-  if (LONG rc = KeyAliveLocked(key, nullptr); rc != ERROR_SUCCESS) return rc;
-  {
-    sqlite3_stmt* s = nullptr;
-    if (LONG rc = Prepare(kSql, &s); rc != ERROR_SUCCESS) return rc;
-    StmtUse use(s);
-    sqlite3_bind_int64(s, 1, key);
-    BindText(s, 2, FoldName(name));
-    if (int step = sqlite3_step(s); step != SQLITE_DONE) return MapSqlite(step, true);
+  return OnLiveKey(key, true, nullptr, [&] {
+    const LONG rc = Run(kSql, [&](sqlite3_stmt* s) {
+      sqlite3_bind_int64(s, 1, key);
+      BindText(s, 2, FoldName(name));
+    });
+    if (rc != ERROR_SUCCESS) return rc;
     if (sqlite3_changes(db_) == 0) return ERROR_FILE_NOT_FOUND;
-  }
-  if (LONG rc = TouchKey(key); rc != ERROR_SUCCESS) return rc;
-  return txn.Commit();
+    return TouchKey(key);
+  });
+}
+
+// The index-th row of a listing below key, in the listing's order.
+template <typename Row>
+LONG HiveStore::EnumRow(const char* sql, KeyId key, DWORD index, Row row) {
+  return OnLiveKey(key, false, nullptr, [&] {
+    return QueryRow(
+        sql, ERROR_NO_MORE_ITEMS,
+        [&](sqlite3_stmt* s) {
+          sqlite3_bind_int64(s, 1, key);
+          sqlite3_bind_int64(s, 2, index);
+        },
+        row);
+  });
 }
 
 LONG HiveStore::EnumKey(KeyId key, DWORD index, KeyRecord* out) {
   static const char* const kSql =
       "SELECT name, class, written FROM keys WHERE parent=?1 AND id<>1 ORDER BY fold LIMIT 1 OFFSET ?2";
-  std::lock_guard<std::mutex> lock(mu_);
-  if (LONG rc = EnsureConnected(); rc != ERROR_SUCCESS) return rc;
-  Txn txn(this, false);
-  if (txn.status() != ERROR_SUCCESS) return txn.status();
-  if (LONG rc = KeyAliveLocked(key, nullptr); rc != ERROR_SUCCESS) return rc;
-  sqlite3_stmt* s = nullptr;
-  if (LONG rc = Prepare(kSql, &s); rc != ERROR_SUCCESS) return rc;
-  StmtUse use(s);
-  sqlite3_bind_int64(s, 1, key);
-  sqlite3_bind_int64(s, 2, index);
-  int step = sqlite3_step(s);
-  if (step == SQLITE_DONE) return ERROR_NO_MORE_ITEMS;
-  if (step != SQLITE_ROW) return MapSqlite(step, false);
-  out->name = ColumnText(s, 0);
-  out->keyClass = ColumnText(s, 1);
-  out->lastWriteUnixMicros = sqlite3_column_int64(s, 2);
-  return ERROR_SUCCESS;
+  return EnumRow(kSql, key, index, [&](sqlite3_stmt* s) {
+    out->name = ColumnText(s, 0);
+    out->keyClass = ColumnText(s, 1);
+    out->lastWriteUnixMicros = sqlite3_column_int64(s, 2);
+    return ERROR_SUCCESS;
+  });
 }
 
 LONG HiveStore::EnumValue(KeyId key, DWORD index, ValueRecord* out) {
   static const char* const kSql = "SELECT name, type, data FROM vals WHERE key=?1 ORDER BY fold LIMIT 1 OFFSET ?2";
-  std::lock_guard<std::mutex> lock(mu_);
-  if (LONG rc = EnsureConnected(); rc != ERROR_SUCCESS) return rc;
-  Txn txn(this, false);
-  if (txn.status() != ERROR_SUCCESS) return txn.status();
-  if (LONG rc = KeyAliveLocked(key, nullptr); rc != ERROR_SUCCESS) return rc;
-  sqlite3_stmt* s = nullptr;
-  if (LONG rc = Prepare(kSql, &s); rc != ERROR_SUCCESS) return rc;
-  StmtUse use(s);
-  sqlite3_bind_int64(s, 1, key);
-  sqlite3_bind_int64(s, 2, index);
-  int step = sqlite3_step(s);
-  if (step == SQLITE_DONE) return ERROR_NO_MORE_ITEMS;
-  if (step != SQLITE_ROW) return MapSqlite(step, false);
-  return ReadValueRow(s, out);
+  return EnumRow(kSql, key, index, [&](sqlite3_stmt* s) { return ReadValueRow(s, out); });
 }
 
 }  // namespace vel::reg

@@ -80,6 +80,16 @@ class HiveStore {
   LONG InitSchema();
   LONG Prepare(const char* sql, sqlite3_stmt** stmt);
   LONG Exec(const char* sql, bool writing);
+  template <typename Work>
+  LONG OnLiveKey(KeyId key, bool writing, int* depth, Work work);
+  template <typename Bind>
+  LONG Run(const char* sql, Bind bind);
+  template <typename Bind, typename Row>
+  LONG QueryRow(const char* sql, LONG missing, Bind bind, Row row);
+  template <typename Row>
+  LONG EnumRow(const char* sql, KeyId key, DWORD index, Row row);
+  // Runs sql with the key id as its one parameter.
+  LONG RunOnKey(const char* sql, KeyId id);
   LONG KeyAliveLocked(KeyId id, int* depth);
   LONG FindChild(KeyId parent, const std::string& fold, KeyId* out);
   LONG TouchKey(KeyId id);

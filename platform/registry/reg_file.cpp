@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "platform/base/bytes.h"
 #include "platform/registry/reg_util.h"
 
 namespace vel::reg {
@@ -191,7 +192,7 @@ class Parser {
       if (!ParseHexNumber(line->substr(pos, end - pos), 8, &v) || !AtEndOrComment(*line, end))
         return Fail(lineNo, "dword: must be followed by 1 to 8 hex digits.");
       op->type = REG_DWORD;
-      for (int i = 0; i < 4; ++i) op->data.push_back(static_cast<BYTE>(v >> (8 * i)));
+      vel::ByteWriter(op->data).le32(static_cast<DWORD>(v));
       return true;
     }
     if (StartsWithNoCase(*line, pos, "hex")) {
@@ -301,8 +302,7 @@ void AppendValue(const RegValue& value, std::string* out) {
     return;
   }
   if (value.type == REG_DWORD && value.data.size() == 4) {
-    DWORD v = DWORD(value.data[0]) | DWORD(value.data[1]) << 8 | DWORD(value.data[2]) << 16 |
-              DWORD(value.data[3]) << 24;
+    const DWORD v = vel::ByteReader(value.data).le32();
     std::snprintf(buf, sizeof buf, "=dword:%08x\n", static_cast<unsigned>(v));
     *out += line + buf;
     return;
@@ -341,8 +341,8 @@ LONG AppendKey(HKEY key, const std::string& path, int depth, std::string* out, s
   std::vector<std::string> names;
   if (LONG rc = ReadSubKeyNames(key, &names); rc != ERROR_SUCCESS) return rc;
   for (const auto& name : names) {
-    ScopedKey sub;
-    LONG rc = RegOpenKeyExA(key, name.c_str(), 0, KEY_READ, sub.out());
+    vel::OwnedKey sub;
+    LONG rc = OpenKey(key, name, KEY_READ, &sub);
     if (rc == ERROR_FILE_NOT_FOUND) continue;  // deleted by someone else meanwhile
     if (rc == ERROR_SUCCESS) rc = AppendKey(sub.get(), path + "\\" + name, depth + 1, out, error);
     if (rc != ERROR_SUCCESS) return rc;
@@ -371,18 +371,17 @@ bool ParseRegFile(const std::string& text, std::vector<RegFileOp>* ops, RegFileE
 }
 
 LONG ApplyRegFile(const std::vector<RegFileOp>& ops, RegFileError* error) {
-  ScopedKey current;
+  vel::OwnedKey current;
   for (const auto& op : ops) {
     LONG rc = ERROR_SUCCESS;
     switch (op.kind) {
       case RegFileOp::kDeleteKey:
-        current.Reset();
+        current.reset();
         rc = RegDeleteTreeA(op.key.root, op.key.sub.c_str());
         if (rc == ERROR_FILE_NOT_FOUND) rc = ERROR_SUCCESS;
         break;
       case RegFileOp::kOpenKey:
-        rc = RegCreateKeyExA(op.key.root, op.key.sub.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                             nullptr, current.out(), nullptr);
+        rc = CreateKey(op.key.root, op.key.sub, &current);
         break;
       case RegFileOp::kSetValue:
         rc = RegSetValueExA(current.get(), op.valueName.c_str(), 0, op.type, op.data.data(),
@@ -402,8 +401,8 @@ LONG ApplyRegFile(const std::vector<RegFileOp>& ops, RegFileError* error) {
 }
 
 LONG ExportRegFile(const KeyPath& key, std::string* text, std::string* error) {
-  ScopedKey k;
-  LONG rc = RegOpenKeyExA(key.root, key.sub.c_str(), 0, KEY_READ, k.out());
+  vel::OwnedKey k;
+  LONG rc = OpenKey(key.root, key.sub, KEY_READ, &k);
   if (rc == ERROR_SUCCESS) {
     *text = std::string(kRegFileHeader5) + "\n\n";
     rc = AppendKey(k.get(), key.Full(), 0, text, error);

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/base/bytes.h"
+
 namespace vel::reg {
 namespace {
 
@@ -148,17 +150,15 @@ std::string FormatQueryData(DWORD type, const std::vector<BYTE>& data) {
     case REG_DWORD:
     case REG_DWORD_BIG_ENDIAN:
       if (data.size() == 4) {
-        DWORD v = type == REG_DWORD
-                      ? DWORD(data[0]) | DWORD(data[1]) << 8 | DWORD(data[2]) << 16 | DWORD(data[3]) << 24
-                      : DWORD(data[3]) | DWORD(data[2]) << 8 | DWORD(data[1]) << 16 | DWORD(data[0]) << 24;
+        vel::ByteReader in(data);
+        const DWORD v = type == REG_DWORD ? in.le32() : in.be32();
         std::snprintf(buf, sizeof buf, "0x%x", static_cast<unsigned>(v));
         return buf;
       }
       break;
     case REG_QWORD:
       if (data.size() == 8) {
-        unsigned long long v = 0;
-        for (int i = 7; i >= 0; --i) v = (v << 8) | data[static_cast<size_t>(i)];
+        const unsigned long long v = vel::ByteReader(data).le64();
         std::snprintf(buf, sizeof buf, "0x%llx", v);
         return buf;
       }
@@ -244,7 +244,7 @@ bool ParseAddData(DWORD type, const std::string& text, const std::string& separa
         *error = "ERROR: Invalid REG_DWORD data: use a number from 0 to 4294967295 or 0x0 to 0xffffffff.";
         return false;
       }
-      for (int i = 0; i < 4; ++i) out->push_back(static_cast<BYTE>(v >> (8 * i)));
+      vel::ByteWriter(*out).le32(v);
       return true;
     }
     case REG_BINARY: {

@@ -1,6 +1,5 @@
 #include "platform/registry/reg_tool.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +10,7 @@
 #include <map>
 #include <sstream>
 
+#include "platform/base/file.h"
 #include "platform/registry/reg_file.h"
 #include "platform/registry/reg_util.h"
 
@@ -214,8 +214,8 @@ class Tool {
       return ERROR_SUCCESS;
     }
     for (const auto& name : subKeys) {
-      ScopedKey sub;
-      LONG rc = RegOpenKeyExA(key, name.c_str(), 0, KEY_READ, sub.out());
+      vel::OwnedKey sub;
+      LONG rc = OpenKey(key, name, KEY_READ, &sub);
       if (rc == ERROR_FILE_NOT_FOUND) continue;  // deleted meanwhile
       if (rc == ERROR_SUCCESS) rc = PrintKey(sub.get(), path + "\\" + name, true, depth + 1);
       if (rc != ERROR_SUCCESS) return rc;
@@ -238,8 +238,8 @@ class Tool {
     std::vector<std::string> subKeys;
     if (rc = ReadSubKeyNames(key, &subKeys); rc != ERROR_SUCCESS) return rc;
     for (const auto& sub : subKeys) {
-      ScopedKey child;
-      rc = RegOpenKeyExA(key, sub.c_str(), 0, KEY_READ, child.out());
+      vel::OwnedKey child;
+      rc = OpenKey(key, sub, KEY_READ, &child);
       if (rc == ERROR_FILE_NOT_FOUND) continue;
       if (rc == ERROR_SUCCESS) rc = SearchValue(child.get(), path + "\\" + sub, name, depth + 1, found);
       if (rc != ERROR_SUCCESS) return rc;
@@ -251,8 +251,8 @@ class Tool {
     if (a.positional.size() != 1 || (a.Has("v") && a.Has("ve"))) return Syntax();
     KeyPath path;
     if (!ParseKeyPath(a.positional[0], &path)) return InvalidKey();
-    ScopedKey key;
-    if (LONG rc = RegOpenKeyExA(path.root, path.sub.c_str(), 0, KEY_READ, key.out()); rc != ERROR_SUCCESS)
+    vel::OwnedKey key;
+    if (LONG rc = OpenKey(path.root, path.sub, KEY_READ, &key); rc != ERROR_SUCCESS)
       return Fail(rc);
     const bool recursive = a.Has("s");
     if (!a.Has("v") && !a.Has("ve")) {
@@ -294,9 +294,8 @@ class Tool {
     const std::string name = a.Get("v");
     if (name.size() > kRegMaxValueNameChars) return Fail(ERROR_INVALID_PARAMETER);
 
-    ScopedKey key;
-    LONG rc = RegCreateKeyExA(path.root, path.sub.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                              nullptr, key.out(), nullptr);
+    vel::OwnedKey key;
+    LONG rc = CreateKey(path.root, path.sub, &key);
     if (rc != ERROR_SUCCESS) return Fail(rc);
     // With neither /v, /ve, /t nor /d the command only makes the key; /t or /d
     // alone set the default value, as reg.exe does.
@@ -314,8 +313,8 @@ class Tool {
     KeyPath path;
     if (!ParseKeyPath(a.positional[0], &path)) return InvalidKey();
     if (valueSwitches == 0 && path.sub.empty()) return InvalidKey();  // never a whole hive
-    ScopedKey key;
-    if (LONG rc = RegOpenKeyExA(path.root, path.sub.c_str(), 0, KEY_ALL_ACCESS, key.out()); rc != ERROR_SUCCESS)
+    vel::OwnedKey key;
+    if (LONG rc = OpenKey(path.root, path.sub, KEY_ALL_ACCESS, &key); rc != ERROR_SUCCESS)
       return Fail(rc);
     const bool force = a.Has("f");
 
@@ -339,48 +338,9 @@ class Tool {
       return Done();
     }
     if (!force && !Ask("Permanently delete the registry key " + path.Full() + " (Yes/No)?")) return Cancelled();
-    key.Reset();
+    key.reset();
     LONG rc = RegDeleteTreeA(path.root, path.sub.c_str());
     return rc == ERROR_SUCCESS ? Done() : Fail(rc);
-  }
-
-  // Writes under a temporary name in the same folder and renames it over the
-  // target, so a failed export never leaves a half-written file behind.
-  bool WriteFileAtomically(const std::string& file, const std::string& text, std::string* error) {
-    std::string temp = file + ".XXXXXX";
-    int fd = mkstemp(temp.data());
-    if (fd < 0) {
-      *error = std::strerror(errno);
-      return false;
-    }
-    struct stat st {};
-    mode_t mode;
-    if (stat(file.c_str(), &st) == 0) {
-      mode = st.st_mode & 07777;
-    } else {
-      mode_t mask = umask(0);
-      umask(mask);
-      mode = 0666 & ~mask;
-    }
-    bool ok = fchmod(fd, mode) == 0;
-    for (size_t done = 0; ok && done < text.size();) {
-      ssize_t n = write(fd, text.data() + done, text.size() - done);
-      if (n < 0 && errno == EINTR) continue;
-      ok = n > 0;
-      if (ok) done += static_cast<size_t>(n);
-    }
-    ok = ok && fsync(fd) == 0;
-    if (!ok) *error = std::strerror(errno);
-    if (close(fd) != 0 && ok) {
-      ok = false;
-      *error = std::strerror(errno);
-    }
-    if (ok && rename(temp.c_str(), file.c_str()) != 0) {
-      ok = false;
-      *error = std::strerror(errno);
-    }
-    if (!ok) unlink(temp.c_str());
-    return ok;
   }
 
   int Export(const Args& a) {
@@ -393,7 +353,12 @@ class Tool {
     if (!a.Has("y") && access(file.c_str(), F_OK) == 0 &&
         !Ask("File " + file + " already exists. Overwrite (Yes/No)?"))
       return Cancelled();
-    if (!WriteFileAtomically(file, text, &error)) return Fail("ERROR: Cannot write " + file + ": " + error);
+    // The new text replaces the file only once it is whole, so a failed export
+    // never leaves half a file behind.
+    errno = 0;
+    if (!vel::ReplaceFileContents(file, text, "velreg")) {
+      return Fail("ERROR: Cannot write " + file + ": " + (errno ? std::strerror(errno) : "not a file name"));
+    }
     return Done();
   }
 

@@ -7,6 +7,21 @@ namespace {
 constexpr int kMaxRetries = 8;
 }  // namespace
 
+LONG OpenKey(HKEY parent, const std::string& sub, REGSAM access, vel::OwnedKey* key) {
+  HKEY opened = nullptr;
+  const LONG rc = RegOpenKeyExA(parent, sub.c_str(), 0, access, &opened);
+  key->reset(opened);
+  return rc;
+}
+
+LONG CreateKey(HKEY parent, const std::string& sub, vel::OwnedKey* key) {
+  HKEY created = nullptr;
+  const LONG rc = RegCreateKeyExA(parent, sub.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                                  &created, nullptr);
+  key->reset(created);
+  return rc;
+}
+
 LONG ReadAllValues(HKEY key, std::vector<RegValue>* out) {
   out->clear();
   std::vector<char> name(kRegMaxValueNameChars + 1);

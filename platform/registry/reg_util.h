@@ -1,35 +1,20 @@
-// Small C++ helpers over the registry functions for velreg: a key that closes
-// itself, and whole-list enumeration with buffers that grow as needed.
+// Small C++ helpers over the registry functions for velreg: opening keys into
+// owners that close them, and whole-list enumeration with buffers that grow as
+// needed.
 #pragma once
 
 #include <string>
 #include <vector>
 
+#include "platform/registry/owned_key.h"
 #include "platform/registry/registry.h"
 
 namespace vel::reg {
 
-class ScopedKey {
- public:
-  ScopedKey() = default;
-  explicit ScopedKey(HKEY key) : key_(key) {}
-  ~ScopedKey() { Reset(); }
-  ScopedKey(const ScopedKey&) = delete;
-  ScopedKey& operator=(const ScopedKey&) = delete;
-
-  HKEY get() const { return key_; }
-  PHKEY out() {
-    Reset();
-    return &key_;
-  }
-  void Reset() {
-    if (key_) RegCloseKey(key_);
-    key_ = nullptr;
-  }
-
- private:
-  HKEY key_ = nullptr;
-};
+// RegOpenKeyExA and RegCreateKeyExA (with every access right) into an owner,
+// so the key closes itself on every path; *key holds no key when they fail.
+LONG OpenKey(HKEY parent, const std::string& sub, REGSAM access, vel::OwnedKey* key);
+LONG CreateKey(HKEY parent, const std::string& sub, vel::OwnedKey* key);
 
 struct RegValue {
   std::string name;

@@ -107,6 +107,14 @@ LONG SplitSubKey(LPCSTR sub, std::vector<std::string>* parts) {
   return ERROR_SUCCESS;
 }
 
+// The store behind a handle and the key subKey names below it.
+LONG FindSubKey(HKEY key, LPCSTR subKey, Target* parent, KeyId* id) {
+  if (LONG rc = Resolve(key, parent); rc != ERROR_SUCCESS) return rc;
+  std::vector<std::string> parts;
+  if (LONG rc = SplitSubKey(subKey, &parts); rc != ERROR_SUCCESS) return rc;
+  return parent->store->FindKey(parent->id, parts, id);
+}
+
 LONG ValueName(LPCSTR name, std::string* out) {
   if (!name) {
     out->clear();
@@ -128,6 +136,21 @@ LONG CopyName(const std::string& name, LPSTR buf, LPDWORD cch) {
   return ERROR_SUCCESS;
 }
 
+// A value's type and bytes for a caller's buffer: the size alone when data is
+// null, ERROR_MORE_DATA with the size needed when the buffer is too small.
+LONG CopyData(const vel::reg::ValueRecord& value, LPDWORD type, LPBYTE data, LPDWORD cbData) {
+  if (type) *type = value.type;
+  if (!cbData) return ERROR_SUCCESS;
+  const auto size = static_cast<DWORD>(value.data.size());
+  if (data && *cbData < size) {
+    *cbData = size;
+    return ERROR_MORE_DATA;
+  }
+  if (data && size) std::memcpy(data, value.data.data(), size);
+  *cbData = size;
+  return ERROR_SUCCESS;
+}
+
 void WriteFileTime(void* out, std::int64_t unixMicros) {
   // FILETIME counts 100 ns steps from 1601-01-01.
   constexpr std::uint64_t kEpochDelta = 116444736000000000ull;
@@ -142,11 +165,8 @@ LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD /*options*/, REGSAM access, PH
   if (!result) return ERROR_INVALID_PARAMETER;
   *result = nullptr;
   Target parent;
-  if (LONG rc = Resolve(key, &parent); rc != ERROR_SUCCESS) return rc;
-  std::vector<std::string> parts;
-  if (LONG rc = SplitSubKey(subKey, &parts); rc != ERROR_SUCCESS) return rc;
   KeyId id = 0;
-  if (LONG rc = parent.store->FindKey(parent.id, parts, &id); rc != ERROR_SUCCESS) return rc;
+  if (LONG rc = FindSubKey(key, subKey, &parent, &id); rc != ERROR_SUCCESS) return rc;
   return NewHandle(parent, id, access, result);
 }
 
@@ -180,11 +200,8 @@ LONG RegCloseKey(HKEY key) {
 LONG RegDeleteKeyA(HKEY key, LPCSTR subKey) {
   if (!subKey) return ERROR_INVALID_PARAMETER;
   Target parent;
-  if (LONG rc = Resolve(key, &parent); rc != ERROR_SUCCESS) return rc;
-  std::vector<std::string> parts;
-  if (LONG rc = SplitSubKey(subKey, &parts); rc != ERROR_SUCCESS) return rc;
   KeyId id = 0;
-  if (LONG rc = parent.store->FindKey(parent.id, parts, &id); rc != ERROR_SUCCESS) return rc;
+  if (LONG rc = FindSubKey(key, subKey, &parent, &id); rc != ERROR_SUCCESS) return rc;
   return parent.store->DeleteKey(id);
 }
 
@@ -210,16 +227,7 @@ LONG RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPB
   if (!(target.access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
   vel::reg::ValueRecord value;
   if (LONG rc = target.store->GetValue(target.id, valueName, &value); rc != ERROR_SUCCESS) return rc;
-  if (type) *type = value.type;
-  if (!cbData) return ERROR_SUCCESS;
-  const auto size = static_cast<DWORD>(value.data.size());
-  if (data && *cbData < size) {
-    *cbData = size;
-    return ERROR_MORE_DATA;
-  }
-  if (data && size) std::memcpy(data, value.data.data(), size);
-  *cbData = size;
-  return ERROR_SUCCESS;
+  return CopyData(value, type, data, cbData);
 }
 
 LONG RegSetValueExA(HKEY key, LPCSTR name, DWORD /*reserved*/, DWORD type, const BYTE* data, DWORD cbData) {
@@ -304,14 +312,5 @@ LONG RegEnumValueA(HKEY key, DWORD index, LPSTR name, LPDWORD cchName, LPDWORD r
   vel::reg::ValueRecord value;
   if (LONG rc = target.store->EnumValue(target.id, index, &value); rc != ERROR_SUCCESS) return rc;
   if (LONG rc = CopyName(value.name, name, cchName); rc != ERROR_SUCCESS) return rc;
-  if (type) *type = value.type;
-  if (!cbData) return ERROR_SUCCESS;
-  const auto size = static_cast<DWORD>(value.data.size());
-  if (data && *cbData < size) {
-    *cbData = size;
-    return ERROR_MORE_DATA;
-  }
-  if (data && size) std::memcpy(data, value.data.data(), size);
-  *cbData = size;
-  return ERROR_SUCCESS;
+  return CopyData(value, type, data, cbData);
 }

@@ -44,22 +44,7 @@ constexpr const char* kMimePict = "application/x-velmark-metafilepict";
 
 constexpr LONG kMmAnisotropic = 8;
 
-// The 40-byte header that starts a packed DIB (DibHeader's layout; the
-// shell layer does without the GDI headers).
-struct DibHeader {
-  DWORD biSize;
-  LONG biWidth;
-  LONG biHeight;
-  WORD biPlanes;
-  WORD biBitCount;
-  DWORD biCompression;
-  DWORD biSizeImage;
-  LONG biXPelsPerMeter;
-  LONG biYPelsPerMeter;
-  DWORD biClrUsed;
-  DWORD biClrImportant;
-};
-static_assert(sizeof(DibHeader) == 40);
+using DibHeader = BITMAPINFOHEADER;
 
 bool KnownFormat(UINT format) { return format == CF_DIB || format == CF_ENHMETAFILE || format == CF_METAFILEPICT; }
 
@@ -98,26 +83,18 @@ bool UseSystemClipboard() {
   return platform != "offscreen" && platform != "minimal";
 }
 
-bool WriteWholeFile(int fd, const std::vector<BYTE>& bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
 // Writes the container under a temporary name in the folder and renames it to
 // `name`, so a reader sees the old clipboard or the new one, never half of one.
+// The temporary comes from mkstemp rather than vel::ReplaceFileContents because
+// clipboard contents stay readable by their owner alone (0600), whatever the
+// umask and the folder allow.
 bool WriteContainer(const std::string& folder, const std::string& name, const std::vector<ClipboardItem>& items) {
   std::vector<BYTE> bytes;
   if (folder.empty() || !EncodeClipboardItems(items, &bytes)) return false;
   std::string temp = folder + "/." + name + "-XXXXXX";
   int fd = mkstemp(temp.data());
   if (fd < 0) return false;
-  bool ok = WriteWholeFile(fd, bytes) && ::fsync(fd) == 0;
+  bool ok = vel::WriteAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
   ok = ::close(fd) == 0 && ok;
   if (ok) ok = ::rename(temp.c_str(), (folder + "/" + name).c_str()) == 0;
   if (!ok) ::unlink(temp.c_str());

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/registry/owned_key.h"
 #include "platform/shell/shell.h"
 
 namespace {
@@ -74,19 +75,18 @@ std::string ModuleDirectory() {
 std::string FindAppPath(const char* exeName) {
   if (!exeName || !*exeName || std::strchr(exeName, '\\')) return {};
   std::string sub = std::string(kAppPathsKey) + "\\" + exeName;
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, sub.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return {};
+  vel::OwnedKey key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, sub.c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return {};
   DWORD type = 0, size = 0;
   std::string value;
-  if (RegQueryValueExA(key, nullptr, nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
+  if (RegQueryValueExA(key.get(), nullptr, nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
       (type == REG_SZ || type == REG_EXPAND_SZ) && size > 0 && size <= 32768) {
     value.resize(size);
-    if (RegQueryValueExA(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &size) != ERROR_SUCCESS)
+    if (RegQueryValueExA(key.get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &size) != ERROR_SUCCESS)
       size = 0;
     value.resize(size);
     value.resize(std::strlen(value.c_str()));  // up to the NUL
   }
-  RegCloseKey(key);
   if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
   return type == REG_EXPAND_SZ ? ExpandVariables(value) : value;
 }

@@ -1,115 +1,83 @@
 #include "printlayout/file/ArchiveString.h"
 
-#include <cstring>
+#include <span>
 
 namespace tessaly {
 
-bool ByteReader::readBytes(void* out, std::size_t count) {
-  if (!ok_ || count > remaining()) {
-    ok_ = false;
-    return false;
+namespace {
+
+// The u16 prefixes that do not give a length: the wide-string marker and the
+// announcement of a u32 length.
+constexpr std::uint16_t kWideMarker = 0xFFFE;
+constexpr std::uint16_t kLongLength = 0xFFFF;
+constexpr std::uint8_t kWiderLength = 0xFF;
+
+void WritePrefix(vel::ByteWriter& out, std::uint32_t length) {
+  if (length < kWiderLength) {
+    out.u8(static_cast<std::uint8_t>(length));
+  } else if (length < kWideMarker) {
+    out.u8(kWiderLength);
+    out.le16(static_cast<std::uint16_t>(length));
+  } else {
+    out.u8(kWiderLength);
+    out.le16(kLongLength);
+    out.le32(length);
   }
-  if (count != 0) std::memcpy(out, data_ + pos_, count);
-  pos_ += count;
-  return true;
 }
 
-bool ByteReader::skip(std::size_t count) {
-  if (!ok_ || count > remaining()) {
-    ok_ = false;
-    return false;
-  }
-  pos_ += count;
-  return true;
+// Puts what `read` gives into `field` only when it fitted.
+template <typename T>
+bool Fill(vel::ByteReader& in, T& field, T (vel::ByteReader::*read)()) {
+  const T value = (in.*read)();
+  if (in) field = value;
+  return in.ok();
 }
 
-bool ByteReader::readU8(std::uint8_t& value) { return readBytes(&value, 1); }
+}  // namespace
 
-bool ByteReader::readU16(std::uint16_t& value) {
-  std::uint8_t b[2];
-  if (!readBytes(b, sizeof b)) return false;
-  value = static_cast<std::uint16_t>(b[0] | (b[1] << 8));
-  return true;
-}
-
-bool ByteReader::readU32(std::uint32_t& value) {
-  std::uint8_t b[4];
-  if (!readBytes(b, sizeof b)) return false;
-  value = static_cast<std::uint32_t>(b[0]) | (static_cast<std::uint32_t>(b[1]) << 8) |
-          (static_cast<std::uint32_t>(b[2]) << 16) | (static_cast<std::uint32_t>(b[3]) << 24);
-  return true;
-}
-
-bool ByteReader::readI32(std::int32_t& value) {
-  std::uint32_t raw;
-  if (!readU32(raw)) return false;
-  value = static_cast<std::int32_t>(raw);
-  return true;
-}
-
-bool ByteReader::readString(std::string& value) {
-  std::uint8_t shortLength;
-  if (!readU8(shortLength)) return false;
-  std::uint32_t length = shortLength;
-  if (shortLength == 0xFF) {
-    std::uint16_t midLength;
-    if (!readU16(midLength)) return false;
-    length = midLength;
-    if (midLength == 0xFFFE) {
-      // The archive's marker of a wide-character string; project files hold
-      // only byte strings.
-      ok_ = false;
+bool ReadArchiveString(vel::ByteReader& in, std::string& value) {
+  const std::size_t start = in.position();
+  std::uint32_t length = in.u8();
+  if (in && length == kWiderLength) {
+    length = in.le16();
+    if (in && length == kWideMarker) {
+      in.fail("wide-character string at offset " + std::to_string(start));
       return false;
     }
-    if (midLength == 0xFFFF && !readU32(length)) return false;
+    if (in && length == kLongLength) length = in.le32();
   }
-  if (length > remaining()) {
-    ok_ = false;
+  if (!in) return false;
+  if (!in.has(length)) {
+    in.fail("string of " + std::to_string(length) + " bytes at offset " + std::to_string(start) + ", only " +
+            std::to_string(in.remaining()) + " left");
     return false;
   }
-  value.assign(reinterpret_cast<const char*>(data_ + pos_), length);
-  pos_ += length;
+  const auto text = in.bytes(length);
+  value.assign(reinterpret_cast<const char*>(text.data()), text.size());
   return true;
 }
 
-void ByteWriter::writeBytes(const void* data, std::size_t count) {
-  bytes_.append(static_cast<const char*>(data), count);
+bool WriteArchiveString(vel::ByteWriter& out, std::string_view value) {
+  if (value.size() > 0xFFFFFFFFu) return false;
+  WritePrefix(out, static_cast<std::uint32_t>(value.size()));
+  out.text(value);
+  return true;
 }
-
-void ByteWriter::writeU8(std::uint8_t value) { bytes_.push_back(static_cast<char>(value)); }
-
-void ByteWriter::writeU16(std::uint16_t value) {
-  writeU8(static_cast<std::uint8_t>(value));
-  writeU8(static_cast<std::uint8_t>(value >> 8));
-}
-
-void ByteWriter::writeU32(std::uint32_t value) {
-  writeU16(static_cast<std::uint16_t>(value));
-  writeU16(static_cast<std::uint16_t>(value >> 16));
-}
-
-void ByteWriter::writeI32(std::int32_t value) { writeU32(static_cast<std::uint32_t>(value)); }
 
 std::string ArchiveStringPrefix(std::uint32_t length) {
-  ByteWriter w;
-  if (length < 0xFF) {
-    w.writeU8(static_cast<std::uint8_t>(length));
-  } else if (length < 0xFFFE) {
-    w.writeU8(0xFF);
-    w.writeU16(static_cast<std::uint16_t>(length));
-  } else {
-    w.writeU8(0xFF);
-    w.writeU16(0xFFFF);
-    w.writeU32(length);
-  }
-  return w.take();
+  std::vector<std::uint8_t> bytes;
+  vel::ByteWriter out(bytes);
+  WritePrefix(out, length);
+  return std::string(bytes.begin(), bytes.end());
 }
 
-bool ByteWriter::writeString(const std::string& value) {
-  if (value.size() > 0xFFFFFFFFu) return false;
-  bytes_ += ArchiveStringPrefix(static_cast<std::uint32_t>(value.size()));
-  bytes_ += value;
-  return true;
+bool ArchiveReader::readU8(std::uint8_t& value) { return Fill(in_, value, &vel::ByteReader::u8); }
+bool ArchiveReader::readU16(std::uint16_t& value) { return Fill(in_, value, &vel::ByteReader::le16); }
+bool ArchiveReader::readU32(std::uint32_t& value) { return Fill(in_, value, &vel::ByteReader::le32); }
+bool ArchiveReader::readI32(std::int32_t& value) { return Fill(in_, value, &vel::ByteReader::le32s); }
+
+void ArchiveWriter::writeBytes(const void* data, std::size_t count) {
+  vel::ByteWriter(bytes_).bytes(std::span(static_cast<const std::uint8_t*>(data), count));
 }
 
 }  // namespace tessaly

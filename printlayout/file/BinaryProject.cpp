@@ -22,25 +22,25 @@ constexpr std::size_t kMinPlacementBytes = 2 + 8 * 4;
 // Smallest entry: its image count.
 constexpr std::size_t kMinEntryBytes = 4;
 
-bool ReadClamped(ByteReader& in, std::int32_t& field, std::int32_t low, std::int32_t high) {
+bool ReadClamped(ArchiveReader& in, std::int32_t& field, std::int32_t low, std::int32_t high) {
   std::int32_t v;
   if (!in.readI32(v)) return false;
   field = std::clamp(v, low, high);
   return true;
 }
 
-bool ReadAtLeast(ByteReader& in, std::int32_t& field, std::int32_t low) {
+bool ReadAtLeast(ArchiveReader& in, std::int32_t& field, std::int32_t low) {
   return ReadClamped(in, field, low, std::numeric_limits<std::int32_t>::max());
 }
 
-bool ReadColour(ByteReader& in, Colour& field, Colour replacement) {
+bool ReadColour(ArchiveReader& in, Colour& field, Colour replacement) {
   Colour c;
   if (!in.readU32(c)) return false;
   field = c == kMissingColour ? replacement : c;
   return true;
 }
 
-bool ReadFont(ByteReader& in, TextFont& font) {
+bool ReadFont(ArchiveReader& in, TextFont& font) {
   font = TextFont{};
   if (!in.readString(font.face) || !in.readI32(font.size) || !in.readI32(font.bold) ||
       !in.readI32(font.italic) || !in.readU32(font.colour)) {
@@ -52,7 +52,7 @@ bool ReadFont(ByteReader& in, TextFont& font) {
   return true;
 }
 
-void WriteFont(ByteWriter& out, const TextFont& font, bool& ok) {
+void WriteFont(ArchiveWriter& out, const TextFont& font, bool& ok) {
   ok &= out.writeString(font.face);
   out.writeI32(font.size);
   out.writeI32(font.bold);
@@ -62,7 +62,7 @@ void WriteFont(ByteWriter& out, const TextFont& font, bool& ok) {
 
 // Items 2-26, each with its reading rule, straight into the project so that a
 // file error leaves what was read so far.
-bool ReadSettings(ByteReader& in, Project& p, int version) {
+bool ReadSettings(ArchiveReader& in, Project& p, int version) {
   if (!in.readString(p.name)) return false;
   if (!in.readU32(p.borderLines)) return false;
   if (!ReadAtLeast(in, p.borderWidth, 1)) return false;
@@ -112,7 +112,7 @@ bool ReadSettings(ByteReader& in, Project& p, int version) {
 }
 
 // A placement is added to its page only when its whole record was read.
-bool ReadPlacement(ByteReader& in, ImagePlacement& pl) {
+bool ReadPlacement(ArchiveReader& in, ImagePlacement& pl) {
   if (!in.readString(pl.path) || !in.readString(pl.comment)) return false;
   if (!in.readI32(pl.pixelWidth) || !in.readI32(pl.pixelHeight) || !in.readI32(pl.x) || !in.readI32(pl.y) ||
       !in.readI32(pl.width) || !in.readI32(pl.height) || !in.readI32(pl.plane) || !in.readI32(pl.format)) {
@@ -128,31 +128,32 @@ bool ReadPlacement(ByteReader& in, ImagePlacement& pl) {
 }
 
 // Items 27 and 28: the stored entries replace the project's pages.
-bool ReadEntries(ByteReader& in, Project& p) {
+vel::Expected<void> ReadEntries(ArchiveReader& in, Project& p) {
   std::uint32_t entryCount;
-  if (!in.readU32(entryCount)) return false;
+  if (!in.readU32(entryCount)) return vel::Fail("project entry count: " + in.failure());
   if (entryCount > in.remaining() / kMinEntryBytes) {
-    in.fail();
-    return false;
+    return vel::Fail("project: entry count " + std::to_string(entryCount) + " does not fit in the " +
+                     std::to_string(in.remaining()) + " bytes left");
   }
   p.pages.clear();
   for (std::uint32_t e = 0; e < entryCount; ++e) {
     ProjectPage& page = p.appendPage();
     const auto entryIndex = static_cast<std::int32_t>(p.pages.size() - 1);
+    const auto entry = [e] { return "project entry " + std::to_string(e); };
     std::uint32_t imageCount;
-    if (!in.readU32(imageCount)) return false;
+    if (!in.readU32(imageCount)) return vel::Fail(entry() + ": " + in.failure());
     if (imageCount > in.remaining() / kMinPlacementBytes) {
-      in.fail();
-      return false;
+      return vel::Fail(entry() + ": image count " + std::to_string(imageCount) + " does not fit in the " +
+                       std::to_string(in.remaining()) + " bytes left");
     }
     for (std::uint32_t i = 0; i < imageCount; ++i) {
       auto pl = std::make_unique<ImagePlacement>();
-      if (!ReadPlacement(in, *pl)) return false;
+      if (!ReadPlacement(in, *pl)) return vel::Fail(entry() + ", image " + std::to_string(i) + ": " + in.failure());
       pl->pageIndex = entryIndex;
       page.placements.push_back(std::move(pl));
     }
   }
-  return true;
+  return {};
 }
 
 }  // namespace
@@ -164,31 +165,36 @@ int DetectBinaryMagic(const std::uint8_t* data, std::size_t size) {
   return kProjectVersionUnknown;
 }
 
-bool ReadBinaryProject(Project& project, const std::uint8_t* data, std::size_t size, bool settingsOnly) {
+vel::Expected<void> ParseBinaryProject(Project& project, const std::uint8_t* data, std::size_t size,
+                                       bool settingsOnly) {
   const int version = DetectBinaryMagic(data, size);
-  if (version == kProjectVersionUnknown) return false;
-  ByteReader in(data, size);
-  in.skip(4);
-  if (!ReadSettings(in, project, version)) return false;
+  if (version == kProjectVersionUnknown) return vel::Fail("project: no KX20 or KX21 magic");
+  ArchiveReader in(data, size);
+  in.skip(sizeof kMagic201);
+  if (!ReadSettings(in, project, version)) return vel::Fail("project settings: " + in.failure());
   project.checkPrinter();
   if (settingsOnly) {
     project.environment().settings.shadowImagesCX = project.shadowDx;
     project.environment().settings.shadowImagesCY = project.shadowDy;
     project.setModified(false);
-    return true;
+    return {};
   }
-  const bool ok = ReadEntries(in, project);
+  auto entries = ReadEntries(in, project);
   // The page list never holds fewer than two entries, not even after a
   // truncated file: the rest of the program relies on it.
   while (project.pages.size() < 2) project.appendPage();
-  if (!ok) return false;
+  if (!entries) return entries;
   project.setModified(false);
-  return true;
+  return {};
 }
 
-bool WriteBinaryProject(const Project& p, ByteWriter& out) {
+bool ReadBinaryProject(Project& project, const std::uint8_t* data, std::size_t size, bool settingsOnly) {
+  return ParseBinaryProject(project, data, size, settingsOnly).has_value();
+}
+
+bool WriteBinaryProject(const Project& p, ArchiveWriter& out) {
   bool ok = true;
-  out.writeBytes(kMagic201, 4);
+  out.writeBytes(kMagic201, sizeof kMagic201);
   ok &= out.writeString(p.name);
   out.writeU32(p.borderLines);
   out.writeI32(p.borderWidth);

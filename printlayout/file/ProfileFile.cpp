@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdint>
 #include <cstring>
+#include <vector>
 
+#include "platform/base/file.h"
 #include "printlayout/file/Fields.h"
 
 namespace tessaly {
@@ -21,22 +24,13 @@ std::string_view Trim(std::string_view s) {
 }  // namespace
 
 bool ReadWholeFile(const std::string& path, std::string& bytes) {
+  // Settings, profiles and projects are small; a file larger than this is not one.
+  constexpr std::uint64_t kLargestFile = std::uint64_t(1) << 30;
+  std::vector<std::uint8_t> data;
   bytes.clear();
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return false;
-  char buffer[65536];
-  bool ok = true;
-  while (true) {
-    const std::size_t got = std::fread(buffer, 1, sizeof buffer, f);
-    bytes.append(buffer, got);
-    if (got < sizeof buffer) {
-      ok = !std::ferror(f);
-      break;
-    }
-  }
-  std::fclose(f);
-  if (!ok) bytes.clear();
-  return ok;
+  if (!vel::ReadWholeFile(path.c_str(), data, kLargestFile)) return false;
+  bytes.assign(data.begin(), data.end());
+  return true;
 }
 
 bool ProfileFile::loadFile(const std::string& path) {

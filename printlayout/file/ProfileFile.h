@@ -68,7 +68,8 @@ class ProfileFile {
   std::size_t byteSize_ = 0;
 };
 
-// Reads a whole file into `bytes`; false when it cannot be opened or read.
+// Reads a whole regular file into `bytes`; false when it cannot be opened or read, or
+// is larger than any file of ours can be (1 GiB).
 bool ReadWholeFile(const std::string& path, std::string& bytes);
 
 }  // namespace tessaly

@@ -2,13 +2,7 @@
 
 #include "printlayout/file/ProjectFile.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <atomic>
-#include <cerrno>
-#include <cstdio>
-
+#include "platform/base/file.h"
 #include "printlayout/file/ArchiveString.h"
 #include "printlayout/file/ProfileFile.h"
 
@@ -17,50 +11,6 @@ namespace tessaly {
 namespace {
 
 const std::uint8_t* Bytes(const std::string& s) { return reinterpret_cast<const std::uint8_t*>(s.data()); }
-
-// Writes all of `bytes` to `fd`; false on any failure.
-bool WriteAll(int fd, const std::string& bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
-// Puts `bytes` in place of the file at `path`: they go to a new file in the
-// same folder first, which is renamed over the target only once it is
-// complete, so a failure at any point leaves the old file untouched.
-bool ReplaceFile(const std::string& path, const std::string& bytes) {
-  static std::atomic<unsigned> counter{0};
-  const std::size_t slash = path.rfind('/');
-  const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-  const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-  if (base.empty()) return false;
-
-  std::string temp;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    // The name is cut so that a target name near the system's limit still
-    // leaves room for the suffix.
-    temp = folder + "." + base.substr(0, 100) + ".tmp" + std::to_string(::getpid()) + "-" +
-           std::to_string(counter++);
-    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) return false;
-  }
-  if (fd < 0) return false;
-
-  bool ok = WriteAll(fd, bytes);
-  ok = (::fsync(fd) == 0) && ok;
-  ok = (::close(fd) == 0) && ok;
-  if (ok) ok = ::rename(temp.c_str(), path.c_str()) == 0;
-  if (!ok) ::unlink(temp.c_str());
-  return ok;
-}
 
 }  // namespace
 
@@ -121,9 +71,9 @@ bool loadProjectSettings(Project& project, const std::string& path) {
 }
 
 bool saveProject(Project& project, const std::string& path) {
-  ByteWriter out;
+  ArchiveWriter out;
   if (!WriteBinaryProject(project, out)) return false;
-  if (!ReplaceFile(path, out.bytes())) return false;
+  if (!vel::ReplaceFileContents(path, out.data(), "tessaly")) return false;
   project.setModified(false);
   return true;
 }

@@ -15,12 +15,13 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/base/expected.h"
 #include "printlayout/model/Project.h"
 
 namespace tessaly {
 
 class ProfileFile;
-class ByteWriter;
+class ArchiveWriter;
 
 constexpr int kProjectVersionUnknown = 0;
 constexpr int kProjectVersionLegacy = 100;
@@ -58,7 +59,7 @@ bool LoadBinaryProjectSettings(Project& project, const std::string& path, int ve
 bool saveProject(Project& project, const std::string& path);
 
 // The bytes saveProject writes; false only for a string too long for the format.
-bool WriteBinaryProject(const Project& project, ByteWriter& out);
+bool WriteBinaryProject(const Project& project, ArchiveWriter& out);
 
 // Reads a binary project (starting at its magic) into `project`, which the
 // caller has reset: items 2-26, the printer check, then the entries (each
@@ -66,6 +67,10 @@ bool WriteBinaryProject(const Project& project, ByteWriter& out);
 // instead. Clears modified on success. False for an unknown magic or a file error.
 bool ReadBinaryProject(Project& project, const std::uint8_t* data, std::size_t size,
                        bool settingsOnly);
+// The same, with the reason a read failed ("project entry 2, image 0: needs 4
+// bytes at offset 310 of 312") for tools to show.
+vel::Expected<void> ParseBinaryProject(Project& project, const std::uint8_t* data, std::size_t size,
+                                       bool settingsOnly);
 
 // Reads the legacy form: the Common keys over the current project, the printer
 // check, and unless settingsOnly the Page sections (replacing the pages) with

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/registry/owned_key.h"
 #include "platform/registry/registry.h"
 #include "printlayout/model/Environment.h"
 
@@ -39,27 +40,25 @@ bool ReadString(HKEY key, const char* name, std::string& value) {
 }  // namespace
 
 bool TessalySettings::load() {
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-  ReadString(key, "LastDirForAddImages", lastDirForAddImages);
-  ReadInt(key, "ShadowImagesCX", shadowImagesCX);
-  ReadInt(key, "ShadowImagesCY", shadowImagesCY);
-  RegCloseKey(key);
+  vel::OwnedKey key;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return false;
+  ReadString(key.get(), "LastDirForAddImages", lastDirForAddImages);
+  ReadInt(key.get(), "ShadowImagesCX", shadowImagesCX);
+  ReadInt(key.get(), "ShadowImagesCY", shadowImagesCY);
   return true;
 }
 
 bool TessalySettings::save() const {
-  HKEY key = nullptr;
-  if (RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, &key,
+  vel::OwnedKey key;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, key.put(),
                       nullptr) != ERROR_SUCCESS)
     return false;
   const DWORD cx = static_cast<DWORD>(shadowImagesCX);
   const DWORD cy = static_cast<DWORD>(shadowImagesCY);
-  bool ok = RegSetValueExA(key, "LastDirForAddImages", 0, REG_SZ, reinterpret_cast<const BYTE*>(lastDirForAddImages.c_str()),
+  bool ok = RegSetValueExA(key.get(), "LastDirForAddImages", 0, REG_SZ, reinterpret_cast<const BYTE*>(lastDirForAddImages.c_str()),
                            static_cast<DWORD>(lastDirForAddImages.size() + 1)) == ERROR_SUCCESS;
-  ok = RegSetValueExA(key, "ShadowImagesCX", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&cx), sizeof(cx)) == ERROR_SUCCESS && ok;
-  ok = RegSetValueExA(key, "ShadowImagesCY", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&cy), sizeof(cy)) == ERROR_SUCCESS && ok;
-  RegCloseKey(key);
+  ok = RegSetValueExA(key.get(), "ShadowImagesCX", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&cx), sizeof(cx)) == ERROR_SUCCESS && ok;
+  ok = RegSetValueExA(key.get(), "ShadowImagesCY", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&cy), sizeof(cy)) == ERROR_SUCCESS && ok;
   return ok;
 }
 

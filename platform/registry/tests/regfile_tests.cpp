@@ -13,38 +13,38 @@
 namespace {
 
 using vel::reg::ApplyRegFile;
+using vel::reg::CreateKey;
 using vel::reg::ExportRegFile;
 using vel::reg::KeyPath;
+using vel::reg::OpenKey;
 using vel::reg::ParseKeyPath;
 using vel::reg::ParseRegFile;
 using vel::reg::ReadAllValues;
 using vel::reg::RegFileError;
 using vel::reg::RegFileOp;
 using vel::reg::RegValue;
-using vel::reg::ScopedKey;
 using vel::reg::testing::TempRegistry;
 
 class RegFileTest : public TempRegistry {
  protected:
   void Set(const char* sub, const char* name, DWORD type, const std::vector<BYTE>& data) {
-    ScopedKey key;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, sub, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.out(), nullptr),
-              ERROR_SUCCESS);
+    vel::OwnedKey key;
+    ASSERT_EQ(CreateKey(HKEY_CURRENT_USER, sub, &key), ERROR_SUCCESS);
     ASSERT_EQ(RegSetValueExA(key.get(), name, 0, type, data.data(), static_cast<DWORD>(data.size())), ERROR_SUCCESS);
   }
   static std::vector<BYTE> Bytes(const char* text, size_t size) {
     return std::vector<BYTE>(reinterpret_cast<const BYTE*>(text), reinterpret_cast<const BYTE*>(text) + size);
   }
   std::vector<RegValue> Values(const char* sub) {
-    ScopedKey key;
+    vel::OwnedKey key;
     std::vector<RegValue> values;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, sub, 0, KEY_READ, key.out()) != ERROR_SUCCESS) return values;
+    if (OpenKey(HKEY_CURRENT_USER, sub, KEY_READ, &key) != ERROR_SUCCESS) return values;
     EXPECT_EQ(ReadAllValues(key.get(), &values), ERROR_SUCCESS);
     return values;
   }
   bool KeyExists(const char* sub) {
-    ScopedKey key;
-    return RegOpenKeyExA(HKEY_CURRENT_USER, sub, 0, KEY_READ, key.out()) == ERROR_SUCCESS;
+    vel::OwnedKey key;
+    return OpenKey(HKEY_CURRENT_USER, sub, KEY_READ, &key) == ERROR_SUCCESS;
   }
   std::string Export(const char* path) {
     KeyPath key;

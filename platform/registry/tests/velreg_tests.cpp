@@ -16,10 +16,11 @@
 
 namespace {
 
+using vel::reg::CreateKey;
+using vel::reg::OpenKey;
 using vel::reg::ReadValue;
 using vel::reg::RegValue;
 using vel::reg::RunVelreg;
-using vel::reg::ScopedKey;
 using vel::reg::testing::TempRegistry;
 
 std::string Quote(const std::string& arg) {
@@ -67,9 +68,9 @@ class VelregTest : public TempRegistry {
     return r;
   }
   std::vector<BYTE> Stored(const char* sub, const char* name, DWORD* type = nullptr) {
-    ScopedKey key;
+    vel::OwnedKey key;
     RegValue value;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, sub, 0, KEY_READ, key.out()) != ERROR_SUCCESS ||
+    if (OpenKey(HKEY_CURRENT_USER, sub, KEY_READ, &key) != ERROR_SUCCESS ||
         ReadValue(key.get(), name, &value) != ERROR_SUCCESS)
       return {};
     if (type) *type = value.type;
@@ -181,8 +182,8 @@ TEST_F(VelregTest, BadDataIsRefusedAndNothingWritten) {
     EXPECT_EQ(r.code, 1) << extra[1] << " " << extra[3];
     EXPECT_EQ(r.err.rfind("ERROR: ", 0), 0u);
   }
-  ScopedKey key;
-  EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Refused", 0, KEY_READ, key.out()), ERROR_FILE_NOT_FOUND);
+  vel::OwnedKey key;
+  EXPECT_EQ(OpenKey(HKEY_CURRENT_USER, "Software\\Refused", KEY_READ, &key), ERROR_FILE_NOT_FOUND);
 }
 
 TEST_F(VelregTest, OverwriteAndDeleteAskFirst) {
@@ -237,10 +238,8 @@ TEST_F(VelregTest, ExportImportThroughFiles) {
   std::vector<BYTE> padded(260, 0);
   std::memcpy(padded.data(), "exact", 5);
   {
-    ScopedKey key;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Files", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.out(),
-                              nullptr),
-              ERROR_SUCCESS);
+    vel::OwnedKey key;
+    ASSERT_EQ(CreateKey(HKEY_CURRENT_USER, "Software\\Files", &key), ERROR_SUCCESS);
     ASSERT_EQ(RegSetValueExA(key.get(), "padded", 0, REG_SZ, padded.data(), 260), ERROR_SUCCESS);
   }
   std::string file = TempPath("out.reg");
@@ -274,8 +273,8 @@ TEST_F(VelregTest, MalformedImportChangesNothing) {
   Result r = Tool({"import", file});
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("line 5"), std::string::npos) << r.err;
-  ScopedKey key;
-  EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Half", 0, KEY_READ, key.out()), ERROR_FILE_NOT_FOUND);
+  vel::OwnedKey key;
+  EXPECT_EQ(OpenKey(HKEY_CURRENT_USER, "Software\\Half", KEY_READ, &key), ERROR_FILE_NOT_FOUND);
 }
 
 }  // namespace

@@ -11,7 +11,7 @@ namespace {
 std::vector<std::uint8_t> U8(const std::string& s) { return std::vector<std::uint8_t>(s.begin(), s.end()); }
 
 std::string Written(const std::string& value) {
-  ByteWriter w;
+  ArchiveWriter w;
   EXPECT_TRUE(w.writeString(value));
   return w.bytes();
 }
@@ -49,11 +49,11 @@ TEST(ArchiveStringRead, EveryWidthRoundTrips) {
   for (std::size_t length : {0u, 1u, 254u, 255u, 300u, 0xFFFDu, 0xFFFEu, 0xFFFFu, 70000u}) {
     std::string value(length, '\0');
     for (std::size_t i = 0; i < length; ++i) value[i] = static_cast<char>('a' + i % 26);
-    ByteWriter w;
+    ArchiveWriter w;
     w.writeString(value);
     w.writeU8(0x5A);  // a marker after the string shows the reader stops right after it
     const auto bytes = U8(w.bytes());
-    ByteReader r(bytes.data(), bytes.size());
+    ArchiveReader r(bytes.data(), bytes.size());
     std::string back;
     ASSERT_TRUE(r.readString(back)) << length;
     EXPECT_EQ(back, value) << length;
@@ -66,20 +66,20 @@ TEST(ArchiveStringRead, EveryWidthRoundTrips) {
 
 TEST(ArchiveStringRead, AcceptsWideFormsForShortStrings) {
   const auto mid = U8(std::string("\xFF\x03\x00" "abc", 6));
-  ByteReader r1(mid.data(), mid.size());
+  ArchiveReader r1(mid.data(), mid.size());
   std::string s;
   ASSERT_TRUE(r1.readString(s));
   EXPECT_EQ(s, "abc");
 
   const auto wide = U8(std::string("\xFF\xFF\xFF\x02\x00\x00\x00" "hi", 9));
-  ByteReader r2(wide.data(), wide.size());
+  ArchiveReader r2(wide.data(), wide.size());
   ASSERT_TRUE(r2.readString(s));
   EXPECT_EQ(s, "hi");
 }
 
 TEST(ArchiveStringRead, WideCharacterMarkerIsAFileError) {
   const auto bytes = U8(std::string("\xFF\xFE\xFF\x01" "a", 5));
-  ByteReader r(bytes.data(), bytes.size());
+  ArchiveReader r(bytes.data(), bytes.size());
   std::string s = "kept";
   EXPECT_FALSE(r.readString(s));
   EXPECT_FALSE(r.ok());
@@ -90,7 +90,7 @@ TEST(ArchiveStringRead, LengthBeyondTheDataFailsWithoutChangingTheOutput) {
   for (const std::string& raw : {std::string("\x05" "abcd", 5), std::string("\xFF\x00\x01" "x", 4),
                                  std::string("\xFF\xFF\xFF\xFF\xFF\xFF\xFF" "abc", 10)}) {
     const auto bytes = U8(raw);
-    ByteReader r(bytes.data(), bytes.size());
+    ArchiveReader r(bytes.data(), bytes.size());
     std::string s = "kept";
     EXPECT_FALSE(r.readString(s));
     EXPECT_EQ(s, "kept");
@@ -101,19 +101,19 @@ TEST(ArchiveStringRead, LengthBeyondTheDataFailsWithoutChangingTheOutput) {
 }
 
 TEST(ArchiveStringRead, EveryTruncatedPrefixFails) {
-  ByteWriter w;
+  ArchiveWriter w;
   w.writeString(std::string(70000, 'k'));
   const auto full = U8(w.bytes());
   for (std::size_t cut : {0u, 1u, 2u, 3u, 4u, 5u, 6u, 7u, 100u, 70006u}) {
-    ByteReader r(full.data(), cut);
+    ArchiveReader r(full.data(), cut);
     std::string s;
     EXPECT_FALSE(r.readString(s)) << cut;
   }
 }
 
-TEST(ByteReaderTest, LittleEndianIntegers) {
+TEST(ArchiveReaderTest, LittleEndianIntegers) {
   const auto bytes = U8(std::string("\x34\x12\x78\x56\x34\x12\xFE\xFF\xFF\xFF", 10));
-  ByteReader r(bytes.data(), bytes.size());
+  ArchiveReader r(bytes.data(), bytes.size());
   std::uint16_t a = 0;
   std::uint32_t b = 0;
   std::int32_t c = 0;
@@ -126,19 +126,19 @@ TEST(ByteReaderTest, LittleEndianIntegers) {
   EXPECT_FALSE(r.readU8(*reinterpret_cast<std::uint8_t*>(&a)));
 }
 
-TEST(ByteReaderTest, PartialIntegerFailsAndLeavesValue) {
+TEST(ArchiveReaderTest, PartialIntegerFailsAndLeavesValue) {
   const std::uint8_t bytes[3] = {1, 2, 3};
-  ByteReader r(bytes, sizeof bytes);
+  ArchiveReader r(bytes, sizeof bytes);
   std::uint32_t v = 99;
   EXPECT_FALSE(r.readU32(v));
   EXPECT_EQ(v, 99u);
   EXPECT_FALSE(r.ok());
-  ByteReader empty(nullptr, 10);  // no data means no bytes, whatever the size says
+  ArchiveReader empty(nullptr, 10);  // no data means no bytes, whatever the size says
   EXPECT_EQ(empty.remaining(), 0u);
 }
 
-TEST(ByteWriterTest, LittleEndianIntegers) {
-  ByteWriter w;
+TEST(ArchiveWriterTest, LittleEndianIntegers) {
+  ArchiveWriter w;
   w.writeU16(0xBEEF);
   w.writeU32(0x01020304);
   w.writeI32(-1);

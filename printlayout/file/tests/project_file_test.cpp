@@ -74,7 +74,7 @@ std::string ReadFile(const std::string& path) {
 
 const std::uint8_t* Data(const std::string& s) { return reinterpret_cast<const std::uint8_t*>(s.data()); }
 
-void WriteFontRecord(ByteWriter& w, const std::string& face, std::int32_t size, std::int32_t bold,
+void WriteFontRecord(ArchiveWriter& w, const std::string& face, std::int32_t size, std::int32_t bold,
                      std::int32_t italic, std::uint32_t colour) {
   w.writeString(face);
   w.writeI32(size);
@@ -94,7 +94,7 @@ struct HandBuilt {
 };
 
 std::string BuildSettings(const HandBuilt& h) {
-  ByteWriter w;
+  ArchiveWriter w;
   w.writeBytes(h.version201 ? "KX21" : "KX20", 4);
   int item = 0;
   auto more = [&] { return ++item <= h.items; };
@@ -167,7 +167,7 @@ std::string BuildSettings(const HandBuilt& h) {
   return w.take();
 }
 
-void WritePlacementRecord(ByteWriter& w, const std::string& path, const std::string& comment,
+void WritePlacementRecord(ArchiveWriter& w, const std::string& path, const std::string& comment,
                           std::vector<std::int32_t> values) {
   w.writeString(path);
   w.writeString(comment);
@@ -179,7 +179,7 @@ void WritePlacementRecord(ByteWriter& w, const std::string& path, const std::str
 TEST(BinaryProjectRead, ItemsInDocumentedOrder) {
   PrinterListEnvironment env;
   Project p(env);
-  ByteWriter w;
+  ArchiveWriter w;
   const std::string settings = BuildSettings({});
   w.writeBytes(settings.data(), settings.size());
   w.writeU32(2);  // entries
@@ -259,7 +259,7 @@ TEST(BinaryProjectRead, Version200HasNoPaperSizeAndKeepsNine) {
   Project p(env);
   HandBuilt h;
   h.version201 = false;
-  ByteWriter w;
+  ArchiveWriter w;
   const std::string settings = BuildSettings(h);
   w.writeBytes(settings.data(), settings.size());
   w.writeU32(0);
@@ -274,7 +274,7 @@ TEST(BinaryProjectRead, Version200HasNoPaperSizeAndKeepsNine) {
 TEST(BinaryProjectRead, ReadingClamps) {
   PrinterListEnvironment env;
   Project p(env);
-  ByteWriter w;
+  ArchiveWriter w;
   w.writeBytes("KX21", 4);
   w.writeString("");
   w.writeU32(0xFFFFFFFF);
@@ -368,7 +368,7 @@ TEST(BinaryProjectRead, ReadingClamps) {
 TEST(BinaryProjectRead, OneEntryGetsASecondEmptyPage) {
   PrinterListEnvironment env;
   Project p(env);
-  ByteWriter w;
+  ArchiveWriter w;
   const std::string settings = BuildSettings({});
   w.writeBytes(settings.data(), settings.size());
   w.writeU32(1);
@@ -383,7 +383,7 @@ TEST(BinaryProjectRead, OneEntryGetsASecondEmptyPage) {
   // No entries at all: the not-arranged area and one page.
   Project q(env);
   q.appendPage();
-  ByteWriter none;
+  ArchiveWriter none;
   none.writeBytes(settings.data(), settings.size());
   none.writeU32(0);
   ASSERT_TRUE(ReadBinaryProject(q, Data(none.bytes()), none.bytes().size(), false));
@@ -395,7 +395,7 @@ TEST(BinaryProjectRead, EntriesReplacePagesAndNumberPlacements) {
   Project p(env);
   p.appendPage();
   p.addImage("old.png", "", 10, 10, 1, 0, 0);
-  ByteWriter w;
+  ArchiveWriter w;
   const std::string settings = BuildSettings({});
   w.writeBytes(settings.data(), settings.size());
   w.writeU32(4);
@@ -433,7 +433,7 @@ TEST(BinaryProjectRead, UnknownMagicIsRejected) {
 // ---- binary form: damaged files ----------------------------------------------
 
 std::string ValidFileWithEntries() {
-  ByteWriter w;
+  ArchiveWriter w;
   const std::string settings = BuildSettings({});
   w.writeBytes(settings.data(), settings.size());
   w.writeU32(3);
@@ -519,7 +519,7 @@ TEST(BinaryProjectDamage, GiantLengthsAndCountsAreFileErrors) {
   }
   for (std::uint32_t entries : {0xFFFFFFFFu, 0x40000000u, 3u}) {
     Project p(env);
-    ByteWriter w;
+    ArchiveWriter w;
     const std::string settings = BuildSettings({});
     w.writeBytes(settings.data(), settings.size());
     w.writeU32(entries);
@@ -530,7 +530,7 @@ TEST(BinaryProjectDamage, GiantLengthsAndCountsAreFileErrors) {
   }
   {
     Project p(env);
-    ByteWriter w;
+    ArchiveWriter w;
     const std::string settings = BuildSettings({});
     w.writeBytes(settings.data(), settings.size());
     w.writeU32(2);

@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (project.pages.size() < 2) __builtin_trap();
     if (ok && !settingsOnly) {
       // Whatever was read can be written again.
-      tessaly::ByteWriter out;
+      tessaly::ArchiveWriter out;
       if (!tessaly::WriteBinaryProject(project, out)) __builtin_trap();
     }
   }
