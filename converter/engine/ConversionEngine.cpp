@@ -14,8 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "converter/app/CommandLine.h"
-#include "converter/app/FileNames.h"
+#include "converter/cli/CommandLine.h"
+#include "converter/cli/FileNames.h"
+#include "lorimer/LoadFailure.h"
 
 namespace converter {
 namespace {
@@ -123,7 +124,8 @@ bool MayBeListOutput(const std::string& path, int target, const std::string& wri
 ConversionEngine::ConversionEngine(EngineView* view) : view_(view ? view : &quiet_) { settings_.Load(); }
 
 bool ConversionEngine::IsMultipageTarget(int target) const {
-  return settings_.optAddToMultipage && (target == 2 || target == 8 || target == 9 || target == 12);
+  return settings_.optAddToMultipage && (target == ConverterType::Gif || target == ConverterType::Tif ||
+                                         target == ConverterType::Tiff || target == ConverterType::Dcx);
 }
 
 // Where files and the log go follows the registry from one name to the next; the
@@ -290,6 +292,7 @@ void ConversionEngine::ConvertPage(const std::string& path, int target, int page
     ready_.reset();
     if (!fresh && !image_.Load(path.c_str(), 1)) {
       ++failures_;
+      view_->FailureReason(lorimer::LastLoadFailure());
       Log(kLoadingFailed);
       return;
     }
@@ -462,27 +465,28 @@ bool ConversionEngine::SaveStep(const std::string& destination, int target, int 
     return r;
   };
   switch (target) {
-    case 10:
-    case 11: return save(gray(_SAVEIMAGEINFO::_TGA{}));
-    case 19: return save(gray(_SAVEIMAGEINFO::_PCX{}));
-    case 12: {
+    case ConverterType::Tga:
+    case ConverterType::Targa: return save(gray(_SAVEIMAGEINFO::_TGA{}));
+    case ConverterType::Pcx: return save(gray(_SAVEIMAGEINFO::_PCX{}));
+    case ConverterType::Dcx: {
       auto r = gray(_SAVEIMAGEINFO::_DCX{});
       r.append = s.optAddToMultipage;
       return save(r);
     }
-    case 2: {
+    case ConverterType::Gif: {
       auto r = gray(_SAVEIMAGEINFO::_GIF{});
       r.interlace = s.inetInterlacing;
       r.append = s.optAddToMultipage;
       return save(r);
     }
-    case 3: case 4: case 5: case 6: case 7: {
+    case ConverterType::Jpg: case ConverterType::Jif: case ConverterType::Jfif: case ConverterType::Jpe:
+    case ConverterType::Jpeg: {
       auto r = head(_SAVEIMAGEINFO::_JPG{});
       r.quality = s.inetJpegQual;
       return save(r);
     }
-    case 8:
-    case 9: {
+    case ConverterType::Tif:
+    case ConverterType::Tiff: {
       auto r = head(_SAVEIMAGEINFO::_TIF{});
       r.colour = s.cdGray ? 0 : 1;
       std::snprintf(r.artist, sizeof r.artist, "%s", s.tiffArtist.c_str());
@@ -492,29 +496,29 @@ bool ConversionEngine::SaveStep(const std::string& destination, int target, int 
       r.append = s.optAddToMultipage;
       return save(r);
     }
-    case 22: {
+    case ConverterType::Png: {
       auto r = gray(_SAVEIMAGEINFO::_PNG{});
       r.compression = s.inetPngCompress;
       r.filter = s.inetPngFilterMode;
       return save(r);
     }
-    case 15:
-    case 16: {
+    case ConverterType::Eps:
+    case ConverterType::Epsf: {
       auto r = metafile(_SAVEIMAGEINFO::_EPS{});
       r.preview = s.optVectorize;
       return save(r);
     }
-    case 24: {
+    case ConverterType::Wmf: {
       auto r = metafile(_SAVEIMAGEINFO::_WMF{});
       r.mode = s.optVectorize;
       return save(r);
     }
-    case 25: {
+    case ConverterType::Emf: {
       auto r = metafile(_SAVEIMAGEINFO::_EMF{});
       r.mode = s.optVectorize;
       return save(r);
     }
-    case 17: {
+    case ConverterType::Fmf: {
       _SAVEIMAGEINFO::_FMF r{};
       FillHead(r, s, page);
       return save(r);

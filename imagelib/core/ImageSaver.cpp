@@ -10,6 +10,7 @@
 #include "imagelib/formats/bmp.h"
 #include "imagelib/formats/reader.h"
 #include "lorimer/MetaFile.h"
+#include "platform/gdi/owned.h"
 #include "platform/shell/shell.h"
 #include "siblings/hazelford/hazelford.h"
 
@@ -37,13 +38,11 @@ int KeepDrawing(HIMG* handle, int width, int height, int proportional, int pageW
   if ((width <= 0 && height <= 0) || (width == pageWidth && height == pageHeight)) return 1;
   int w = pageWidth, h = pageHeight;
   if (!CImageProcessor::StretchedSize(width, height, proportional, &w, &h)) return 0;
-  HMETAFILE copy = CImageMan::GetHWMF(handle);
+  vel::gdi::OwnedMetaFile copy(CImageMan::GetHWMF(handle));
   const RECT frame{0, 0, w, h};
-  HIMG resized = copy ? CImageMan::InitImageFromHWMF(copy, &frame) : nullptr;
-  if (!resized) {
-    if (copy) DeleteMetaFile(copy);
-    return 0;
-  }
+  HIMG resized = copy ? CImageMan::InitImageFromHWMF(copy.get(), &frame) : nullptr;
+  if (!resized) return 0;
+  static_cast<void>(copy.release());
   CImageMan::CloseHandle(handle);
   *handle = resized;
   return 1;
@@ -75,14 +74,12 @@ int CImageSaver::BeforeSave(HIMG* handle, int, int width, int height, int propor
   if (!CImageProcessor::StretchImage(handle, useMethod, width, height, proportional, 3, kWhite, page)) return 0;
   if (!CImageProcessor::Rotate(handle, angle, kWhite, page)) return 0;
   if (crop.right - crop.left > 0 && crop.bottom - crop.top > 0) {
-    HBITMAP cropped = CImageProcessor::CropImage(handle, crop, page);
+    vel::gdi::OwnedBitmap cropped(CImageProcessor::CropImage(handle, crop, page));
     CImageMan::CloseHandle(handle);
     if (!cropped) return 0;
-    *handle = CImageMan::InitImageFromHBITMAP(cropped);
-    if (!*handle) {
-      DeleteObject(cropped);
-      return 0;
-    }
+    *handle = CImageMan::InitImageFromHBITMAP(cropped.get());
+    if (!*handle) return 0;
+    static_cast<void>(cropped.release());
     page = 0;
   }
   if (keepDepth) return CImageMan::IsLoaded(handle);
@@ -143,21 +140,23 @@ int CImageSaver::Save(HIMG* handle, const char* path, _SAVEIMAGEINFO::_DCX* r) {
 int CImageSaver::Save(HIMG* handle, const char* path, _SAVEIMAGEINFO::_PNG* r) {
   if (!r || !Prepare(handle, *r, std::min(r->depth, 24), r->gray)) return 0;
   std::string text = "OVERWRITE = ON\r";
+  using Png = _SAVEIMAGEINFO::_PNG;
   switch (r->filter) {
-    case 1: text += "PNG_FILTER = SUB"; break;
-    case 2: text += "PNG_FILTER = UP"; break;
-    case 3: text += "PNG_FILTER = AVERAGE"; break;
-    case 4: text += "PNG_FILTER = PAETH"; break;
+    case Png::FILTER_SUB: text += "PNG_FILTER = SUB"; break;
+    case Png::FILTER_UP: text += "PNG_FILTER = UP"; break;
+    case Png::FILTER_AVERAGE: text += "PNG_FILTER = AVERAGE"; break;
+    case Png::FILTER_PAETH: text += "PNG_FILTER = PAETH"; break;
     default: text += "PNG_FILTER = NONE"; break;
   }
-  if (r->compression == 1) text += "\rPNG_COMPRESS = MAXIMUM";
+  if (r->compression == Png::COMPRESS_MAXIMUM) text += "\rPNG_COMPRESS = MAXIMUM";
   return WriteThroughCodec(handle, path, "PNG", text, 2);
 }
 
 int CImageSaver::Save(HIMG* handle, const char* path, _SAVEIMAGEINFO::_TIF* r) {
   if (!r) return 0;
+  using Tif = _SAVEIMAGEINFO::_TIF;
   // The fax compressions are for bilevel pages only.
-  if (r->compression != 0 && r->compression != 1) {
+  if (r->compression != Tif::COMPRESS_NONE && r->compression != Tif::COMPRESS_LZW) {
     r->depth = 1;
     r->colour = 1;
   }
@@ -171,15 +170,15 @@ int CImageSaver::Save(HIMG* handle, const char* path, _SAVEIMAGEINFO::_TIF* r) {
   std::snprintf(copyright, sizeof copyright, "%s", r->copyright);
   std::string text = r->append ? "APPEND = ON\r" : "APPEND = OFF\r";
   text += "OVERWRITE = ON\r";
-  text += r->compression != 0 ? "COMPRESS = ON\r" : "COMPRESS = OFF\r";
+  text += r->compression != Tif::COMPRESS_NONE ? "COMPRESS = ON\r" : "COMPRESS = OFF\r";
   text += "TIFF_ROWSPERSTRIP = 8192\r";
-  if (r->compression >= 1 && r->compression <= 5) text += kCompress[r->compression];
+  if (r->compression >= Tif::COMPRESS_LZW && r->compression <= Tif::COMPRESS_GROUP4) text += kCompress[r->compression];
   text += "TIFF_FILLORDER = " + std::to_string(r->fillOrder) + "\r";
   text += (r->append && r->depth == 1) ? "TIFF_NEWSUBFILETYPE = 2\r" : "TIFF_NEWSUBFILETYPE = 0\r";
   text += std::string("TIFF_ARTIST = ") + artist + "\r";
   text += std::string("TIFF_COPYRIGHT = ") + copyright;
   if (text.size() > 3071) text.resize(3071);
-  return WriteThroughCodec(handle, path, "TIF", text, r->compression != 0 ? 6 : 2);
+  return WriteThroughCodec(handle, path, "TIF", text, r->compression != Tif::COMPRESS_NONE ? 6 : 2);
 }
 
 namespace {
@@ -302,17 +301,15 @@ int CImageSaver::Save(HIMG* handle, const char* path, _SAVEIMAGEINFO::_TGA* r) {
 int CImageSaver::Save(HIMG* handle, const char* path, _SAVEIMAGEINFO::_WMF* r) {
   if (!r || !Prepare(handle, *r, 24, 0, 1)) return 0;
   try {
-    HMETAFILE metafile = nullptr;
+    vel::gdi::OwnedMetaFile metafile;
     if (CImageMan::IsVectorImage(handle)) {
-      metafile = CImageMan::GetHWMF(handle);
+      metafile.reset(CImageMan::GetHWMF(handle));
     } else {
       CMetaFile picture;
-      if (picture.InitFromHBMP(CImageMan::GetHBITMAP(handle), r->mode)) metafile = picture.GetHandle(nullptr);
+      if (picture.InitFromHBMP(CImageMan::GetHBITMAP(handle), r->mode)) metafile.reset(picture.GetHandle(nullptr));
     }
     if (!metafile) return 0;
-    const int ok = CopyWMFOnDisk(metafile, path);
-    DeleteMetaFile(metafile);
-    return ok;
+    return CopyWMFOnDisk(metafile.get(), path);
   } catch (...) {
     return 0;
   }

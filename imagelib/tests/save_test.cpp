@@ -77,7 +77,7 @@ TEST(Saving, DepthRulesPerRecord) {
   _SAVEIMAGEINFO::_TIF tif{};
   tif.depth = 24;
   tif.colour = 1;
-  tif.compression = 4;
+  tif.compression = _SAVEIMAGEINFO::_TIF::COMPRESS_GROUP3;
   tif.fillOrder = 1;
   std::strcpy(tif.artist, "A. Painter");
   std::strcpy(tif.copyright, "(c) Velmark");

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "lorimer/ImageInterface.h"
+#include "platform/gdi/owned.h"
 #include "platform/ui/progress.h"
 #include "printlayout/export/ExportTypes.h"
 #include "printlayout/export/OverwriteDialog.h"
@@ -92,7 +93,7 @@ bool SaveExportImage(CImageInterface& image, const std::string& path, int type, 
       FillHead(r, width, height);
       r.depth = depthBits;
       r.colour = grayscale ? 0 : 1;
-      r.compression = 1;
+      r.compression = _SAVEIMAGEINFO::_TIF::COMPRESS_LZW;
       r.fillOrder = 0;
       r.append = 0;
       r.artist[0] = '\0';
@@ -102,8 +103,8 @@ bool SaveExportImage(CImageInterface& image, const std::string& path, int type, 
     case kExportPNG: {
       _SAVEIMAGEINFO::_PNG r;
       FillHead(r, width, height);
-      r.filter = 2;
-      r.compression = 1;
+      r.filter = _SAVEIMAGEINFO::_PNG::FILTER_UP;
+      r.compression = _SAVEIMAGEINFO::_PNG::COMPRESS_MAXIMUM;
       r.depth = depthBits;
       r.gray = gray;
       return image.Save(file, &r) != 0;
@@ -126,7 +127,6 @@ bool SaveExportImage(CImageInterface& image, const std::string& path, int type, 
 bool exportPages(Project& project, const PageList& pages, const std::string& folderIn, const std::string& nameTemplate,
                  int type, int dpi, int depth, bool grayscale, bool crop, QWidget* parent, ExportResult* resultOut) {
   ExportResult result;
-  // 1-2.
   std::string folder = folderIn;
   if (folder.empty() || folder.back() != '/') folder += '/';
   const int width = ExportPixels(project.pageWidth, dpi);
@@ -134,9 +134,10 @@ bool exportPages(Project& project, const PageList& pages, const std::string& fol
   const int depthBits = depth >= 0 && depth < kDepthCount ? kDepthBits[depth] : 24;
   const char* extension = type >= 0 && type < kExportTypeCount ? kTypeExtensions[type] : "";
 
-  // 3. Fonts for the output resolution: the memory DC measures like the screen,
+  // Fonts for the output resolution: the memory DC measures like the screen,
   // the zoom takes the page from the screen's size to the output's.
-  HDC dc = CreateCompatibleDC(nullptr);
+  const vel::gdi::OwnedDC canvas(CreateCompatibleDC(nullptr));
+  const HDC dc = canvas.get();
   const int screenWidth = DeviceX(dc, project.pageWidth, 1.0);
   const double zoom = screenWidth > 0 ? static_cast<double>(width) / screenWidth : 1.0;
   vel::ui::ProgressDialog progress(kExportTitle, kExportingLine, parent);
@@ -168,7 +169,7 @@ bool exportPages(Project& project, const PageList& pages, const std::string& fol
       if (answer == OverwriteAnswer::OverwriteAll) overwriteAll = true;
     }
 
-    // 4. Render into a white page.
+    // Render into a white page.
     progress.setLine(kExportingLine);
     CImageInterface image;
     HBITMAP bitmap = CImageInterface::CreateEmptyDIBSection(width, height, 0xFFFFFF, 0);
@@ -176,24 +177,24 @@ bool exportPages(Project& project, const PageList& pages, const std::string& fol
       ++result.failed;
       continue;
     }
-    HBITMAP pageBitmap = image.GetHBITMAP(0, 0);
-    HGDIOBJ old = SelectObject(dc, pageBitmap);
     RenderRequest request;
-    request.pageIndex = entry;
-    request.dc = dc;
-    request.content = ContentRect(project, dc, zoom);
-    request.zoom = zoom;
-    request.fonts = &fonts;
-    request.printer = false;
-    request.progress = &renderProgress;
-    const bool finished = renderPage(project, request);
-    SelectObject(dc, old);
+    bool finished;
+    {
+      const vel::gdi::ScopedSelect onPage(dc, image.GetHBITMAP(0, 0));
+      request.pageIndex = entry;
+      request.dc = dc;
+      request.content = ContentRect(project, dc, zoom);
+      request.zoom = zoom;
+      request.fonts = &fonts;
+      request.printer = false;
+      request.progress = &renderProgress;
+      finished = renderPage(project, request);
+    }
     if (!finished) {
       result.cancelled = true;
       break;
     }
 
-    // 5-6.
     progress.setLine(kSavingLine);
     int savedWidth = width;
     int savedHeight = height;
@@ -216,14 +217,13 @@ bool exportPages(Project& project, const PageList& pages, const std::string& fol
     }
     image.CloseHandle();
 
-    // 7.
+    // A cancel pressed while the page was saved stops before the next one.
     progress.pump();
     if (progress.cancelled()) {
       result.cancelled = true;
       break;
     }
   }
-  DeleteDC(dc);
   if (resultOut) *resultOut = result;
   return !result.cancelled;
 }

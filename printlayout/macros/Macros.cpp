@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "lorimer/ImageInterface.h"
+
 namespace tessaly {
 
 namespace {
@@ -9,6 +11,7 @@ namespace {
 constexpr const char* kFormatNames[] = {"Unknown", "BMP", "PCX", "DCX", "TIF", "DXF", "GIF", "EPS", "FPX", "WMF",
                                         "TGA",     "IMG", "JPG", "WPG", "PCD", "PNG", "FMF", "EMF"};
 constexpr int kFormatCount = static_cast<int>(sizeof(kFormatNames) / sizeof(kFormatNames[0]));
+static_assert(kFormatCount == FORMAT_EMF + 1, "one name for each FORMAT up to EMF");
 
 std::tm LocalNow() {
   const std::time_t now = std::time(nullptr);
@@ -27,7 +30,7 @@ std::string BareName(const std::string& path) {
 }  // namespace
 
 const char* FormatName(int format) {
-  return format >= 0 && format < kFormatCount ? kFormatNames[format] : kFormatNames[0];
+  return format >= 0 && format < kFormatCount ? kFormatNames[format] : kFormatNames[FORMAT_UNKNOWN];
 }
 
 std::string MacroDate(const std::tm& when) {
@@ -66,7 +69,7 @@ std::string macroValue(const Project& project, const std::string& name, const Pr
     if (name == "Width") return std::to_string(image->pixelWidth);
     if (name == "Height") return std::to_string(image->pixelHeight);
     if (name == "Plane") return std::to_string(static_cast<long long>(image->plane) + 1);
-    if (image->format < 0 || image->format >= kFormatCount) image->format = 0;
+    if (image->format < 0 || image->format >= kFormatCount) image->format = FORMAT_UNKNOWN;
     return FormatName(image->format);
   }
   // Not a macro we know: the name stands for itself.

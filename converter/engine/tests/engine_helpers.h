@@ -8,7 +8,7 @@
 #include <iterator>
 #include <string>
 
-#include "converter/app/CommandLine.h"
+#include "converter/cli/CommandLine.h"
 #include "converter/engine/ConversionEngine.h"
 #include "converter/engine/tests/pictures.h"
 #include "platform/registry/tests/temp_registry.h"

@@ -31,7 +31,7 @@ TEST_F(Engine, CropZoomAndRotation) {
   settings.sizeZoomMode = 1;  // no more than 100 x 100
   settings.sizeNewWidth = settings.sizeNewHeight = 100;
   settings.sizeRotAngle = 9000;
-  EXPECT_TRUE(run(file("wide.bmp"), 22));
+  EXPECT_TRUE(run(file("wide.bmp"), ConverterType::Png));
   // 200 x 50 cropped, fitted into 100 x 100 as 100 x 25, then turned.
   EXPECT_EQ(size("wide.png"), (Size{25, 100, 1, 0}));
 
@@ -42,7 +42,7 @@ TEST_F(Engine, CropZoomAndRotation) {
   ASSERT_TRUE(settings.Save());
   Recorder view;
   ConversionEngine engine(&view);
-  EXPECT_FALSE(engine.RunJob(file("wide.bmp"), 3));
+  EXPECT_FALSE(engine.RunJob(file("wide.bmp"), ConverterType::Jpg));
   EXPECT_NE(view.messages.find("Crop failed"), std::string::npos);
   EXPECT_EQ(view.messages.find("Converting ..."), std::string::npos);
   EXPECT_FALSE(exists("wide.jpg"));
@@ -58,7 +58,7 @@ TEST_F(Engine, SizeModesAndSixStepsPerPage) {
   ASSERT_TRUE(settings.Save());
   Recorder view;
   ConversionEngine engine(&view);
-  EXPECT_TRUE(engine.RunJob(file("p.bmp"), 22));
+  EXPECT_TRUE(engine.RunJob(file("p.bmp"), ConverterType::Png));
   EXPECT_EQ(size("p.png"), (Size{30, 30, 1, 0}));
   EXPECT_EQ(view.fileSteps, 6);
   EXPECT_NE(view.messages.find("Brightness correction ...\nContrast correction ...\nConverting ...\nSuccess"),
@@ -69,7 +69,7 @@ TEST_F(Engine, SizeModesAndSixStepsPerPage) {
   settings.sizeMultiplier = 0.55f;
   settings.briconBri = settings.briconGreen = 0;
   settings.optOverwriteExisting = 1;
-  EXPECT_TRUE(run(file("p.bmp"), 22));
+  EXPECT_TRUE(run(file("p.bmp"), ConverterType::Png));
   EXPECT_EQ(size("p.png"), (Size{22, 11, 1, 0}));  // 40 x 0.55 and 20 x 0.55, truncated
 }
 
@@ -77,12 +77,12 @@ TEST_F(Engine, DepthAndGrayFromTheSettings) {
   picture("c.bmp", 16, 16);
   settings.cdBpp = 2;  // 8 bits
   settings.cdGray = 1;
-  EXPECT_TRUE(run(file("c.bmp"), 22));
+  EXPECT_TRUE(run(file("c.bmp"), ConverterType::Png));
   CImageInterface png;
   ASSERT_TRUE(png.Load(file("c.png").c_str(), 0));
   EXPECT_EQ(png.GetColorDepth(), 8);
   settings.cdBpp = 4;
-  EXPECT_TRUE(run(file("c.bmp"), 1));  // to its own type: a new name beside it
+  EXPECT_TRUE(run(file("c.bmp"), ConverterType::Bmp));  // to its own type: a new name beside it
   CImageInterface bmp;
   ASSERT_TRUE(bmp.Load(file("c(1).bmp").c_str(), 0));
   EXPECT_EQ(bmp.GetColorDepth(), 1);
@@ -95,7 +95,7 @@ TEST_F(Engine, DrawingsSavedAsTheyAreStayDrawings) {
   ASSERT_EQ(source.vector, 1);
   settings.sizeZoomMode = 0;   // "Save as is"
   settings.sizeRotAngle = 9000;  // not for drawings
-  EXPECT_TRUE(run(file("d.dxf"), 25));
+  EXPECT_TRUE(run(file("d.dxf"), ConverterType::Emf));
   // Read back from its header the drawing may lose a pixel to the bounds' rounding.
   const Size emf = size("d.emf");
   EXPECT_EQ(emf.vector, 1);
@@ -105,17 +105,17 @@ TEST_F(Engine, DrawingsSavedAsTheyAreStayDrawings) {
   settings.sizeZoomMode = 2;
   settings.sizeNewWidth = 50;
   settings.sizeNewHeight = 20;
-  EXPECT_TRUE(run(file("d.dxf"), 22));
+  EXPECT_TRUE(run(file("d.dxf"), ConverterType::Png));
   EXPECT_EQ(size("d.png"), (Size{20, 50, 1, 0}));
 }
 
 TEST_F(Engine, FailuresAreLoggedAndCounted) {
   write("broken.png", "\x89PNG but not really");
   settings.optCreateLog = 1;
-  EXPECT_FALSE(run(file("broken.png"), 3));
+  EXPECT_FALSE(run(file("broken.png"), ConverterType::Jpg));
   EXPECT_NE(read("Corbanix.log").find("Loading failed"), std::string::npos);
   EXPECT_FALSE(exists("broken.jpg"));
-  EXPECT_FALSE(run(file("nothing-here.png"), 3));
+  EXPECT_FALSE(run(file("nothing-here.png"), ConverterType::Jpg));
   EXPECT_NE(read("Corbanix.log").find("Error: file is not exist or read protected"), std::string::npos);
   // The hand-over targets fail cleanly when no step is set up.
   picture("p.bmp", 4, 4);
@@ -178,11 +178,16 @@ TEST_F(Engine, OutputsStayTheSameByteForByte) {
     const char* output;
     std::uint64_t fnv;
   } cases[] = {
-      {"big.bmp", 3, 0, 0, 0, "big.jpg", 14580970328873534341ull},              // the default job
-      {"big.bmp", 1, 0, 0, 0, "big(1).bmp", 17576938044147798585ull},           // box averaging
-      {"small.bmp", 1, 2, 1500, 1000, "small(1).bmp", 9494251378490082923ull},  // bilinear, both axes larger
-      {"small.bmp", 1, 2, 1400, 300, "small(2).bmp", 8368941948444416527ull},   // wider and lower
-      {"big.bmp", 1, 2, 1, 1, "big(2).bmp", 10047849851292241948ull},            // the whole picture in one box
+      // the default job
+      {"big.bmp", ConverterType::Jpg, 0, 0, 0, "big.jpg", 14580970328873534341ull},
+      // box averaging
+      {"big.bmp", ConverterType::Bmp, 0, 0, 0, "big(1).bmp", 17576938044147798585ull},
+      // bilinear, both axes larger
+      {"small.bmp", ConverterType::Bmp, 2, 1500, 1000, "small(1).bmp", 9494251378490082923ull},
+      // wider and lower
+      {"small.bmp", ConverterType::Bmp, 2, 1400, 300, "small(2).bmp", 8368941948444416527ull},
+      // the whole picture in one box
+      {"big.bmp", ConverterType::Bmp, 2, 1, 1, "big(2).bmp", 10047849851292241948ull},
   };
   std::string sums;
   for (const auto& c : cases) {

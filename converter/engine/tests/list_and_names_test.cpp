@@ -22,16 +22,16 @@ TEST_F(Names, PagesGetTheirOwnFilesOnlyWhenThereAreSeveral) {
   picture("single.bmp", 8, 8);
   settings.optUseAllPages = 1;
   settings.optCreateLog = 0;
-  EXPECT_TRUE(run(file("scan.tif"), 22));
+  EXPECT_TRUE(run(file("scan.tif"), ConverterType::Png));
   EXPECT_EQ(size("scan_p1.png"), (Size{20, 10, 1, 0}));
   EXPECT_EQ(size("scan_p3.png"), (Size{22, 10, 1, 0}));
   EXPECT_FALSE(exists("scan.png"));
-  EXPECT_TRUE(run(file("single.bmp"), 22));
+  EXPECT_TRUE(run(file("single.bmp"), ConverterType::Png));
   EXPECT_TRUE(exists("single.png"));
   EXPECT_FALSE(exists("single_p1.png"));
 
   settings.optUseAllPages = 0;
-  EXPECT_TRUE(run(file("scan.tif"), 3));
+  EXPECT_TRUE(run(file("scan.tif"), ConverterType::Jpg));
   EXPECT_EQ(size("scan.jpg"), (Size{20, 10, 1, 0}));
   EXPECT_FALSE(exists("scan_p2.jpg"));
 }
@@ -39,7 +39,7 @@ TEST_F(Names, PagesGetTheirOwnFilesOnlyWhenThereAreSeveral) {
 TEST_F(Names, RepeatedRunsNumberTheirOutputsAndTheSourceIsNeverReplaced) {
   picture("photo.bmp", 8, 8);
   const std::string original = read("photo.bmp");
-  for (int i = 0; i < 3; ++i) EXPECT_TRUE(run(file("photo.bmp"), 3));
+  for (int i = 0; i < 3; ++i) EXPECT_TRUE(run(file("photo.bmp"), ConverterType::Jpg));
   EXPECT_TRUE(exists("photo.jpg"));
   EXPECT_TRUE(exists("photo(1).jpg"));
   EXPECT_TRUE(exists("photo(2).jpg"));
@@ -48,9 +48,9 @@ TEST_F(Names, RepeatedRunsNumberTheirOutputsAndTheSourceIsNeverReplaced) {
   // Overwriting replaces earlier outputs, never the source: a BMP converted to
   // BMP in its own folder goes to a new name.
   settings.optOverwriteExisting = 1;
-  EXPECT_TRUE(run(file("photo.bmp"), 3));
+  EXPECT_TRUE(run(file("photo.bmp"), ConverterType::Jpg));
   EXPECT_FALSE(exists("photo(3).jpg"));
-  EXPECT_TRUE(run(file("photo.bmp"), 1));
+  EXPECT_TRUE(run(file("photo.bmp"), ConverterType::Bmp));
   EXPECT_EQ(read("photo.bmp"), original);
   EXPECT_TRUE(exists("photo(1).bmp"));
 }
@@ -103,11 +103,11 @@ TEST_F(Names, ListLinesAndTheirTarget) {
 TEST_F(Names, AMissingSourceMakesNoFolders) {
   picture("p.bmp", 4, 4);
   // Nothing to log into yet: nothing is made.
-  EXPECT_FALSE(run(file("typo/dir/x.png"), 22));
+  EXPECT_FALSE(run(file("typo/dir/x.png"), ConverterType::Png));
   EXPECT_FALSE(exists("typo"));
   settings.optUsePredefFolder = 1;
   settings.optFolderPath = file("out/new");
-  EXPECT_FALSE(run(file("typo/dir/x.png"), 22));
+  EXPECT_FALSE(run(file("typo/dir/x.png"), ConverterType::Png));
   EXPECT_FALSE(exists("out"));
   // After another file, that file's log takes the message.
   settings.optUsePredefFolder = 0;
@@ -183,9 +183,11 @@ TEST_F(Names, ReadAheadSkipsWhatAnEntryMayWrite) {
     const char* name;
     int target;
     bool output;
-  } cases[] = {{"a.png", 22, true},   {"A.PNG", 22, true},     {"link.bmp", 22, true},     {"a(1).png", 22, true},
-               {"a_p2.png", 22, true}, {"Multipage.png", 22, true}, {"b.bmp", 22, false}, {"a.png", 3, false},
-               {"c.png", 22, false}};  // another picture of the target type is still read ahead
+  } cases[] = {{"a.png", ConverterType::Png, true},        {"A.PNG", ConverterType::Png, true},
+               {"link.bmp", ConverterType::Png, true},     {"a(1).png", ConverterType::Png, true},
+               {"a_p2.png", ConverterType::Png, true},     {"Multipage.png", ConverterType::Png, true},
+               {"b.bmp", ConverterType::Png, false},       {"a.png", ConverterType::Jpg, false},
+               {"c.png", ConverterType::Png, false}};  // another picture of the target type is still read ahead
   for (const auto& c : cases)
     EXPECT_EQ(MayBeListOutput(file(c.name), c.target, file("a.bmp"), "Multipage"), c.output) << c.name << " " << c.target;
 }
@@ -218,7 +220,7 @@ TEST_F(Names, FoldersAreMadeAndTheLogFollowsTheOutputs) {
   picture("p.bmp", 4, 4);
   settings.optUsePredefFolder = 1;
   settings.optFolderPath = file("out/one/two");
-  EXPECT_TRUE(run(file("p.bmp"), 22));
+  EXPECT_TRUE(run(file("p.bmp"), ConverterType::Png));
   EXPECT_TRUE(exists("out/one/two/p.png"));
   const std::string log = read("out/one/two/Corbanix.log");
   EXPECT_FALSE(exists("Corbanix.log"));
@@ -238,7 +240,7 @@ TEST_F(Names, FoldersAreMadeAndTheLogFollowsTheOutputs) {
   settings.optCreateLog = 0;
   write("blocker", "a file");
   settings.optFolderPath = file("blocker/sub");
-  EXPECT_FALSE(run(file("p.bmp"), 22));
+  EXPECT_FALSE(run(file("p.bmp"), ConverterType::Png));
   EXPECT_FALSE(exists("blocker/sub/Corbanix.log"));
 }
 

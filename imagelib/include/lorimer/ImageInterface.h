@@ -22,7 +22,7 @@ struct CodecImage;
 // Opaque handle of a codec image; null means no image.
 using HIMG = lorimer::codec::CodecImage*;
 
-enum FORMAT {
+enum FORMAT : int {
   FORMAT_UNKNOWN = 0,
   FORMAT_BMP = 1,
   FORMAT_PCX = 2,

@@ -54,9 +54,18 @@ struct _SAVEIMAGEINFO::_JPG : _SAVEIMAGEINFO {
   int quality;
 };
 struct _SAVEIMAGEINFO::_TIF : _SAVEIMAGEINFO {
+  // Values of `compression`, spelled as the codec's TIFF_COMPRESS option spells them.
+  enum COMPRESSION : int {
+    COMPRESS_NONE = 0,
+    COMPRESS_LZW = 1,
+    COMPRESS_PACKBITS = 2,
+    COMPRESS_MODCCITT = 3,  // modified CCITT
+    COMPRESS_GROUP3 = 4,    // CCITT Group 3
+    COMPRESS_GROUP4 = 5,    // CCITT Group 4
+  };
   int depth;
   int colour;
-  int compression;  // 0 none, 1 LZW, 2 PackBits, 3 modified CCITT, 4 Group 3, 5 Group 4
+  int compression;  // a COMPRESSION
   int fillOrder;
   int unused;
   int append;
@@ -64,8 +73,18 @@ struct _SAVEIMAGEINFO::_TIF : _SAVEIMAGEINFO {
   char copyright[1024];
 };
 struct _SAVEIMAGEINFO::_PNG : _SAVEIMAGEINFO {
-  int filter;       // 1 sub, 2 up, 3 average, 4 Paeth, other none
-  int compression;  // 1 maximum
+  // Values of `filter` (any other value is none) and `compression`, spelled as
+  // the codec's PNG_FILTER and PNG_COMPRESS options spell them.
+  enum FILTER : int {
+    FILTER_NONE = 0,
+    FILTER_SUB = 1,
+    FILTER_UP = 2,
+    FILTER_AVERAGE = 3,
+    FILTER_PAETH = 4,
+  };
+  enum COMPRESSION : int { COMPRESS_MAXIMUM = 1 };
+  int filter;       // a FILTER
+  int compression;  // COMPRESS_MAXIMUM, or anything else for the codec's default
   int depth;
   int gray;
 };

@@ -4,6 +4,7 @@
 #include <string>
 #include <utility>
 
+#include "lorimer/ImageInterface.h"
 #include "printlayout/macros/Macros.h"
 
 namespace tessaly {
@@ -65,14 +66,14 @@ TEST_F(MacrosTest, ImageValues) {
 TEST_F(MacrosTest, UnknownFormatCodesAreResetInTheImage) {
   image->format = 25;
   EXPECT_EQ(macroValue(project, "Type", nullptr, image), "Unknown");
-  EXPECT_EQ(image->format, 0);
+  EXPECT_EQ(image->format, FORMAT_UNKNOWN);
   image->format = -3;
   EXPECT_EQ(macroValue(project, "Type", nullptr, image), "Unknown");
-  EXPECT_EQ(image->format, 0);
-  image->format = 17;
+  EXPECT_EQ(image->format, FORMAT_UNKNOWN);
+  image->format = FORMAT_EMF;
   EXPECT_EQ(macroValue(project, "Type", nullptr, image), "EMF");
-  EXPECT_STREQ(FormatName(4), "TIF");
-  EXPECT_STREQ(FormatName(5), "DXF");
+  EXPECT_STREQ(FormatName(FORMAT_TIF), "TIF");
+  EXPECT_STREQ(FormatName(FORMAT_DXF), "DXF");
 }
 
 TEST_F(MacrosTest, ProjectNameAndUnknownNames) {

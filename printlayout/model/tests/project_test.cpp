@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "lorimer/ImageInterface.h"
 #include "platform/registry/registry.h"
 #include "platform/registry/tests/temp_registry.h"
 #include "printlayout/model/Arithmetic.h"
@@ -74,7 +75,7 @@ TEST(ProjectDefaults, ShadowComesFromTheStoredDefaults) {
 TEST(ProjectDefaults, ResetDiscardsPagesAndEdits) {
   NullEnvironment env;
   Project project(env);
-  project.addImage("a.png", "", 10, 10, 1, 0, 15);
+  project.addImage("a.png", "", 10, 10, 1, 0, FORMAT_PNG);
   project.insertPage(5);
   project.name = "Holiday";
   project.marginLeft = 0;
@@ -280,8 +281,8 @@ TEST(Pages, NumbersFollowTheFirstPageNumber) {
 TEST(Placements, AddImageFillsEveryFieldAndTheThumbnail) {
   NullEnvironment env;
   Project project(env);
-  EXPECT_EQ(project.addImage("/photos/a.jpg", "c", 640, 480, 1, 2, 12), 0);
-  EXPECT_EQ(project.addImage("/photos/b.jpg", "c", 300, 1200, 1, 0, 12), 1);
+  EXPECT_EQ(project.addImage("/photos/a.jpg", "c", 640, 480, 1, 2, FORMAT_JPG), 0);
+  EXPECT_EQ(project.addImage("/photos/b.jpg", "c", 300, 1200, 1, 0, FORMAT_JPG), 1);
   const ImagePlacement& a = *project.pages[1]->placements[0];
   EXPECT_EQ(a.path, "/photos/a.jpg");
   EXPECT_EQ(a.comment, "c");
@@ -289,7 +290,7 @@ TEST(Placements, AddImageFillsEveryFieldAndTheThumbnail) {
   EXPECT_EQ(a.y, -1);
   EXPECT_EQ(a.width, 0);
   EXPECT_EQ(a.plane, 2);
-  EXPECT_EQ(a.format, 12);
+  EXPECT_EQ(a.format, FORMAT_JPG);
   EXPECT_EQ(a.pageIndex, 1);
   EXPECT_EQ(a.thumbWidth, 128);
   EXPECT_EQ(a.thumbHeight, 96);
@@ -362,7 +363,7 @@ TEST(Placements, AddImageFileGivesOnePlacementPerPage) {
     const ImagePlacement& placement = *project.pages[0]->placements[static_cast<size_t>(p)];
     EXPECT_EQ(placement.path, tif);
     EXPECT_EQ(placement.plane, p);
-    EXPECT_EQ(placement.format, 4);  // TIFF
+    EXPECT_EQ(placement.format, FORMAT_TIF);
     EXPECT_EQ(placement.comment, "Plane &[Plane]");
   }
   EXPECT_EQ(project.pages[0]->placements[1]->pixelWidth, 20);
