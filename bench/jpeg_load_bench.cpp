@@ -14,6 +14,7 @@
 #include "bench/photos.h"
 #include "imagelib/core/Common.h"
 #include "lorimer/ImageInterface.h"
+#include "platform/gdi/owned.h"
 
 namespace {
 
@@ -82,13 +83,12 @@ Timing LoadAndRender(const std::string& path, bool* ok) {
   t.load = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
   if (!*ok) return t;
   int w = image.GetWidth(0), h = image.GetHeight(0);
-  HBITMAP canvas = Common::CreateEmptyDIBSection(w, h, 0xFFFFFFFF, 0);
-  HDC dc = CreateCompatibleDC(nullptr);
-  HGDIOBJ old = SelectObject(dc, canvas);
-  *ok = image.DrawImage(dc, 0, 0, 0, 0, 0) != 0;
-  SelectObject(dc, old);
-  DeleteDC(dc);
-  DeleteObject(canvas);
+  {
+    const vel::gdi::OwnedBitmap canvas(Common::CreateEmptyDIBSection(w, h, 0xFFFFFFFF, 0));
+    const vel::gdi::OwnedDC dc(CreateCompatibleDC(nullptr));
+    const vel::gdi::ScopedSelect select(dc.get(), canvas.get());
+    *ok = image.DrawImage(dc.get(), 0, 0, 0, 0, 0) != 0;
+  }
   t.total = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
   return t;
 }

@@ -13,6 +13,7 @@
 #include "imagelib/process/harrow_scale.h"
 #include "imagelib/process/kest_quantizer.h"
 #include "platform/gdi/gdi.h"
+#include "platform/gdi/owned.h"
 
 namespace {
 
@@ -50,17 +51,13 @@ std::vector<std::uint8_t> MakePicture(int width, int height) {
   return rgb;
 }
 
-HBITMAP ToBitmap(const std::vector<std::uint8_t>& rgb, int width, int height) {
+vel::gdi::OwnedBitmap ToBitmap(const std::vector<std::uint8_t>& rgb, int width, int height) {
   BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 24;
+  info.bmiHeader = vel::gdi::TopDownHeader(width, height, 24);
   void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  vel::gdi::OwnedBitmap bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
   vel::gdi::BitmapView view;
-  if (!bitmap || !vel::gdi::GetBitmapView(bitmap, &view)) return nullptr;
+  if (!bitmap || !vel::gdi::GetBitmapView(bitmap.get(), &view)) return {};
   for (int y = 0; y < height; ++y) {
     std::uint8_t* row = view.row(y);
     for (int x = 0; x < width; ++x) {
@@ -159,26 +156,26 @@ void CompareWithImageMagick(const std::vector<std::uint8_t>& rgb) {
 
 int main() {
   std::vector<std::uint8_t> rgb = MakePicture(kWidth, kHeight);
-  HBITMAP source = ToBitmap(rgb, kWidth, kHeight);
+  const vel::gdi::OwnedBitmap source = ToBitmap(rgb, kWidth, kHeight);
   if (!source) return 1;
 
   auto start = std::chrono::steady_clock::now();
-  HBITMAP reduced = lorimer::process::KestReduceColors(source, 256, false);
-  double seconds = Seconds(start);
-  if (!reduced) return 1;
-  std::printf("KestReduceColors 256 + dither, %dx%d: %.3f s, PSNR %.2f dB\n", kWidth, kHeight, seconds,
-              Psnr(rgb, ToRgb(reduced)));
-  DeleteObject(reduced);
+  double seconds;
+  {
+    const vel::gdi::OwnedBitmap reduced(lorimer::process::KestReduceColors(source.get(), 256, false));
+    seconds = Seconds(start);
+    if (!reduced) return 1;
+    std::printf("KestReduceColors 256 + dither, %dx%d: %.3f s, PSNR %.2f dB\n", kWidth, kHeight, seconds,
+                Psnr(rgb, ToRgb(reduced.get())));
+  }
 
   CompareWithImageMagick(rgb);
 
   int width = 2048, height = 2048 * kHeight / kWidth;
   start = std::chrono::steady_clock::now();
-  HBITMAP scaled = lorimer::process::HarrowScale(source, width, height);
+  const vel::gdi::OwnedBitmap scaled(lorimer::process::HarrowScale(source.get(), width, height));
   seconds = Seconds(start);
   if (!scaled) return 1;
   std::printf("HarrowScale to %dx%d: %.3f s\n", width, height, seconds);
-  DeleteObject(scaled);
-  DeleteObject(source);
   return 0;
 }

@@ -12,6 +12,7 @@
 
 #include "converter/sheet/Pages.h"
 #include "platform/gdi/gdi.h"
+#include "platform/gdi/owned.h"
 
 namespace converter {
 namespace {
@@ -23,9 +24,8 @@ constexpr int kScreenDivisor[3] = {5, 7, 11};
 // Screen size divided, falling back to 150 by 150 when the screen gives nothing
 // sensible (as the stored defaults do).
 void ScreenPart(int divisor, int* width, int* height) {
-  HDC screen = CreateCompatibleDC(nullptr);
-  const int w = GetDeviceCaps(screen, HORZRES) / divisor, h = GetDeviceCaps(screen, VERTRES) / divisor;
-  if (screen) DeleteDC(screen);
+  const vel::gdi::OwnedDC screen(CreateCompatibleDC(nullptr));
+  const int w = GetDeviceCaps(screen.get(), HORZRES) / divisor, h = GetDeviceCaps(screen.get(), VERTRES) / divisor;
   *width = w > 0 && h > 0 ? w : 150;
   *height = w > 0 && h > 0 ? h : 150;
 }

@@ -1,6 +1,7 @@
 // The codec's processing operations over the current page's bitmap.
-#include "imagelib/codec/imageman.h"
+#include "imagelib/codec/codec_api.h"
 #include "imagelib/process/pixel_ops.h"
+#include "platform/gdi/owned.h"
 
 namespace {
 
@@ -12,10 +13,11 @@ HBITMAP Page24(HIMG image) {
   return bitmap;
 }
 
+// A new image that takes the section over; the section is deleted when that fails.
 HIMG WrapNew(HBITMAP section) {
-  if (!section) return nullptr;
-  HIMG image = fnImgFromDIBSection(section);
-  if (!image) DeleteObject(section);
+  vel::gdi::OwnedBitmap owned(section);
+  HIMG image = owned ? fnImgFromDIBSection(owned.get()) : nullptr;
+  if (image) static_cast<void>(owned.release());
   return image;
 }
 

@@ -3,7 +3,7 @@
 // conventions: exactly 1 for success, 0 for failure.
 #pragma once
 
-#include "imagelib/codec/imageman.h"
+#include "imagelib/codec/codec_api.h"
 #include "imagelib/formats/writer.h"
 
 // Parses entries "KEY = VALUE" separated by carriage returns (line feeds are accepted

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/gdi/owned.h"
 #include "platform/shell/shell.h"
 
 int Common::CalculateProportionallyRect(int* width, int* height, int maxWidth, int maxHeight) {
@@ -42,14 +43,11 @@ HBITMAP Common::CreateEmptyDIBSection(int width, int height, DWORD colour, int) 
   void* bits = nullptr;
   HBITMAP section = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   if (!section || colour == 0xFFFFFFFF) return section;
-  HDC dc = CreateCompatibleDC(nullptr);
-  HGDIOBJ old = SelectObject(dc, section);
-  HBRUSH brush = CreateSolidBrush(colour);
+  vel::gdi::OwnedDC dc(CreateCompatibleDC(nullptr));
+  vel::gdi::ScopedSelect select(dc.get(), section);
+  vel::gdi::OwnedBrush brush(CreateSolidBrush(colour));
   RECT all{0, 0, width, height};
-  FillRect(dc, &all, brush);
-  SelectObject(dc, old);
-  DeleteObject(brush);
-  DeleteDC(dc);
+  FillRect(dc.get(), &all, brush.get());
   return section;
 }
 

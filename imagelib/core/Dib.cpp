@@ -7,12 +7,14 @@
 #include "imagelib/core/Common.h"
 #include "imagelib/formats/bmp.h"
 #include "imagelib/formats/reader.h"
+#include "platform/base/bytes.h"
+#include "platform/gdi/owned.h"
 
 // The blocks one or more CDib objects share; freed when the last one lets go.
 struct CDib::Blocks {
   HGLOBAL bits = nullptr;
   HGLOBAL header = nullptr;
-  HPALETTE palette = nullptr;
+  vel::gdi::OwnedPalette palette;
   ~Blocks() {
     if (bits) {
       GlobalUnlock(bits);
@@ -22,7 +24,6 @@ struct CDib::Blocks {
       GlobalUnlock(header);
       GlobalFree(header);
     }
-    if (palette) DeleteObject(palette);
   }
 };
 
@@ -43,7 +44,7 @@ void CDib::Adopt(HGLOBAL bits, HGLOBAL header, HPALETTE palette) {
   m_blocks = std::make_shared<Blocks>();
   m_blocks->bits = bits;
   m_blocks->header = header;
-  m_blocks->palette = palette;
+  m_blocks->palette.reset(palette);
   m_pBits = static_cast<BYTE*>(GlobalLock(bits));
   m_pBMI = static_cast<BITMAPINFO*>(GlobalLock(header));
   m_pPalette = palette;
@@ -80,8 +81,15 @@ size_t CDib::BitsSize() const { return m_blocks && m_blocks->bits ? GlobalSize(m
 
 DWORD CDib::Read(CFile& file) {
   Free();
+  BYTE fileHeader[sizeof(BITMAPFILEHEADER)] = {};
+  if (file.Read(fileHeader, sizeof fileHeader) != sizeof fileHeader) return 0;
+  vel::ByteReader in(fileHeader, sizeof fileHeader);
   BITMAPFILEHEADER fh{};
-  if (file.Read(&fh, sizeof fh) != sizeof fh || fh.bfType != 0x4D42) return 0;
+  fh.bfType = in.le16();
+  fh.bfSize = in.le32();
+  in.skip(4);
+  fh.bfOffBits = in.le32();
+  if (!in || fh.bfType != 0x4D42) return 0;
   unsigned long long length = file.GetLength();
   if (fh.bfOffBits < sizeof fh || length < fh.bfOffBits) return 0;
   size_t headerBytes = fh.bfOffBits - sizeof fh;
@@ -92,7 +100,7 @@ DWORD CDib::Read(CFile& file) {
   auto* b = static_cast<BYTE*>(GlobalLock(bits));
   bool ok = h && b && file.Read(h, static_cast<UINT>(headerBytes)) == headerBytes &&
             file.Read(b, static_cast<UINT>(length - fh.bfOffBits)) == length - fh.bfOffBits;
-  if (ok && headerBytes >= 12 && lorimer::formats::Le32(h) == 12) {
+  if (ok && headerBytes >= 12 && vel::ByteReader(h, headerBytes).le32() == 12) {
     // An OS/2 core header: rewrite it in the Windows form so the rest can read it.
     BITMAPINFO256 converted{};
     ok = lorimer::formats::ConvertCoreHeader(h, headerBytes, &converted, nullptr);
@@ -211,9 +219,8 @@ int CDib::ReadFromHBITMAP(HBITMAP bitmap) {
   h.biCompression = BI_RGB;
   h.biSizeImage = static_cast<DWORD>(bm.bmHeight) * static_cast<DWORD>(line);
   Adopt(bits, header, nullptr);
-  HDC dc = CreateCompatibleDC(nullptr);
-  int rows = GetDIBits(dc, bitmap, 0, static_cast<UINT>(bm.bmHeight), m_pBits, m_pBMI, DIB_RGB_COLORS);
-  DeleteDC(dc);
+  const vel::gdi::OwnedDC dc(CreateCompatibleDC(nullptr));
+  int rows = GetDIBits(dc.get(), bitmap, 0, static_cast<UINT>(bm.bmHeight), m_pBits, m_pBMI, DIB_RGB_COLORS);
   if (rows <= 0) {
     Free();
     return 0;
@@ -230,7 +237,7 @@ void CDib::SetData(BYTE* bits, BITMAPINFO* header, HPALETTE palette) {
   m_blocks = std::make_shared<Blocks>();
   m_blocks->bits = b;
   m_blocks->header = h;
-  m_blocks->palette = palette;
+  m_blocks->palette.reset(palette);
   m_pBits = bits;
   m_pBMI = header;
   m_pPalette = palette;
@@ -276,24 +283,18 @@ HBITMAP CDib::GetImgHandle(_SRCIMAGEINFO* info) {
   }
   // A few bytes of bits must not make us allocate and paint a giant picture.
   if (!HeaderUsable() || !lorimer::formats::PlausibleBmpSize(h, BitsSize())) return nullptr;
-  HBITMAP section = Common::CreateEmptyDIBSection(width, height, 0xFFFFFFFF, 0);
+  vel::gdi::OwnedBitmap section(Common::CreateEmptyDIBSection(width, height, 0xFFFFFFFF, 0));
   if (!section) {
     Free();
     return nullptr;
   }
-  HDC dc = CreateCompatibleDC(nullptr);
-  HGDIOBJ old = SelectObject(dc, section);
+  const vel::gdi::OwnedDC dc(CreateCompatibleDC(nullptr));
+  const vel::gdi::ScopedSelect select(dc.get(), section.get());
   RECT all{0, 0, width, height};
   RECT src = all;
-  int painted = Paint(dc, &all, &src);
-  SelectObject(dc, old);
-  DeleteDC(dc);
-  if (painted <= 0) {
-    // Nothing could be drawn from these bits: not an image we can show.
-    DeleteObject(section);
-    return nullptr;
-  }
-  return section;
+  // Nothing drawn from these bits: not an image we can show.
+  if (Paint(dc.get(), &all, &src) <= 0) return nullptr;
+  return section.release();
 }
 
 HBITMAP CDib::ReadImage(CFile& file, _SRCIMAGEINFO* info) {
@@ -333,8 +334,7 @@ int CDib::CreatePalette() {
   }
   HPALETTE palette = ::CreatePalette(log);
   if (!palette) return 0;
-  if (m_blocks->palette) DeleteObject(m_blocks->palette);
-  m_blocks->palette = palette;
+  m_blocks->palette.reset(palette);
   m_pPalette = palette;
   return 1;
 }

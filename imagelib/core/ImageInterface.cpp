@@ -5,8 +5,11 @@
 
 #include "imagelib/core/Common.h"
 #include "imagelib/core/ImageMan.h"
+#include "imagelib/core/load_failure.h"
 #include "imagelib/formats/reader.h"
+#include "lorimer/LoadFailure.h"
 #include "platform/base/file.h"
+#include "platform/gdi/owned.h"
 
 CImageInterface::CImageInterface() { std::memset(static_cast<void*>(&m_srcInfo), 0, sizeof m_srcInfo); }
 
@@ -70,11 +73,18 @@ int CImageInterface::LoadByCIcon(const char* path) {
 }
 
 int CImageInterface::Load(const char* path, int loadNow) {
-  if (!path || !*path) return 0;
+  lorimer::ClearLoadFailure();
+  if (!path || !*path) {
+    lorimer::NoteLoadFailure("no file name", lorimer::FailureRank::kRecognised);
+    return 0;
+  }
   CloseHandle();
   m_srcInfo.nFormat = GetTypeByExtension(path);
   // No file system takes paths this long; and szPath could not hold it.
-  if (std::strlen(path) >= sizeof m_srcInfo.szPath) return 0;
+  if (std::strlen(path) >= sizeof m_srcInfo.szPath) {
+    lorimer::NoteLoadFailure("the path is too long", lorimer::FailureRank::kRecognised);
+    return 0;
+  }
 
   int ok = 0;
   switch (m_srcInfo.nFormat) {
@@ -98,14 +108,21 @@ int CImageInterface::Load(const char* path, int loadNow) {
   }
   if (ok && IsLoaded() && (m_srcInfo.nFormat == FORMAT_WPG || m_srcInfo.nFormat == FORMAT_DXF))
     CImageLoader::LoadMetafileInfo(&m_hImage, &m_srcInfo);
-  return ok && IsLoaded() ? 1 : 0;
+  const bool loaded = ok && IsLoaded();
+  if (loaded) {
+    lorimer::ClearLoadFailure();
+  } else if (lorimer::LastLoadFailure().empty()) {
+    lorimer::NoteLoadFailure("no reader recognises the file", lorimer::FailureRank::kNotRecognised);
+  }
+  return loaded ? 1 : 0;
 }
 
 int CImageInterface::InitFromHBITMAP(HBITMAP bitmap) {
   CloseHandle();
-  m_hImage = CImageMan::InitImageFromHBITMAP(bitmap);
   // The bitmap was handed over: when it cannot be wrapped it is ours to free.
-  if (!m_hImage && bitmap) DeleteObject(bitmap);
+  vel::gdi::OwnedBitmap owned(bitmap);
+  m_hImage = CImageMan::InitImageFromHBITMAP(owned.get());
+  if (m_hImage) static_cast<void>(owned.release());
   GetImageInfo();
   return IsLoaded();
 }
@@ -119,9 +136,9 @@ void CImageInterface::InitFromImage(CImageInterface* source, int page) {
   if (CImageMan::IsVectorImage(&m_hImage)) {
     // The source keeps a drawing of its own, at the size of page 0.
     RECT frame{0, 0, GetWidth(0), GetHeight(0)};
-    HMETAFILE copy = CImageMan::GetHWMF(&m_hImage);
-    source->m_hImage = copy ? CImageMan::InitImageFromHWMF(copy, &frame) : nullptr;
-    if (copy && !source->m_hImage) DeleteMetaFile(copy);
+    vel::gdi::OwnedMetaFile copy(CImageMan::GetHWMF(&m_hImage));
+    source->m_hImage = copy ? CImageMan::InitImageFromHWMF(copy.get(), &frame) : nullptr;
+    if (source->m_hImage) static_cast<void>(copy.release());
     return;
   }
   // The source keeps a picture of its own: a 24-bit copy of the page.

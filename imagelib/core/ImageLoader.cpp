@@ -12,6 +12,7 @@
 #include "imagelib/formats/ico.h"
 #include "lorimer/Dib.h"
 #include "lorimer/MetaFile.h"
+#include "platform/gdi/owned.h"
 
 namespace {
 
@@ -46,12 +47,10 @@ void FillFromHeader(_SRCIMAGEINFO* info, const BITMAPINFOHEADER* h) {
 
 // A loader's DIB section becomes a codec image; the path goes into the record.
 HIMG WrapSection(HBITMAP section, _SRCIMAGEINFO* info, const char* path) {
-  if (!section) return nullptr;
-  HIMG image = CImageMan::InitImageFromHBITMAP(section);
-  if (!image) {
-    DeleteObject(section);
-    return nullptr;
-  }
+  vel::gdi::OwnedBitmap owned(section);
+  HIMG image = owned ? CImageMan::InitImageFromHBITMAP(owned.get()) : nullptr;
+  if (!image) return nullptr;
+  static_cast<void>(owned.release());
   CImageLoader::SetPath(info, path);
   return image;
 }
@@ -145,58 +144,50 @@ HIMG CImageLoader::LoadUsingCIcon(const char* path, _SRCIMAGEINFO* info) {
   if (!path || std::strlen(path) >= kMaxImagePath) return nullptr;
   int size = GetSystemMetrics(SM_CXICON);
   lorimer::formats::IconLoadInfo iconInfo;
-  HICON icon = nullptr;
+  vel::gdi::OwnedIcon icon;
   try {
-    icon = lorimer::formats::LoadIconFile(path, size, size, &iconInfo);
+    icon.reset(lorimer::formats::LoadIconFile(path, size, size, &iconInfo));
   } catch (...) {
-    icon = nullptr;
+    return nullptr;
   }
   if (!icon) return nullptr;
   vel::gdi::IconParts parts;
   BITMAP mask{};
-  if (!vel::gdi::GetIconParts(icon, &parts) || !GetObject(parts.mask, sizeof mask, &mask)) {
-    DestroyIcon(icon);
-    return nullptr;
-  }
+  if (!vel::gdi::GetIconParts(icon.get(), &parts) || !GetObject(parts.mask, sizeof mask, &mask)) return nullptr;
   int side = mask.bmWidth;
   info->nWidth = side;
   info->nHeight = side;
   info->nColorDepth = parts.color ? 4 : 1;
   info->nFormat = FORMAT_ICO;
-  HBITMAP section = Common::CreateEmptyDIBSection(side, side, 0xFFFFFFFF, 0);
-  HIMG image = nullptr;
-  if (section) {
-    HDC dc = CreateCompatibleDC(nullptr);
-    HGDIOBJ old = SelectObject(dc, section);
+  vel::gdi::OwnedBitmap section(Common::CreateEmptyDIBSection(side, side, 0xFFFFFFFF, 0));
+  if (!section) return nullptr;
+  {
+    const vel::gdi::OwnedDC dc(CreateCompatibleDC(nullptr));
+    const vel::gdi::ScopedSelect select(dc.get(), section.get());
     RECT all{0, 0, side, side};
-    FillRect(dc, &all, GetSysColorBrush(COLOR_WINDOW));
-    DrawIconEx(dc, 0, 0, icon, 0, 0, 0, nullptr, DI_NORMAL);
-    SelectObject(dc, old);
-    DeleteDC(dc);
-    image = CImageMan::InitImageFromHBITMAP(section);
-    if (!image) DeleteObject(section);
+    FillRect(dc.get(), &all, GetSysColorBrush(COLOR_WINDOW));
+    DrawIconEx(dc.get(), 0, 0, icon.get(), 0, 0, 0, nullptr, DI_NORMAL);
   }
-  DestroyIcon(icon);
+  HIMG image = CImageMan::InitImageFromHBITMAP(section.get());
+  if (image) static_cast<void>(section.release());
   return image;
 }
 
 HIMG CImageLoader::LoadMETAFILE(const char* path, _SRCIMAGEINFO* info) {
   if (!path || std::strlen(path) >= kMaxImagePath) return nullptr;
-  HMETAFILE metafile = nullptr;
+  vel::gdi::OwnedMetaFile metafile;
   try {
     CMetaFile reader;
     if (!reader.Read(path)) return nullptr;
-    metafile = reader.GetHandle(info);
+    metafile.reset(reader.GetHandle(info));
   } catch (...) {
-    metafile = nullptr;
+    return nullptr;
   }
   if (!metafile) return nullptr;
   RECT frame{0, 0, info->nWidth, info->nHeight};
-  HIMG image = CImageMan::InitImageFromHWMF(metafile, &frame);
-  if (!image) {
-    DeleteMetaFile(metafile);
-    return nullptr;
-  }
+  HIMG image = CImageMan::InitImageFromHWMF(metafile.get(), &frame);
+  if (!image) return nullptr;
+  static_cast<void>(metafile.release());
   const int bits = CImageMan::GetColorDepth(&image);
   info->nColorDepth = bits > 32 || bits <= 0 ? 32 : bits;
   SetPath(info, path);
@@ -216,22 +207,20 @@ HIMG CImageLoader::LoadUsingEPSExtension(const char* path, _SRCIMAGEINFO* info) 
 }
 
 void CImageLoader::LoadMetafileInfo(HIMG* handle, _SRCIMAGEINFO* info) {
-  HMETAFILE copy = CImageMan::GetHWMF(handle);
+  vel::gdi::OwnedMetaFile copy(CImageMan::GetHWMF(handle));
   if (!copy) return;
   // The drawing's size is in hundredths of a millimetre: as many screen pixels.
   const long long width = CImageMan::GetWidth(handle), height = CImageMan::GetHeight(handle);
-  HDC dc = CreateCompatibleDC(nullptr);
+  const vel::gdi::OwnedDC screen(CreateCompatibleDC(nullptr));
+  const HDC dc = screen.get();
   const long long horzRes = GetDeviceCaps(dc, HORZRES), vertRes = GetDeviceCaps(dc, VERTRES);
   const long long horzSize = std::max(GetDeviceCaps(dc, HORZSIZE), 1), vertSize = std::max(GetDeviceCaps(dc, VERTSIZE), 1);
-  DeleteDC(dc);
   const RECT frame{0, 0, static_cast<LONG>(width * horzRes / (horzSize * 100)),
                    static_cast<LONG>(height * vertRes / (vertSize * 100))};
   CImageMan::CloseHandle(handle);
-  *handle = CImageMan::InitImageFromHWMF(copy, &frame);
-  if (!*handle) {
-    DeleteMetaFile(copy);
-    return;
-  }
+  *handle = CImageMan::InitImageFromHWMF(copy.get(), &frame);
+  if (!*handle) return;
+  static_cast<void>(copy.release());
   info->nWidth = frame.right;
   info->nHeight = frame.bottom;
 }

@@ -2,7 +2,7 @@
 // here: a failure or exception inside the codec becomes a 0 or null result.
 #pragma once
 
-#include "imagelib/codec/imageman.h"
+#include "imagelib/codec/codec_api.h"
 #include "lorimer/ImageInterface.h"
 
 // One-to-one wrappers of the codec's entry points.

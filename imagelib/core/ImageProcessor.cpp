@@ -7,6 +7,7 @@
 #include "imagelib/core/ImageMan.h"
 #include "imagelib/process/harrow_scale.h"
 #include "imagelib/process/kest_quantizer.h"
+#include "platform/gdi/owned.h"
 
 namespace {
 
@@ -19,31 +20,25 @@ bool Select(HIMG* handle, int page) {
 
 // A new codec image from a DIB section; the section is deleted when that fails.
 HIMG Wrap(HBITMAP section) {
-  if (!section) return nullptr;
-  HIMG image = CImageMan::InitImageFromHBITMAP(section);
-  if (!image) DeleteObject(section);
+  vel::gdi::OwnedBitmap owned(section);
+  HIMG image = owned ? CImageMan::InitImageFromHBITMAP(owned.get()) : nullptr;
+  if (image) static_cast<void>(owned.release());
   return image;
 }
 
-// The page as a 24-bit bitmap owned by the caller: the codec's own bitmap when it
-// already is one (copied), else drawn.
-HBITMAP Page24(HIMG* handle) {
+// The page as a 24-bit bitmap: the codec's own bitmap when it already is one
+// (copied), else drawn.
+vel::gdi::OwnedBitmap Page24(HIMG* handle) {
   HBITMAP own = CImageMan::GetHBITMAP(handle);
   vel::gdi::BitmapView v;
-  if (!vel::gdi::GetBitmapView(own, &v)) return nullptr;
-  HBITMAP copy = Common::CreateEmptyDIBSection(v.width, v.height, 0xFFFFFFFF, 0);
-  if (!copy) return nullptr;
-  HDC dc = CreateCompatibleDC(nullptr);
-  HGDIOBJ old = SelectObject(dc, copy);
-  SetStretchBltMode(dc, COLORONCOLOR);
+  if (!vel::gdi::GetBitmapView(own, &v)) return {};
+  vel::gdi::OwnedBitmap copy(Common::CreateEmptyDIBSection(v.width, v.height, 0xFFFFFFFF, 0));
+  if (!copy) return {};
+  const vel::gdi::OwnedDC dc(CreateCompatibleDC(nullptr));
+  const vel::gdi::ScopedSelect select(dc.get(), copy.get());
+  SetStretchBltMode(dc.get(), COLORONCOLOR);
   RECT all{0, 0, v.width, v.height};
-  int drawn = CImageMan::DrawHandle(handle, dc, &all, &all);
-  SelectObject(dc, old);
-  DeleteDC(dc);
-  if (!drawn) {
-    DeleteObject(copy);
-    return nullptr;
-  }
+  if (!CImageMan::DrawHandle(handle, dc.get(), &all, &all)) return {};
   return copy;
 }
 
@@ -118,20 +113,18 @@ HIMG CImageProcessor::CloneHandle(HIMG* handle, long method, int width, int heig
   if (result) return result;
 
   // Draw the page into a new section of the wanted size.
-  HBITMAP section = Common::CreateEmptyDIBSection(width, height, background, 0);
+  vel::gdi::OwnedBitmap section(Common::CreateEmptyDIBSection(width, height, background, 0));
   if (!section) return nullptr;
-  HDC dc = CreateCompatibleDC(nullptr);
-  HGDIOBJ old = SelectObject(dc, section);
-  SetStretchBltMode(dc, method == 1 ? BLACKONWHITE : method == 2 ? WHITEONBLACK : COLORONCOLOR);
-  RECT dest{0, 0, width, height};
-  int drawn = DrawHandle(handle, dc, &dest, nullptr);
-  SelectObject(dc, old);
-  DeleteDC(dc);
-  HIMG clone = drawn ? InitImageFromHBITMAP(section) : nullptr;
-  if (!clone) {
-    DeleteObject(section);
-    return nullptr;
+  int drawn;
+  {
+    const vel::gdi::OwnedDC dc(CreateCompatibleDC(nullptr));
+    const vel::gdi::ScopedSelect select(dc.get(), section.get());
+    SetStretchBltMode(dc.get(), method == 1 ? BLACKONWHITE : method == 2 ? WHITEONBLACK : COLORONCOLOR);
+    RECT dest{0, 0, width, height};
+    drawn = DrawHandle(handle, dc.get(), &dest, nullptr);
   }
+  HIMG clone = drawn ? Wrap(section.release()) : nullptr;
+  if (!clone) return nullptr;
   page = 0;
   return clone;
 }
@@ -139,27 +132,23 @@ HIMG CImageProcessor::CloneHandle(HIMG* handle, long method, int width, int heig
 HIMG CImageProcessor::WinStretch(HIMG* handle, int width, int height, int stretchMode, int& page) {
   if (!IsLoaded(handle) || !Select(handle, page)) return nullptr;
   HBITMAP source = GetHBITMAP(handle);
-  HBITMAP section = Common::CreateEmptyDIBSection(width, height, 0xFFFFFFFF, 0);
-  if (!source || !section) {
-    DeleteObject(section);
-    return nullptr;
-  }
+  vel::gdi::OwnedBitmap section(Common::CreateEmptyDIBSection(width, height, 0xFFFFFFFF, 0));
+  if (!source || !section) return nullptr;
   BITMAP bm{};
   GetObject(source, sizeof bm, &bm);
-  HDC from = CreateCompatibleDC(nullptr);
-  HDC to = CreateCompatibleDC(nullptr);
-  HGDIOBJ oldFrom = SelectObject(from, source);
-  HGDIOBJ oldTo = SelectObject(to, section);
-  SetStretchBltMode(to, stretchMode);
-  POINT origin{};
-  GetBrushOrgEx(to, &origin);
-  SetBrushOrgEx(to, origin.x, origin.y, nullptr);
-  StretchBlt(to, 0, 0, width, height, from, 0, 0, bm.bmWidth, bm.bmHeight, SRCCOPY);  // a failed blit is ignored
-  SelectObject(from, oldFrom);
-  SelectObject(to, oldTo);
-  DeleteDC(from);
-  DeleteDC(to);
-  HIMG image = Wrap(section);
+  {
+    const vel::gdi::OwnedDC from(CreateCompatibleDC(nullptr));
+    const vel::gdi::OwnedDC to(CreateCompatibleDC(nullptr));
+    const vel::gdi::ScopedSelect fromSelect(from.get(), source);
+    const vel::gdi::ScopedSelect toSelect(to.get(), section.get());
+    SetStretchBltMode(to.get(), stretchMode);
+    POINT origin{};
+    GetBrushOrgEx(to.get(), &origin);
+    SetBrushOrgEx(to.get(), origin.x, origin.y, nullptr);
+    // A failed blit is ignored.
+    StretchBlt(to.get(), 0, 0, width, height, from.get(), 0, 0, bm.bmWidth, bm.bmHeight, SRCCOPY);
+  }
+  HIMG image = Wrap(section.release());
   if (image) page = 0;
   return image;
 }
@@ -255,10 +244,9 @@ HIMG CImageProcessor::KestReduceColors(HIMG* handle, int& page, int colours, int
   if (!IsLoaded(handle) || !Select(handle, page)) return nullptr;
   // The quantiser reads 24-bit pixels; other pages are drawn into a 24-bit copy first.
   HBITMAP own = GetHBITMAP(handle);
-  HBITMAP source = own;
-  if (GetColorDepth(handle) != 24 || !own) source = Page24(handle);
-  HIMG image = Wrap(lorimer::process::KestReduceColors(source, colours, gray != 0));
-  if (source != own) DeleteObject(source);
+  const bool redraw = GetColorDepth(handle) != 24 || !own;
+  const vel::gdi::OwnedBitmap copy = redraw ? Page24(handle) : vel::gdi::OwnedBitmap();
+  HIMG image = Wrap(lorimer::process::KestReduceColors(redraw ? copy.get() : own, colours, gray != 0));
   if (image) page = 0;
   return image;
 }
@@ -273,11 +261,11 @@ HBITMAP CImageProcessor::CropImage(HIMG* handle, RECT& rect, int& page) {
   rect.bottom = std::min<LONG>(rect.bottom, height);
   if (rect.left >= rect.right || rect.top >= rect.bottom) return nullptr;
   int w = rect.right - rect.left, h = rect.bottom - rect.top;
-  HBITMAP section = Common::CreateEmptyDIBSection(w, h, 0xFFFFFFFF, 0);
+  vel::gdi::OwnedBitmap section(Common::CreateEmptyDIBSection(w, h, 0xFFFFFFFF, 0));
   if (!section) return nullptr;
-  HDC dc = CreateCompatibleDC(nullptr);
-  HGDIOBJ old = SelectObject(dc, section);
-  SetStretchBltMode(dc, COLORONCOLOR);
+  const vel::gdi::OwnedDC dc(CreateCompatibleDC(nullptr));
+  const vel::gdi::ScopedSelect select(dc.get(), section.get());
+  SetStretchBltMode(dc.get(), COLORONCOLOR);
   RECT dest{0, 0, w, h};
   // Our codec's source rectangles end before right and bottom, so the clamped
   // rectangle is drawn as it is, one to one. Callers have always seen the
@@ -285,14 +273,8 @@ HBITMAP CImageProcessor::CropImage(HIMG* handle, RECT& rect, int& page) {
   RECT source = rect;
   rect.right += 1;
   rect.bottom += 1;
-  int drawn = DrawHandle(handle, dc, &dest, &source);
-  SelectObject(dc, old);
-  DeleteDC(dc);
-  if (!drawn) {
-    DeleteObject(section);
-    return nullptr;
-  }
-  return section;
+  if (!DrawHandle(handle, dc.get(), &dest, &source)) return nullptr;
+  return section.release();
 }
 
 HGLOBAL CImageProcessor::DDBToDIB(HBITMAP bitmap, DWORD compression, HPALETTE) {
@@ -309,8 +291,8 @@ HGLOBAL CImageProcessor::DDBToDIB(HBITMAP bitmap, DWORD compression, HPALETTE) {
   h.biPlanes = 1;
   h.biBitCount = static_cast<WORD>(bm.bmPlanes * bm.bmBitsPixel);
   h.biCompression = BI_RGB;
-  HDC dc = CreateCompatibleDC(nullptr);
-  GetDIBits(dc, bitmap, 0, static_cast<UINT>(bm.bmHeight), nullptr, reinterpret_cast<BITMAPINFO*>(&info),
+  const vel::gdi::OwnedDC dc(CreateCompatibleDC(nullptr));
+  GetDIBits(dc.get(), bitmap, 0, static_cast<UINT>(bm.bmHeight), nullptr, reinterpret_cast<BITMAPINFO*>(&info),
             DIB_RGB_COLORS);
   size_t table = vel::gdi::DibColorTableBytes(h);
   size_t image = h.biSizeImage ? h.biSizeImage : vel::gdi::DibImageBytes(h);
@@ -319,11 +301,10 @@ HGLOBAL CImageProcessor::DDBToDIB(HBITMAP bitmap, DWORD compression, HPALETTE) {
   int rows = 0;
   if (out) {
     std::memcpy(out, &h, sizeof h);
-    rows = GetDIBits(dc, bitmap, 0, static_cast<UINT>(bm.bmHeight), out + sizeof h + table,
+    rows = GetDIBits(dc.get(), bitmap, 0, static_cast<UINT>(bm.bmHeight), out + sizeof h + table,
                      reinterpret_cast<BITMAPINFO*>(out), DIB_RGB_COLORS);
     GlobalUnlock(block);
   }
-  DeleteDC(dc);
   if (rows <= 0) {
     GlobalFree(block);
     return nullptr;
@@ -345,12 +326,10 @@ HBITMAP CImageProcessor::DIBToDDB(HGLOBAL packedDib) {
                         (h.biCompression == BI_BITFIELDS && (h.biBitCount == 16 || h.biBitCount == 32));
     if (offset < size && h.biWidth > 0 && height > 0 && layout &&
         vel::gdi::DibImageBytes(h) <= size - offset) {
-      bitmap = CreateCompatibleBitmap(nullptr, h.biWidth, static_cast<int>(height));
-      if (bitmap && SetDIBits(nullptr, bitmap, 0, static_cast<UINT>(height), data + offset,
-                              reinterpret_cast<const BITMAPINFO*>(data), DIB_RGB_COLORS) <= 0) {
-        DeleteObject(bitmap);
-        bitmap = nullptr;
-      }
+      vel::gdi::OwnedBitmap made(CreateCompatibleBitmap(nullptr, h.biWidth, static_cast<int>(height)));
+      if (made && SetDIBits(nullptr, made.get(), 0, static_cast<UINT>(height), data + offset,
+                            reinterpret_cast<const BITMAPINFO*>(data), DIB_RGB_COLORS) > 0)
+        bitmap = made.release();
     }
   }
   if (data) GlobalUnlock(packedDib);

@@ -3,11 +3,12 @@
 // through CThumbnailSource, which decodes a JPEG no larger than needed.
 #include <cstring>
 
-#include "imagelib/codec/imageman.h"
+#include "imagelib/codec/codec_api.h"
 #include "imagelib/core/Common.h"
 #include "imagelib/core/ImageMan.h"
 #include "imagelib/core/Thumbnails.h"
 #include "imagelib/formats/reader.h"
+#include "platform/gdi/owned.h"
 #include "platform/shell/shell.h"
 
 namespace {
@@ -22,11 +23,9 @@ long MethodFor(QUALITY quality) {
 }
 
 void Line(HDC dc, int x, int y, COLORREF color) {
-  HPEN pen = CreatePen(PS_SOLID, 1, color);
-  HGDIOBJ old = SelectObject(dc, pen);
+  const vel::gdi::OwnedPen pen(CreatePen(PS_SOLID, 1, color));
+  const vel::gdi::ScopedSelect select(dc, pen.get());
   LineTo(dc, x, y);
-  SelectObject(dc, old);
-  DeleteObject(pen);
 }
 
 // The selected page of a pageWidth x pageHeight picture fitted into the box. The size
@@ -53,38 +52,37 @@ HIMG FittedThumbnail(HIMG* handle, int pageWidth, int pageHeight, int maxWidth, 
   CImageMan::CloseHandle(&work);
   if (!clone || !border) return clone;
 
-  HBITMAP section = Common::CreateEmptyDIBSection(width + 2, height + 2, background, 0);
+  vel::gdi::OwnedBitmap section(Common::CreateEmptyDIBSection(width + 2, height + 2, background, 0));
   if (!section) {
     CImageMan::CloseHandle(&clone);
     return nullptr;
   }
-  HDC dc = CreateCompatibleDC(nullptr);
-  HGDIOBJ old = SelectObject(dc, section);
-  SetStretchBltMode(dc, COLORONCOLOR);
-  // One to one inside the frame (our rectangles exclude right and bottom).
-  RECT dest{1, 1, width + 1, height + 1};
-  RECT src{0, 0, width, height};
-  int drawn = CImageMan::DrawHandle(&clone, dc, &dest, &src);
-  CImageMan::CloseHandle(&clone);
-  MoveToEx(dc, 0, height + 1, nullptr);
-  Line(dc, 0, 0, GetSysColor(COLOR_3DLIGHT));
-  Line(dc, width + 1, 0, GetSysColor(COLOR_3DLIGHT));
-  Line(dc, width + 1, height + 1, GetSysColor(COLOR_BTNSHADOW));
-  Line(dc, 0, height + 1, GetSysColor(COLOR_BTNSHADOW));
-  SelectObject(dc, old);
-  DeleteDC(dc);
-  HIMG framed = drawn ? CImageMan::InitImageFromHBITMAP(section) : nullptr;
-  if (!framed) DeleteObject(section);
+  int drawn;
+  {
+    const vel::gdi::OwnedDC dc(CreateCompatibleDC(nullptr));
+    const vel::gdi::ScopedSelect select(dc.get(), section.get());
+    SetStretchBltMode(dc.get(), COLORONCOLOR);
+    // One to one inside the frame (our rectangles exclude right and bottom).
+    RECT dest{1, 1, width + 1, height + 1};
+    RECT src{0, 0, width, height};
+    drawn = CImageMan::DrawHandle(&clone, dc.get(), &dest, &src);
+    CImageMan::CloseHandle(&clone);
+    MoveToEx(dc.get(), 0, height + 1, nullptr);
+    Line(dc.get(), 0, 0, GetSysColor(COLOR_3DLIGHT));
+    Line(dc.get(), width + 1, 0, GetSysColor(COLOR_3DLIGHT));
+    Line(dc.get(), width + 1, height + 1, GetSysColor(COLOR_BTNSHADOW));
+    Line(dc.get(), 0, height + 1, GetSysColor(COLOR_BTNSHADOW));
+  }
+  HIMG framed = drawn ? CImageMan::InitImageFromHBITMAP(section.get()) : nullptr;
+  if (framed) static_cast<void>(section.release());
   return framed;
 }
 
 // -1 stands for the screen's depth.
 int ThumbnailDepth(int depth) {
   if (depth != -1) return depth;
-  HDC dc = CreateCompatibleDC(nullptr);
-  depth = GetDeviceCaps(dc, BITSPIXEL);
-  DeleteDC(dc);
-  return depth;
+  const vel::gdi::OwnedDC dc(CreateCompatibleDC(nullptr));
+  return GetDeviceCaps(dc.get(), BITSPIXEL);
 }
 
 // Writes the thumbnail as a BMP file at its own size and closes it.
@@ -157,14 +155,14 @@ int CThumbnailSource::Load(const char* path, int maxWidth, int maxHeight) {
   if (maxWidth > 0 && maxHeight > 0 && CImageLoader::GetTypeByExtension(path) == FORMAT_JPG) {
     _SRCIMAGEINFO info;
     std::memset(static_cast<void*>(&info), 0, sizeof info);
-    HBITMAP section = CIntelJPEG::ReadJPEG(path, &info, maxWidth, maxHeight);
-    m_hReduced = section ? CImageMan::InitImageFromHBITMAP(section) : nullptr;
+    vel::gdi::OwnedBitmap section(CIntelJPEG::ReadJPEG(path, &info, maxWidth, maxHeight));
+    m_hReduced = section ? CImageMan::InitImageFromHBITMAP(section.get()) : nullptr;
     if (m_hReduced) {
+      static_cast<void>(section.release());
       m_nWidth = info.nWidth;
       m_nHeight = info.nHeight;
       return 1;
     }
-    if (section) DeleteObject(section);
   }
   return m_whole.Load(path, 1);
 }

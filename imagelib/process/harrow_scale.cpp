@@ -27,6 +27,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/gdi/owned.h"
 #include "platform/shell/shell.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -744,31 +745,15 @@ void Scale(const Source& src, const Target& t, int height) {
   }
 }
 
-HBITMAP NewDibSection(int width, int height, vel::gdi::BitmapView* view) {
+vel::gdi::OwnedBitmap NewDibSection(int width, int height, vel::gdi::BitmapView* view) {
   BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 24;
-  info.bmiHeader.biCompression = BI_RGB;
+  info.bmiHeader = vel::gdi::TopDownHeader(width, height, 24);
   void* bits = nullptr;
   // Every row is written by the scaler: the section need not be cleared first.
-  HBITMAP result = vel::gdi::CreateDIBSectionForWriting(&info, &bits);
-  if (!result || !vel::gdi::GetBitmapView(result, view)) {
-    if (result) DeleteObject(result);
-    return nullptr;
-  }
+  vel::gdi::OwnedBitmap result(vel::gdi::CreateDIBSectionForWriting(&info, &bits));
+  if (!result || !vel::gdi::GetBitmapView(result.get(), view)) return {};
   return result;
 }
-
-struct OwnedBitmap {
-  HBITMAP h;
-  ~OwnedBitmap() {
-    if (h) DeleteObject(h);
-  }
-  HBITMAP Release() { return std::exchange(h, nullptr); }
-};
 
 }  // namespace
 
@@ -782,10 +767,10 @@ HBITMAP HarrowScale(HBITMAP source, int width, int height) {
     BYTE* out = results.Get(4 * static_cast<size_t>(width) * static_cast<size_t>(height));
     if (!out) return nullptr;
     vel::gdi::BitmapView dib;
-    OwnedBitmap result{NewDibSection(width, height, &dib)};
-    if (!result.h) return nullptr;
+    vel::gdi::OwnedBitmap result = NewDibSection(width, height, &dib);
+    if (!result) return nullptr;
     Scale(Source{view}, Target{out, width, dib, PickKernels()}, height);
-    return result.Release();
+    return result.release();
   } catch (...) {
     return nullptr;
   }

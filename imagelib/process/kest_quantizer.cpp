@@ -12,6 +12,8 @@
 #include <new>
 #include <vector>
 
+#include "platform/gdi/owned.h"
+
 namespace lorimer::process {
 namespace {
 
@@ -441,13 +443,10 @@ HBITMAP PackDib(const BYTE* indices, const Colour* palette, int width, int heigh
       info.bmiColors[i] = RGBQUAD{palette[i].b, palette[i].g, palette[i].r, 0};
   }
   void* unused = nullptr;
-  HBITMAP result = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &unused,
-                                    nullptr, 0);
+  vel::gdi::OwnedBitmap result(
+      CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &unused, nullptr, 0));
   vel::gdi::BitmapView view;
-  if (!result || !vel::gdi::GetBitmapView(result, &view)) {
-    if (result) DeleteObject(result);
-    return nullptr;
-  }
+  if (!result || !vel::gdi::GetBitmapView(result.get(), &view)) return nullptr;
   for (int y = 0; y < height; ++y) {
     BYTE* row = view.row(y);
     const BYTE* in = indices + static_cast<size_t>(y) * width;
@@ -467,7 +466,7 @@ HBITMAP PackDib(const BYTE* indices, const Colour* palette, int width, int heigh
       row[x / perByte] |= static_cast<BYTE>(in[x] << shift);
     }
   }
-  return result;
+  return result.release();
 }
 
 // Pure black and white for a two-colour result: the darker entry goes black.

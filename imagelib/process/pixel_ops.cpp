@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "imagelib/formats/reader.h"
+#include "platform/gdi/owned.h"
 
 namespace lorimer::process {
 namespace {
@@ -27,10 +28,13 @@ bool View24(HBITMAP bmp, BitmapView* view) {
   return view->bitsPerPixel == 24 && view->width > 0 && view->height > 0 && view->bits != nullptr;
 }
 
-HBITMAP NewBitmap(int width, int height) {
-  if (width <= 0 || height <= 0) return nullptr;
-  if (static_cast<long long>(width) * height > vel::gdi::kMaxBitmapPixels) return nullptr;
-  return formats::NewPageBitmap(width, height, 24);
+// A new 24-bit result and its pixels; empty when it cannot be made.
+vel::gdi::OwnedBitmap NewBitmap(int width, int height, BitmapView* view) {
+  if (width <= 0 || height <= 0) return {};
+  if (static_cast<long long>(width) * height > vel::gdi::kMaxBitmapPixels) return {};
+  vel::gdi::OwnedBitmap result(formats::NewPageBitmap(width, height, 24));
+  if (!View24(result.get(), view)) return {};
+  return result;
 }
 
 // Runs body(firstRow, endRow) over [0, rows), in two bands when the picture is big.
@@ -196,12 +200,9 @@ void ResampleGood(const BitmapView& in, const BitmapView& out) {
 // Exact turns by a quarter, half or three quarters (clockwise); `quarters` is 1, 2 or 3.
 HBITMAP RotateQuarters(const BitmapView& in, int quarters) {
   const bool swap = quarters != 2;
-  HBITMAP result = NewBitmap(swap ? in.height : in.width, swap ? in.width : in.height);
   BitmapView out;
-  if (!View24(result, &out)) {
-    if (result) ::DeleteObject(result);
-    return nullptr;
-  }
+  vel::gdi::OwnedBitmap result = NewBitmap(swap ? in.height : in.width, swap ? in.width : in.height, &out);
+  if (!result) return nullptr;
   for (int y = 0; y < out.height; ++y) {
     BYTE* d = out.row(y);
     for (int x = 0; x < out.width; ++x, d += 3) {
@@ -213,7 +214,7 @@ HBITMAP RotateQuarters(const BitmapView& in, int quarters) {
       d[0] = p[0], d[1] = p[1], d[2] = p[2];
     }
   }
-  return result;
+  return result.release();
 }
 
 HBITMAP RotateAny(const BitmapView& in, int hundredths, COLORREF fill) {
@@ -224,12 +225,9 @@ HBITMAP RotateAny(const BitmapView& in, int hundredths, COLORREF fill) {
   // A hair of tolerance so that rounding noise does not add a whole row of fill.
   const int width = std::max(1, static_cast<int>(std::ceil(boxW - 1e-6)));
   const int height = std::max(1, static_cast<int>(std::ceil(boxH - 1e-6)));
-  HBITMAP result = NewBitmap(width, height);
   BitmapView out;
-  if (!View24(result, &out)) {
-    if (result) ::DeleteObject(result);
-    return nullptr;
-  }
+  vel::gdi::OwnedBitmap result = NewBitmap(width, height, &out);
+  if (!result) return nullptr;
   const BYTE fillBgr[3] = {static_cast<BYTE>(fill >> 16), static_cast<BYTE>(fill >> 8), static_cast<BYTE>(fill)};
   const double halfOutW = width / 2.0, halfOutH = height / 2.0;
   const double halfInW = in.width / 2.0, halfInH = in.height / 2.0;
@@ -260,7 +258,7 @@ HBITMAP RotateAny(const BitmapView& in, int hundredths, COLORREF fill) {
       }
     }
   });
-  return result;
+  return result.release();
 }
 
 // ---- Filters ----------------------------------------------------------------------------
@@ -329,20 +327,12 @@ HBITMAP CopyResample(HBITMAP src, int width, int height, int method) {
   try {
     BitmapView in;
     if (!View24(src, &in)) return nullptr;
-    HBITMAP result = NewBitmap(width, height);
     BitmapView out;
-    if (!View24(result, &out)) {
-      if (result) ::DeleteObject(result);
-      return nullptr;
-    }
-    try {
-      if (method == kResampleNearest) ResampleNearest(in, out);
-      else ResampleGood(in, out);
-    } catch (...) {
-      ::DeleteObject(result);
-      return nullptr;
-    }
-    return result;
+    vel::gdi::OwnedBitmap result = NewBitmap(width, height, &out);
+    if (!result) return nullptr;
+    if (method == kResampleNearest) ResampleNearest(in, out);
+    else ResampleGood(in, out);
+    return result.release();
   } catch (...) {
     return nullptr;
   }

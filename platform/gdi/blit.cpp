@@ -4,6 +4,7 @@
 #include <new>
 
 #include "platform/gdi/dc.h"
+#include "platform/gdi/owned.h"
 
 namespace vel::gdi {
 
@@ -96,21 +97,19 @@ Bitmap* CopyBitmap(const Bitmap* b) {
 // A source that owns a snapshot of a bitmap, for blits within one bitmap.
 class SnapshotSource : public PixelSource {
  public:
-  explicit SnapshotSource(const Bitmap* b) : copy_(CopyBitmap(b)), inner_(copy_ ? copy_->view() : BitmapView{}) {
+  explicit SnapshotSource(const Bitmap* b)
+      : copy_(CopyBitmap(b)), inner_(copy_ ? copy_.get()->view() : BitmapView{}) {
     width = inner_.width;
     height = inner_.height;
-  }
-  ~SnapshotSource() override {
-    if (copy_) DeleteObject(copy_);
   }
   void fetch(int y, int x, int count, Pixel* out, BYTE* painted) const override {
     inner_.fetch(y, x, count, out, painted);
   }
   const BYTE* bgrRow(int y) const override { return inner_.bgrRow(y); }
-  bool ok() const { return copy_ != nullptr; }
+  bool ok() const { return static_cast<bool>(copy_); }
 
  private:
-  Bitmap* copy_;
+  OwnedBitmap copy_;
   BitmapSource inner_;
 };
 

@@ -30,6 +30,14 @@ void Reselect(T*& slot, T* object) {
   slot = object;
   if (slot) ++slot->selectedCount;
 }
+
+// Reselect that gives back what the slot held, as the Select calls answer.
+template <typename T>
+T* Exchange(T*& slot, T* object) {
+  T* old = slot;
+  Reselect(slot, object);
+  return old;
+}
 }  // namespace
 
 void Select(Bitmap*& slot, Bitmap* object) { Reselect(slot, object); }
@@ -80,9 +88,7 @@ int DeviceContext::caps(int index) const {
 }
 
 std::optional<BitmapTarget> DeviceContext::target() const {
-  if (!bitmap || bitmap == DefaultBitmap()) {
-    if (!bitmap) return std::nullopt;
-  }
+  if (!bitmap) return std::nullopt;
   return BitmapTarget(bitmap->view());
 }
 
@@ -245,25 +251,9 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ obj) {
       Select(d->bitmap, b);
       return old;
     }
-    case OBJ_BRUSH: {
-      Brush* old = d->brush;
-      if (old) --old->selectedCount;
-      d->brush = static_cast<Brush*>(o);
-      ++d->brush->selectedCount;
-      return old;
-    }
-    case OBJ_PEN: {
-      Pen* old = d->pen;
-      if (old) --old->selectedCount;
-      d->pen = static_cast<Pen*>(o);
-      ++d->pen->selectedCount;
-      return old;
-    }
-    case OBJ_FONT: {
-      Font* old = d->font;
-      Reselect(d->font, static_cast<Font*>(o));
-      return old;
-    }
+    case OBJ_BRUSH: return Exchange(d->brush, static_cast<Brush*>(o));
+    case OBJ_PEN: return Exchange(d->pen, static_cast<Pen*>(o));
+    case OBJ_FONT: return Exchange(d->font, static_cast<Font*>(o));
     default: return nullptr;
   }
 }
@@ -418,11 +408,7 @@ HPALETTE SelectPalette(HDC dc, HPALETTE palette, BOOL) {
   DeviceContext* d = Live(dc);
   Palette* p = Live(palette);
   if (!d || !p) return nullptr;
-  Palette* old = d->palette;
-  if (old) --old->selectedCount;
-  d->palette = p;
-  ++p->selectedCount;
-  return old;
+  return Exchange(d->palette, p);
 }
 
 // Our displays are true colour: realising a palette maps nothing.
@@ -479,7 +465,7 @@ int ExcludeClipRect(HDC dc, int left, int top, int right, int bottom) {
   if (!d->clip) {
     // Without a clip the area is the whole device; cutting a side off needs its size.
     RECT box;
-    if (!GetClipBox(dc, &box)) return SIMPLEREGION;
+    GetClipBox(dc, &box);
     d->clip = box;
   }
   RECT& c = *d->clip;

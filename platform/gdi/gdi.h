@@ -23,20 +23,7 @@ struct BITMAPFILEHEADER {
 #pragma pack(pop)
 static_assert(sizeof(BITMAPFILEHEADER) == 14);
 
-struct BITMAPINFOHEADER {
-  DWORD biSize;
-  LONG biWidth;
-  LONG biHeight;
-  WORD biPlanes;
-  WORD biBitCount;
-  DWORD biCompression;
-  DWORD biSizeImage;
-  LONG biXPelsPerMeter;
-  LONG biYPelsPerMeter;
-  DWORD biClrUsed;
-  DWORD biClrImportant;
-};
-static_assert(sizeof(BITMAPINFOHEADER) == 40);
+// BITMAPINFOHEADER is in wintypes.h: the shell layer reads packed DIBs without GDI.
 
 struct RGBQUAD {
   BYTE rgbBlue;
@@ -474,6 +461,18 @@ constexpr long long kMaxBitmapPixels = 1LL << 29;
 // at the end of each row is), for code that writes every row before anything reads one. The memory of large bitmaps deleted
 // earlier is reused, so a batch does not pay for fresh pages with every picture.
 HBITMAP CreateDIBSectionForWriting(const BITMAPINFO* info, void** bits);
+
+// The header of a top-down, uncompressed DIB of width x height at `bitsPerPixel`.
+inline BITMAPINFOHEADER TopDownHeader(int width, int height, int bitsPerPixel) {
+  BITMAPINFOHEADER h{};
+  h.biSize = sizeof(BITMAPINFOHEADER);
+  h.biWidth = width;
+  h.biHeight = -height;
+  h.biPlanes = 1;
+  h.biBitCount = static_cast<WORD>(bitsPerPixel);
+  h.biCompression = BI_RGB;
+  return h;
+}
 
 }  // namespace vel::gdi
 

@@ -81,6 +81,18 @@ void FetchRow(const BitmapView& v, const Pixel* palette, int colorCount, const i
       std::fill(out, out + count, 0);
   }
 }
+
+// The way back from ScaleMasked: a pixel's channels packed into the bit fields
+// of a 16 or 32-bit row.
+DWORD PackMasked(Pixel p, const int shifts[3], const int widths[3]) {
+  DWORD w = 0;
+  for (int c = 0; c < 3; ++c) {
+    DWORD v = (p >> (16 - 8 * c)) & 0xFF;
+    if (widths[c] <= 0) continue;
+    w |= (widths[c] >= 8 ? v << (widths[c] - 8) : v >> (8 - widths[c])) << shifts[c];
+  }
+  return w;
+}
 }  // namespace
 
 // ---- BitmapSource ------------------------------------------------------------
@@ -293,13 +305,7 @@ void BitmapTarget::store(int y, int x, int count, const Pixel* in, const BYTE* p
       DecodeMasks(view_.masks, shifts, widths);
       for (int i = 0; i < count; ++i) {
         if (painted && !painted[i]) continue;
-        DWORD w = 0;
-        for (int c = 0; c < 3; ++c) {
-          DWORD v = (in[i] >> (16 - 8 * c)) & 0xFF;
-          if (widths[c] <= 0) continue;
-          DWORD scaled = widths[c] >= 8 ? v << (widths[c] - 8) : v >> (8 - widths[c]);
-          w |= scaled << shifts[c];
-        }
+        const DWORD w = PackMasked(in[i], shifts, widths);
         BYTE* p = row + 4 * (x + i);
         p[0] = w & 0xFF; p[1] = (w >> 8) & 0xFF; p[2] = (w >> 16) & 0xFF; p[3] = (w >> 24) & 0xFF;
       }
@@ -310,12 +316,7 @@ void BitmapTarget::store(int y, int x, int count, const Pixel* in, const BYTE* p
       DecodeMasks(view_.masks, shifts, widths);
       for (int i = 0; i < count; ++i) {
         if (painted && !painted[i]) continue;
-        DWORD w = 0;
-        for (int c = 0; c < 3; ++c) {
-          DWORD v = (in[i] >> (16 - 8 * c)) & 0xFF;
-          if (widths[c] <= 0) continue;
-          w |= (widths[c] >= 8 ? v << (widths[c] - 8) : v >> (8 - widths[c])) << shifts[c];
-        }
+        const DWORD w = PackMasked(in[i], shifts, widths);
         BYTE* p = row + 2 * (x + i);
         p[0] = w & 0xFF; p[1] = (w >> 8) & 0xFF;
       }

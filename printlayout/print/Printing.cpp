@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "platform/gdi/owned.h"
 #include "platform/print/printer_dc.h"
 #include "platform/ui/progress.h"
 #include "printlayout/render/DialogProgress.h"
@@ -47,7 +48,7 @@ std::string PageOfPages(int k, int n) {
 }
 
 bool printPages(Project& project, const PageList& pages, QWidget* mainWindow, std::string* documentPath) {
-  // 1-2. The printer with the project's paper and resolution.
+  // The printer with the project's paper and resolution.
   vel::print::DevMode mode;
   if (!project.environment().printerDevMode(project.printerName, mode)) return false;
   mode.formName = project.paperForm;
@@ -57,10 +58,10 @@ bool printPages(Project& project, const PageList& pages, QWidget* mainWindow, st
   mode.printQuality = project.printQuality;
   mode.yResolution = project.printYResolution;
   mode.fields = DM_FORMNAME | DM_ORIENTATION | DM_PAPERWIDTH | DM_PAPERLENGTH | DM_PRINTQUALITY | DM_YRESOLUTION;
-  HDC dc = CreatePrinterDC(project.printerName, mode);
-  if (!dc) return false;
+  const vel::gdi::OwnedDC printer(CreatePrinterDC(project.printerName, mode));
+  if (!printer) return false;
+  const HDC dc = printer.get();
 
-  // 3.
   WindowDisabled disabled(mainWindow);
   vel::ui::ProgressDialog progress(kPrintingTitle, kPreparingLine, mainWindow);
   progress.setRange(PlacementsOnPages(project, pages));
@@ -68,18 +69,13 @@ bool printPages(Project& project, const PageList& pages, QWidget* mainWindow, st
   progress.setPos(0);
   DialogProgress renderProgress(progress);
 
-  // 4.
   DOCINFOA info;
   info.lpszDocName = project.name.c_str();
-  if (StartDocA(dc, &info) <= 0) {
-    DeleteDC(dc);
-    return false;
-  }
+  if (StartDocA(dc, &info) <= 0) return false;
 
-  // 5.
+  // Made once for the printer's resolution, the fonts serve every page.
   const RenderFonts fonts(project, GetDeviceCaps(dc, LOGPIXELSY), 1.0);
 
-  // 6.
   const int count = static_cast<int>(pages.size());
   bool aborted = false;
   for (int k = 1; k <= count && !aborted; ++k) {
@@ -100,14 +96,13 @@ bool printPages(Project& project, const PageList& pages, QWidget* mainWindow, st
     if (!finished || renderProgress.cancelled()) aborted = true;
   }
 
-  // 7.
+  // A cancelled job is thrown away, not printed in part.
   if (aborted) {
     AbortDoc(dc);
   } else {
     const std::string written = vel::print::DocumentPath(dc);
     if (EndDoc(dc) > 0 && documentPath) *documentPath = written;
   }
-  DeleteDC(dc);
   return true;
 }
 

@@ -1,6 +1,7 @@
 #include "printlayout/render/PageRenderer.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <string>
@@ -54,49 +55,57 @@ RECT Cell(const RECT& content, int i, bool splitsSet, int split1, int split2) {
 
 constexpr UINT kCellAlign[3] = {DT_LEFT, DT_CENTER, DT_RIGHT};
 
-void DrawHeaders(Project& project, const RenderRequest& r, const ProjectPage* page) {
-  const RECT& content = r.content;
-  const int top = DeviceY(r.dc, project.headerDistance, r.zoom);
-  const int split1 = DeviceX(r.dc, project.headerSplit1, r.zoom);
-  const int split2 = DeviceX(r.dc, project.headerSplit2, r.zoom);
-  for (int i = 0; i < 3; ++i) {
-    RECT cell = Cell(content, i, project.headerSplitsSet != 0, split1, split2);
-    cell.top = top;
-    cell = Moved(cell, r.dx, r.dy);
-    SelectObject(r.dc, r.fonts->header[i]);
-    SetTextColor(r.dc, project.headerFonts[static_cast<size_t>(i)].colour);
-    SetBkMode(r.dc, TRANSPARENT);
-    const std::string text = expandMacros(project, project.headerTexts[static_cast<size_t>(i)], page, nullptr);
-    if (text.empty()) continue;
-    const UINT lines = project.headerMultiline ? DT_WORDBREAK : DT_SINGLELINE;
-    DrawTextA(r.dc, text.c_str(), static_cast<int>(text.size()), &cell, kCellAlign[i] | DT_TOP | lines);
-  }
+// The header or the footer: three cells of text that hang from the header line or
+// stand on the footer line.
+struct Band {
+  bool footer;
+  std::int32_t line;  // 0.1 mm from the top of the paper
+  std::int32_t split1, split2;
+  bool splitsSet;
+  bool multiline;
+  const std::array<TextFont, 3>& fonts;
+  const std::array<std::string, 3>& texts;
+  const vel::gdi::OwnedFont* deviceFonts;
+};
+
+Band HeaderBand(const Project& project, const RenderFonts& fonts) {
+  return Band{false, project.headerDistance, project.headerSplit1, project.headerSplit2,
+              project.headerSplitsSet != 0, project.headerMultiline != 0, project.headerFonts, project.headerTexts,
+              fonts.header};
 }
 
-void DrawFooters(Project& project, const RenderRequest& r, const ProjectPage* page) {
-  const RECT& content = r.content;
-  const int bottom = DeviceY(r.dc, project.pageHeight - project.footerDistance, r.zoom);
-  const int split1 = DeviceX(r.dc, project.footerSplit1, r.zoom);
-  const int split2 = DeviceX(r.dc, project.footerSplit2, r.zoom);
+Band FooterBand(const Project& project, const RenderFonts& fonts) {
+  return Band{true, project.pageHeight - project.footerDistance, project.footerSplit1, project.footerSplit2,
+              project.footerSplitsSet != 0, project.footerMultiline != 0, project.footerFonts, project.footerTexts,
+              fonts.footer};
+}
+
+void DrawBand(Project& project, const RenderRequest& r, const ProjectPage* page, const Band& band) {
+  const int line = DeviceY(r.dc, band.line, r.zoom);
+  const int split1 = DeviceX(r.dc, band.split1, r.zoom);
+  const int split2 = DeviceX(r.dc, band.split2, r.zoom);
+  const UINT vertical = band.footer ? DT_BOTTOM : DT_TOP;
+  const UINT lines = band.multiline ? DT_WORDBREAK : DT_SINGLELINE;
   for (int i = 0; i < 3; ++i) {
-    RECT cell = Cell(content, i, project.footerSplitsSet != 0, split1, split2);
-    cell.bottom = bottom;
+    RECT cell = Cell(r.content, i, band.splitsSet, split1, split2);
+    if (band.footer)
+      cell.bottom = line;
+    else
+      cell.top = line;
     cell = Moved(cell, r.dx, r.dy);
-    SelectObject(r.dc, r.fonts->footer[i]);
-    SetTextColor(r.dc, project.footerFonts[static_cast<size_t>(i)].colour);
+    SelectObject(r.dc, band.deviceFonts[i].get());
+    SetTextColor(r.dc, band.fonts[static_cast<size_t>(i)].colour);
     SetBkMode(r.dc, TRANSPARENT);
-    const std::string text = expandMacros(project, project.footerTexts[static_cast<size_t>(i)], page, nullptr);
+    const std::string text = expandMacros(project, band.texts[static_cast<size_t>(i)], page, nullptr);
     if (text.empty()) continue;
     const int n = static_cast<int>(text.size());
-    if (project.footerMultiline) {
+    if (band.footer && band.multiline) {
       // Wrapped footers grow upwards from their bottom line.
       RECT measure = cell;
       DrawTextA(r.dc, text.c_str(), n, &measure, kCellAlign[i] | DT_WORDBREAK | DT_CALCRECT);
       cell.top = cell.bottom - (measure.bottom - measure.top);
-      DrawTextA(r.dc, text.c_str(), n, &cell, kCellAlign[i] | DT_WORDBREAK | DT_BOTTOM);
-    } else {
-      DrawTextA(r.dc, text.c_str(), n, &cell, kCellAlign[i] | DT_SINGLELINE | DT_BOTTOM);
     }
+    DrawTextA(r.dc, text.c_str(), n, &cell, kCellAlign[i] | vertical | lines);
   }
 }
 
@@ -108,10 +117,10 @@ void BorderLine(HDC dc, int code, int baseWidth, COLORREF colour, int x0, int y0
   for (int i = 0; i < style.dashCount; ++i) dashes[i] = static_cast<DWORD>(style.dashes[i] * baseWidth);
   const LOGBRUSH brush{BS_SOLID, colour, 0};
   const DWORD type = PS_GEOMETRIC | PS_ENDCAP_FLAT | PS_JOIN_MITER | (style.dashCount ? PS_USERSTYLE : PS_SOLID);
-  HPEN pen = ExtCreatePen(type, static_cast<DWORD>(baseWidth * style.widthFactor), &brush,
-                          static_cast<DWORD>(style.dashCount), style.dashCount ? dashes : nullptr);
+  const vel::gdi::OwnedPen pen(ExtCreatePen(type, static_cast<DWORD>(baseWidth * style.widthFactor), &brush,
+                                            static_cast<DWORD>(style.dashCount), style.dashCount ? dashes : nullptr));
   if (!pen) return;
-  HGDIOBJ old = SelectObject(dc, pen);
+  const vel::gdi::ScopedSelect select(dc, pen.get());
   if (style.doubleLine) {
     // Two strokes lying one base width on either side of the line.
     const int ox = (y0 == y1) ? 0 : baseWidth;
@@ -124,8 +133,6 @@ void BorderLine(HDC dc, int code, int baseWidth, COLORREF colour, int x0, int y0
     MoveToEx(dc, x0, y0, nullptr);
     LineTo(dc, x1, y1);
   }
-  SelectObject(dc, old);
-  DeleteObject(pen);
 }
 
 bool Cancelled(const RenderRequest& r) { return r.progress && r.progress->cancelled(); }
@@ -146,10 +153,10 @@ bool DrawPlacement(Project& project, const RenderRequest& r, const ProjectPage* 
   const int sdx = DeviceX(dc, project.shadowDx, r.zoom);
   const int sdy = DeviceY(dc, project.shadowDy, r.zoom);
 
-  // 1. The comment, one line centred under the picture; a blank keeps its height.
+  // The comment, one line centred under the picture; a blank keeps its height.
   std::string comment = expandMacros(project, image.comment, page, &image);
   if (comment.empty()) comment = " ";
-  SelectObject(dc, r.fonts->images);
+  SelectObject(dc, r.fonts->images.get());
   SIZE extent{};
   GetTextExtentPoint32A(dc, comment.c_str(), static_cast<int>(comment.size()), &extent);
   RECT commentArea = box;
@@ -164,7 +171,7 @@ bool DrawPlacement(Project& project, const RenderRequest& r, const ProjectPage* 
               static_cast<UINT>(comment.size()), nullptr);
   SetTextAlign(dc, oldAlign);
 
-  // 2. The picture area.
+  // The picture area: the box less the border spaces, the comment and the shadow.
   RECT area = box;
   if (BorderDrawn(lines, kEdgeLeft)) area.left += sx;
   if (BorderDrawn(lines, kEdgeRight)) area.right -= sx;
@@ -174,7 +181,7 @@ bool DrawPlacement(Project& project, const RenderRequest& r, const ProjectPage* 
   if (sdx > 0) area.right -= sdx; else area.left -= sdx;
   if (sdy > 0) area.bottom -= sdy; else area.top -= sdy;
 
-  // 3. Fit the picture into the area, centred.
+  // Fit the picture into the area, centred.
   const int a = area.right - area.left;
   const int b = area.bottom - area.top;
   const std::int64_t pw = image.pixelWidth;
@@ -195,19 +202,18 @@ bool DrawPlacement(Project& project, const RenderRequest& r, const ProjectPage* 
     picture.right = picture.left + w;
     picture.bottom = picture.top + h;
 
-    // 4. The shadow, under the picture drawn next.
+    // The shadow, under the picture drawn next.
     if (sdx != 0 || sdy != 0) {
       RECT shadow{picture.left + sdx, picture.top + sdy, picture.right + sdx, picture.bottom + sdy};
-      HBRUSH brush = CreateSolidBrush(project.shadowColour);
-      FillRect(dc, &shadow, brush);
-      DeleteObject(brush);
+      const vel::gdi::OwnedBrush brush(CreateSolidBrush(project.shadowColour));
+      FillRect(dc, &shadow, brush.get());
     }
   }
 
-  // 5.
+  // Loading the picture is the slow part: a cancel stops before it.
   if (Cancelled(r)) return false;
 
-  // 6. The picture, loaded for this drawing only.
+  // The picture, loaded for this drawing only.
   if (drawable) {
     CImageInterface picturefile;
     picturefile.Load(image.path.c_str(), 0);
@@ -221,7 +227,7 @@ bool DrawPlacement(Project& project, const RenderRequest& r, const ProjectPage* 
     picturefile.CloseHandle();
   }
 
-  // 7. Border lines.
+  // Border lines, over the picture.
   const COLORREF colour = project.borderColour;
   BorderLine(dc, BorderCode(lines, kEdgeTop), penWidth, colour, box.left, box.top, box.right, box.top);
   BorderLine(dc, BorderCode(lines, kEdgeUnderImage), penWidth, colour, box.left, lineUnderPicture, box.right,
@@ -234,7 +240,6 @@ bool DrawPlacement(Project& project, const RenderRequest& r, const ProjectPage* 
   BorderLine(dc, BorderCode(lines, kEdgeRightComment), penWidth, colour, box.right, lineUnderPicture, box.right,
              box.bottom);
 
-  // 8.
   if (r.progress) r.progress->step();
   return !Cancelled(r);
 }
@@ -244,20 +249,12 @@ bool DrawPlacement(Project& project, const RenderRequest& r, const ProjectPage* 
 RenderFonts::RenderFonts(const Project& project, int dpiY, double zoom) {
   for (size_t i = 0; i < 3; ++i) {
     LOGFONTA h = ToLogFont(project.headerFonts[i], dpiY, zoom);
-    header[i] = CreateFontIndirectA(&h);
+    header[i].reset(CreateFontIndirectA(&h));
     LOGFONTA f = ToLogFont(project.footerFonts[i], dpiY, zoom);
-    footer[i] = CreateFontIndirectA(&f);
+    footer[i].reset(CreateFontIndirectA(&f));
   }
   LOGFONTA lf = ToLogFont(project.imagesFont, dpiY, zoom);
-  images = CreateFontIndirectA(&lf);
-}
-
-RenderFonts::~RenderFonts() {
-  for (int i = 0; i < 3; ++i) {
-    if (header[i]) DeleteObject(header[i]);
-    if (footer[i]) DeleteObject(footer[i]);
-  }
-  if (images) DeleteObject(images);
+  images.reset(CreateFontIndirectA(&lf));
 }
 
 int DeviceX(HDC dc, std::int32_t tenthsMm, double zoom) { return Lometric(dc, tenthsMm, 0, zoom).x; }
@@ -273,8 +270,8 @@ bool renderPage(Project& project, const RenderRequest& r) {
   if (!r.dc || !r.fonts || r.pageIndex < 0 || r.pageIndex >= static_cast<int>(project.pages.size())) return true;
   ProjectPage* page = project.pages[static_cast<size_t>(r.pageIndex)].get();
   const int saved = SaveDC(r.dc);
-  DrawHeaders(project, r, page);
-  DrawFooters(project, r, page);
+  DrawBand(project, r, page, HeaderBand(project, *r.fonts));
+  DrawBand(project, r, page, FooterBand(project, *r.fonts));
   const int penWidth = std::max({DeviceX(r.dc, project.borderWidth, r.zoom), DeviceY(r.dc, project.borderWidth, r.zoom), 1});
   bool finished = true;
   // The list may not change while drawing; iterate by index all the same.

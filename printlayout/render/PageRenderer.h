@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/gdi/gdi.h"
+#include "platform/gdi/owned.h"
 #include "printlayout/model/Project.h"
 
 namespace tessaly {
@@ -11,15 +12,12 @@ namespace tessaly {
 // The fonts of the three header cells, the three footer cells and the image
 // comments, made for one device at one zoom.
 struct RenderFonts {
-  HFONT header[3] = {};
-  HFONT footer[3] = {};
-  HFONT images = nullptr;
+  vel::gdi::OwnedFont header[3];
+  vel::gdi::OwnedFont footer[3];
+  vel::gdi::OwnedFont images;
 
   RenderFonts() = default;
   RenderFonts(const Project& project, int dpiY, double zoom);
-  ~RenderFonts();
-  RenderFonts(const RenderFonts&) = delete;
-  RenderFonts& operator=(const RenderFonts&) = delete;
 };
 
 // Told about every placement drawn; asked between steps whether the user

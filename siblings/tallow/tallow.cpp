@@ -13,6 +13,7 @@
 #include <mutex>
 #include <set>
 
+#include "platform/gdi/owned.h"
 #include "platform/ui/ui.h"
 
 namespace {
@@ -44,8 +45,9 @@ QPixmap IconPixmap(HICON icon) {
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
-  HDC dc = CreateCompatibleDC(nullptr);
-  HBITMAP bitmap = dc ? CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0) : nullptr;
+  const vel::gdi::OwnedDC dc(CreateCompatibleDC(nullptr));
+  const vel::gdi::OwnedBitmap bitmap(dc ? CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0)
+                                        : nullptr);
   QPixmap pixmap;
   if (bitmap && bits) {
     const DWORD face = GetSysColor(COLOR_BTNFACE);
@@ -53,17 +55,14 @@ QPixmap IconPixmap(HICON icon) {
     // COLORREF is 0x00BBGGRR; a 32-bit DIB pixel is 0x00RRGGBB.
     const uint32_t fill = ((face & 0xFF) << 16) | (face & 0xFF00) | ((face >> 16) & 0xFF);
     for (int i = 0; i < kIconSize * kIconSize; ++i) pixels[i] = fill;
-    HGDIOBJ old = SelectObject(dc, bitmap);
-    if (DrawIconEx(dc, 0, 0, icon, kIconSize, kIconSize, 0, nullptr, DI_NORMAL)) {
+    const vel::gdi::ScopedSelect select(dc.get(), bitmap.get());
+    if (DrawIconEx(dc.get(), 0, 0, icon, kIconSize, kIconSize, 0, nullptr, DI_NORMAL)) {
       QImage image(kIconSize, kIconSize, QImage::Format_RGB32);
       for (int y = 0; y < kIconSize; ++y)
         std::memcpy(image.scanLine(y), pixels + y * kIconSize, kIconSize * 4);
       pixmap = QPixmap::fromImage(image);
     }
-    SelectObject(dc, old);
   }
-  if (bitmap) DeleteObject(bitmap);
-  if (dc) DeleteDC(dc);
   return pixmap;
 }
 
