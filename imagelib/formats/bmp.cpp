@@ -3,28 +3,143 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
+#include "platform/base/bytes.h"
+#include "imagelib/formats/page_canvas.h"
 #include "imagelib/formats/reader.h"
 
 namespace lorimer::formats {
+namespace {
+
+constexpr std::size_t kFileHeaderSize = 14;
+constexpr std::uint32_t kCoreHeaderSize = 12;    // OS/2 1.x
+constexpr std::uint32_t kInfoHeaderSize = 40;
+constexpr std::uint32_t kMasksInHeaderSize = 52;  // an info header that holds the three masks
+constexpr std::uint32_t kOs2HeaderSize = 64;      // OS/2 2.x
+constexpr std::uint32_t kMaxHeaderSize = 4096;
+constexpr std::size_t kMaskBytes = 12;
+
+// How much picture PlausibleBmpSize lets a huge file have for its bytes of data.
+constexpr long long kAlwaysFinePixels = 16LL << 20;
+constexpr long long kRlePixelsPerByte = 1024;
+constexpr long long kRawDataShare = 64;  // raw data may be cut to 1/64 of the picture
+
+std::span<std::uint8_t> TableBytes(RGBQUAD* colors, std::size_t count) {
+  return {reinterpret_cast<std::uint8_t*>(colors), count * sizeof(RGBQUAD)};
+}
+
+BITMAPINFOHEADER ReadInfoHeader(vel::ByteReader& in) {
+  BITMAPINFOHEADER h{};
+  h.biSize = in.le32();
+  h.biWidth = in.le32s();
+  h.biHeight = in.le32s();
+  h.biPlanes = in.le16();
+  h.biBitCount = in.le16();
+  h.biCompression = in.le32();
+  h.biSizeImage = in.le32();
+  h.biXPelsPerMeter = in.le32s();
+  h.biYPelsPerMeter = in.le32s();
+  h.biClrUsed = in.le32();
+  h.biClrImportant = in.le32();
+  return h;
+}
+
+bool Rle(const BITMAPINFOHEADER& h) { return h.biCompression == BI_RLE8 || h.biCompression == BI_RLE4; }
+
+// The most pixels a byte of data may stand for under PlausibleBmpSize, rounded up so
+// that the shared size rule never refuses what that test lets through.
+std::uint64_t PixelsPerDataByte(const BITMAPINFOHEADER& h) {
+  if (Rle(h)) return kRlePixelsPerByte;
+  const std::uint64_t bits = h.biBitCount;
+  return (kRawDataShare * 8 + bits - 1) / bits;
+}
+
+// The info header and the masks or colour table after it; the core form is widened.
+vel::Expected<BITMAPINFO256> ReadBitmapInfo(vel::ByteReader& in, std::uint32_t headerSize) {
+  BITMAPINFO256 info{};
+  const std::size_t start = in.position();
+  if (headerSize == kCoreHeaderSize) {
+    const auto core = in.rest();
+    if (!ConvertCoreHeader(core.data(), core.size(), &info, nullptr)) return vel::Fail("BMP header: bad core header");
+    return info;
+  }
+  if (headerSize < kInfoHeaderSize || headerSize > kMaxHeaderSize) {
+    return vel::Fail("BMP header: info header of " + std::to_string(headerSize) + " bytes");
+  }
+  vel::ByteReader header = in.take(headerSize);
+  if (!in) return vel::Fail("BMP header: info header " + in.failure());
+  info.bmiHeader = ReadInfoHeader(header);
+  BITMAPINFOHEADER& h = info.bmiHeader;
+  h.biSize = kInfoHeaderSize;
+  if (headerSize == kOs2HeaderSize && h.biCompression > BI_BITFIELDS) {
+    return vel::Fail("BMP header: OS/2 compression " + std::to_string(h.biCompression) + " is not supported");
+  }
+  if (h.biCompression == BI_BITFIELDS) {
+    // Longer headers hold the masks themselves; a 40-byte one is followed by them.
+    vel::ByteReader& masks = headerSize >= kMasksInHeaderSize ? header : in;
+    if (!masks.read(TableBytes(info.bmiColors, kMaskBytes / sizeof(RGBQUAD)))) {
+      return vel::Fail("BMP header: bit field masks missing at offset " + std::to_string(start + headerSize));
+    }
+  } else if (h.biBitCount <= 8) {
+    std::size_t n = std::size_t{1} << h.biBitCount;
+    if (h.biClrUsed > 0 && h.biClrUsed < n) n = h.biClrUsed;
+    // Short colour tables happen; the missing entries stay black.
+    in.read(TableBytes(info.bmiColors, std::min(n, in.remaining() / sizeof(RGBQUAD))));
+  }
+  return info;
+}
+
+vel::Expected<void> CheckHeader(const BITMAPINFOHEADER& h) {
+  if (h.biWidth <= 0 || h.biHeight == 0 || h.biHeight == INT32_MIN) {
+    return vel::Fail("BMP header: size " + std::to_string(h.biWidth) + " x " + std::to_string(h.biHeight));
+  }
+  if (h.biPlanes != 1) return vel::Fail("BMP header: " + std::to_string(h.biPlanes) + " planes");
+  switch (h.biBitCount) {
+    case 1: case 4: case 8: case 16: case 24: case 32: break;
+    default: return vel::Fail("BMP header: " + std::to_string(h.biBitCount) + " bits per pixel");
+  }
+  bool fits = true;
+  switch (h.biCompression) {
+    case BI_RGB: break;
+    case BI_RLE8: fits = h.biBitCount == 8 && h.biHeight > 0; break;
+    case BI_RLE4: fits = h.biBitCount == 4 && h.biHeight > 0; break;
+    case BI_BITFIELDS: fits = h.biBitCount == 16 || h.biBitCount == 32; break;
+    default: return vel::Fail("BMP header: compression " + std::to_string(h.biCompression));
+  }
+  if (!fits) {
+    return vel::Fail("BMP header: compression " + std::to_string(h.biCompression) + " does not fit " +
+                     std::to_string(h.biBitCount) + " bits per pixel" + (h.biHeight < 0 ? ", top-down" : ""));
+  }
+  return {};
+}
+
+}  // namespace
 
 bool ConvertCoreHeader(const std::uint8_t* in, std::size_t size, BITMAPINFO256* out, std::size_t* consumed) {
-  if (size < 12 || Le32(in) != 12) return false;
+  vel::ByteReader core(in, size);
+  const std::uint32_t headerSize = core.le32();
+  const std::uint16_t width = core.le16();
+  const std::uint16_t height = core.le16();
+  const std::uint16_t planes = core.le16();
+  const std::uint16_t bitCount = core.le16();
+  if (!core || headerSize != kCoreHeaderSize) return false;
   BITMAPINFOHEADER& h = out->bmiHeader;
   h = BITMAPINFOHEADER{};
-  h.biSize = 40;
-  h.biWidth = Le16(in + 4);
-  h.biHeight = Le16(in + 6);
-  h.biPlanes = Le16(in + 8);
-  h.biBitCount = Le16(in + 10);
+  h.biSize = kInfoHeaderSize;
+  h.biWidth = width;
+  h.biHeight = height;
+  h.biPlanes = planes;
+  h.biBitCount = bitCount;
   h.biCompression = BI_RGB;
-  size_t used = 12;
-  if (h.biBitCount <= 8 && h.biBitCount > 0) {
-    size_t n = size_t(1) << h.biBitCount;
-    size_t avail = (size - 12) / 3;
-    n = std::min(n, avail);
-    for (size_t i = 0; i < n; ++i)
-      out->bmiColors[i] = RGBQUAD{in[12 + 3 * i], in[13 + 3 * i], in[14 + 3 * i], 0};
+  std::size_t used = kCoreHeaderSize;
+  if (bitCount <= 8 && bitCount > 0) {
+    // A short table keeps the colours it has.
+    const std::size_t n = std::min(std::size_t{1} << bitCount, core.remaining() / 3);
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::uint8_t blue = core.u8(), green = core.u8(), red = core.u8();
+      out->bmiColors[i] = RGBQUAD{blue, green, red, 0};
+    }
     h.biClrUsed = static_cast<DWORD>(n);
     used += 3 * n;
   }
@@ -33,73 +148,53 @@ bool ConvertCoreHeader(const std::uint8_t* in, std::size_t size, BITMAPINFO256* 
 }
 
 bool PlausibleBmpSize(const BITMAPINFOHEADER& h, std::size_t bitsSize) {
-  constexpr long long kAlwaysFine = 16LL << 20;  // pixels
   if (h.biWidth <= 0 || h.biHeight == 0 || h.biHeight == INT32_MIN) return false;
   long long height = h.biHeight < 0 ? -static_cast<long long>(h.biHeight) : h.biHeight;
   long long pixels = static_cast<long long>(h.biWidth) * height;
   if (pixels > vel::gdi::kMaxBitmapPixels) return false;
-  if (pixels <= kAlwaysFine) return true;
-  if (h.biCompression == BI_RLE8 || h.biCompression == BI_RLE4)
-    return static_cast<long long>(bitsSize) * 1024 >= pixels;
+  if (pixels <= kAlwaysFinePixels) return true;
+  if (Rle(h)) return static_cast<long long>(bitsSize) * kRlePixelsPerByte >= pixels;
   long long need = static_cast<long long>(vel::gdi::DibImageBytes(h));
-  return static_cast<long long>(bitsSize) * 64 >= need;
+  return static_cast<long long>(bitsSize) * kRawDataShare >= need;
 }
 
-bool ParseBmp(const std::uint8_t* data, std::size_t size, BmpLayout* layout) {
-  if (size < 14 + 12 || data[0] != 'B' || data[1] != 'M') return false;
-  size_t offBits = Le32(data + 10);
-  size_t headerSize = Le32(data + 14);
-  BITMAPINFO256& info = layout->info;
-  info = BITMAPINFO256{};
-  if (headerSize == 12) {
-    if (!ConvertCoreHeader(data + 14, size - 14, &info, nullptr)) return false;
-  } else {
-    if (headerSize < 40 || headerSize > 4096 || !InRange(size, 14, headerSize)) return false;
-    std::memcpy(&info.bmiHeader, data + 14, 40);
-    BITMAPINFOHEADER& h = info.bmiHeader;
-    h.biSize = 40;
-    const std::uint8_t* after = data + 14 + headerSize;
-    size_t left = size - 14 - headerSize;
-    if (headerSize == 64 && h.biCompression > BI_BITFIELDS) return false;  // OS/2 2.x Huffman/RLE24
-    if (h.biCompression == BI_BITFIELDS) {
-      if (headerSize >= 52) {
-        std::memcpy(info.bmiColors, data + 14 + 40, 12);
-      } else {
-        if (left < 12) return false;
-        std::memcpy(info.bmiColors, after, 12);
-      }
-    } else if (h.biBitCount <= 8) {
-      size_t n = size_t(1) << h.biBitCount;
-      if (h.biClrUsed > 0 && h.biClrUsed < n) n = h.biClrUsed;
-      // Short colour tables happen; the missing entries stay black.
-      size_t avail = std::min(n, left / 4);
-      std::memcpy(info.bmiColors, after, avail * 4);
-    }
+vel::Expected<BmpLayout> ParseBmp(std::span<const std::uint8_t> file) {
+  vel::ByteReader in(file);
+  const std::uint8_t b = in.u8(), m = in.u8();
+  in.skip(8);  // the file size and reserved words, which writers fill in carelessly
+  const std::uint32_t offBits = in.le32();
+  const std::uint32_t headerSize = in.le32();
+  if (!in) return vel::Fail("BMP header: " + in.failure());
+  if (b != 'B' || m != 'M') return vel::Fail("BMP header: no BM signature");
+  if (file.size() < kFileHeaderSize + kCoreHeaderSize) {
+    return vel::Fail("BMP header: " + std::to_string(file.size()) + " bytes are too few for a bitmap");
   }
-  const BITMAPINFOHEADER& h = info.bmiHeader;
-  if (h.biWidth <= 0 || h.biHeight == 0 || h.biHeight == INT32_MIN || h.biPlanes != 1) return false;
-  switch (h.biBitCount) {
-    case 1: case 4: case 8: case 16: case 24: case 32: break;
-    default: return false;
+  in.seek(kFileHeaderSize);
+  auto info = ReadBitmapInfo(in, headerSize);
+  if (!info) return vel::Fail(info.error());
+  BmpLayout layout;
+  layout.info = *info;
+  const BITMAPINFOHEADER& h = layout.info.bmiHeader;
+  if (auto valid = CheckHeader(h); !valid) return vel::Fail(valid.error());
+  if (offBits < kFileHeaderSize + kCoreHeaderSize || offBits > file.size()) {
+    return vel::Fail("BMP header: pixel data offset " + std::to_string(offBits) + " outside the file of " +
+                     std::to_string(file.size()) + " bytes");
   }
-  switch (h.biCompression) {
-    case BI_RGB: break;
-    case BI_RLE8: if (h.biBitCount != 8 || h.biHeight < 0) return false; break;
-    case BI_RLE4: if (h.biBitCount != 4 || h.biHeight < 0) return false; break;
-    case BI_BITFIELDS: if (h.biBitCount != 16 && h.biBitCount != 32) return false; break;
-    default: return false;
+  layout.bitsOffset = offBits;
+  layout.bitsSize = file.size() - offBits;
+  const long long height = h.biHeight < 0 ? -static_cast<long long>(h.biHeight) : h.biHeight;
+  if (auto size = CheckPictureSize(h.biWidth, height, h.biBitCount, layout.bitsSize, PixelsPerDataByte(h)); !size) {
+    return vel::Fail("BMP header: " + size.reason());
   }
-  long long height = h.biHeight < 0 ? -static_cast<long long>(h.biHeight) : h.biHeight;
-  if (static_cast<long long>(h.biWidth) * height > vel::gdi::kMaxBitmapPixels) return false;
-  if (offBits < 14 + 12 || offBits > size) return false;
-  layout->bitsOffset = offBits;
-  layout->bitsSize = size - offBits;
-  if (!PlausibleBmpSize(h, layout->bitsSize)) return false;
-  if (h.biCompression == BI_RGB || h.biCompression == BI_BITFIELDS) {
-    // Truncated pixel data is still shown: the missing rows decode as zero.
-    if (layout->bitsSize == 0) return false;
+  if (!PlausibleBmpSize(h, layout.bitsSize)) {
+    return vel::Fail("BMP header: " + std::to_string(h.biWidth) + " x " + std::to_string(height) +
+                     " pixels cannot come from " + std::to_string(layout.bitsSize) + " bytes of pixel data");
   }
-  return true;
+  if ((h.biCompression == BI_RGB || h.biCompression == BI_BITFIELDS) && layout.bitsSize == 0) {
+    // Truncated pixel data is still shown (the missing rows decode as zero), but some must be there.
+    return vel::Fail("BMP header: no pixel data");
+  }
+  return layout;
 }
 
 namespace {
@@ -122,7 +217,7 @@ class BmpReader : public ImageReader {
     if (p.yDpi < 0) p.yDpi = 0;
     return p;
   }
-  HBITMAP decodePage(int page) override;
+  Decoded decode(int page) override;
 
  private:
   int heldBits() const {
@@ -135,66 +230,64 @@ class BmpReader : public ImageReader {
   BmpLayout layout_;
 };
 
-HBITMAP BmpReader::decodePage(int page) {
-  if (page != 0) return nullptr;
+Decoded BmpReader::decode(int page) {
+  if (page != 0) return vel::Fail("BMP: no page " + std::to_string(page));
   const BITMAPINFOHEADER& h = layout_.info.bmiHeader;
   int width = h.biWidth;
   int height = h.biHeight < 0 ? -h.biHeight : h.biHeight;
-  const std::uint8_t* bits = file_->bytes.data() + layout_.bitsOffset;
+  const auto bits = std::span<const std::uint8_t>(file_->bytes).subspan(layout_.bitsOffset, layout_.bitsSize);
   bool indexed = h.biBitCount <= 8;
   std::vector<RGBQUAD> palette;
   if (indexed) palette.assign(layout_.info.bmiColors, layout_.info.bmiColors + (1 << h.biBitCount));
   int outBits = heldBits();
   if (outBits == 8 && palette.size() < 256) palette.resize(256, RGBQUAD{0, 0, 0, 0});
-  HBITMAP bmp = NewPageBitmap(width, height, outBits, palette);
-  if (!bmp) return nullptr;
-  vel::gdi::BitmapView v;
-  vel::gdi::GetBitmapView(bmp, &v);
+  auto canvas = NewPageCanvas(width, height, outBits, palette);
+  if (!canvas) return vel::Fail("BMP: " + canvas.reason());
+  const vel::gdi::BitmapView& v = canvas->view;
+  vel::gdi::OwnedBitmap& bmp = canvas->bitmap;
 
   if (indexed && h.biCompression == BI_RGB) {
     // Keep the indices as they are; rows missing at the end of a short file stay 0.
     size_t stride = ((static_cast<size_t>(width) * h.biBitCount + 31) / 32) * 4;
     for (int r = 0; r < height; ++r) {
       size_t at = static_cast<size_t>(h.biHeight < 0 ? r : height - 1 - r) * stride;
-      if (at >= layout_.bitsSize) continue;
-      std::memcpy(v.row(r), bits + at, std::min(stride, layout_.bitsSize - at));
+      if (at >= bits.size()) continue;
+      const auto row = bits.subspan(at, std::min(stride, bits.size() - at));
+      std::memcpy(v.row(r), row.data(), row.size());
     }
-    return bmp;
+    return std::move(bmp);
   }
   // Everything else goes through the DIB transfer, which knows RLE and bit fields.
   // A cut-off file gives the rows it has (the first stored ones); the rest stay 0.
   UINT lines = static_cast<UINT>(height);
-  if (h.biCompression != BI_RLE8 && h.biCompression != BI_RLE4) {
+  if (!Rle(h)) {
     size_t stride = ((static_cast<size_t>(width) * h.biBitCount + 31) / 32) * 4;
-    lines = static_cast<UINT>(std::min<size_t>(height, layout_.bitsSize / stride));
-    if (lines == 0) {
-      DeleteObject(bmp);
-      return nullptr;
-    }
+    lines = static_cast<UINT>(std::min<size_t>(height, bits.size() / stride));
+    if (lines == 0) return vel::Fail("BMP: not one whole row of pixel data");
   }
-  HDC dc = CreateCompatibleDC(nullptr);
-  HGDIOBJ old = SelectObject(dc, bmp);
-  // Bottom-up rows fill from the bottom, top-down rows from the top.
-  int yDest = h.biHeight < 0 ? 0 : height - static_cast<int>(lines);
-  int done = vel::gdi::SetDIBitsToDeviceN(dc, 0, yDest, width, lines, 0, 0, 0, lines, bits, layout_.bitsSize,
-                                          reinterpret_cast<const BITMAPINFO*>(&layout_.info), DIB_RGB_COLORS);
-  SelectObject(dc, old);
-  DeleteDC(dc);
-  if (done <= 0) {
-    DeleteObject(bmp);
-    return nullptr;
+  vel::gdi::OwnedDC dc(CreateCompatibleDC(nullptr));
+  int done = 0;
+  {
+    vel::gdi::ScopedSelect select(dc.get(), bmp.get());
+    // Bottom-up rows fill from the bottom, top-down rows from the top.
+    int yDest = h.biHeight < 0 ? 0 : height - static_cast<int>(lines);
+    done = vel::gdi::SetDIBitsToDeviceN(dc.get(), 0, yDest, width, lines, 0, 0, 0, lines, bits.data(), bits.size(),
+                                        reinterpret_cast<const BITMAPINFO*>(&layout_.info), DIB_RGB_COLORS);
   }
-  return bmp;
+  if (done <= 0) return vel::Fail("BMP: the pixel data could not be decoded");
+  return std::move(bmp);
 }
 
 bool Sniff(const std::uint8_t* head, std::size_t length, std::uint64_t) {
-  return length >= 26 && head[0] == 'B' && head[1] == 'M';
+  vel::ByteReader in(head, length);
+  return length >= kFileHeaderSize + kCoreHeaderSize && in.u8() == 'B' && in.u8() == 'M';
 }
 
-std::unique_ptr<ImageReader> Open(FileDataPtr file) {
-  BmpLayout layout;
-  if (!ParseBmp(file->bytes.data(), file->bytes.size(), &layout)) return nullptr;
-  return std::make_unique<BmpReader>(std::move(file), layout);
+Opened Open(FileDataPtr file) {
+  if (!file) return vel::Fail("BMP: no file");
+  auto layout = ParseBmp(file->bytes);
+  if (!layout) return vel::Fail(layout.error());
+  return std::make_unique<BmpReader>(std::move(file), *layout);
 }
 
 }  // namespace

@@ -3,7 +3,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
+#include "platform/base/expected.h"
 #include "platform/gdi/gdi.h"
 
 namespace lorimer::formats {
@@ -15,8 +17,8 @@ struct BmpLayout {
 };
 
 // Parses a BMP file held in memory. Accepts the OS/2 12- and 64-byte headers and the
-// 40/52/56/108/124-byte Windows headers; false for anything malformed.
-bool ParseBmp(const std::uint8_t* data, std::size_t size, BmpLayout* layout);
+// 40/52/56/108/124-byte Windows headers; anything malformed fails with the reason.
+vel::Expected<BmpLayout> ParseBmp(std::span<const std::uint8_t> file);
 
 // Whether `bitsSize` bytes of pixel data can plausibly stand for the picture the
 // header describes. Small pictures always pass (a cut-off file still shows its

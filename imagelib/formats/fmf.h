@@ -3,8 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
+
+#include "platform/base/expected.h"
+#include "imagelib/formats/ccitt.h"
 
 namespace lorimer::formats {
 
@@ -41,5 +45,29 @@ bool EncodeFmf(const std::vector<FmfPage>& pages, std::vector<std::uint8_t>* byt
 // Writes under a temporary name next to `path` and renames it over `path` only when
 // complete, so a failed save leaves an existing file untouched.
 bool WriteFmf(const std::string& path, const std::vector<FmfPage>& pages);
+
+// ---- shared by the reader and the writers ----------------------------------------
+
+// A page's directory entry: where its coded data lies and what it codes.
+struct FmfEntry {
+  std::uint32_t offset = 0;
+  std::uint32_t length = 0;
+  int width = 0;
+  int height = 0;
+  int xDpi = 0;
+  int yDpi = 0;
+  std::uint16_t compression = 0;
+  std::uint16_t options = 0;
+};
+
+// The directory of a file the reader accepts, or why the file is not one.
+vel::Expected<std::vector<FmfEntry>> ReadFmfDirectory(std::span<const std::uint8_t> file);
+
+// Whether a page of this size, coding and options can be stored.
+vel::Expected<void> CheckFmfPageShape(std::uint64_t width, std::uint64_t height, std::uint16_t compression,
+                                      std::uint16_t options);
+
+// What the fax coder needs to know of a page.
+ccitt::StripFormat FmfStripFormat(int width, int height, std::uint16_t compression, std::uint16_t options);
 
 }  // namespace lorimer::formats

@@ -1,44 +1,81 @@
-// FMF output: a 1-bit page becomes a fax page (Group 4 unless Group 3 is asked for)
-// at the fax fine resolution, 204 x 196 dpi. Appending keeps the coded data of the
-// pages already in the file exactly as it is and adds the new page after them.
+// FMF output. Every file is laid out the same way: header, directory, then the coded
+// data of the pages in page order. EncodeFmf codes pages given as rows; the codec's
+// writer turns a 1-bit page into a fax page (Group 4 unless Group 3 is asked for) at
+// the fax fine resolution, 204 x 196 dpi, and when appending keeps the coded data of
+// the pages already in the file exactly as it is, adding the new page after them.
 #include <algorithm>
-#include <cstring>
-#include <memory>
+#include <span>
+#include <string_view>
 
+#include "platform/base/bytes.h"
+#include "platform/base/file.h"
 #include "imagelib/formats/fmf.h"
-#include "imagelib/formats/reader.h"
 #include "imagelib/formats/writer.h"
 
 namespace lorimer::formats {
 namespace {
 
-void Put32(std::uint8_t* p, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-
+// A page ready to be laid out: its directory fields and its coded data (the entry's
+// offset is set by the layout).
 struct CodedPage {
-  std::uint8_t entry[kFmfEntrySize];  // the directory entry; its offset is rewritten
-  std::vector<std::uint8_t> data;
+  FmfEntry entry;
+  std::span<const std::uint8_t> data;
 };
 
-// The pages of a file our reader accepts, with their coded data untouched.
-bool SplitFmf(const std::vector<std::uint8_t>& bytes, std::vector<CodedPage>* pages) {
-  auto file = std::make_shared<FileData>();
-  file->bytes = bytes;
-  if (!kFmfFormat.sniff(bytes.data(), std::min(bytes.size(), kSniffBytes), bytes.size())) return false;
-  if (!kFmfFormat.open(file)) return false;  // the reader's checks decide what a good file is
-  const unsigned count = Le16(bytes.data() + 6);
-  const std::uint32_t directory = Le32(bytes.data() + 8);
-  if (!InRange(bytes.size(), directory, static_cast<std::uint64_t>(count) * kFmfEntrySize)) return false;
-  pages->clear();
-  for (unsigned i = 0; i < count; ++i) {
-    CodedPage page;
-    std::memcpy(page.entry, bytes.data() + directory + i * kFmfEntrySize, kFmfEntrySize);
-    const std::uint32_t offset = Le32(page.entry), length = Le32(page.entry + 4);
-    if (!InRange(bytes.size(), offset, length)) return false;
-    page.data.assign(bytes.begin() + offset, bytes.begin() + offset + length);
-    pages->push_back(std::move(page));
+// The whole file; false when it would not fit the 32-bit offsets.
+bool LayOut(const std::vector<CodedPage>& pages, std::vector<std::uint8_t>* bytes) {
+  const std::size_t directory = kFmfHeaderSize;
+  std::uint64_t total = directory + pages.size() * kFmfEntrySize;
+  for (const CodedPage& p : pages) total += p.data.size();
+  if (total > 0xFFFFFFFFu) return false;
+  std::vector<std::uint8_t> file;
+  file.reserve(static_cast<std::size_t>(total));
+  vel::ByteWriter w(file);
+  w.text(std::string_view(kFmfMagic, sizeof kFmfMagic));
+  w.le16(kFmfVersion);
+  w.le16(static_cast<std::uint16_t>(pages.size()));
+  w.le32(static_cast<std::uint32_t>(directory));
+  w.le32(0);  // reserved
+  std::uint64_t offset = directory + pages.size() * kFmfEntrySize;
+  for (const CodedPage& p : pages) {
+    w.le32(static_cast<std::uint32_t>(offset));
+    w.le32(static_cast<std::uint32_t>(p.data.size()));
+    w.le32(static_cast<std::uint32_t>(p.entry.width));
+    w.le32(static_cast<std::uint32_t>(p.entry.height));
+    w.le16(static_cast<std::uint16_t>(p.entry.xDpi));
+    w.le16(static_cast<std::uint16_t>(p.entry.yDpi));
+    w.le16(p.entry.compression);
+    w.le16(p.entry.options);
+    w.le32(0);  // reserved
+    w.le32(0);
+    offset += p.data.size();
   }
+  for (const CodedPage& p : pages) w.bytes(p.data);
+  if (!w) return false;
+  *bytes = std::move(file);
+  return true;
+}
+
+// Codes one page's rows; false when the page cannot be stored or the coder refuses.
+bool CodePage(const FmfPage& page, FmfEntry* entry, std::vector<std::uint8_t>* coded) {
+  if (page.width <= 0 || page.height <= 0 || page.xDpi < 0 || page.xDpi > 0xFFFF || page.yDpi < 0 ||
+      page.yDpi > 0xFFFF ||
+      !CheckFmfPageShape(static_cast<std::uint64_t>(page.width), static_cast<std::uint64_t>(page.height),
+                         page.compression, page.options)) {
+    return false;
+  }
+  // Our rows have 0 = black; the fax coder wants 1 = black.
+  std::vector<std::uint8_t> faxRows(page.rows.size());
+  std::transform(page.rows.begin(), page.rows.end(), faxRows.begin(), [](std::uint8_t b) { return ~b; });
+  if (!ccitt::EncodeStrip(FmfStripFormat(page.width, page.height, page.compression, page.options), faxRows, coded)) {
+    return false;
+  }
+  entry->width = page.width;
+  entry->height = page.height;
+  entry->xDpi = page.xDpi;
+  entry->yDpi = page.yDpi;
+  entry->compression = page.compression;
+  entry->options = page.options;
   return true;
 }
 
@@ -70,39 +107,43 @@ bool PageRows(HBITMAP bitmap, FmfPage* page) {
 
 }  // namespace
 
+bool EncodeFmf(const std::vector<FmfPage>& pages, std::vector<std::uint8_t>* bytes) {
+  if (!bytes || pages.empty() || pages.size() > static_cast<std::size_t>(kFmfMaxPages)) return false;
+  std::vector<std::vector<std::uint8_t>> coded(pages.size());
+  std::vector<CodedPage> layout(pages.size());
+  for (std::size_t i = 0; i < pages.size(); ++i) {
+    if (!CodePage(pages[i], &layout[i].entry, &coded[i])) return false;
+    layout[i].data = coded[i];
+  }
+  return LayOut(layout, bytes);
+}
+
+bool WriteFmf(const std::string& path, const std::vector<FmfPage>& pages) {
+  std::vector<std::uint8_t> bytes;
+  if (path.empty() || !EncodeFmf(pages, &bytes)) return false;
+  return vel::ReplaceFileContents(path, bytes, "lorimer");
+}
+
 bool WriteFmfPage(HBITMAP bitmap, const WriteOptions& options, const std::vector<std::uint8_t>* existing,
                   std::vector<std::uint8_t>* out) {
   if (!out) return false;
+  // The earlier pages exactly as coded, from a file our reader accepts.
   std::vector<CodedPage> pages;
-  if (existing && !SplitFmf(*existing, &pages)) return false;
+  if (existing) {
+    auto entries = ReadFmfDirectory(*existing);
+    if (!entries) return false;
+    for (const FmfEntry& e : *entries) pages.push_back({e, std::span(*existing).subspan(e.offset, e.length)});
+  }
   if (pages.size() >= static_cast<std::size_t>(kFmfMaxPages)) return false;
 
   FmfPage page;
   page.compression = options.tiffCompress == "GROUP3" ? kFmfGroup3 : kFmfGroup4;
-  std::vector<std::uint8_t> single;
-  if (!PageRows(bitmap, &page) || !EncodeFmf({page}, &single)) return false;
-  std::vector<CodedPage> added;
-  if (!SplitFmf(single, &added) || added.size() != 1) return false;
-  pages.push_back(std::move(added[0]));
-
-  // Same arrangement as the encoder: header, directory, then the data in page order.
-  const std::size_t directory = kFmfHeaderSize;
-  std::uint64_t total = directory + pages.size() * kFmfEntrySize;
-  for (const CodedPage& p : pages) total += p.data.size();
-  if (total > 0xFFFFFFFFu) return false;
-  std::vector<std::uint8_t> file(directory + pages.size() * kFmfEntrySize, 0);
-  std::memcpy(file.data(), single.data(), kFmfHeaderSize);  // magic, version, directory offset
-  file[6] = static_cast<std::uint8_t>(pages.size());
-  file[7] = static_cast<std::uint8_t>(pages.size() >> 8);
-  Put32(file.data() + 8, static_cast<std::uint32_t>(directory));
-  for (std::size_t i = 0; i < pages.size(); ++i) {
-    std::uint8_t* e = file.data() + directory + i * kFmfEntrySize;
-    std::memcpy(e, pages[i].entry, kFmfEntrySize);
-    Put32(e, static_cast<std::uint32_t>(file.size()));
-    file.insert(file.end(), pages[i].data.begin(), pages[i].data.end());
-  }
-  *out = std::move(file);
-  return true;
+  CodedPage added;
+  std::vector<std::uint8_t> coded;
+  if (!PageRows(bitmap, &page) || !CodePage(page, &added.entry, &coded)) return false;
+  added.data = coded;
+  pages.push_back(added);
+  return LayOut(pages, out);
 }
 
 }  // namespace lorimer::formats

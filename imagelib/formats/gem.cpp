@@ -8,8 +8,13 @@
 // is white for plain files. Opcodes that run past the end of a row are clipped there.
 #include <algorithm>
 #include <cstring>
+#include <span>
+#include <string>
 
+#include "platform/base/bytes.h"
+#include "imagelib/formats/page_canvas.h"
 #include "imagelib/formats/reader.h"
+#include "imagelib/formats/signatureless.h"
 
 namespace lorimer::formats {
 namespace {
@@ -17,11 +22,15 @@ namespace {
 constexpr std::size_t kBaseHeaderWords = 8;
 constexpr std::size_t kMaxPlainHeaderWords = 59;
 constexpr std::size_t kXimgFixedWords = 11;  // 8 base words, "XIMG", colour model
+constexpr std::size_t kXimgPaletteOffset = 2 * kXimgFixedWords;
 constexpr int kMaxPlanes = 8;
 constexpr int kMaxPatternLength = 8;
 constexpr int kMaxScanlineRepeat = 255;
 // The most one opcode can produce: a pattern run of 255 times 8 bytes.
 constexpr std::uint64_t kMaxOpcodeOutput = 255 * kMaxPatternLength;
+// So no picture can take more than this many pixels per byte of data: an opcode for
+// kMaxOpcodeOutput bytes of one plane, its scanline shown kMaxScanlineRepeat times.
+constexpr std::uint64_t kMaxPixelsPerByte = kMaxOpcodeOutput * 8 * kMaxScanlineRepeat;
 
 // Default desktop colours by pixel value for 16 colours: white, the bright colours,
 // greys, their dark versions, and black in the last slot.
@@ -39,45 +48,74 @@ struct Header {
   int yDpi = 0;
   std::size_t dataOffset = 0;
   bool ximg = false;
+
+  // Plane counts land in the 1, 4 or 8-bit layouts a DIB offers.
+  int heldBits() const { return planes == 1 ? 1 : planes <= 4 ? 4 : 8; }
 };
 
 int DpiFromMicrons(unsigned microns) { return microns == 0 ? 0 : static_cast<int>((25400 + microns / 2) / microns); }
 
-bool ParseHeader(const std::uint8_t* p, std::size_t length, std::uint64_t fileSize, Header* h) {
-  if (length < kBaseHeaderWords * 2) return false;
-  const unsigned version = Be16(p);
-  const std::size_t headerWords = Be16(p + 2);
-  h->planes = Be16(p + 4);
-  h->patternLength = Be16(p + 6);
-  h->width = Be16(p + 12);
-  h->height = Be16(p + 14);
-  if (version > 2 || headerWords < kBaseHeaderWords) return false;
-  if (h->planes < 1 || h->planes > kMaxPlanes) return false;
-  if (h->patternLength < 1 || h->patternLength > kMaxPatternLength) return false;
-  if (h->width == 0 || h->height == 0) return false;
-  h->xDpi = DpiFromMicrons(Be16(p + 8));
-  h->yDpi = DpiFromMicrons(Be16(p + 10));
-  h->ximg = headerWords >= kXimgFixedWords && length >= 22 && std::memcmp(p + 16, "XIMG", 4) == 0;
-  if (h->ximg) {
-    // RGB is the only colour model anyone wrote; the palette must fit the header.
-    if (Be16(p + 20) != 0 || headerWords < kXimgFixedWords + 3 * (std::size_t{1} << h->planes)) return false;
-  } else if (headerWords > kMaxPlainHeaderWords) {
-    return false;
+vel::Expected<Header> ParseHeader(vel::ByteReader in, std::uint64_t fileSize) {
+  Header h;
+  const unsigned version = in.be16();
+  const std::size_t headerWords = in.be16();
+  h.planes = in.be16();
+  h.patternLength = in.be16();
+  const unsigned xMicrons = in.be16(), yMicrons = in.be16();
+  h.width = in.be16();
+  h.height = in.be16();
+  if (!in) return vel::Fail("GEM header: " + in.failure());
+  if (version > 2) return vel::Fail("GEM header: version " + std::to_string(version));
+  if (headerWords < kBaseHeaderWords) return vel::Fail("GEM header: " + std::to_string(headerWords) + " header words");
+  if (h.planes < 1 || h.planes > kMaxPlanes) return vel::Fail("GEM header: " + std::to_string(h.planes) + " planes");
+  if (h.patternLength < 1 || h.patternLength > kMaxPatternLength) {
+    return vel::Fail("GEM header: pattern length " + std::to_string(h.patternLength));
   }
-  h->dataOffset = headerWords * 2;
-  if (h->dataOffset >= fileSize) return false;
-  if (static_cast<long long>(h->width) * h->height > vel::gdi::kMaxBitmapPixels) return false;
+  if (h.width == 0 || h.height == 0) {
+    return vel::Fail("GEM header: size " + std::to_string(h.width) + " x " + std::to_string(h.height));
+  }
+  h.xDpi = DpiFromMicrons(xMicrons);
+  h.yDpi = DpiFromMicrons(yMicrons);
+  if (headerWords >= kXimgFixedWords && in.has(6)) {
+    const auto tag = in.bytes(4);
+    const unsigned colourModel = in.be16();
+    h.ximg = std::memcmp(tag.data(), "XIMG", 4) == 0;
+    // RGB is the only colour model anyone wrote; the palette must fit the header.
+    if (h.ximg && colourModel != 0) return vel::Fail("GEM header: XIMG colour model " + std::to_string(colourModel));
+    if (h.ximg && headerWords < kXimgFixedWords + 3 * (std::size_t{1} << h.planes)) {
+      return vel::Fail("GEM header: XIMG header of " + std::to_string(headerWords) + " words has no room for " +
+                       std::to_string(1 << h.planes) + " colours");
+    }
+  }
+  if (!h.ximg && headerWords > kMaxPlainHeaderWords) {
+    return vel::Fail("GEM header: " + std::to_string(headerWords) + " header words");
+  }
+  h.dataOffset = headerWords * 2;
+  if (h.dataOffset >= fileSize) {
+    return vel::Fail("GEM header: the data would start at " + std::to_string(h.dataOffset) + ", past the end of " +
+                     std::to_string(fileSize) + " bytes");
+  }
+  if (auto size = CheckPictureSize(h.width, h.height, h.heldBits(), fileSize, kMaxPixelsPerByte); !size) {
+    return vel::Fail("GEM header: " + size.reason());
+  }
   // Every plane row needs an opcode per kMaxOpcodeOutput bytes, and a stored scanline
   // shows at most 255 times: a header asking for more rows than the data can make is bad.
-  const std::uint64_t rowBytes = (static_cast<std::uint64_t>(h->width) + 7) / 8;
-  const std::uint64_t perScanline = h->planes * ((rowBytes + kMaxOpcodeOutput - 1) / kMaxOpcodeOutput);
-  const std::uint64_t scanlines = (static_cast<std::uint64_t>(h->height) + kMaxScanlineRepeat - 1) / kMaxScanlineRepeat;
-  return scanlines * perScanline <= fileSize - h->dataOffset;
+  const std::uint64_t rowBytes = (static_cast<std::uint64_t>(h.width) + 7) / 8;
+  const std::uint64_t perScanline = h.planes * ((rowBytes + kMaxOpcodeOutput - 1) / kMaxOpcodeOutput);
+  const std::uint64_t scanlines = (static_cast<std::uint64_t>(h.height) + kMaxScanlineRepeat - 1) / kMaxScanlineRepeat;
+  if (scanlines * perScanline > fileSize - h.dataOffset) {
+    return vel::Fail("GEM header: " + std::to_string(h.width) + " x " + std::to_string(h.height) +
+                     " pixels cannot come from " + std::to_string(fileSize - h.dataOffset) + " bytes");
+  }
+  return h;
 }
 
 class GemReader : public ImageReader {
  public:
-  GemReader(FileDataPtr file, const Header& header) : file_(std::move(file)), h_(header) { buildPalette(); }
+  GemReader(FileDataPtr file, const Header& header)
+      : file_(std::move(file)), h_(header), data_(std::span<const std::uint8_t>(file_->bytes).subspan(h_.dataOffset)) {
+    buildPalette();
+  }
 
   int pageCount() const override { return 1; }
 
@@ -86,42 +124,36 @@ class GemReader : public ImageReader {
     if (page != 0) return info;
     info.width = h_.width;
     info.height = h_.height;
-    info.bitCount = dibBits();  // what decodePage holds, not the file's plane count
+    info.bitCount = h_.heldBits();  // what decodePage holds, not the file's plane count
     info.colorsUsed = static_cast<unsigned>(palette_.size());
     info.xDpi = h_.xDpi;
     info.yDpi = h_.yDpi;
     return info;
   }
 
-  HBITMAP decodePage(int page) override {
-    if (page != 0) return nullptr;
-    HBITMAP bitmap = NewPageBitmap(h_.width, h_.height, dibBits(), palette_);
-    vel::gdi::BitmapView view;
-    if (!bitmap || !vel::gdi::GetBitmapView(bitmap, &view)) {
-      if (bitmap) DeleteObject(bitmap);
-      return nullptr;
-    }
+  Decoded decode(int page) override {
+    if (page != 0) return vel::Fail("GEM: no page " + std::to_string(page));
+    auto canvas = NewPageCanvas(h_.width, h_.height, h_.heldBits(), palette_);
+    if (!canvas) return vel::Fail("GEM: " + canvas.reason());
+    const vel::gdi::BitmapView& view = canvas->view;
     const std::size_t rowBytes = (static_cast<std::size_t>(h_.width) + 7) / 8;
     std::vector<std::uint8_t> scanline(rowBytes * h_.planes);
-    pos_ = h_.dataOffset;
+    pos_ = 0;
     int y = 0;
-    while (y < h_.height && pos_ < file_->bytes.size()) {
+    while (y < h_.height && pos_ < data_.size()) {
       std::fill(scanline.begin(), scanline.end(), 0);
       int repeat = 1;
-      for (int k = 0; k < h_.planes; ++k) decodeRow(scanline.data() + k * rowBytes, rowBytes, k == 0 ? &repeat : nullptr);
+      for (int k = 0; k < h_.planes; ++k) decodeRow(&scanline[k * rowBytes], rowBytes, k == 0 ? &repeat : nullptr);
       for (int i = 0; i < repeat && y < h_.height; ++i, ++y) storeScanline(scanline.data(), rowBytes, view.row(y));
     }
-    return bitmap;
+    return std::move(canvas->bitmap);
   }
 
  private:
-  // Plane counts land in the 1, 4 or 8-bit layouts a DIB offers.
-  int dibBits() const { return h_.planes == 1 ? 1 : h_.planes <= 4 ? 4 : 8; }
-
   // Decodes one plane row. `repeat` receives the count of a scanline repeat met at
   // the very start of the row (only the first plane of a scanline may carry one).
   void decodeRow(std::uint8_t* out, std::size_t rowBytes, int* repeat) {
-    const auto& d = file_->bytes;
+    const auto d = data_;
     const std::size_t end = d.size();
     std::size_t x = 0;
     auto put = [&](std::uint8_t v) {
@@ -152,10 +184,10 @@ class GemReader : public ImageReader {
           pos_ = end;
           return;
         }
-        const std::uint8_t* pattern = d.data() + pos_;
+        const auto pattern = d.subspan(pos_, h_.patternLength);
         pos_ += h_.patternLength;
         for (int i = 0; i < count && x < rowBytes; ++i) {
-          for (int j = 0; j < h_.patternLength; ++j) put(pattern[j]);
+          for (const std::uint8_t b : pattern) put(b);
         }
       } else if (op == 0x80) {
         if (pos_ >= end) return;
@@ -193,13 +225,15 @@ class GemReader : public ImageReader {
   void buildPalette() {
     const int count = 1 << h_.planes;
     palette_.resize(count);
-    const std::uint8_t* p = file_->bytes.data();
+    // The header check made room for the XIMG colours before the data.
+    vel::ByteReader ximg;
+    if (h_.ximg) ximg = vel::ByteReader(file_->bytes).sub(kXimgPaletteOffset, 6 * count);
     for (int i = 0; i < count; ++i) {
       std::uint8_t rgb[3];
       if (h_.ximg) {
         // XIMG stores per mille intensities, indexed by pixel value.
         for (int c = 0; c < 3; ++c) {
-          const unsigned v = std::min<unsigned>(Be16(p + 22 + 6 * i + 2 * c), 1000);
+          const unsigned v = std::min<unsigned>(ximg.be16(), 1000);
           rgb[c] = static_cast<std::uint8_t>((v * 255 + 500) / 1000);
         }
       } else {
@@ -232,24 +266,13 @@ class GemReader : public ImageReader {
 
   FileDataPtr file_;
   Header h_;
+  std::span<const std::uint8_t> data_;  // the compressed scanlines, to the end of the file
   std::vector<RGBQUAD> palette_;
-  std::size_t pos_ = 0;
+  std::size_t pos_ = 0;                 // within data_ while decoding
 };
-
-bool SniffGem(const std::uint8_t* head, std::size_t length, std::uint64_t fileSize) {
-  Header h;
-  return ParseHeader(head, length, fileSize, &h);
-}
-
-std::unique_ptr<ImageReader> OpenGem(FileDataPtr file) {
-  if (!file) return nullptr;
-  Header h;
-  if (!ParseHeader(file->bytes.data(), file->bytes.size(), file->bytes.size(), &h)) return nullptr;
-  return std::make_unique<GemReader>(std::move(file), h);
-}
 
 }  // namespace
 
-const FormatDescriptor kGemFormat = {"GEM", SniffGem, OpenGem};
+const FormatDescriptor kGemFormat = {"GEM", SniffByHeader<ParseHeader>, OpenByHeader<ParseHeader, GemReader>};
 
 }  // namespace lorimer::formats

@@ -13,9 +13,13 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <span>
+#include <string>
+#include <string_view>
 
+#include "platform/base/bytes.h"
+#include "platform/base/file.h"
+#include "imagelib/formats/page_canvas.h"
 #include "imagelib/formats/reader.h"
 
 namespace lorimer::formats {
@@ -30,6 +34,11 @@ constexpr std::size_t kMaxAniFrames = 10000;
 // in the wild stay within 1024; anything beyond 2048 square is not an icon.
 constexpr std::uint64_t kMaxIconPixels = 1 << 22;
 constexpr std::uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+constexpr std::size_t kMinPngPayload = 33;  // the signature and a whole IHDR chunk
+constexpr std::uint32_t kIhdrLength = 13;
+// Deflate gives at most 1032 bytes for one, and a PNG pixel takes at least an eighth of a byte.
+constexpr std::uint64_t kPngPixelsPerByte = 1032 * 8;
+constexpr std::uint64_t kMaxIconFileBytes = std::uint64_t{1} << 30;
 
 // One picture inside an icon file, located and described but not decoded.
 struct IconEntry {
@@ -54,93 +63,158 @@ struct IconDirectory {
   std::vector<IconEntry> entries;
 };
 
-// Reads the embedded header of one payload. `dirHeight` helps with the rare bitmap whose
-// height field is not doubled for the mask.
-bool DescribePayload(const std::uint8_t* p, std::size_t n, int dirHeight, IconEntry* e) {
-  if (n >= 33 && std::memcmp(p, kPngSignature, 8) == 0) {
-    if (Be32(p + 8) != 13 || std::memcmp(p + 12, "IHDR", 4) != 0) return false;
-    const std::uint32_t w = Be32(p + 16), h = Be32(p + 20);
-    if (w == 0 || h == 0 || w > 0x7FFFFFFF || h > 0x7FFFFFFF) return false;
-    if (static_cast<std::uint64_t>(w) * h > kMaxIconPixels) return false;
-    static constexpr int kChannels[7] = {1, 0, 3, 1, 2, 0, 4};
-    const int type = p[25];
-    if (type > 6 || kChannels[type] == 0) return false;
-    e->png = true;
-    e->width = static_cast<int>(w);
-    e->height = static_cast<int>(h);
-    e->bitCount = kChannels[type] * p[24];
-    return true;
+bool StartsWith(std::span<const std::uint8_t> bytes, std::string_view tag) {
+  return bytes.size() >= tag.size() && std::memcmp(bytes.data(), tag.data(), tag.size()) == 0;
+}
+
+std::string Size(std::int64_t width, std::int64_t height) {
+  return std::to_string(width) + " x " + std::to_string(height);
+}
+
+vel::Expected<void> DescribePng(std::span<const std::uint8_t> payload, IconEntry* e) {
+  vel::ByteReader in(payload);
+  in.skip(sizeof kPngSignature);
+  const std::uint32_t ihdrLength = in.be32();
+  const auto ihdr = in.bytes(4);
+  const std::uint32_t w = in.be32(), h = in.be32();
+  const int depth = in.u8();
+  const int type = in.u8();
+  if (!in) return vel::Fail("PNG entry: " + in.failure());
+  if (ihdrLength != kIhdrLength || !StartsWith(ihdr, "IHDR")) return vel::Fail("PNG entry without its IHDR chunk");
+  if (w == 0 || h == 0 || w > 0x7FFFFFFF || h > 0x7FFFFFFF) return vel::Fail("PNG entry of size " + Size(w, h));
+  if (auto size = CheckPictureSize(w, h, 32, payload.size(), kPngPixelsPerByte); !size) {
+    return vel::Fail("PNG entry: " + size.reason());
   }
-  if (n < kMinPayload) return false;
-  const std::uint32_t headerSize = Le32(p);
-  if (headerSize < 40 || headerSize > n) return false;
-  const auto width = static_cast<std::int32_t>(Le32(p + 4));
-  const auto heightField = static_cast<std::int32_t>(Le32(p + 8));
-  const int bpp = Le16(p + 14);
-  const std::uint32_t compression = Le32(p + 16);
-  const std::uint32_t clrUsed = Le32(p + 32);
-  if (width <= 0 || heightField <= 0 || width > 0x10000 || heightField > 0x20000) return false;
-  if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32) return false;
-  if (compression != BI_RGB) return false;
+  if (static_cast<std::uint64_t>(w) * h > kMaxIconPixels) {
+    return vel::Fail("PNG entry of " + Size(w, h) + " is no icon");
+  }
+  static constexpr int kChannels[7] = {1, 0, 3, 1, 2, 0, 4};
+  if (type > 6 || kChannels[type] == 0) return vel::Fail("PNG entry of colour type " + std::to_string(type));
+  e->png = true;
+  e->width = static_cast<int>(w);
+  e->height = static_cast<int>(h);
+  e->bitCount = kChannels[type] * depth;
+  return {};
+}
+
+// `dirHeight` helps with the rare bitmap whose height field is not doubled for the mask.
+vel::Expected<void> DescribeBitmap(std::span<const std::uint8_t> payload, int dirHeight, IconEntry* e) {
+  if (payload.size() < kMinPayload) return vel::Fail(std::to_string(payload.size()) + " bytes are no image");
+  vel::ByteReader in(payload);
+  const std::uint32_t headerSize = in.le32();
+  const std::int32_t width = in.le32s();
+  const std::int32_t heightField = in.le32s();
+  in.skip(2);  // planes
+  const int bitCount = in.le16();
+  const std::uint32_t compression = in.le32();
+  in.skip(12);  // image size and resolution
+  const std::uint32_t clrUsed = in.le32();
+  if (!in) return vel::Fail("bitmap header: " + in.failure());
+  if (headerSize < 40 || headerSize > payload.size()) {
+    return vel::Fail("bitmap header of " + std::to_string(headerSize) + " bytes");
+  }
+  if (width <= 0 || heightField <= 0 || width > 0x10000 || heightField > 0x20000) {
+    return vel::Fail("bitmap of size " + Size(width, heightField));
+  }
+  if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 16 && bitCount != 24 && bitCount != 32) {
+    return vel::Fail("bitmap of " + std::to_string(bitCount) + " bits per pixel");
+  }
+  if (compression != BI_RGB) return vel::Fail("bitmap of compression " + std::to_string(compression));
   int height = heightField / 2;
   if (heightField == dirHeight && heightField / 2 != dirHeight) height = heightField;
-  if (height <= 0 || static_cast<std::uint64_t>(width) * height > kMaxIconPixels) return false;
-  unsigned colors = 0;
-  if (bpp <= 8) {
-    if (clrUsed > 256) return false;
-    colors = clrUsed ? std::min<unsigned>(clrUsed, 1u << bpp) : 1u << bpp;
+  if (auto size = CheckPictureSize(width, height, bitCount, payload.size(), 1); !size) {
+    return vel::Fail("bitmap: " + size.reason());
   }
-  const std::size_t paletteBytes = (bpp <= 8 ? (clrUsed ? clrUsed : 1u << bpp) : clrUsed) * std::size_t{4};
-  const std::size_t xorStride = ((static_cast<std::size_t>(width) * bpp + 31) / 32) * 4;
+  if (static_cast<std::uint64_t>(width) * height > kMaxIconPixels) {
+    return vel::Fail("bitmap of " + Size(width, height) + " is no icon");
+  }
+  unsigned colors = 0;
+  if (bitCount <= 8) {
+    if (clrUsed > 256) return vel::Fail("bitmap with " + std::to_string(clrUsed) + " colours");
+    colors = clrUsed ? std::min<unsigned>(clrUsed, 1u << bitCount) : 1u << bitCount;
+  }
+  const std::size_t paletteBytes = (bitCount <= 8 ? (clrUsed ? clrUsed : 1u << bitCount) : clrUsed) * std::size_t{4};
+  const std::size_t xorStride = ((static_cast<std::size_t>(width) * bitCount + 31) / 32) * 4;
   const std::size_t andStride = ((static_cast<std::size_t>(width) + 31) / 32) * 4;
   const std::size_t xorOffset = headerSize + paletteBytes;
   // The colour bitmap must be there in full; a missing mask only makes the icon opaque.
-  if (!InRange(n, xorOffset, xorStride * height)) return false;
+  vel::ByteReader colour(payload), mask(payload);
+  colour.sub(xorOffset, xorStride * height);
+  if (!colour) return vel::Fail("colour bitmap: " + colour.failure());
+  mask.sub(xorOffset + xorStride * height, andStride * height);
   e->png = false;
   e->width = width;
   e->height = height;
-  e->bitCount = bpp;
+  e->bitCount = bitCount;
   e->colors = colors;
   e->paletteOffset = headerSize;
   e->xorOffset = xorOffset;
   e->xorStride = xorStride;
-  e->hasMask = InRange(n, xorOffset + xorStride * height, andStride * height);
-  return true;
+  e->hasMask = mask.ok();
+  return {};
+}
+
+// Reads the embedded header of one payload (bitmap header or PNG IHDR) into `e`.
+vel::Expected<void> DescribePayload(std::span<const std::uint8_t> payload, int dirHeight, IconEntry* e) {
+  if (payload.size() >= kMinPngPayload &&
+      StartsWith(payload, std::string_view(reinterpret_cast<const char*>(kPngSignature), sizeof kPngSignature))) {
+    return DescribePng(payload, e);
+  }
+  return DescribeBitmap(payload, dirHeight, e);
 }
 
 // Checks the directory of an ICO/CUR file. With `describe`, also reads each payload's
 // header and keeps the entries that can be shown; otherwise only the layout is checked
-// (enough for sniffing on the first bytes).
-bool ParseDirectory(const std::uint8_t* d, std::size_t n, std::uint64_t fileSize, bool describe, IconDirectory* dir) {
-  if (n < kDirHeader || Le16(d) != 0) return false;
-  const unsigned type = Le16(d + 2);
-  const unsigned count = Le16(d + 4);
-  if ((type != 1 && type != 2) || count == 0 || count > kMaxEntries) return false;
+// (enough for sniffing on the first bytes of a file of `fileSize` bytes).
+vel::Expected<IconDirectory> ParseDirectory(std::span<const std::uint8_t> data, std::uint64_t fileSize,
+                                            bool describe) {
+  vel::ByteReader in(data);
+  const std::uint16_t reserved = in.le16();
+  const std::uint16_t type = in.le16();
+  const std::uint16_t count = in.le16();
+  if (!in) return vel::Fail("ICO header: " + in.failure());
+  if (reserved != 0) return vel::Fail("ICO header: reserved word " + std::to_string(reserved));
+  if (type != 1 && type != 2) return vel::Fail("ICO header: type " + std::to_string(type));
+  if (count == 0 || count > kMaxEntries) return vel::Fail("ICO header: " + std::to_string(count) + " entries");
   const std::uint64_t firstPayload = kDirHeader + kDirEntry * count;
-  if (describe && n < firstPayload) return false;
-  if (dir) {
-    dir->cursor = type == 2;
-    dir->entries.clear();
+  if (describe && data.size() < firstPayload) {
+    return vel::Fail("ICO header: a directory of " + std::to_string(count) + " entries in " +
+                     std::to_string(data.size()) + " bytes");
   }
-  for (unsigned i = 0; i < count; ++i) {
-    const std::size_t at = kDirHeader + kDirEntry * i;
-    if (at + kDirEntry > n) break;  // sniffing: the rest of the directory is beyond the head
-    const std::uint8_t* de = d + at;
-    const std::uint32_t size = Le32(de + 8);
-    const std::uint32_t offset = Le32(de + 12);
-    if (size < kMinPayload || offset < firstPayload || offset > fileSize || size > fileSize - offset) return false;
+  IconDirectory dir;
+  dir.cursor = type == 2;
+  std::string refusal;  // why the last entry that could not be shown could not
+  // Sniffing sees only the head; the rest of the directory may lie beyond it.
+  for (unsigned i = 0; i < count && in.has(kDirEntry); ++i) {
+    in.skip(1);  // width: the embedded header says it better
+    const std::uint8_t height = in.u8();
+    in.skip(2);  // colour count, reserved
+    const std::uint16_t xHotspot = in.le16();  // planes in an icon
+    const std::uint16_t yHotspot = in.le16();  // bits per pixel in an icon
+    const std::uint32_t size = in.le32();
+    const std::uint32_t offset = in.le32();
+    if (size < kMinPayload || offset < firstPayload || offset > fileSize || size > fileSize - offset) {
+      return vel::Fail("ICO entry " + std::to_string(i) + ": " + std::to_string(size) + " bytes at offset " +
+                       std::to_string(offset) + " do not fit a file of " + std::to_string(fileSize) + " bytes");
+    }
     if (!describe) continue;
     IconEntry e;
     e.offset = offset;
     e.size = size;
-    if (type == 2) {
-      e.xHotspot = Le16(de + 4);
-      e.yHotspot = Le16(de + 6);
+    if (dir.cursor) {
+      e.xHotspot = xHotspot;
+      e.yHotspot = yHotspot;
     }
-    const int dirHeight = de[1] ? de[1] : 256;
-    if (DescribePayload(d + offset, size, dirHeight, &e) && dir) dir->entries.push_back(e);
+    const int dirHeight = height ? height : 256;
+    vel::ByteReader whole(data);
+    if (auto described = DescribePayload(whole.sub(offset, size).all(), dirHeight, &e); !described) {
+      refusal = "entry " + std::to_string(i) + ": " + described.reason();
+      continue;
+    }
+    dir.entries.push_back(e);
   }
-  return !describe || (dir && !dir->entries.empty());
+  if (describe && dir.entries.empty()) return vel::Fail("ICO: no entry can be shown (" + refusal + ")");
+  return dir;
 }
 
 // A decoded entry: B, G, R, A per pixel (straight alpha), top row first, plus what the
@@ -157,43 +231,50 @@ struct IconPixels {
   bool anyMasked = false;
 };
 
-bool DecodeEntry(const std::uint8_t* file, const IconEntry& e, IconPixels* out) {
-  const std::uint8_t* p = file + e.offset;
-  out->width = e.width;
-  out->height = e.height;
-  out->bitCount = e.bitCount;
-  const std::size_t pixels = static_cast<std::size_t>(e.width) * e.height;
-  if (e.png) {
-    RgbaImage rgba;
-    if (!DecodePngToRgba(p, e.size, &rgba) || rgba.width != e.width || rgba.height != e.height) return false;
-    out->bgra.resize(pixels * 4);
-    out->mask.assign(pixels, 0);
-    for (std::size_t i = 0; i < pixels; ++i) {
-      const std::uint8_t* s = &rgba.pixels[i * 4];
-      std::uint8_t* t = &out->bgra[i * 4];
-      t[0] = s[2];
-      t[1] = s[1];
-      t[2] = s[0];
-      t[3] = s[3];
-      out->mask[i] = s[3] == 0;
-      out->anyMasked |= s[3] == 0;
-    }
-    out->useAlpha = rgba.hasAlpha;
-    return true;
+vel::Expected<void> DecodePngEntry(std::span<const std::uint8_t> payload, IconPixels* out) {
+  const std::size_t pixels = static_cast<std::size_t>(out->width) * out->height;
+  RgbaImage rgba;
+  if (!DecodePngToRgba(payload.data(), payload.size(), &rgba)) return vel::Fail("the PNG data gives no row");
+  if (rgba.width != out->width || rgba.height != out->height) {
+    return vel::Fail("the PNG data is " + Size(rgba.width, rgba.height) + ", its header " +
+                     Size(out->width, out->height));
   }
+  out->bgra.resize(pixels * 4);
+  out->mask.assign(pixels, 0);
+  for (std::size_t i = 0; i < pixels; ++i) {
+    const std::uint8_t* s = &rgba.pixels[i * 4];
+    std::uint8_t* t = &out->bgra[i * 4];
+    t[0] = s[2];
+    t[1] = s[1];
+    t[2] = s[0];
+    t[3] = s[3];
+    out->mask[i] = s[3] == 0;
+    out->anyMasked |= s[3] == 0;
+  }
+  out->useAlpha = rgba.hasAlpha;
+  return {};
+}
+
+// The colour bitmap and mask of a bitmap entry; DescribeBitmap checked that they are there.
+void DecodeBitmapEntry(std::span<const std::uint8_t> payload, const IconEntry& e, IconPixels* out) {
+  const std::size_t pixels = static_cast<std::size_t>(e.width) * e.height;
   const int bpp = e.bitCount;
+  vel::ByteReader table = vel::ByteReader(payload).sub(e.paletteOffset, std::size_t{4} * e.colors);
   out->palette.assign(e.colors, RGBQUAD{0, 0, 0, 0});
-  for (unsigned i = 0; i < e.colors; ++i) {
-    const std::uint8_t* c = p + e.paletteOffset + 4 * i;
-    out->palette[i] = RGBQUAD{c[0], c[1], c[2], 0};
+  for (RGBQUAD& c : out->palette) {
+    c.rgbBlue = table.u8();
+    c.rgbGreen = table.u8();
+    c.rgbRed = table.u8();
+    table.skip(1);
   }
   out->bgra.assign(pixels * 4, 0);
   out->mask.assign(pixels, 0);
   if (bpp <= 8) out->indexes.assign(pixels, 0);
+  const auto colour = payload.subspan(e.xorOffset, e.xorStride * e.height);
   bool anyAlpha = false;
   for (int y = 0; y < e.height; ++y) {
     // Both bitmaps are stored bottom row first.
-    const std::uint8_t* row = p + e.xorOffset + e.xorStride * (e.height - 1 - y);
+    const auto row = colour.subspan(e.xorStride * (e.height - 1 - y), e.xorStride);
     std::uint8_t* dst = &out->bgra[static_cast<std::size_t>(y) * e.width * 4];
     for (int x = 0; x < e.width; ++x, dst += 4) {
       switch (bpp) {
@@ -211,7 +292,7 @@ bool DecodeEntry(const std::uint8_t* file, const IconEntry& e, IconPixels* out) 
           break;
         }
         case 16: {
-          const unsigned v = Le16(row + 2 * x);
+          const unsigned v = row[2 * x] | (row[2 * x + 1] << 8);
           const unsigned r = (v >> 10) & 31, g = (v >> 5) & 31, b = v & 31;
           dst[0] = static_cast<std::uint8_t>((b << 3) | (b >> 2));
           dst[1] = static_cast<std::uint8_t>((g << 3) | (g >> 2));
@@ -220,11 +301,11 @@ bool DecodeEntry(const std::uint8_t* file, const IconEntry& e, IconPixels* out) 
           break;
         }
         case 24:
-          std::memcpy(dst, row + 3 * x, 3);
+          std::memcpy(dst, &row[3 * x], 3);
           dst[3] = 255;
           break;
         case 32:
-          std::memcpy(dst, row + 4 * x, 4);
+          std::memcpy(dst, &row[4 * x], 4);
           anyAlpha |= dst[3] != 0;
           break;
       }
@@ -237,9 +318,9 @@ bool DecodeEntry(const std::uint8_t* file, const IconEntry& e, IconPixels* out) 
   }
   if (e.hasMask) {
     const std::size_t andStride = ((static_cast<std::size_t>(e.width) + 31) / 32) * 4;
-    const std::uint8_t* andBase = p + e.xorOffset + e.xorStride * e.height;
+    const auto mask = payload.subspan(e.xorOffset + e.xorStride * e.height, andStride * e.height);
     for (int y = 0; y < e.height; ++y) {
-      const std::uint8_t* row = andBase + andStride * (e.height - 1 - y);
+      const auto row = mask.subspan(andStride * (e.height - 1 - y), andStride);
       for (int x = 0; x < e.width; ++x) {
         const bool bit = (row[x >> 3] >> (7 - (x & 7))) & 1;
         out->mask[static_cast<std::size_t>(y) * e.width + x] = bit;
@@ -252,19 +333,30 @@ bool DecodeEntry(const std::uint8_t* file, const IconEntry& e, IconPixels* out) 
       out->anyMasked |= out->mask[i] != 0;
     }
   }
-  return true;
+}
+
+// `file` holds the entry at the offset the entry gives.
+vel::Expected<IconPixels> DecodeEntry(std::span<const std::uint8_t> file, const IconEntry& e) {
+  const auto payload = vel::ByteReader(file).sub(e.offset, e.size).all();
+  IconPixels out;
+  out.width = e.width;
+  out.height = e.height;
+  out.bitCount = e.bitCount;
+  if (e.png) {
+    if (auto decoded = DecodePngEntry(payload, &out); !decoded) return vel::Fail(decoded.error());
+  } else {
+    DecodeBitmapEntry(payload, e, &out);
+  }
+  return out;
 }
 
 // The page as a viewer shows it on white.
-HBITMAP RenderOnWhite(const IconPixels& px) {
+Decoded RenderOnWhite(const IconPixels& px) {
   const bool opaque = !px.useAlpha && !px.anyMasked;
   if (opaque && !px.indexes.empty()) {
-    HBITMAP bitmap = NewPageBitmap(px.width, px.height, px.bitCount, px.palette);
-    vel::gdi::BitmapView view;
-    if (!bitmap || !vel::gdi::GetBitmapView(bitmap, &view)) {
-      if (bitmap) DeleteObject(bitmap);
-      return nullptr;
-    }
+    auto canvas = NewPageCanvas(px.width, px.height, px.bitCount, px.palette);
+    if (!canvas) return vel::Fail(canvas.error());
+    const vel::gdi::BitmapView& view = canvas->view;
     const int bpp = px.bitCount;
     for (int y = 0; y < px.height; ++y) {
       BYTE* row = view.row(y);
@@ -274,14 +366,11 @@ HBITMAP RenderOnWhite(const IconPixels& px) {
         row[x / perByte] = static_cast<BYTE>(row[x / perByte] | (src[x] << (8 - bpp * (x % perByte + 1))));
       }
     }
-    return bitmap;
+    return std::move(canvas->bitmap);
   }
-  HBITMAP bitmap = NewPageBitmap(px.width, px.height, 24);
-  vel::gdi::BitmapView view;
-  if (!bitmap || !vel::gdi::GetBitmapView(bitmap, &view)) {
-    if (bitmap) DeleteObject(bitmap);
-    return nullptr;
-  }
+  auto canvas = NewPageCanvas(px.width, px.height, 24);
+  if (!canvas) return vel::Fail(canvas.error());
+  const vel::gdi::BitmapView& view = canvas->view;
   for (int y = 0; y < px.height; ++y) {
     BYTE* out = view.row(y);
     const std::size_t base = static_cast<std::size_t>(y) * px.width;
@@ -298,16 +387,21 @@ HBITMAP RenderOnWhite(const IconPixels& px) {
       }
     }
   }
-  return bitmap;
+  return std::move(canvas->bitmap);
 }
 
 // One entry as a page. PNG entries go through the PNG reader, which flattens 16-bit
 // alpha at full precision.
-HBITMAP RenderEntry(const std::uint8_t* file, const IconEntry& e) {
-  if (e.png) return DecodePngPage(file + e.offset, e.size);
-  IconPixels px;
-  if (!DecodeEntry(file, e, &px)) return nullptr;
-  return RenderOnWhite(px);
+Decoded RenderEntry(std::span<const std::uint8_t> file, const IconEntry& e) {
+  if (e.png) {
+    const auto payload = vel::ByteReader(file).sub(e.offset, e.size).all();
+    vel::gdi::OwnedBitmap page(DecodePngPage(payload.data(), payload.size()));
+    if (!page) return vel::Fail("the PNG data gives no row");
+    return page;
+  }
+  auto px = DecodeEntry(file, e);
+  if (!px) return vel::Fail(px.error());
+  return RenderOnWhite(*px);
 }
 
 PageInfo EntryPageInfo(const IconEntry& e) {
@@ -326,40 +420,48 @@ struct AniFile {
   std::vector<std::uint32_t> sequence;
 };
 
-bool IsAni(const std::uint8_t* d, std::size_t n) {
-  return n >= 12 && std::memcmp(d, "RIFF", 4) == 0 && std::memcmp(d + 8, "ACON", 4) == 0;
+bool IsAni(vel::ByteReader in) {
+  const auto riff = in.bytes(4);
+  in.skip(4);  // size
+  const auto form = in.bytes(4);
+  return in && StartsWith(riff, "RIFF") && StartsWith(form, "ACON");
 }
 
-void ReadFrameList(const std::uint8_t* d, std::size_t begin, std::size_t end, AniFile* ani) {
-  std::size_t pos = begin;
-  while (pos + 8 <= end && ani->frames.size() < kMaxAniFrames) {
-    const std::size_t len = Le32(d + pos + 4);
-    const std::size_t data = pos + 8;
-    const std::size_t avail = std::min<std::size_t>(len, end - data);  // a cut-off frame keeps what is there
-    if (std::memcmp(d + pos, "icon", 4) == 0) ani->frames.emplace_back(data, avail);
-    if (len > end - data) break;
-    pos = data + len + (len & 1);
+// The chunks of a frame list; `base` is where the list's reader starts in the file.
+void ReadFrameList(vel::ByteReader list, std::size_t base, AniFile* ani) {
+  while (list.has(8) && ani->frames.size() < kMaxAniFrames) {
+    const auto id = list.bytes(4);
+    const std::uint32_t len = list.le32();
+    const std::size_t data = base + list.position();
+    const std::size_t avail = std::min<std::size_t>(len, list.remaining());  // a cut-off frame keeps what is there
+    if (StartsWith(id, "icon")) ani->frames.emplace_back(data, avail);
+    if (len > list.remaining()) break;
+    list.skip(len);
+    list.skip(len & 1);
   }
 }
 
-bool ParseAni(const std::uint8_t* d, std::size_t n, AniFile* ani) {
-  if (!IsAni(d, n)) return false;
+bool ParseAni(std::span<const std::uint8_t> file, AniFile* ani) {
+  vel::ByteReader in(file);
+  if (!IsAni(in)) return false;
+  in.seek(4);
   // The RIFF size is sometimes the whole file or just wrong: never look past the real end.
-  const std::uint64_t riffEnd = std::uint64_t{Le32(d + 4)} + 8;
-  const std::size_t end = riffEnd >= 12 && riffEnd <= n ? static_cast<std::size_t>(riffEnd) : n;
-  std::size_t pos = 12;
-  while (pos + 8 <= end) {
-    const std::size_t len = Le32(d + pos + 4);
-    const std::size_t data = pos + 8;
-    const std::size_t avail = std::min<std::size_t>(len, end - data);
-    if (std::memcmp(d + pos, "LIST", 4) == 0 && avail >= 4 && std::memcmp(d + data, "fram", 4) == 0) {
-      ReadFrameList(d, data + 4, data + avail, ani);
-    } else if (std::memcmp(d + pos, "seq ", 4) == 0) {
-      for (std::size_t i = 0; i + 4 <= avail && ani->sequence.size() < kMaxAniFrames; i += 4)
-        ani->sequence.push_back(Le32(d + data + i));
+  const std::uint64_t riffEnd = std::uint64_t{in.le32()} + 8;
+  const std::size_t end = riffEnd >= 12 && riffEnd <= file.size() ? static_cast<std::size_t>(riffEnd) : file.size();
+  vel::ByteReader riff = in.sub(0, end);
+  riff.seek(12);
+  while (riff.has(8)) {
+    const auto id = riff.bytes(4);
+    const std::uint32_t len = riff.le32();
+    const std::size_t at = riff.position();
+    vel::ByteReader body = riff.take(std::min<std::size_t>(len, riff.remaining()));
+    if (StartsWith(id, "LIST") && body.has(4) && StartsWith(body.bytes(4), "fram")) {
+      ReadFrameList(body, at, ani);
+    } else if (StartsWith(id, "seq ")) {
+      while (body.has(4) && ani->sequence.size() < kMaxAniFrames) ani->sequence.push_back(body.le32());
     }
-    if (len > end - data) break;
-    pos = data + len + (len & 1);
+    if (len > body.size()) break;
+    riff.skip(len & 1);
   }
   return !ani->frames.empty();
 }
@@ -378,6 +480,8 @@ std::size_t LargestEntry(const IconDirectory& dir) {
 
 // ---- readers ---------------------------------------------------------------------
 
+std::string PageName(const char* format, int page) { return std::string(format) + " page " + std::to_string(page); }
+
 class IcoReader final : public ImageReader {
  public:
   IcoReader(FileDataPtr file, IconDirectory dir) : file_(std::move(file)), dir_(std::move(dir)) {}
@@ -386,9 +490,11 @@ class IcoReader final : public ImageReader {
     if (page < 0 || page >= pageCount()) return {};
     return EntryPageInfo(dir_.entries[page]);
   }
-  HBITMAP decodePage(int page) override {
-    if (page < 0 || page >= pageCount()) return nullptr;
-    return RenderEntry(file_->bytes.data(), dir_.entries[page]);
+  Decoded decode(int page) override {
+    if (page < 0 || page >= pageCount()) return vel::Fail("ICO: no page " + std::to_string(page));
+    auto bitmap = RenderEntry(file_->bytes, dir_.entries[page]);
+    if (!bitmap) return vel::Fail(PageName("ICO", page) + ": " + bitmap.reason());
+    return bitmap;
   }
 
  private:
@@ -405,9 +511,11 @@ class AniReader final : public ImageReader {
     if (page < 0 || page >= pageCount()) return {};
     return EntryPageInfo(pages_[page]);
   }
-  HBITMAP decodePage(int page) override {
-    if (page < 0 || page >= pageCount()) return nullptr;
-    return RenderEntry(file_->bytes.data(), pages_[page]);
+  Decoded decode(int page) override {
+    if (page < 0 || page >= pageCount()) return vel::Fail("ANI: no page " + std::to_string(page));
+    auto bitmap = RenderEntry(file_->bytes, pages_[page]);
+    if (!bitmap) return vel::Fail(PageName("ANI", page) + ": " + bitmap.reason());
+    return bitmap;
   }
 
  private:
@@ -417,44 +525,51 @@ class AniReader final : public ImageReader {
 
 // The entry to show for one ANI frame, with its offset made absolute. Frames are whole
 // ICO/CUR files; a frame that is a bare icon bitmap (old writers) is taken as one entry.
-bool FrameEntry(const std::uint8_t* d, std::size_t offset, std::size_t length, IconEntry* out) {
-  IconDirectory dir;
-  if (ParseDirectory(d + offset, length, length, true, &dir)) {
-    *out = dir.entries[LargestEntry(dir)];
+vel::Expected<IconEntry> FrameEntry(std::span<const std::uint8_t> file, std::size_t offset, std::size_t length) {
+  const auto frame = vel::ByteReader(file).sub(offset, length).all();
+  IconEntry e;
+  auto dir = ParseDirectory(frame, length, true);
+  if (dir) {
+    e = dir->entries[LargestEntry(*dir)];
   } else {
-    IconEntry e;
-    if (!DescribePayload(d + offset, length, 0, &e)) return false;
+    auto bare = DescribePayload(frame, 0, &e);
+    if (!bare) return vel::Fail("neither an icon file (" + dir.reason() + ") nor an icon (" + bare.reason() + ")");
     e.size = length;
-    *out = e;
   }
-  out->offset += offset;
-  return true;
+  e.offset += offset;
+  return e;
 }
 
 bool SniffIco(const std::uint8_t* head, std::size_t length, std::uint64_t fileSize) {
-  return ParseDirectory(head, length, fileSize, false, nullptr);
+  return ParseDirectory(std::span(head, length), fileSize, false).has_value();
 }
 
-std::unique_ptr<ImageReader> OpenIco(FileDataPtr file) {
-  if (!file) return nullptr;
-  IconDirectory dir;
-  if (!ParseDirectory(file->bytes.data(), file->bytes.size(), file->bytes.size(), true, &dir)) return nullptr;
-  return std::make_unique<IcoReader>(std::move(file), std::move(dir));
+Opened OpenIco(FileDataPtr file) {
+  if (!file) return vel::Fail("ICO: no file");
+  auto dir = ParseDirectory(file->bytes, file->bytes.size(), true);
+  if (!dir) return vel::Fail(dir.error());
+  return std::make_unique<IcoReader>(std::move(file), std::move(*dir));
 }
 
-bool SniffAni(const std::uint8_t* head, std::size_t length, std::uint64_t) { return IsAni(head, length); }
+bool SniffAni(const std::uint8_t* head, std::size_t length, std::uint64_t) {
+  return IsAni(vel::ByteReader(head, length));
+}
 
-std::unique_ptr<ImageReader> OpenAni(FileDataPtr file) {
-  if (!file) return nullptr;
-  const std::uint8_t* d = file->bytes.data();
+Opened OpenAni(FileDataPtr file) {
+  if (!file) return vel::Fail("ANI: no file");
   AniFile ani;
-  if (!ParseAni(d, file->bytes.size(), &ani)) return nullptr;
+  if (!ParseAni(file->bytes, &ani)) return vel::Fail("ANI: no RIFF ACON file with a frame list");
   std::vector<IconEntry> pages;
-  for (const auto& [offset, length] : ani.frames) {
-    IconEntry e;
-    if (FrameEntry(d, offset, length, &e)) pages.push_back(e);
+  std::string refusal;
+  for (std::size_t i = 0; i < ani.frames.size(); ++i) {
+    auto e = FrameEntry(file->bytes, ani.frames[i].first, ani.frames[i].second);
+    if (e) {
+      pages.push_back(*e);
+    } else {
+      refusal = "frame " + std::to_string(i) + ": " + e.reason();
+    }
   }
-  if (pages.empty()) return nullptr;
+  if (pages.empty()) return vel::Fail("ANI: no frame can be shown (" + refusal + ")");
   return std::make_unique<AniReader>(std::move(file), std::move(pages));
 }
 
@@ -481,7 +596,9 @@ std::size_t ChooseEntry(const IconDirectory& dir, int wantW, int wantH) {
   return best;
 }
 
-HBITMAP NewDib(int width, int height, int bits, const std::vector<RGBQUAD>& colors) {
+vel::gdi::OwnedBitmap NewDib(int width, int height, int bits, const std::vector<RGBQUAD>& colors) {
+  // The size asked for comes from the caller, not the file: nothing to weigh it against.
+  if (!CheckPictureSize(width, height, bits, 0, 0)) return {};
   BITMAPINFO256 bmi{};
   bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
   bmi.bmiHeader.biWidth = width;
@@ -492,7 +609,8 @@ HBITMAP NewDib(int width, int height, int bits, const std::vector<RGBQUAD>& colo
   bmi.bmiHeader.biClrUsed = static_cast<DWORD>(colors.size());
   std::copy(colors.begin(), colors.end(), bmi.bmiColors);
   void* bits_ = nullptr;
-  return CreateDIBSection(nullptr, reinterpret_cast<const BITMAPINFO*>(&bmi), DIB_RGB_COLORS, &bits_, nullptr, 0);
+  return vel::gdi::OwnedBitmap(
+      CreateDIBSection(nullptr, reinterpret_cast<const BITMAPINFO*>(&bmi), DIB_RGB_COLORS, &bits_, nullptr, 0));
 }
 
 void SetBit(BYTE* row, int x, bool on) {
@@ -506,13 +624,13 @@ HICON BuildIcon(const IconPixels& px, bool cursor, int xHot, int yHot, int w, in
   auto source = [&](int x, int y) {
     return static_cast<std::size_t>(y) * px.height / h * px.width + static_cast<std::size_t>(x) * px.width / w;
   };
-  HBITMAP mask = NewDib(w, mono ? 2 * h : h, 1, blackWhite);
-  HBITMAP color = nullptr;
+  vel::gdi::OwnedBitmap mask = NewDib(w, mono ? 2 * h : h, 1, blackWhite);
+  vel::gdi::OwnedBitmap color;
   vel::gdi::BitmapView maskView, colorView;
-  bool ok = mask && vel::gdi::GetBitmapView(mask, &maskView);
+  bool ok = mask && vel::gdi::GetBitmapView(mask.get(), &maskView);
   if (ok && !mono) {
     color = NewDib(w, h, px.useAlpha ? 32 : 24, {});
-    ok = color && vel::gdi::GetBitmapView(color, &colorView);
+    ok = color && vel::gdi::GetBitmapView(color.get(), &colorView);
   }
   if (ok) {
     for (int y = 0; y < h; ++y) {
@@ -535,9 +653,7 @@ HICON BuildIcon(const IconPixels& px, bool cursor, int xHot, int yHot, int w, in
   }
   const int hotX = static_cast<int>(static_cast<std::int64_t>(xHot) * w / px.width);
   const int hotY = static_cast<int>(static_cast<std::int64_t>(yHot) * h / px.height);
-  HICON icon = ok ? CreateIconFromBitmaps(color, mask, cursor ? FALSE : TRUE, hotX, hotY) : nullptr;
-  if (color) DeleteObject(color);
-  if (mask) DeleteObject(mask);
+  HICON icon = ok ? CreateIconFromBitmaps(color.get(), mask.get(), cursor ? FALSE : TRUE, hotX, hotY) : nullptr;
   if (icon && info) {
     info->width = w;
     info->height = h;
@@ -557,33 +673,25 @@ HICON BuildIcon(const IconPixels& px, bool cursor, int xHot, int yHot, int w, in
 HICON LoadIconFromMemory(const std::uint8_t* data, std::size_t size, int desiredWidth, int desiredHeight,
                          IconLoadInfo* info) {
   if (!data) return nullptr;
-  std::size_t base = 0, length = size;
+  std::span<const std::uint8_t> file(data, size);
   AniFile ani;
-  if (ParseAni(data, size, &ani)) {
-    base = ani.frames.front().first;
-    length = ani.frames.front().second;
-  }
-  IconDirectory dir;
-  if (!ParseDirectory(data + base, length, length, true, &dir)) return nullptr;
-  const IconEntry& entry = dir.entries[ChooseEntry(dir, desiredWidth, desiredHeight)];
-  IconPixels px;
-  if (!DecodeEntry(data + base, entry, &px)) return nullptr;
-  const int w = desiredWidth > 0 && desiredHeight > 0 ? desiredWidth : px.width;
-  const int h = desiredWidth > 0 && desiredHeight > 0 ? desiredHeight : px.height;
-  if (static_cast<std::int64_t>(w) * h * 2 > vel::gdi::kMaxBitmapPixels) return nullptr;
-  return BuildIcon(px, dir.cursor, entry.xHotspot, entry.yHotspot, w, h, info);
+  if (ParseAni(file, &ani)) file = file.subspan(ani.frames.front().first, ani.frames.front().second);
+  auto dir = ParseDirectory(file, file.size(), true);
+  if (!dir) return nullptr;
+  const IconEntry& entry = dir->entries[ChooseEntry(*dir, desiredWidth, desiredHeight)];
+  auto px = DecodeEntry(file, entry);
+  if (!px) return nullptr;
+  const int w = desiredWidth > 0 && desiredHeight > 0 ? desiredWidth : px->width;
+  const int h = desiredWidth > 0 && desiredHeight > 0 ? desiredHeight : px->height;
+  // A monochrome icon's bitmap holds the mask above the picture: twice the height.
+  if (!CheckPictureSize(w, std::int64_t{h} * 2, 32, 0, 0)) return nullptr;
+  return BuildIcon(*px, dir->cursor, entry.xHotspot, entry.yHotspot, w, h, info);
 }
 
 HICON LoadIconFile(const std::string& path, int desiredWidth, int desiredHeight, IconLoadInfo* info) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return nullptr;
-  in.seekg(0, std::ios::end);
-  const std::streamoff length = in.tellg();
   // Icon files are small; a huge file here is not an icon.
-  if (length <= 0 || length > (std::streamoff{1} << 30)) return nullptr;
-  in.seekg(0);
-  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(length));
-  if (!in.read(reinterpret_cast<char*>(bytes.data()), length)) return nullptr;
+  std::vector<std::uint8_t> bytes;
+  if (!vel::ReadWholeFile(path.c_str(), bytes, kMaxIconFileBytes)) return nullptr;
   return LoadIconFromMemory(bytes.data(), bytes.size(), desiredWidth, desiredHeight, info);
 }
 

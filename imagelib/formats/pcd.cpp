@@ -5,7 +5,11 @@
 // are Huffman-coded refinements that a screen-sized view does not need.
 #include <algorithm>
 #include <cstring>
+#include <span>
+#include <string>
 
+#include "platform/base/bytes.h"
+#include "imagelib/formats/page_canvas.h"
 #include "imagelib/formats/reader.h"
 
 namespace lorimer::formats {
@@ -31,16 +35,20 @@ constexpr int kC2Offset = 137;
 
 std::uint8_t Clamp(int v) { return static_cast<std::uint8_t>(std::clamp(v, 0, 255)); }
 
-bool HasSignature(const std::uint8_t* head, std::size_t length) {
-  return length >= kIpiOffset + sizeof kIpiSignature - 1 &&
-         std::memcmp(head + kIpiOffset, kIpiSignature, sizeof kIpiSignature - 1) == 0;
+bool HasSignature(vel::ByteReader in) {
+  in.seek(kIpiOffset);
+  const auto signature = in.bytes(sizeof kIpiSignature - 1);
+  return in && std::memcmp(signature.data(), kIpiSignature, signature.size()) == 0;
 }
 
 class PcdReader : public ImageReader {
  public:
   explicit PcdReader(FileDataPtr file) : file_(std::move(file)) {
     // Bits 0-1: 0 upright, 1 turn 90 degrees anticlockwise, 2 turn 180, 3 turn 90 clockwise.
-    orientation_ = file_->bytes.size() > kOrientationOffset ? file_->bytes[kOrientationOffset] & 3 : 0;
+    // A file too short to hold the byte is upright.
+    vel::ByteReader in(file_->bytes);
+    in.seek(kOrientationOffset);
+    orientation_ = in.u8() & 3;
   }
 
   int pageCount() const override { return 1; }
@@ -55,15 +63,12 @@ class PcdReader : public ImageReader {
     return info;
   }
 
-  HBITMAP decodePage(int page) override {
-    if (page != 0) return nullptr;
+  Decoded decode(int page) override {
+    if (page != 0) return vel::Fail("PCD: no page " + std::to_string(page));
     const PageInfo info = pageInfo(0);
-    HBITMAP bitmap = NewPageBitmap(info.width, info.height, 24);
-    vel::gdi::BitmapView view;
-    if (!bitmap || !vel::gdi::GetBitmapView(bitmap, &view)) {
-      if (bitmap) DeleteObject(bitmap);
-      return nullptr;
-    }
+    auto canvas = NewPageCanvas(info.width, info.height, 24);
+    if (!canvas) return vel::Fail("PCD: " + canvas.reason());
+    const vel::gdi::BitmapView& view = canvas->view;
     const Planes planes = splitPlanes();
     for (int y = 0; y < kBaseHeight; ++y) {
       for (int x = 0; x < kBaseWidth; ++x) {
@@ -78,7 +83,7 @@ class PcdReader : public ImageReader {
         out[2] = Clamp((luma + kRedFromC2 * c2) >> 16);
       }
     }
-    return bitmap;
+    return std::move(canvas->bitmap);
   }
 
  private:
@@ -88,18 +93,18 @@ class PcdReader : public ImageReader {
     std::vector<std::uint8_t> luma, c1, c2;
   };
 
+  // Opening made sure the file holds the whole Base image.
   Planes splitPlanes() const {
-    const std::uint8_t* p = file_->bytes.data() + kBaseOffset;
+    vel::ByteReader base = vel::ByteReader(file_->bytes).sub(kBaseOffset, kBaseBytes);
     const std::size_t w = kBaseWidth, cw = kBaseWidth / 2;
     Planes planes;
     planes.luma.resize(w * kBaseHeight);
     planes.c1.resize(cw * (kBaseHeight / 2));
     planes.c2.resize(cw * (kBaseHeight / 2));
     for (std::size_t pair = 0; pair < kBaseHeight / 2; ++pair) {
-      std::memcpy(&planes.luma[2 * pair * w], p, 2 * w);
-      std::memcpy(&planes.c1[pair * cw], p + 2 * w, cw);
-      std::memcpy(&planes.c2[pair * cw], p + 2 * w + cw, cw);
-      p += 3 * w;
+      base.read(std::span(planes.luma).subspan(2 * pair * w, 2 * w));
+      base.read(std::span(planes.c1).subspan(pair * cw, cw));
+      base.read(std::span(planes.c2).subspan(pair * cw, cw));
     }
     return planes;
   }
@@ -141,12 +146,16 @@ class PcdReader : public ImageReader {
 };
 
 bool SniffPcd(const std::uint8_t* head, std::size_t length, std::uint64_t fileSize) {
-  return HasSignature(head, length) && fileSize >= kBaseOffset + kBaseBytes;
+  return HasSignature(vel::ByteReader(head, length)) && fileSize >= kBaseOffset + kBaseBytes;
 }
 
-std::unique_ptr<ImageReader> OpenPcd(FileDataPtr file) {
-  if (!file || !HasSignature(file->bytes.data(), file->bytes.size())) return nullptr;
-  if (file->bytes.size() < kBaseOffset + kBaseBytes) return nullptr;
+Opened OpenPcd(FileDataPtr file) {
+  if (!file) return vel::Fail("PCD: no file");
+  if (!HasSignature(vel::ByteReader(file->bytes))) return vel::Fail("PCD: no PCD_IPI signature");
+  if (file->bytes.size() < kBaseOffset + kBaseBytes) {
+    return vel::Fail("PCD: the file ends at " + std::to_string(file->bytes.size()) +
+                     " bytes, before the end of the Base image");
+  }
   return std::make_unique<PcdReader>(std::move(file));
 }
 

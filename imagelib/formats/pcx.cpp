@@ -7,13 +7,17 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <optional>
+#include <span>
+#include <string>
 
+#include "platform/base/bytes.h"
+#include "imagelib/formats/page_canvas.h"
 #include "imagelib/formats/reader.h"
 
 namespace lorimer::formats {
 namespace {
 
+constexpr std::uint8_t kManufacturer = 0x0A;  // ZSoft
 constexpr std::size_t kHeaderSize = 128;
 constexpr std::size_t kVgaPaletteSize = 769;  // 0x0C marker + 256 RGB triples
 constexpr std::uint8_t kVgaPaletteMarker = 0x0C;
@@ -56,6 +60,8 @@ constexpr std::uint8_t kDefaultCga[4][3] = {
 
 RGBQUAD Quad(std::uint8_t r, std::uint8_t g, std::uint8_t b) { return RGBQUAD{b, g, r, 0}; }
 
+bool KnownVersion(int version) { return version == 0 || (version >= 2 && version <= 5); }
+
 bool ClassifyDepth(int bits, int planes, Layout* layout) {
   if (planes == 1 && (bits == 1 || bits == 2 || bits == 4 || bits == 8)) {
     *layout = Layout::kPacked;
@@ -72,39 +78,82 @@ bool ClassifyDepth(int bits, int planes, Layout* layout) {
   return false;
 }
 
-// Checks every header field that can be judged without the rest of the file.
-bool ParseHeader(const std::uint8_t* p, std::size_t length, Header* h) {
-  if (length < kHeaderSize || p[0] != 0x0A) return false;
-  const int version = p[1];
-  if (version != 0 && version != 2 && version != 3 && version != 4 && version != 5) return false;
-  if (p[2] > 1) return false;
-  h->version = version;
-  h->rle = p[2] == 1;
-  h->bitsPerPixel = p[3];
-  h->planes = p[65];
-  if (!ClassifyDepth(h->bitsPerPixel, h->planes, &h->layout)) return false;
-  const int xmin = Le16(p + 4), ymin = Le16(p + 6), xmax = Le16(p + 8), ymax = Le16(p + 10);
-  if (xmax < xmin || ymax < ymin) return false;
-  h->width = xmax - xmin + 1;
-  h->height = ymax - ymin + 1;
-  h->xDpi = Le16(p + 12);
-  h->yDpi = Le16(p + 14);
-  std::memcpy(h->egaPalette.data(), p + 16, h->egaPalette.size());
-  h->bytesPerLine = Le16(p + 66);
-  const std::uint64_t rowBits = static_cast<std::uint64_t>(h->width) *
-                                (h->layout == Layout::kPacked ? h->bitsPerPixel : h->layout == Layout::kPlanar ? 1 : 8);
-  if (h->bytesPerLine == 0 || static_cast<std::uint64_t>(h->bytesPerLine) * 8 < rowBits) return false;
-  return static_cast<long long>(h->width) * h->height <= vel::gdi::kMaxBitmapPixels;
+const char* LayoutName(Layout layout) {
+  switch (layout) {
+    case Layout::kPacked: return "packed";
+    case Layout::kPlanar: return "planar";
+    case Layout::kRgb: return "RGB";
+  }
+  return "";
+}
+
+// The bits a pixel takes on a scanline, over all planes.
+int PixelBits(const Header& h) { return h.bitsPerPixel * h.planes; }
+
+// Whether the first bytes are the ones every PCX starts with: the ZSoft mark, a version
+// PC Paintbrush wrote and an encoding. The rest of the header is judged on opening,
+// which says what is wrong with it.
+bool HasSignature(vel::ByteReader in) {
+  const std::uint8_t manufacturer = in.u8(), version = in.u8(), encoding = in.u8();
+  return in && manufacturer == kManufacturer && KnownVersion(version) && encoding <= 1;
+}
+
+// Checks every header field, and the size of the picture against the page's bytes.
+vel::Expected<Header> ParseHeader(vel::ByteReader page) {
+  vel::ByteReader in = page.take(kHeaderSize);
+  if (!page) return vel::Fail("PCX header: " + page.failure());
+  Header h;
+  const std::uint8_t manufacturer = in.u8();
+  h.version = in.u8();
+  const std::uint8_t encoding = in.u8();
+  h.bitsPerPixel = in.u8();
+  const int xmin = in.le16(), ymin = in.le16(), xmax = in.le16(), ymax = in.le16();
+  h.xDpi = in.le16();
+  h.yDpi = in.le16();
+  in.read(h.egaPalette);
+  in.skip(1);  // reserved
+  h.planes = in.u8();
+  h.bytesPerLine = in.le16();
+  if (manufacturer != kManufacturer) return vel::Fail("PCX header: no 0x0A signature");
+  if (!KnownVersion(h.version)) return vel::Fail("PCX header: version " + std::to_string(h.version));
+  if (encoding > 1) return vel::Fail("PCX header: encoding " + std::to_string(encoding));
+  h.rle = encoding == 1;
+  if (!ClassifyDepth(h.bitsPerPixel, h.planes, &h.layout)) {
+    return vel::Fail("PCX header: " + std::to_string(h.planes) + " planes of " + std::to_string(h.bitsPerPixel) +
+                     " bits");
+  }
+  if (xmax < xmin || ymax < ymin) {
+    return vel::Fail("PCX header: window " + std::to_string(xmin) + "," + std::to_string(ymin) + " to " +
+                     std::to_string(xmax) + "," + std::to_string(ymax));
+  }
+  h.width = xmax - xmin + 1;
+  h.height = ymax - ymin + 1;
+  const std::uint64_t rowBits = static_cast<std::uint64_t>(h.width) *
+                                (h.layout == Layout::kPacked ? h.bitsPerPixel : h.layout == Layout::kPlanar ? 1 : 8);
+  if (h.bytesPerLine == 0) return vel::Fail("PCX header: bytes per line 0");
+  if (static_cast<std::uint64_t>(h.bytesPerLine) * 8 < rowBits) {
+    return vel::Fail("PCX header: bytes per line " + std::to_string(h.bytesPerLine) + " too few for " +
+                     std::to_string(h.width) + " " + LayoutName(h.layout) + " pixels");
+  }
+  // The best a run can do is kMaxRleExpansion bytes for one byte of data.
+  const std::uint64_t pixelsPerByte = 8 * (h.rle ? kMaxRleExpansion : 1);
+  const std::uint64_t bits = static_cast<std::uint64_t>(PixelBits(h));
+  if (auto size = CheckPictureSize(h.width, h.height, PixelBits(h), page.size(), (pixelsPerByte + bits - 1) / bits);
+      !size) {
+    return vel::Fail("PCX header: " + size.reason());
+  }
+  return h;
 }
 
 // Reads the decompressed scanline bytes, carrying runs over row boundaries.
 class ByteStream {
  public:
-  ByteStream(const std::uint8_t* data, std::size_t size, bool rle) : data_(data), size_(size), rle_(rle) {}
+  ByteStream(std::span<const std::uint8_t> data, bool rle) : data_(data), rle_(rle) {}
 
   // Fills up to `count` bytes; returns how many were available.
   std::size_t read(std::uint8_t* out, std::size_t count) {
     std::size_t got = 0;
+    const std::size_t size = data_.size();
     while (got < count) {
       if (runLeft_ > 0) {
         const std::size_t n = std::min<std::size_t>(runLeft_, count - got);
@@ -113,10 +162,10 @@ class ByteStream {
         got += n;
         continue;
       }
-      if (pos_ >= size_) break;
+      if (pos_ >= size) break;
       const std::uint8_t b = data_[pos_++];
       if (rle_ && b >= 0xC0) {
-        if (pos_ >= size_) break;
+        if (pos_ >= size) break;
         runLeft_ = b & 0x3F;
         runValue_ = data_[pos_++];
       } else {
@@ -127,8 +176,7 @@ class ByteStream {
   }
 
  private:
-  const std::uint8_t* data_;
-  std::size_t size_;
+  std::span<const std::uint8_t> data_;
   bool rle_;
   std::size_t pos_ = 0;
   int runLeft_ = 0;
@@ -142,18 +190,22 @@ inline void PutNibble(BYTE* row, int x, unsigned value) {
 // One PCX picture inside the file's bytes (the whole file for PCX, a slice for DCX).
 class PcxPage {
  public:
-  static std::optional<PcxPage> Open(const FileData& file, std::size_t offset, std::size_t length) {
-    if (!InRange(file.bytes.size(), offset, length)) return std::nullopt;
+  static vel::Expected<PcxPage> Open(vel::ByteReader bytes) {
     PcxPage page;
-    const std::uint8_t* p = file.bytes.data() + offset;
-    if (!ParseHeader(p, length, &page.header_)) return std::nullopt;
-    page.dataOffset_ = offset + kHeaderSize;
-    page.dataLength_ = length - kHeaderSize;
-    page.buildPalette(p, length);
+    auto header = ParseHeader(bytes);
+    if (!header) return vel::Fail(header.error());
+    page.header_ = *header;
     const Header& h = page.header_;
+    bytes.skip(kHeaderSize);
+    page.data_ = bytes.rest();
+    page.buildPalette(bytes);
     const std::uint64_t needed = static_cast<std::uint64_t>(h.height) * h.planes * h.bytesPerLine;
-    const std::uint64_t ceiling = h.rle ? page.dataLength_ * kMaxRleExpansion : page.dataLength_;
-    if (page.dataLength_ == 0 || needed > ceiling) return std::nullopt;
+    const std::uint64_t ceiling = h.rle ? page.data_.size() * kMaxRleExpansion : page.data_.size();
+    if (page.data_.empty()) return vel::Fail("PCX: no pixel data");
+    if (needed > ceiling) {
+      return vel::Fail("PCX header: " + std::to_string(needed) + " bytes of scanlines cannot come from " +
+                       std::to_string(page.data_.size()) + " bytes of data");
+    }
     return page;
   }
 
@@ -168,45 +220,40 @@ class PcxPage {
     return info;
   }
 
-  HBITMAP decode(const FileData& file) const {
+  Decoded decode() const {
     const Header& h = header_;
-    HBITMAP bitmap = NewPageBitmap(h.width, h.height, dibBits(), palette_);
-    vel::gdi::BitmapView view;
-    if (!bitmap || !vel::gdi::GetBitmapView(bitmap, &view)) {
-      if (bitmap) DeleteObject(bitmap);
-      return nullptr;
-    }
-    ByteStream stream(file.bytes.data() + dataOffset_, dataLength_, h.rle);
+    auto canvas = NewPageCanvas(h.width, h.height, dibBits(), palette_);
+    if (!canvas) return vel::Fail(canvas.error());
+    const vel::gdi::BitmapView& view = canvas->view;
+    ByteStream stream(data_, h.rle);
     const std::size_t lineSize = static_cast<std::size_t>(h.planes) * h.bytesPerLine;
     std::vector<std::uint8_t> line(lineSize);
     for (int y = 0; y < h.height; ++y) {
       std::fill(line.begin(), line.end(), 0);
       const std::size_t got = stream.read(line.data(), lineSize);
       if (got == 0) {
-        if (y == 0) {
-          DeleteObject(bitmap);
-          return nullptr;
-        }
+        if (y == 0) return vel::Fail("the data holds no scanline");
         break;  // truncated: the rows below keep the zero fill
       }
       convertLine(line.data(), view.row(y));
       if (got < lineSize) break;
     }
-    return bitmap;
+    return std::move(canvas->bitmap);
   }
 
  private:
   int dibBits() const {
     const Header& h = header_;
     if (h.layout == Layout::kRgb) return 24;
-    const int bits = h.bitsPerPixel * h.planes;
+    const int bits = PixelBits(h);
     return bits == 1 ? 1 : bits <= 4 ? 4 : 8;
   }
 
-  void buildPalette(const std::uint8_t* p, std::size_t length) {
+  // `page` is the whole page; an 8-bit palette at its end is taken off the data.
+  void buildPalette(const vel::ByteReader& page) {
     const Header& h = header_;
     if (h.layout == Layout::kRgb) return;
-    const int bits = h.bitsPerPixel * h.planes;
+    const int bits = PixelBits(h);
     if (bits == 1) {
       // Monochrome files are black and white unless the header gives two distinct
       // colours; many writers leave that part of the header zeroed.
@@ -217,17 +264,22 @@ class PcxPage {
       return;
     }
     if (bits == 8) {
-      const bool hasVga = length >= kHeaderSize + kVgaPaletteSize && p[length - kVgaPaletteSize] == kVgaPaletteMarker;
+      vel::ByteReader vga;
+      if (page.size() >= kHeaderSize + kVgaPaletteSize) {
+        vga = vel::ByteReader(page.all().last(kVgaPaletteSize));
+        if (vga.u8() != kVgaPaletteMarker) vga = vel::ByteReader();
+      }
+      const bool hasVga = vga.size() > 0;
       palette_.resize(256);
       for (int i = 0; i < 256; ++i) {
         if (hasVga) {
-          const std::uint8_t* c = p + length - kVgaPaletteSize + 1 + 3 * i;
-          palette_[i] = Quad(c[0], c[1], c[2]);
+          const std::uint8_t r = vga.u8(), g = vga.u8(), b = vga.u8();
+          palette_[i] = Quad(r, g, b);
         } else {
           palette_[i] = Quad(static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i));
         }
       }
-      if (hasVga) dataLength_ -= kVgaPaletteSize;
+      if (hasVga) data_ = data_.first(data_.size() - kVgaPaletteSize);
       return;
     }
     // 2 to 4 bits: the colours live in the header, unless the writer left it empty
@@ -277,8 +329,7 @@ class PcxPage {
   }
 
   Header header_;
-  std::size_t dataOffset_ = 0;
-  std::size_t dataLength_ = 0;
+  std::span<const std::uint8_t> data_;  // the RLE or raw scanlines, within the reader's file
   std::vector<RGBQUAD> palette_;
 };
 
@@ -287,73 +338,84 @@ class PcxReader : public ImageReader {
   PcxReader(FileDataPtr file, PcxPage page) : file_(std::move(file)), page_(std::move(page)) {}
   int pageCount() const override { return 1; }
   PageInfo pageInfo(int page) const override { return page == 0 ? page_.info() : PageInfo{}; }
-  HBITMAP decodePage(int page) override { return page == 0 ? page_.decode(*file_) : nullptr; }
+  Decoded decode(int page) override {
+    if (page != 0) return vel::Fail("PCX: no page " + std::to_string(page));
+    auto bitmap = page_.decode();
+    if (!bitmap) return vel::Fail("PCX: " + bitmap.reason());
+    return bitmap;
+  }
 
  private:
-  FileDataPtr file_;
+  FileDataPtr file_;  // keeps the page's bytes alive
   PcxPage page_;
 };
 
 bool SniffPcx(const std::uint8_t* head, std::size_t length, std::uint64_t /*fileSize*/) {
-  Header h;
-  return ParseHeader(head, length, &h);
+  return HasSignature(vel::ByteReader(head, length));
 }
 
-std::unique_ptr<ImageReader> OpenPcx(FileDataPtr file) {
-  if (!file) return nullptr;
-  auto page = PcxPage::Open(*file, 0, file->bytes.size());
-  if (!page) return nullptr;
+Opened OpenPcx(FileDataPtr file) {
+  if (!file) return vel::Fail("PCX: no file");
+  auto page = PcxPage::Open(vel::ByteReader(file->bytes));
+  if (!page) return vel::Fail(page.error());
   return std::make_unique<PcxReader>(std::move(file), std::move(*page));
 }
 
 // DCX ---------------------------------------------------------------------------
 
+std::string DcxPageName(int page) { return "DCX page " + std::to_string(page) + ": "; }
+
 class DcxReader : public ImageReader {
  public:
-  DcxReader(FileDataPtr file, std::vector<std::optional<PcxPage>> pages)
+  DcxReader(FileDataPtr file, std::vector<vel::Expected<PcxPage>> pages)
       : file_(std::move(file)), pages_(std::move(pages)) {}
   int pageCount() const override { return static_cast<int>(pages_.size()); }
   PageInfo pageInfo(int page) const override {
     if (page < 0 || page >= pageCount() || !pages_[page]) return PageInfo{};
     return pages_[page]->info();
   }
-  HBITMAP decodePage(int page) override {
-    if (page < 0 || page >= pageCount() || !pages_[page]) return nullptr;
-    return pages_[page]->decode(*file_);
+  Decoded decode(int page) override {
+    if (page < 0 || page >= pageCount()) return vel::Fail("DCX: no page " + std::to_string(page));
+    // A page that did not open fails alone; the others still show.
+    if (!pages_[page]) return vel::Fail(DcxPageName(page) + pages_[page].reason());
+    auto bitmap = pages_[page]->decode();
+    if (!bitmap) return vel::Fail(DcxPageName(page) + bitmap.reason());
+    return bitmap;
   }
 
  private:
-  FileDataPtr file_;
-  std::vector<std::optional<PcxPage>> pages_;
+  FileDataPtr file_;  // keeps the pages' bytes alive
+  std::vector<vel::Expected<PcxPage>> pages_;
 };
 
 bool SniffDcx(const std::uint8_t* head, std::size_t length, std::uint64_t fileSize) {
-  return length >= 8 && fileSize >= 8 && Le32(head) == kDcxMagic;
+  vel::ByteReader in(head, length);
+  return length >= 8 && fileSize >= 8 && in.le32() == kDcxMagic;
 }
 
-std::unique_ptr<ImageReader> OpenDcx(FileDataPtr file) {
-  if (!file) return nullptr;
-  const auto& bytes = file->bytes;
-  if (bytes.size() < 8 || Le32(bytes.data()) != kDcxMagic) return nullptr;
+Opened OpenDcx(FileDataPtr file) {
+  if (!file) return vel::Fail("DCX: no file");
+  vel::ByteReader in(file->bytes);
+  const std::uint32_t magic = in.le32();
+  if (!in) return vel::Fail("DCX header: " + in.failure());
+  if (magic != kDcxMagic) return vel::Fail("DCX header: no DCX signature");
   std::vector<std::uint32_t> offsets;
-  for (int i = 0; i < kDcxMaxPages; ++i) {
-    const std::size_t at = 4 + 4 * static_cast<std::size_t>(i);
-    if (!InRange(bytes.size(), at, 4)) break;
-    const std::uint32_t offset = Le32(bytes.data() + at);
+  for (int i = 0; i < kDcxMaxPages && in.has(4); ++i) {
+    const std::uint32_t offset = in.le32();
     if (offset == 0) break;
     // Offsets past the end cannot be pages; the rest of the table still counts.
-    if (offset < bytes.size()) offsets.push_back(offset);
+    if (offset < in.size()) offsets.push_back(offset);
   }
-  if (offsets.empty()) return nullptr;
+  if (offsets.empty()) return vel::Fail("DCX header: no page offsets in the table");
   // A page runs to the nearest offset after its own, else to the end of the file.
   std::vector<std::uint32_t> sorted = offsets;
   std::sort(sorted.begin(), sorted.end());
-  std::vector<std::optional<PcxPage>> pages;
+  std::vector<vel::Expected<PcxPage>> pages;
   pages.reserve(offsets.size());
   for (std::uint32_t offset : offsets) {
     auto next = std::upper_bound(sorted.begin(), sorted.end(), offset);
-    const std::size_t end = next == sorted.end() ? bytes.size() : *next;
-    pages.push_back(PcxPage::Open(*file, offset, end - offset));
+    const std::size_t end = next == sorted.end() ? in.size() : *next;
+    pages.push_back(PcxPage::Open(in.sub(offset, end - offset)));
   }
   return std::make_unique<DcxReader>(std::move(file), std::move(pages));
 }

@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "imagelib/formats/reader.h"
+#include "platform/base/bytes.h"
 #include "imagelib/formats/writer.h"
 
 namespace lorimer::formats {
@@ -18,19 +18,13 @@ constexpr std::uint32_t kDcxMagic = 0x3ADE68B1;
 constexpr std::size_t kDcxTableEntries = 1024;
 constexpr std::size_t kDcxMaxPages = kDcxTableEntries - 1;
 constexpr std::size_t kDcxHeaderSize = 4 + 4 * kDcxTableEntries;
-
-void Put16(std::uint8_t* p, unsigned v) {
-  p[0] = static_cast<std::uint8_t>(v);
-  p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-void Put32(std::uint8_t* p, std::uint32_t v) {
-  Put16(p, v & 0xFFFF);
-  Put16(p + 2, v >> 16);
-}
+constexpr std::size_t kHeaderSize = 128;
+constexpr std::uint8_t kVgaPaletteMarker = 0x0C;
 
 // One plane line; a count byte holds at most 63, and a lone byte that looks like a
 // count (0xC0 and up) must go out as a run of one.
 void EncodeLine(const std::uint8_t* line, std::size_t length, std::vector<std::uint8_t>* out) {
+  out->clear();
   std::size_t i = 0;
   while (i < length) {
     const std::uint8_t value = line[i];
@@ -82,30 +76,37 @@ bool EncodePcxPage(HBITMAP page, std::vector<std::uint8_t>* out) {
   std::size_t bytesPerLine = (static_cast<std::size_t>(view.width) * planeBits + 7) / 8;
   bytesPerLine += bytesPerLine & 1;
 
-  std::vector<std::uint8_t> file(128, 0);
-  std::uint8_t* h = file.data();
-  h[0] = 0x0A;
-  h[1] = 5;
-  h[2] = 1;
-  h[3] = static_cast<std::uint8_t>(planeBits);
-  Put16(h + 8, static_cast<unsigned>(view.width - 1));
-  Put16(h + 10, static_cast<unsigned>(view.height - 1));
-  if (planeBits == 1) {
+  std::vector<std::uint8_t> file;
+  vel::ByteWriter w(file);
+  w.u8(0x0A);  // ZSoft
+  w.u8(5);     // version 3.0 and later, with palettes
+  w.u8(1);     // RLE
+  w.u8(static_cast<std::uint8_t>(planeBits));
+  w.le16(0);  // window: 0, 0 to width - 1, height - 1
+  w.le16(0);
+  w.le16(static_cast<std::uint16_t>(view.width - 1));
+  w.le16(static_cast<std::uint16_t>(view.height - 1));
+  w.le16(0);  // no resolution
+  w.le16(0);
+  for (unsigned i = 0; i < 16; ++i) {
     // The 16-colour header palette; monochrome readers that consult it see black, white.
-    for (unsigned i = 0; i < 16; ++i) {
-      RGBQUAD c = colour(i);
+    RGBQUAD c{0, 0, 0, 0};
+    if (planeBits == 1) {
+      c = colour(i);
       if (mono) c = i == 0 ? RGBQUAD{0, 0, 0, 0} : RGBQUAD{255, 255, 255, 0};
       if (!mono && bits == 1 && i > 1) c = RGBQUAD{0, 0, 0, 0};
-      h[16 + i * 3] = c.rgbRed;
-      h[17 + i * 3] = c.rgbGreen;
-      h[18 + i * 3] = c.rgbBlue;
     }
+    w.u8(c.rgbRed);
+    w.u8(c.rgbGreen);
+    w.u8(c.rgbBlue);
   }
-  h[65] = static_cast<std::uint8_t>(planes);
-  Put16(h + 66, static_cast<unsigned>(bytesPerLine));
-  h[68] = 1;  // colour palette
+  w.u8(0);  // reserved
+  w.u8(static_cast<std::uint8_t>(planes));
+  w.le16(static_cast<std::uint16_t>(bytesPerLine));
+  w.le16(1);  // colour palette
+  w.fill(0, kHeaderSize - w.position());
 
-  std::vector<std::uint8_t> line(bytesPerLine);
+  std::vector<std::uint8_t> line(bytesPerLine), coded;
   for (int y = 0; y < view.height; ++y) {
     const std::uint8_t* row = view.row(y);
     for (int p = 0; p < planes; ++p) {
@@ -133,30 +134,32 @@ bool EncodePcxPage(HBITMAP page, std::vector<std::uint8_t>* out) {
         const std::size_t used = (static_cast<std::size_t>(view.width) * planeBits + 7) / 8;
         std::fill(line.begin() + static_cast<std::ptrdiff_t>(used), line.end(), 0);
       }
-      EncodeLine(line.data(), line.size(), &file);
+      EncodeLine(line.data(), line.size(), &coded);
+      w.bytes(coded);
     }
   }
   if (bits == 8) {
-    file.push_back(0x0C);
+    w.u8(kVgaPaletteMarker);
     for (unsigned i = 0; i < 256; ++i) {
       const RGBQUAD c = colour(i);
-      file.push_back(c.rgbRed);
-      file.push_back(c.rgbGreen);
-      file.push_back(c.rgbBlue);
+      w.u8(c.rgbRed);
+      w.u8(c.rgbGreen);
+      w.u8(c.rgbBlue);
     }
   }
+  if (!w) return false;
   *out = std::move(file);
   return true;
 }
 
 // The pages of an existing DCX, each as its own bytes; false when it is not one.
 bool SplitDcx(const std::vector<std::uint8_t>& bytes, std::vector<std::vector<std::uint8_t>>* pages) {
-  if (bytes.size() < 8 || Le32(bytes.data()) != kDcxMagic) return false;
+  vel::ByteReader in(bytes);
+  if (in.le32() != kDcxMagic) return false;
   std::vector<std::uint32_t> offsets;
   for (std::size_t i = 0; i < kDcxTableEntries; ++i) {
-    const std::size_t at = 4 + i * 4;
-    if (!InRange(bytes.size(), at, 4)) return false;
-    const std::uint32_t offset = Le32(bytes.data() + at);
+    const std::uint32_t offset = in.le32();
+    if (!in) return false;
     if (offset == 0) break;
     if (offset >= bytes.size()) return false;
     offsets.push_back(offset);
@@ -169,7 +172,8 @@ bool SplitDcx(const std::vector<std::uint8_t>& bytes, std::vector<std::vector<st
   for (std::uint32_t offset : offsets) {
     auto next = std::upper_bound(starts.begin(), starts.end(), offset);
     const std::size_t end = next == starts.end() ? bytes.size() : *next;
-    pages->emplace_back(bytes.begin() + offset, bytes.begin() + static_cast<std::ptrdiff_t>(end));
+    const auto page = in.sub(offset, end - offset).all();
+    pages->emplace_back(page.begin(), page.end());
   }
   return true;
 }
@@ -194,13 +198,19 @@ bool WriteDcx(HBITMAP page, const WriteOptions& /*options*/, const std::vector<s
   std::uint64_t total = kDcxHeaderSize;
   for (const auto& p : pages) total += p.size();
   if (total > 0xFFFFFFFFu) return false;
-  std::vector<std::uint8_t> file(kDcxHeaderSize, 0);
+  std::vector<std::uint8_t> file;
   file.reserve(static_cast<std::size_t>(total));
-  Put32(file.data(), kDcxMagic);
-  for (std::size_t i = 0; i < pages.size(); ++i) {
-    Put32(file.data() + 4 + i * 4, static_cast<std::uint32_t>(file.size()));
-    file.insert(file.end(), pages[i].begin(), pages[i].end());
+  vel::ByteWriter w(file);
+  w.le32(kDcxMagic);
+  // The offset table, ending in a 0 entry.
+  std::uint32_t offset = kDcxHeaderSize;
+  for (const auto& p : pages) {
+    w.le32(offset);
+    offset += static_cast<std::uint32_t>(p.size());
   }
+  w.fill(0, kDcxHeaderSize - w.position());
+  for (const auto& p : pages) w.bytes(p);
+  if (!w) return false;
   *out = std::move(file);
   return true;
 }
