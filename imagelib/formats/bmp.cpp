@@ -5,9 +5,10 @@
 #include <cstring>
 #include <string>
 
-#include "platform/base/bytes.h"
 #include "imagelib/formats/page_canvas.h"
 #include "imagelib/formats/reader.h"
+#include "platform/base/bytes.h"
+#include "platform/gdi/metafile_records.h"
 
 namespace lorimer::formats {
 namespace {
@@ -27,22 +28,6 @@ constexpr long long kRawDataShare = 64;  // raw data may be cut to 1/64 of the p
 
 std::span<std::uint8_t> TableBytes(RGBQUAD* colors, std::size_t count) {
   return {reinterpret_cast<std::uint8_t*>(colors), count * sizeof(RGBQUAD)};
-}
-
-BITMAPINFOHEADER ReadInfoHeader(vel::ByteReader& in) {
-  BITMAPINFOHEADER h{};
-  h.biSize = in.le32();
-  h.biWidth = in.le32s();
-  h.biHeight = in.le32s();
-  h.biPlanes = in.le16();
-  h.biBitCount = in.le16();
-  h.biCompression = in.le32();
-  h.biSizeImage = in.le32();
-  h.biXPelsPerMeter = in.le32s();
-  h.biYPelsPerMeter = in.le32s();
-  h.biClrUsed = in.le32();
-  h.biClrImportant = in.le32();
-  return h;
 }
 
 bool Rle(const BITMAPINFOHEADER& h) { return h.biCompression == BI_RLE8 || h.biCompression == BI_RLE4; }
@@ -69,7 +54,7 @@ vel::Expected<BITMAPINFO256> ReadBitmapInfo(vel::ByteReader& in, std::uint32_t h
   }
   vel::ByteReader header = in.take(headerSize);
   if (!in) return vel::Fail("BMP header: info header " + in.failure());
-  info.bmiHeader = ReadInfoHeader(header);
+  info.bmiHeader = vel::gdi::ReadBitmapInfoHeader(header);
   BITMAPINFOHEADER& h = info.bmiHeader;
   h.biSize = kInfoHeaderSize;
   if (headerSize == kOs2HeaderSize && h.biCompression > BI_BITFIELDS) {

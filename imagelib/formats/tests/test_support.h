@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "imagelib/formats/reader.h"
+#include "imagelib/formats/tests/raw_bytes.h"
 
 namespace lorimer::testing {
 

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "imagelib/formats/reader.h"
+#include "imagelib/formats/tests/raw_bytes.h"
 
 namespace {
 
