@@ -132,9 +132,8 @@ class GemReader : public ImageReader {
   }
 
   Decoded decode(int page) override {
-    if (page != 0) return vel::Fail("GEM: no page " + std::to_string(page));
-    auto canvas = NewPageCanvas(h_.width, h_.height, h_.heldBits(), palette_);
-    if (!canvas) return vel::Fail("GEM: " + canvas.reason());
+    auto canvas = OnlyPageCanvas("GEM", page, h_.width, h_.height, h_.heldBits(), palette_);
+    if (!canvas) return vel::Fail(canvas.error());
     const vel::gdi::BitmapView& view = canvas->view;
     const std::size_t rowBytes = (static_cast<std::size_t>(h_.width) + 7) / 8;
     std::vector<std::uint8_t> scanline(rowBytes * h_.planes);

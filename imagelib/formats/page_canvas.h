@@ -26,4 +26,13 @@ inline vel::Expected<PageCanvas> NewPageCanvas(int width, int height, int bitsPe
   return page;
 }
 
+// The canvas of a single-page format's page `page`; the reason names the format.
+inline vel::Expected<PageCanvas> OnlyPageCanvas(const char* format, int page, int width, int height, int bitsPerPixel,
+                                                const std::vector<RGBQUAD>& palette = {}) {
+  if (page != 0) return vel::Fail(std::string(format) + ": no page " + std::to_string(page));
+  auto canvas = NewPageCanvas(width, height, bitsPerPixel, palette);
+  if (!canvas) return vel::Fail(std::string(format) + ": " + canvas.reason());
+  return canvas;
+}
+
 }  // namespace lorimer::formats

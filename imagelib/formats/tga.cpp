@@ -280,9 +280,8 @@ class TgaReader : public ImageReader {
   }
 
   Decoded decode(int page) override {
-    if (page != 0) return vel::Fail("TGA: no page " + std::to_string(page));
-    auto canvas = NewPageCanvas(h_.width, h_.height, h_.heldBits(), palette_);
-    if (!canvas) return vel::Fail("TGA: " + canvas.reason());
+    auto canvas = OnlyPageCanvas("TGA", page, h_.width, h_.height, h_.heldBits(), palette_);
+    if (!canvas) return vel::Fail(canvas.error());
     const vel::gdi::BitmapView& view = canvas->view;
     const int bpp = h_.bytesPerPixel();
     std::vector<std::uint8_t> row(static_cast<std::size_t>(h_.width) * bpp);
