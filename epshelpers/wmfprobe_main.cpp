@@ -4,20 +4,20 @@
 // the exit code is always 0.
 #include <cstdio>
 
-#include "epshelpers/helper_args.h"
 #include "platform/gdi/gdi.h"
+#include "platform/gdi/owned.h"
+#include "platform/shell/helper_args.h"
 #include "siblings/marrow/marrow.h"
 
 int main(int argc, char** argv) {
   try {
-    const auto paths = epshelpers::SplitHelperCommandLine(epshelpers::JoinArguments(argc, argv));
+    const auto paths = vel::shell::SplitHelperCommandLine(vel::shell::JoinArguments(argc, argv));
     if (!paths || paths->input.empty() || paths->output.empty()) return 0;
 
     int verticalDpi = 96, horizontalDpi = 96;
-    if (HDC dc = CreateCompatibleDC(nullptr)) {
-      verticalDpi = GetDeviceCaps(dc, LOGPIXELSY);
-      horizontalDpi = GetDeviceCaps(dc, LOGPIXELSX);
-      DeleteDC(dc);
+    if (const vel::gdi::OwnedDC dc{CreateCompatibleDC(nullptr)}) {
+      verticalDpi = GetDeviceCaps(dc.get(), LOGPIXELSY);
+      horizontalDpi = GetDeviceCaps(dc.get(), LOGPIXELSX);
     }
     int width = 0, height = 0, depth = 0;
     unsigned char flag = 0;

@@ -12,13 +12,17 @@
 #include <cstdio>
 #include <string>
 #include <filesystem>
+#include <span>
 
+#include "platform/base/bytes.h"
+#include "platform/base/file.h"
 #include "platform/gdi/metafile.h"
+#include "platform/gdi/metafile_records.h"
+#include "platform/gdi/owned.h"
 #include "platform/gdi/painter_dc.h"
 #include "platform/gdi/player.h"
+#include "platform/shell/tool_run.h"
 #include "siblings/marrow/marrow.h"
-#include "siblings/marrow/run_tool.h"
-#include "siblings/wmfwrap/wmfwrap_lib.h"
 
 namespace epswriter {
 namespace {
@@ -28,17 +32,13 @@ constexpr std::size_t kMaxMetafileBytes = std::size_t{256} << 20;
 constexpr int kPdfDpi = 1200;
 // Picture sizes are asked at this resolution: hundredths of a point.
 constexpr int kFineDpi = 7200;
+// Ghostscript's time for one page.
+constexpr int kGhostscriptMs = 60 * 1000;
 // Beyond this a page is no picture any more (200 inches).
 constexpr double kMaxSidePt = 14400;
-
-void Put16(Bytes& b, unsigned v) {
-  b.push_back(static_cast<std::uint8_t>(v));
-  b.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-void Put32(Bytes& b, std::uint32_t v) {
-  Put16(b, v & 0xFFFF);
-  Put16(b, v >> 16);
-}
+// The DOS EPS binary header: its key and its size.
+constexpr std::uint32_t kDosEpsKey = 0xC6D3D0C5;
+constexpr std::uint32_t kDosEpsHeaderBytes = 30;
 
 class WorkDir {
  public:
@@ -64,7 +64,10 @@ class WorkDir {
   std::string path_;
 };
 
-bool IsEmf(const Bytes& file) { return file.size() >= 4 && file[0] == 1 && file[1] == 0 && file[2] == 0 && file[3] == 0; }
+// What a metafile file starts with: an EMF's header record type, or a placeable WMF's key.
+DWORD FirstDword(const Bytes& file) { return vel::ByteReader(file).le32(); }
+
+bool IsEmf(const Bytes& file) { return file.size() >= 4 && FirstDword(file) == vel::gdi::emf::EMR_HEADER; }
 
 bool Play(HDC dc, const Bytes& file, const RECT& dest) {
   if (IsEmf(file)) return vel::gdi::PlayEnhMetaFileBits(dc, file.data(), file.size(), &dest);
@@ -83,12 +86,11 @@ bool RenderPdf(const Bytes& file, double wPt, double hPt, const std::string& pdf
   caps.height = static_cast<int>(std::lround(hPt * kPdfDpi / 72));
   caps.dpiX = caps.dpiY = kPdfDpi;
   caps.technology = DT_RASPRINTER;
-  HDC dc = vel::gdi::CreatePainterDC(&painter, caps);
-  bool ok = dc != nullptr;
-  if (ok) {
-    const RECT dest{0, 0, caps.width, caps.height};
-    ok = Play(dc, file, dest);
-    DeleteDC(dc);
+  bool ok = false;
+  {
+    // The painter's DC goes before the painter ends.
+    const vel::gdi::OwnedDC dc(vel::gdi::CreatePainterDC(&painter, caps));
+    ok = dc && Play(dc.get(), file, RECT{0, 0, caps.width, caps.height});
   }
   return painter.end() && ok;
 }
@@ -102,11 +104,7 @@ Bytes PreviewTiff(const Bytes& file, double wPt, double hPt) {
   caps.width = w;
   caps.height = h;
   caps.dpiX = caps.dpiY = 72;
-  HDC dc = vel::gdi::CreatePainterDC(&painter, caps);
-  if (dc) {
-    Play(dc, file, RECT{0, 0, w, h});
-    DeleteDC(dc);
-  }
+  if (const vel::gdi::OwnedDC dc{vel::gdi::CreatePainterDC(&painter, caps)}) Play(dc.get(), file, RECT{0, 0, w, h});
   painter.end();
   std::vector<std::uint8_t> rgb;
   rgb.reserve(static_cast<std::size_t>(w) * h * 3);
@@ -131,8 +129,8 @@ bool PictureSizePoints(const std::string& metafilePath, double& widthPt, double&
       h <= 0)
     return false;
   Bytes head;
-  if (!wmfwrap::ReadWholeFile(metafilePath, head, kMaxMetafileBytes) || head.size() < 4) return false;
-  const bool placeable = head[0] == 0xD7 && head[1] == 0xCD && head[2] == 0xC6 && head[3] == 0x9A;
+  if (!vel::ReadWholeFile(metafilePath.c_str(), head, kMaxMetafileBytes) || head.size() < 4) return false;
+  const bool placeable = FirstDword(head) == kPlaceableKey;
   const bool physical = placeable || IsEmf(head) || vel::gdi::EmbeddedEmf(head.data(), head.size(), nullptr);
   const double scale = physical ? 72.0 / kFineDpi : 72.0 / 96.0;  // plain WMF units: screen pixels
   widthPt = w * scale;
@@ -142,16 +140,19 @@ bool PictureSizePoints(const std::string& metafilePath, double& widthPt, double&
 
 Bytes RgbTiff(int width, int height, const std::vector<std::uint8_t>& rgb) {
   const std::uint32_t pixels = static_cast<std::uint32_t>(width) * static_cast<std::uint32_t>(height) * 3;
-  Bytes t = {'I', 'I', 42, 0};
+  Bytes t;
+  vel::ByteWriter out(t);
   const std::uint16_t entries = 10;
   const std::uint32_t ifd = 8, bitsAt = ifd + 2 + entries * 12 + 4, dataAt = bitsAt + 6;
-  Put32(t, ifd);
-  Put16(t, entries);
-  auto tag = [&](unsigned id, unsigned type, std::uint32_t count, std::uint32_t value) {
-    Put16(t, id);
-    Put16(t, type);
-    Put32(t, count);
-    Put32(t, value);
+  out.text("II");  // little-endian
+  out.le16(42);
+  out.le32(ifd);
+  out.le16(entries);
+  auto tag = [&](std::uint16_t id, std::uint16_t type, std::uint32_t count, std::uint32_t value) {
+    out.le16(id);
+    out.le16(type);
+    out.le32(count);
+    out.le32(value);
   };
   tag(256, 4, 1, static_cast<std::uint32_t>(width));   // ImageWidth
   tag(257, 4, 1, static_cast<std::uint32_t>(height));  // ImageLength
@@ -163,28 +164,29 @@ Bytes RgbTiff(int width, int height, const std::vector<std::uint8_t>& rgb) {
   tag(278, 4, 1, static_cast<std::uint32_t>(height));  // RowsPerStrip
   tag(279, 4, 1, pixels);                              // StripByteCounts
   tag(284, 3, 1, 1);                                   // chunky
-  Put32(t, 0);
-  Put16(t, 8);
-  Put16(t, 8);
-  Put16(t, 8);
-  t.insert(t.end(), rgb.begin(), rgb.begin() + std::min<std::size_t>(rgb.size(), pixels));
+  out.le32(0);  // no further directory
+  out.le16(8);  // the bits of each sample
+  out.le16(8);
+  out.le16(8);
+  out.bytes(std::span(rgb).first(std::min<std::size_t>(rgb.size(), pixels)));
   t.resize(dataAt + pixels, 0xFF);
   return t;
 }
 
 Bytes DosEps(const Bytes& postscript, const Bytes& tiff) {
-  Bytes out;
-  Put32(out, 0xC6D3D0C5);
-  Put32(out, 30);
-  Put32(out, static_cast<std::uint32_t>(postscript.size()));
-  Put32(out, 0);  // no WMF preview
-  Put32(out, 0);
-  Put32(out, static_cast<std::uint32_t>(30 + postscript.size()));
-  Put32(out, static_cast<std::uint32_t>(tiff.size()));
-  Put16(out, 0xFFFF);  // no checksum
-  out.insert(out.end(), postscript.begin(), postscript.end());
-  out.insert(out.end(), tiff.begin(), tiff.end());
-  return out;
+  Bytes bytes;
+  vel::ByteWriter out(bytes);
+  out.le32(kDosEpsKey);
+  out.le32(kDosEpsHeaderBytes);  // where the PostScript starts, and how long it is
+  out.le32(static_cast<std::uint32_t>(postscript.size()));
+  out.le32(0);  // no WMF preview
+  out.le32(0);
+  out.le32(static_cast<std::uint32_t>(kDosEpsHeaderBytes + postscript.size()));  // the TIFF preview
+  out.le32(static_cast<std::uint32_t>(tiff.size()));
+  out.le16(0xFFFF);  // no checksum
+  out.bytes(postscript);
+  out.bytes(tiff);
+  return bytes;
 }
 
 // Ghostscript gives the EPS the box of what is drawn; the picture is the whole
@@ -222,20 +224,21 @@ bool WriteEps(const std::string& metafilePath, const std::string& epsPath, bool 
   double wPt = 0, hPt = 0;
   if (!PictureSizePoints(metafilePath, wPt, hPt)) return false;
   Bytes file;
-  if (!wmfwrap::ReadWholeFile(metafilePath, file, kMaxMetafileBytes)) return false;
+  if (!vel::ReadWholeFile(metafilePath.c_str(), file, kMaxMetafileBytes)) return false;
   WorkDir work;
   if (!work.ok()) return false;
   const std::string pdf = work.file("page.pdf"), eps = work.file("page.eps");
   if (!RenderPdf(file, wPt, hPt, pdf)) return false;
-  if (!marrow::RunTool({{"gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=eps2write", "-sOutputFile=" + eps, pdf},
-                        work.path(), 60}))
+  if (!vel::shell::RunTool({{"gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=eps2write", "-sOutputFile=" + eps, pdf},
+                            work.path(), kGhostscriptMs}))
     return false;
   Bytes postscript;
-  if (!wmfwrap::ReadWholeFile(eps, postscript, std::size_t{1} << 30) || postscript.size() < 11 ||
+  if (!vel::ReadWholeFile(eps.c_str(), postscript, std::size_t{1} << 30) || postscript.size() < 11 ||
       std::string(postscript.begin(), postscript.begin() + 10) != "%!PS-Adobe")
     return false;
   postscript = WithPageBox(postscript, wPt, hPt);
-  return wmfwrap::WriteFileReplacing(epsPath, preview ? DosEps(postscript, PreviewTiff(file, wPt, hPt)) : postscript);
+  return vel::ReplaceFileContents(epsPath, preview ? DosEps(postscript, PreviewTiff(file, wPt, hPt)) : postscript,
+                                  "epswriter");
 }
 
 }  // namespace epswriter

@@ -18,17 +18,24 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <span>
+#include <string_view>
 
+#include "platform/base/bytes.h"
+#include "platform/base/file.h"
 #include "platform/gdi/metafile_records.h"
+#include "platform/gdi/owned.h"
+#include "platform/gdi/placeable.h"
 #include "siblings/marrow/marrow.h"
 #include "siblings/marrow/marrow_internal.h"
 #include "siblings/marrow/run_tool.h"
-#include "siblings/wmfwrap/wmfwrap_lib.h"
 
 namespace marrow {
 namespace {
@@ -40,6 +47,17 @@ constexpr double kLetterHeightPt = 792;
 constexpr double kTwipsPerPoint = 20;
 constexpr LONG kTwipsPerInch = 1440;
 constexpr int kToolSeconds = 60;
+// Where a pen record keeps its width: EMR_CREATEPEN's LOGPEN, EMR_EXTCREATEPEN's EXTLOGPEN.
+constexpr size_t kPenWidth = 16;
+constexpr size_t kExtPenWidth = 32;
+// The DOS EPS binary header: its key, and its size up to the offsets and lengths of
+// the PostScript and the previews.
+constexpr DWORD kDosEpsKey = 0xC6D3D0C5;
+constexpr std::size_t kDosEpsHeaderBytes = 30;
+
+bool StartsPostScript(std::span<const BYTE> text) {
+  return std::string_view(reinterpret_cast<const char*>(text.data()), text.size()).starts_with("%!");
+}
 
 class WorkDir {
  public:
@@ -69,9 +87,8 @@ class WorkDir {
 
 // The screen's resolution in dots per inch (left as it is when unknown).
 void ScreenDpi(int& x, int& y) {
-  if (HDC screen = CreateCompatibleDC(nullptr)) {
-    const int dx = GetDeviceCaps(screen, LOGPIXELSX), dy = GetDeviceCaps(screen, LOGPIXELSY);
-    DeleteDC(screen);
+  if (const vel::gdi::OwnedDC screen{CreateCompatibleDC(nullptr)}) {
+    const int dx = GetDeviceCaps(screen.get(), LOGPIXELSX), dy = GetDeviceCaps(screen.get(), LOGPIXELSY);
     if (dx > 0 && dy > 0) x = dx, y = dy;
   }
 }
@@ -81,10 +98,11 @@ void ScreenDpi(int& x, int& y) {
 bool PostScriptSection(const std::vector<BYTE>& file, std::size_t& offset, std::size_t& length) {
   offset = 0;
   length = file.size();
-  if (file.size() >= 30 && file[0] == 0xC5 && file[1] == 0xD0 && file[2] == 0xD3 && file[3] == 0xC6) {
-    const vel::gdi::ByteView v{file.data(), file.size()};
-    DWORD off = 0, len = 0;
-    if (!v.u32(4, off) || !v.u32(8, len) || !v.has(off, len)) return false;
+  vel::ByteReader in(file);
+  if (file.size() >= kDosEpsHeaderBytes && in.le32() == kDosEpsKey) {
+    const DWORD off = in.le32(), len = in.le32();
+    in.sub(off, len);
+    if (!in) return false;
     offset = off;
     length = len;
   }
@@ -93,14 +111,18 @@ bool PostScriptSection(const std::vector<BYTE>& file, std::size_t& offset, std::
 
 // %%HiResBoundingBox, else %%BoundingBox, from the comment lines (both ends of the
 // file are searched, for "(atend)").
-std::optional<BoundingBox> FindBoundingBox(const char* text, std::size_t size) {
+std::optional<BoundingBox> FindBoundingBox(std::span<const BYTE> text) {
   std::optional<BoundingBox> hires, plain;
   auto scan = [&](std::size_t from, std::size_t to) {
-    std::size_t pos = from;
-    while (pos < to) {
-      std::size_t end = pos;
-      while (end < to && text[end] != '\n' && text[end] != '\r') ++end;
-      const std::string line(text + pos, std::min<std::size_t>(end - pos, 256));
+    vel::ByteReader in(text.subspan(from, to - from));
+    while (!in.atEnd()) {
+      // A line ends at CR or LF.
+      const auto rest = in.rest();
+      const std::size_t length =
+          static_cast<std::size_t>(std::find_if(rest.begin(), rest.end(), [](BYTE c) { return c == '\n' || c == '\r'; }) -
+                                   rest.begin());
+      const std::string line(rest.begin(), rest.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(length, 256)));
+      in.skip(std::min(length + 1, rest.size()));
       for (auto [key, slot] : {std::pair{"%%HiResBoundingBox:", &hires}, std::pair{"%%BoundingBox:", &plain}}) {
         if (line.rfind(key, 0) != 0 || *slot) continue;
         BoundingBox b;
@@ -116,9 +138,9 @@ std::optional<BoundingBox> FindBoundingBox(const char* text, std::size_t size) {
         }
         if (good && v[2] > v[0] && v[3] > v[1]) *slot = BoundingBox{v[0], v[1], v[2], v[3]};
       }
-      pos = end + 1;
     }
   };
+  const std::size_t size = text.size();
   const std::size_t window = 1 << 18;
   scan(0, std::min(size, window));
   if (size > window) scan(std::max(window, size - window), size);
@@ -150,11 +172,6 @@ bool IsMapping(DWORD type) {
          type == EMR_SCALEWINDOWEXTEX;
 }
 
-void Patch32(std::vector<BYTE>& b, std::size_t at, LONG v) {
-  const auto u = static_cast<DWORD>(v);
-  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<BYTE>(u >> (8 * i));
-}
-
 bool Fits16(const RECTL& r) {
   auto ok = [](LONG v) { return v >= INT16_MIN && v <= INT16_MAX; };
   return ok(r.left) && ok(r.top) && ok(r.right) && ok(r.bottom) && r.right > r.left && r.bottom > r.top &&
@@ -169,11 +186,11 @@ std::vector<BYTE> WithPlaceable(const RECTL& box, WORD inch, const std::vector<B
   p.right = static_cast<std::int16_t>(box.right);
   p.bottom = static_cast<std::int16_t>(box.bottom);
   p.inch = inch;
-  std::vector<BYTE> out(sizeof p);
-  std::memcpy(out.data(), &p, sizeof p);
-  p.checksum = wmfwrap::PlaceableChecksum(out.data());
-  std::memcpy(out.data(), &p, sizeof p);
-  out.insert(out.end(), wmf.begin(), wmf.end());
+  p.checksum = vel::gdi::wmf::PlaceableChecksum(p);
+  std::vector<BYTE> out;
+  vel::ByteWriter file(out);
+  vel::gdi::wmf::WritePlaceable(file, p);
+  file.bytes(wmf);
   return out;
 }
 
@@ -183,7 +200,7 @@ std::optional<std::vector<BYTE>> VectorWmf(const WorkDir& work, const std::optio
   if (!RunTool({{"pstoedit", "-q", "-page", "1", "-f", "emf", eps, emfPath}, work.path(), kToolSeconds}))
     return std::nullopt;
   std::vector<BYTE> emf;
-  if (!wmfwrap::ReadWholeFile(emfPath, emf, kMaxEmfBytes)) return std::nullopt;
+  if (!vel::ReadWholeFile(emfPath.c_str(), emf, kMaxEmfBytes)) return std::nullopt;
   const auto wmf = EmfToPlaceableWmf(emf, bbox);
   if (!wmf) return std::nullopt;
   return wmf;
@@ -208,8 +225,8 @@ std::optional<std::vector<BYTE>> RasterWmf(const WorkDir& work) {
                 work.path(), kToolSeconds}))
     return std::nullopt;
   std::vector<BYTE> bmp, wmf;
-  if (!wmfwrap::ReadWholeFile(bmpPath, bmp, kMaxBmpBytes)) return std::nullopt;
-  if (!wmfwrap::BmpToPlaceableWmf(bmp.data(), bmp.size(), wmf)) return std::nullopt;
+  if (!vel::ReadWholeFile(bmpPath.c_str(), bmp, kMaxBmpBytes)) return std::nullopt;
+  if (!vel::gdi::wmf::BmpToPlaceableWmf(bmp.data(), bmp.size(), wmf)) return std::nullopt;
   return wmf;
 }
 
@@ -218,34 +235,31 @@ bool ConvertEps(const std::string& input, const std::string& output) {
   // Only PostScript or a DOS EPS binary is read whole; anything else (the image
   // library tries every file of unknown type here) is turned away at its first bytes.
   {
-    char head[4] = {};
+    std::array<BYTE, 4> head{};
     std::ifstream probe(input, std::ios::binary);
-    if (!probe.read(head, sizeof head)) return false;
-    const bool dosEps = static_cast<BYTE>(head[0]) == 0xC5 && static_cast<BYTE>(head[1]) == 0xD0 &&
-                        static_cast<BYTE>(head[2]) == 0xD3 && static_cast<BYTE>(head[3]) == 0xC6;
-    if (!dosEps && !(head[0] == '%' && head[1] == '!')) return false;
+    if (!probe.read(reinterpret_cast<char*>(head.data()), head.size())) return false;
+    const bool dosEps = vel::ByteReader(head).le32() == kDosEpsKey;
+    if (!dosEps && !StartsPostScript(head)) return false;
   }
   std::vector<BYTE> file;
-  if (!wmfwrap::ReadWholeFile(input, file, kMaxInputBytes)) return false;
+  if (!vel::ReadWholeFile(input.c_str(), file, kMaxInputBytes)) return false;
   std::size_t offset = 0, length = 0;
   if (!PostScriptSection(file, offset, length)) return false;
-  const char* text = reinterpret_cast<const char*>(file.data() + offset);
+  const auto text = std::span(file).subspan(offset, length);
   // Not PostScript at all: no tool is started for it.
-  if (length < 2 || text[0] != '%' || text[1] != '!') return false;
-  const auto bbox = FindBoundingBox(text, length);
+  if (!StartsPostScript(text)) return false;
+  const auto bbox = FindBoundingBox(text);
 
   WorkDir work;
   if (!work.ok()) return false;
-  if (!wmfwrap::WriteFileReplacing(work.file("input.eps"),
-                                   std::vector<BYTE>(file.begin() + offset, file.begin() + offset + length)))
-    return false;
+  if (!vel::ReplaceFileContents(work.file("input.eps"), text.data(), text.size(), "marrow")) return false;
   file.clear();
   file.shrink_to_fit();
 
   auto wmf = VectorWmf(work, bbox);
   if (!wmf) wmf = RasterWmf(work);
   if (!wmf) return false;
-  return wmfwrap::WriteFileReplacing(output, *wmf);
+  return vel::ReplaceFileContents(output, *wmf, "marrow");
 }
 
 }  // namespace
@@ -256,8 +270,8 @@ std::optional<std::vector<BYTE>> EmfToPlaceableWmf(const std::vector<BYTE>& emf,
   if (!emf::ParseRecords(emf.data(), emf.size(), &records) || records.empty()) return std::nullopt;
   if (std::none_of(records.begin(), records.end(), [](const emf::Record& r) { return IsDrawing(r.type); }))
     return std::nullopt;
-  RECTL drawn{};
-  if (!records[0].rectl(8, drawn)) return std::nullopt;
+  const ENHMETAHEADER header = emf::HeaderOf(records[0]);
+  const RECTL drawn = header.rclBounds;
 
   RECTL box = drawn;
   if (bbox) {
@@ -285,15 +299,13 @@ std::optional<std::vector<BYTE>> EmfToPlaceableWmf(const std::vector<BYTE>& emf,
   // the picture in pixels), then pstoedit's records without its own mapping.
   std::vector<BYTE> out;
   out.reserve(emf.size() + 128);
-  out.insert(out.end(), records[0].data, records[0].data + records[0].size);
+  vel::ByteWriter writer(out);
+  writer.bytes(records[0].span());
   DWORD count = 1;
   auto add = [&](DWORD type, std::initializer_list<LONG> values) {
-    std::vector<BYTE> r(8 + 4 * values.size());
-    Patch32(r, 0, static_cast<LONG>(type));
-    Patch32(r, 4, static_cast<LONG>(r.size()));
-    size_t at = 8;
-    for (LONG v : values) Patch32(r, at, v), at += 4;
-    out.insert(out.end(), r.begin(), r.end());
+    writer.le32(type);
+    writer.le32(static_cast<DWORD>(8 + 4 * values.size()));
+    for (LONG v : values) writer.le32(static_cast<DWORD>(v));
     ++count;
   };
   add(emf::EMR_SETMAPMODE, {MM_ANISOTROPIC});
@@ -305,57 +317,45 @@ std::optional<std::vector<BYTE>> EmfToPlaceableWmf(const std::vector<BYTE>& emf,
     const emf::Record& r = records[i];
     if (IsMapping(r.type)) continue;
     const size_t at = out.size();
-    out.insert(out.end(), r.data, r.data + r.size);
+    writer.bytes(r.span());
     ++count;
     // pstoedit gives pen widths in points while its coordinates are in twips.
-    const size_t widthAt = r.type == emf::EMR_CREATEPEN ? 16 : r.type == emf::EMR_EXTCREATEPEN ? 32 : 0;
-    DWORD width = 0;
-    if (widthAt && r.u32(widthAt, width) && static_cast<LONG>(width) > 0)
-      Patch32(out, at + widthAt, static_cast<LONG>(std::min<double>(static_cast<LONG>(width) * kTwipsPerPoint, 32767)));
+    const size_t widthAt = r.type == emf::EMR_CREATEPEN ? kPenWidth : r.type == emf::EMR_EXTCREATEPEN ? kExtPenWidth : 0;
+    vel::ByteReader pen = r.reader(widthAt);
+    const LONG width = pen.le32s();
+    if (widthAt && pen && width > 0)
+      writer.patchLe32(at + widthAt, static_cast<DWORD>(static_cast<LONG>(std::min<double>(width * kTwipsPerPoint, 32767))));
     if (r.type == emf::EMR_EOF) break;
   }
   const auto hundredthsMm = [](LONG v, int dpi) { return static_cast<LONG>(std::llround(v * 2540.0 / dpi)); };
-  Patch32(out, 8, 0);
-  Patch32(out, 12, 0);
   // The bounds reach one past the last pixel, as in the EMFs the image library
   // records itself: it takes a picture's size as right - left.
-  Patch32(out, 16, pixelsW);
-  Patch32(out, 20, pixelsH);
-  Patch32(out, 24, 0);
-  Patch32(out, 28, 0);
-  Patch32(out, 32, hundredthsMm(boxW, kTwipsPerInch));
-  Patch32(out, 36, hundredthsMm(boxH, kTwipsPerInch));
-  Patch32(out, 48, static_cast<LONG>(out.size()));
-  Patch32(out, 52, static_cast<LONG>(count));
+  vel::gdi::PatchRectl(writer, offsetof(ENHMETAHEADER, rclBounds), RECTL{0, 0, pixelsW, pixelsH});
+  vel::gdi::PatchRectl(writer, offsetof(ENHMETAHEADER, rclFrame),
+                       RECTL{0, 0, hundredthsMm(boxW, kTwipsPerInch), hundredthsMm(boxH, kTwipsPerInch)});
+  writer.patchLe32(offsetof(ENHMETAHEADER, nBytes), static_cast<DWORD>(out.size()));
+  writer.patchLe32(offsetof(ENHMETAHEADER, nRecords), count);
   // A reference device of ten inches at the screen's resolution.
-  Patch32(out, 72, 10 * dpiX);
-  Patch32(out, 76, 10 * dpiY);
-  Patch32(out, 80, 254);
-  Patch32(out, 84, 254);
-  DWORD headerSize = 0, nDescription = 0, offDescription = 0;
-  records[0].u32(4, headerSize);
-  records[0].u32(60, nDescription);
-  records[0].u32(64, offDescription);
-  if (headerSize >= 108 && (nDescription == 0 || offDescription >= 108)) {
-    Patch32(out, 100, 254000);
-    Patch32(out, 104, 254000);
-  }
+  vel::gdi::PatchSizel(writer, offsetof(ENHMETAHEADER, szlDevice), SIZEL{10 * dpiX, 10 * dpiY});
+  vel::gdi::PatchSizel(writer, offsetof(ENHMETAHEADER, szlMillimeters), SIZEL{254, 254});
+  if (header.nSize >= sizeof(ENHMETAHEADER) &&
+      (header.nDescription == 0 || header.offDescription >= sizeof(ENHMETAHEADER)))
+    vel::gdi::PatchSizel(writer, offsetof(ENHMETAHEADER, szlMicrometers), SIZEL{254000, 254000});
 
-  HENHMETAFILE hemf = SetEnhMetaFileBits(static_cast<UINT>(out.size()), out.data());
+  const vel::gdi::OwnedEnhMetaFile hemf(SetEnhMetaFileBits(static_cast<UINT>(out.size()), out.data()));
   if (!hemf) return std::nullopt;
-  HDC dc = CreateCompatibleDC(nullptr);
   std::vector<BYTE> wmf;
-  const UINT need = GetWinMetaFileBits(hemf, 0, nullptr, MM_ANISOTROPIC, dc);
-  if (need > 0) {
-    wmf.resize(need);
-    if (GetWinMetaFileBits(hemf, need, wmf.data(), MM_ANISOTROPIC, dc) != need) wmf.clear();
+  {
+    const vel::gdi::OwnedDC dc(CreateCompatibleDC(nullptr));
+    const UINT need = GetWinMetaFileBits(hemf.get(), 0, nullptr, MM_ANISOTROPIC, dc.get());
+    if (need > 0) {
+      wmf.resize(need);
+      if (GetWinMetaFileBits(hemf.get(), need, wmf.data(), MM_ANISOTROPIC, dc.get()) != need) wmf.clear();
+    }
   }
-  if (dc) DeleteDC(dc);
-  DeleteEnhMetaFile(hemf);
   if (wmf.empty()) return std::nullopt;
-  HMETAFILE check = SetMetaFileBitsEx(static_cast<UINT>(wmf.size()), wmf.data());
-  if (!check) return std::nullopt;
-  DeleteMetaFile(check);
+  // Our own converter's output is a WMF we accept, or nothing is written.
+  if (!vel::gdi::OwnedMetaFile(SetMetaFileBitsEx(static_cast<UINT>(wmf.size()), wmf.data()))) return std::nullopt;
   return WithPlaceable(box, static_cast<WORD>(kTwipsPerInch), wmf);
 }
 

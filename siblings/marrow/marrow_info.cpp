@@ -1,24 +1,25 @@
-// WMFInfo: the size, colour depth and bitmap flag of a metafile file. Read with the
-// record views of the metafile layer, so every offset is checked before it is used.
+// WMFInfo: the size, colour depth and bitmap flag of a metafile file. Read through
+// the record readers of the metafile layer, so no read can leave its record.
 #include <climits>
 #include <cmath>
 #include <cstring>
 #include <optional>
 
+#include "platform/base/bytes.h"
+#include "platform/base/file.h"
 #include "platform/gdi/metafile.h"
 #include "platform/gdi/metafile_records.h"
 #include "siblings/marrow/marrow.h"
-#include "siblings/wmfwrap/wmfwrap_lib.h"
 
 namespace marrow {
 namespace {
 
-using vel::gdi::ByteView;
 namespace emf = vel::gdi::emf;
 namespace wmf = vel::gdi::wmf;
 
 constexpr std::size_t kMaxMetafileBytes = std::size_t{256} << 20;
 constexpr int kFallbackDpi = 96;
+constexpr DWORD kCoreHeaderBytes = 12;  // BITMAPCOREHEADER
 
 struct Info {
   long long width = 0, height = 0;
@@ -31,14 +32,19 @@ int Scaled(long long units, int dpi, double unitsPerInch) {
   return v >= INT_MAX ? INT_MAX : static_cast<int>(std::lround(v));
 }
 
-// The bit count of a DIB header at `offset` (BITMAPCOREHEADER or later), 0 if unreadable.
-int DibBitCount(const ByteView& v, std::size_t offset) {
-  DWORD headerSize = 0;
-  WORD bits = 0;
-  if (!v.u32(offset, headerSize)) return 0;
-  if (headerSize == 12) return v.u16(offset + 10, bits) ? bits : 0;
-  if (headerSize < 40) return 0;
-  return v.u16(offset + 14, bits) ? bits : 0;
+// The bit count of the DIB header at the reader (BITMAPCOREHEADER or later), 0 if unreadable.
+int DibBitCount(vel::ByteReader dib) {
+  const DWORD headerSize = dib.le32();
+  if (!dib) return 0;
+  if (headerSize == kCoreHeaderBytes) {
+    dib.skip(2 + 2 + 2);  // width, height, planes
+  } else if (headerSize >= sizeof(BITMAPINFOHEADER)) {
+    dib.skip(4 + 4 + 2);  // width, height, planes
+  } else {
+    return 0;
+  }
+  const WORD bits = dib.le16();
+  return dib ? bits : 0;
 }
 
 void SawBitmap(Info& info, int bits) {
@@ -67,39 +73,48 @@ class Extent {
   long long l_ = 0, t_ = 0, r_ = 0, b_ = 0;
 };
 
-// Adds the corners a drawing record touches to the extent.
+// Adds the corners a drawing record touches to the extent. The coordinates follow
+// `first` parameter words (which hold other arguments).
 void Draws(const wmf::Record& r, Extent& e) {
-  std::int16_t a = 0, b = 0, c = 0, d = 0;
+  vel::ByteReader in = r.params();
+  auto s16 = [&] { return static_cast<long long>(in.le16s()); };
   auto box = [&](size_t first) {  // bottom, right, top, left
-    if (r.sparam(first, a) && r.sparam(first + 1, b) && r.sparam(first + 2, c) && r.sparam(first + 3, d))
-      e.add(d, c), e.add(b, a);
+    in.skip(first * 2);
+    const long long bottom = s16(), right = s16(), top = s16(), left = s16();
+    if (in) e.add(left, top), e.add(right, bottom);
   };
   auto area = [&](size_t first) {  // height, width, y, x
-    if (r.sparam(first, a) && r.sparam(first + 1, b) && r.sparam(first + 2, c) && r.sparam(first + 3, d))
-      e.add(d, c), e.add(d + b, c + a);
+    in.skip(first * 2);
+    const long long height = s16(), width = s16(), y = s16(), x = s16();
+    if (in) e.add(x, y), e.add(x + width, y + height);
   };
-  auto points = [&](size_t first, size_t count) {
-    for (size_t i = 0; i < count; ++i)
-      if (r.sparam(first + 2 * i, a) && r.sparam(first + 2 * i + 1, b)) e.add(a, b);
+  auto points = [&](size_t count) {  // x, y pairs
+    for (size_t i = 0; i < count; ++i) {
+      const long long x = s16(), y = s16();
+      if (!in) break;
+      e.add(x, y);
+    }
   };
-  WORD n = 0;
   switch (r.function) {
     case wmf::META_RECTANGLE: case wmf::META_ELLIPSE: box(0); break;
     case wmf::META_ROUNDRECT: box(2); break;
     case wmf::META_ARC: case wmf::META_PIE: case wmf::META_CHORD: box(4); break;
-    case wmf::META_LINETO: case wmf::META_MOVETO:
-      if (r.sparam(0, a) && r.sparam(1, b)) e.add(b, a);
+    case wmf::META_LINETO: case wmf::META_MOVETO: {
+      const long long y = s16(), x = s16();
+      if (in) e.add(x, y);
       break;
-    case wmf::META_POLYGON: case wmf::META_POLYLINE:
-      if (r.param(0, n)) points(1, n);
+    }
+    case wmf::META_POLYGON: case wmf::META_POLYLINE: {
+      const WORD n = in.le16();
+      if (in) points(n);
       break;
+    }
     case wmf::META_POLYPOLYGON: {
-      WORD polys = 0;
-      if (!r.param(0, polys)) break;
+      const WORD polys = in.le16();
+      if (!in) break;
       size_t total = 0;
-      for (size_t i = 0; i < polys; ++i)
-        if (r.param(1 + i, n)) total += n;
-      points(1 + polys, total);
+      for (size_t i = 0; i < polys && in; ++i) total += in.le16();
+      points(total);
       break;
     }
     case wmf::META_STRETCHDIB: area(7); break;
@@ -115,29 +130,31 @@ void Draws(const wmf::Record& r, Extent& e) {
   }
 }
 
-// Bitmaps in WMF records: a DIB (or, in the old blits, a BITMAP16) after the
-// parameter words; the blits also exist without any bitmap.
+// Bitmaps in WMF records: a DIB (or, in the old blits and pattern brushes, a
+// BITMAP16) after the parameter words; the blits also exist without any bitmap.
 void Bitmaps(const wmf::Record& r, Info& info) {
   const size_t words = r.size / 2;
   const size_t plain = (r.function >> 8) + 3u;  // record size of a blit without a bitmap
+  auto dibAfter = [&](size_t paramWords) {
+    vel::ByteReader in = r.params();
+    in.skip(paramWords * 2);
+    if (in && in.has(4)) SawBitmap(info, DibBitCount(in));
+  };
+  auto bitmap16After = [&](size_t paramWords) {  // type, width, height, bytes per row, then planes and bits
+    vel::ByteReader in = r.params();
+    in.skip(paramWords * 2 + 8);
+    const BYTE planes = in.u8(), bits = in.u8();
+    if (in) SawBitmap(info, planes * bits);
+  };
   switch (r.function) {
-    case wmf::META_STRETCHDIB: if (r.has(28, 4)) SawBitmap(info, DibBitCount(r, 28)); break;
-    case wmf::META_SETDIBTODEV: if (r.has(24, 4)) SawBitmap(info, DibBitCount(r, 24)); break;
-    case wmf::META_DIBCREATEPATTERNBRUSH: if (r.has(10, 4)) SawBitmap(info, DibBitCount(r, 10)); break;
-    case wmf::META_DIBSTRETCHBLT: if (words != plain && r.has(26, 4)) SawBitmap(info, DibBitCount(r, 26)); break;
-    case wmf::META_DIBBITBLT: if (words != plain && r.has(22, 4)) SawBitmap(info, DibBitCount(r, 22)); break;
-    case wmf::META_STRETCHBLT: case wmf::META_BITBLT: {
-      if (words == plain) break;
-      const size_t at = r.function == wmf::META_STRETCHBLT ? 26 : 22;  // BITMAP16: planes, bits at +8, +9
-      BYTE planes = 0, bits = 0;
-      if (r.u8(at + 8, planes) && r.u8(at + 9, bits)) SawBitmap(info, planes * bits);
-      break;
-    }
-    case wmf::META_CREATEPATTERNBRUSH: {
-      BYTE planes = 0, bits = 0;
-      if (r.u8(6 + 8, planes) && r.u8(6 + 9, bits)) SawBitmap(info, planes * bits);
-      break;
-    }
+    case wmf::META_STRETCHDIB: dibAfter(11); break;
+    case wmf::META_SETDIBTODEV: dibAfter(9); break;
+    case wmf::META_DIBCREATEPATTERNBRUSH: dibAfter(2); break;
+    case wmf::META_DIBSTRETCHBLT: if (words != plain) dibAfter(10); break;
+    case wmf::META_DIBBITBLT: if (words != plain) dibAfter(8); break;
+    case wmf::META_STRETCHBLT: if (words != plain) bitmap16After(10); break;
+    case wmf::META_BITBLT: if (words != plain) bitmap16After(8); break;
+    case wmf::META_CREATEPATTERNBRUSH: bitmap16After(0); break;
     default: break;
   }
 }
@@ -152,9 +169,10 @@ std::optional<Info> WmfInfo(const BYTE* data, size_t size, const METAFILEHEADER_
   for (const wmf::Record& r : records) {
     Bitmaps(r, info);
     Draws(r, drawn);
-    std::int16_t h = 0, w = 0;
-    if (!windowExt && r.function == wmf::META_SETWINDOWEXT && r.sparam(0, h) && r.sparam(1, w))
-      windowExt = std::pair<long long, long long>(std::llabs(w), std::llabs(h));
+    if (windowExt || r.function != wmf::META_SETWINDOWEXT) continue;
+    vel::ByteReader in = r.params();
+    const long long h = in.le16s(), w = in.le16s();
+    if (in) windowExt = std::pair<long long, long long>(std::llabs(w), std::llabs(h));
   }
   if (placeable && placeable->inch > 0 && placeable->right != placeable->left && placeable->bottom != placeable->top) {
     info.width = Scaled(static_cast<long long>(placeable->right) - placeable->left, hDpi, placeable->inch);
@@ -176,10 +194,12 @@ std::optional<Info> WmfInfo(const BYTE* data, size_t size, const METAFILEHEADER_
 std::optional<Info> EmfInfo(const BYTE* data, size_t size, int vDpi, int hDpi) {
   std::vector<emf::Record> records;
   if (!emf::ParseRecords(data, size, &records) || records.empty()) return std::nullopt;
-  RECTL bounds{}, frame{};
-  if (!records[0].rectl(8, bounds) || !records[0].rectl(24, frame)) return std::nullopt;
+  const ENHMETAHEADER header = emf::HeaderOf(records[0]);
+  const RECTL& bounds = header.rclBounds;
+  const RECTL& frame = header.rclFrame;
   Info info;
   for (const emf::Record& r : records) {
+    // Where the record keeps the offset and size of its bitmap's header.
     size_t offField = 0;
     switch (r.type) {
       case emf::EMR_BITBLT: case emf::EMR_STRETCHBLT: case emf::EMR_MASKBLT: case emf::EMR_ALPHABLEND:
@@ -189,10 +209,10 @@ std::optional<Info> EmfInfo(const BYTE* data, size_t size, int vDpi, int hDpi) {
       case emf::EMR_CREATEDIBPATTERNBRUSHPT: case emf::EMR_CREATEMONOBRUSH: offField = 16; break;
       default: continue;
     }
-    DWORD off = 0, cb = 0;
+    vel::ByteReader fields = r.reader(offField);
+    const DWORD off = fields.le32(), cb = fields.le32();
     // Blits without a source (pattern fills) carry no bitmap.
-    if (r.u32(offField, off) && r.u32(offField + 4, cb) && off != 0 && cb != 0 && r.has(off, cb))
-      SawBitmap(info, DibBitCount(r, off));
+    if (fields && off != 0 && cb != 0 && r.has(off, cb)) SawBitmap(info, DibBitCount(r.reader(off)));
   }
   const long long fw = static_cast<long long>(frame.right) - frame.left;
   const long long fh = static_cast<long long>(frame.bottom) - frame.top;
@@ -209,14 +229,13 @@ std::optional<Info> EmfInfo(const BYTE* data, size_t size, int vDpi, int hDpi) {
 }
 
 std::optional<Info> MetafileInfo(const std::vector<BYTE>& file, int vDpi, int hDpi) {
-  const ByteView v{file.data(), file.size()};
-  DWORD first = 0;
-  if (!v.u32(0, first)) return std::nullopt;
+  vel::ByteReader in(file);
+  const DWORD first = vel::ByteReader(file).le32();
+  if (!in.has(4)) return std::nullopt;
   if (first == kPlaceableKey) {
-    if (file.size() < sizeof(METAFILEHEADER_PLACEABLE)) return std::nullopt;
-    METAFILEHEADER_PLACEABLE p;
-    std::memcpy(&p, file.data(), sizeof p);
-    return WmfInfo(file.data() + sizeof p, file.size() - sizeof p, &p, vDpi, hDpi);
+    const auto placeable = wmf::ReadPlaceable(in);
+    if (!placeable) return std::nullopt;
+    return WmfInfo(in.rest().data(), in.remaining(), &*placeable, vDpi, hDpi);
   }
   if (first == emf::EMR_HEADER) return EmfInfo(file.data(), file.size(), vDpi, hDpi);
   // A WMF carrying its EMF is that EMF to every reader of ours, new size included.
@@ -234,7 +253,7 @@ bool WMFInfo(const std::u16string& input, int* width, int* height, int* depth, i
   try {
     const std::string path = marrow::NarrowSystemString(input);
     std::vector<BYTE> file;
-    if (path.empty() || !wmfwrap::ReadWholeFile(path, file, marrow::kMaxMetafileBytes)) return false;
+    if (path.empty() || !vel::ReadWholeFile(path.c_str(), file, marrow::kMaxMetafileBytes)) return false;
     const int vDpi = verticalDpi > 0 ? verticalDpi : marrow::kFallbackDpi;
     const int hDpi = horizontalDpi > 0 ? horizontalDpi : marrow::kFallbackDpi;
     const auto info = marrow::MetafileInfo(file, vDpi, hDpi);

@@ -7,6 +7,7 @@
 
 #include "platform/gdi/metafile.h"
 #include "platform/gdi/metafile_records.h"
+#include "platform/gdi/placeable.h"
 #include "siblings/marrow/tests/test_files.h"
 
 namespace {
@@ -36,7 +37,7 @@ TEST(WmfWrapLibrary, ThreeByTwoTrueColourBitmap) {
   const Bytes dib = PackedDib(3, 2, 24);
   const Bytes bmp = BmpFile(dib, 24);
   Bytes out;
-  ASSERT_TRUE(wmfwrap::BmpToPlaceableWmf(bmp.data(), bmp.size(), out));
+  ASSERT_TRUE(wmf::BmpToPlaceableWmf(bmp.data(), bmp.size(), out));
 
   // Placeable header: box = pixel size, default inch, checksum over the ten words.
   EXPECT_EQ(GetS16(out, 6), 0);
@@ -81,7 +82,7 @@ TEST(WmfWrapLibrary, MetafileLayerAcceptsTheFile) {
   TempDir dir;
   const Bytes bmp = BmpFile(PackedDib(3, 2, 24), 24);
   Bytes out;
-  ASSERT_TRUE(wmfwrap::BmpToPlaceableWmf(bmp.data(), bmp.size(), out));
+  ASSERT_TRUE(wmf::BmpToPlaceableWmf(bmp.data(), bmp.size(), out));
   WriteFile(dir.file("w.wmf"), out);
   HMETAFILE hmf = GetMetaFileA(dir.file("w.wmf").c_str());
   ASSERT_NE(hmf, nullptr);
@@ -102,7 +103,7 @@ TEST(WmfWrapLibrary, MetafileLayerAcceptsTheFile) {
 TEST(WmfWrapLibrary, ResolutionBecomesTheInch) {
   const Bytes bmp = BmpFile(PackedDib(30, 20, 24, -1, 5906), 24);  // 150 dpi
   Bytes out;
-  ASSERT_TRUE(wmfwrap::BmpToPlaceableWmf(bmp.data(), bmp.size(), out));
+  ASSERT_TRUE(wmf::BmpToPlaceableWmf(bmp.data(), bmp.size(), out));
   EXPECT_EQ(Get16(out, 14), 150);
   EXPECT_EQ(GetS16(out, 10), 30);
   EXPECT_EQ(GetS16(out, 12), 20);
@@ -111,8 +112,8 @@ TEST(WmfWrapLibrary, ResolutionBecomesTheInch) {
 TEST(WmfWrapLibrary, GapBeforeTheBitsIsLeftOutAndPaletteKept) {
   const Bytes dib = PackedDib(5, 3, 8, 2);  // two palette entries
   const Bytes bmp = BmpFile(dib, 8, 10);
-  wmfwrap::Dib parsed;
-  ASSERT_TRUE(wmfwrap::ParseBmp(bmp.data(), bmp.size(), parsed));
+  wmf::BmpDib parsed;
+  ASSERT_TRUE(wmf::ParseBmp(bmp.data(), bmp.size(), parsed));
   EXPECT_EQ(parsed.packed, dib);
   EXPECT_EQ(parsed.bitCount, 8);
   EXPECT_EQ(parsed.width, 5);
@@ -122,8 +123,8 @@ TEST(WmfWrapLibrary, GapBeforeTheBitsIsLeftOutAndPaletteKept) {
 TEST(WmfWrapLibrary, TopDownBitmapKeepsItsSign) {
   const Bytes dib = PackedDib(4, -3, 24);
   const Bytes bmp = BmpFile(dib, 24);
-  wmfwrap::Dib parsed;
-  ASSERT_TRUE(wmfwrap::ParseBmp(bmp.data(), bmp.size(), parsed));
+  wmf::BmpDib parsed;
+  ASSERT_TRUE(wmf::ParseBmp(bmp.data(), bmp.size(), parsed));
   EXPECT_EQ(parsed.height, 3);
   EXPECT_EQ(parsed.packed, dib);
 }
@@ -162,13 +163,13 @@ TEST(WmfWrapLibrary, BrokenFilesAreRefused) {
   };
   for (const auto& [what, bytes] : bad) {
     Bytes out = {1, 2, 3};
-    EXPECT_FALSE(wmfwrap::BmpToPlaceableWmf(bytes.data(), bytes.size(), out)) << what;
+    EXPECT_FALSE(wmf::BmpToPlaceableWmf(bytes.data(), bytes.size(), out)) << what;
     EXPECT_EQ(out, (Bytes{1, 2, 3})) << what;
   }
   // A palette larger than the bit count allows.
   const Bytes pal = BmpFile(PackedDib(2, 2, 1, 3), 1);
   Bytes out;
-  EXPECT_FALSE(wmfwrap::BmpToPlaceableWmf(pal.data(), pal.size(), out));
+  EXPECT_FALSE(wmf::BmpToPlaceableWmf(pal.data(), pal.size(), out));
 }
 
 TEST(WmfWrapLibrary, ReplacingWriteLeavesOldFileWhenFolderIsMissing) {
@@ -186,7 +187,7 @@ TEST(WmfWrapProgram, WrapsBetweenPathsWithSpaces) {
   WriteFile(dir.file("in put.bmp"), bmp);
   EXPECT_EQ(RunProgram({WMFWRAP_PATH, dir.file("in put.bmp"), dir.file("out put.wmf")}), 0);
   Bytes expected;
-  ASSERT_TRUE(wmfwrap::BmpToPlaceableWmf(bmp.data(), bmp.size(), expected));
+  ASSERT_TRUE(wmf::BmpToPlaceableWmf(bmp.data(), bmp.size(), expected));
   EXPECT_EQ(ReadFile(dir.file("out put.wmf")), expected);
 }
 

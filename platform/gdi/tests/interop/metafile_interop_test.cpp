@@ -20,10 +20,10 @@
 
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/metafile.h"
+#include "platform/gdi/placeable.h"
 #include "platform/gdi/player.h"
 #include "platform/ui/ui.h"
 #include "siblings/marrow/tests/test_files.h"
-#include "siblings/wmfwrap/wmfwrap_lib.h"
 
 namespace {
 
@@ -657,13 +657,13 @@ TEST(RasterThroughEmf, StretchDibitsGivesEveryPixelBack) {
   ExpectExactly(canvas.snapshot(), raster, "EMF built by hand");
 }
 
-// The same bitmap as a BMP file wrapped into a placeable WMF (one META_STRETCHDIB) by
-// wmfwrap, converted to an EMF by SetWinMetaFileBits and played at its own size.
+// The same bitmap as a BMP file wrapped into a placeable WMF (one META_STRETCHDIB) as
+// wmfwrap does, converted to an EMF by SetWinMetaFileBits and played at its own size.
 TEST(RasterThroughEmf, WrappedBmpConvertedToEmfGivesEveryPixelBack) {
   const Raster raster{37, 23};
   const Bytes bmp = BmpFile(raster.packedDib(), 24);
   std::vector<std::uint8_t> wmf;
-  ASSERT_TRUE(wmfwrap::BmpToPlaceableWmf(bmp.data(), bmp.size(), wmf));
+  ASSERT_TRUE(vel::gdi::wmf::BmpToPlaceableWmf(bmp.data(), bmp.size(), wmf));
   const RECT dest{0, 0, raster.width, raster.height};
   {
     Canvas canvas(raster.width, raster.height);

@@ -1,10 +1,10 @@
-// The two-path command line of the EPS helpers (epsrender, wmfprobe, and wmfwrap,
-// which the library starts the same way): "<input>" "<output>".
+// The two-path command line of the helper programs the image library starts
+// (epsrender, wmfprobe, wmfwrap): "<input>" "<output>".
 //
 // The image library formats it as one Windows-style text and starts the helper
 // through ShellExecuteExA, which on Linux splits that text into separate arguments
-// (the quotes are gone by then). So the helpers first put the text back together,
-// quoting every argument, and then take it apart by the helpers' own fixed rule.
+// (the quotes are gone by then). So a helper first puts the text back together,
+// quoting every argument, and then takes it apart by the helpers' own fixed rule.
 // Both ways of starting a helper therefore work: two plain arguments, or one
 // argument that already holds the whole quoted text.
 #pragma once
@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-namespace epshelpers {
+namespace vel::shell {
 
 // Each path is taken into a buffer of this many characters, terminator included:
 // a path of kPathBuffer characters or more makes the whole command line void.
@@ -36,4 +36,4 @@ std::string JoinArguments(int argc, const char* const* argv);
 // or more, gives nothing. Either path may come out empty; callers check.
 std::optional<HelperPaths> SplitHelperCommandLine(std::string_view line);
 
-}  // namespace epshelpers
+}  // namespace vel::shell

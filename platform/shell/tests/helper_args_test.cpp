@@ -1,6 +1,6 @@
 // The helpers' command line: putting argv back together and the fixed split rule,
 // including the 260-character buffer limit and lines without a separator.
-#include "epshelpers/helper_args.h"
+#include "platform/shell/helper_args.h"
 
 #include <gtest/gtest.h>
 
@@ -9,10 +9,10 @@
 
 namespace {
 
-using epshelpers::HelperPaths;
-using epshelpers::JoinArguments;
-using epshelpers::kPathBuffer;
-using epshelpers::SplitHelperCommandLine;
+using vel::shell::HelperPaths;
+using vel::shell::JoinArguments;
+using vel::shell::kPathBuffer;
+using vel::shell::SplitHelperCommandLine;
 
 std::string Quoted(const std::string& a, const std::string& b) { return "\"" + a + "\" \"" + b + "\""; }
 

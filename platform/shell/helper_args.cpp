@@ -1,6 +1,6 @@
-#include "epshelpers/helper_args.h"
+#include "platform/shell/helper_args.h"
 
-namespace epshelpers {
+namespace vel::shell {
 
 std::string JoinArguments(int argc, const char* const* argv) {
   if (argc < 2 || !argv) return {};
@@ -29,4 +29,4 @@ std::optional<HelperPaths> SplitHelperCommandLine(std::string_view line) {
   return paths;
 }
 
-}  // namespace epshelpers
+}  // namespace vel::shell
