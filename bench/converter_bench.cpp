@@ -98,8 +98,8 @@ int main(int argc, char** argv) {
   std::printf("%zu photos of 12 MP -> fit 2048 x 2048 -> JPEG q75, wall time, best of %d\n", photos.size(), runs);
   bool ok = floor > 0;
   for (const Row& r : rows) {
-    std::printf("  %-26s %6.2f s   ratio %5.2f   %zu files\n", r.name.c_str(), r.seconds, floor > 0 ? r.seconds / floor : 0.0,
-                r.written);
+    std::printf("  %-26s %6.2f s   ratio %5.2f   %zu files\n", r.name.c_str(), r.seconds,
+                floor > 0 ? r.seconds / floor : 0.0, r.written);
     ok = ok && r.seconds > 0 && r.written == photos.size();
   }
   const double ours = rows.back().seconds;

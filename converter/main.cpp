@@ -92,7 +92,8 @@ int ShowSettings(bool aboutPage) {
 
 int Convert(const std::string& file, int mode) {
   auto engine = std::make_unique<ConversionEngine>();
-  engine->SetClipboardStep([](CImageInterface& image, const ConverterSettings&) { return image.CopyToClipboard(0) == 1; });
+  engine->SetClipboardStep(
+      [](CImageInterface& image, const ConverterSettings&) { return image.CopyToClipboard(0) == 1; });
   engine->SetWallpaperStep(
       [](CImageInterface& image, const ConverterSettings& settings) { return SetImageAsWallpaper(image, settings); });
   if (!vel::ui::CanShowWindows()) return RunHeadless(*engine, file, mode) ? 0 : 1;

@@ -21,8 +21,8 @@ int main(int argc, char** argv) {
     }
     int width = 0, height = 0, depth = 0;
     unsigned char flag = 0;
-    const bool ok = WMFInfo(marrow::WidenToSystemString(paths->input), &width, &height, &depth, verticalDpi,
-                            horizontalDpi, &flag);
+    const bool ok =
+        WMFInfo(marrow::WidenToSystemString(paths->input), &width, &height, &depth, verticalDpi, horizontalDpi, &flag);
     if (!ok || width <= 0 || height <= 0) return 0;
     if (FILE* out = std::fopen(paths->output.c_str(), "w")) {
       std::fprintf(out, "%d %d %d %d", width, height, depth, flag ? 1 : 0);

@@ -9,15 +9,14 @@ namespace converter {
 namespace {
 
 constexpr FileType kTypes[kTypeRows + 1] = {
-    {"", "", false},
-    {".bmp", "BMP", true},     {".gif", "GIF", true},     {".jpg", "JPG", true},   {".jif", "JIF", false},
-    {".jfif", "JFIF", false},  {".jpe", "JPE", false},    {".jpeg", "JPEG", false}, {".tif", "TIF", true},
-    {".tiff", "TIFF", false},  {".tga", "TGA", true},     {".targa", "TARGA", false}, {".dcx", "DCX", true},
-    {".dib", "DIB", false},    {".dxf", "DXF", false},    {".eps", "EPS", true},   {".epsf", "EPSF", false},
-    {".fmf", "FMF", true},     {".img", "IMG", false},    {".pcx", "PCX", true},   {".pcd", "PCD", false},
-    {".fpx", "FPX", false},    {".png", "PNG", true},     {".rle", "RLE", false},  {".wmf", "WMF", true},
-    {".emf", "EMF", true},     {".wpg", "WPG", false},    {".ico", "ICO", false},  {".cur", "CUR", false},
-    {".ani", "ANI", false},
+    {"", "", false},          {".bmp", "BMP", true},    {".gif", "GIF", true},  {".jpg", "JPG", true},
+    {".jif", "JIF", false},   {".jfif", "JFIF", false}, {".jpe", "JPE", false}, {".jpeg", "JPEG", false},
+    {".tif", "TIF", true},    {".tiff", "TIFF", false}, {".tga", "TGA", true},  {".targa", "TARGA", false},
+    {".dcx", "DCX", true},    {".dib", "DIB", false},   {".dxf", "DXF", false}, {".eps", "EPS", true},
+    {".epsf", "EPSF", false}, {".fmf", "FMF", true},    {".img", "IMG", false}, {".pcx", "PCX", true},
+    {".pcd", "PCD", false},   {".fpx", "FPX", false},   {".png", "PNG", true},  {".rle", "RLE", false},
+    {".wmf", "WMF", true},    {".emf", "EMF", true},    {".wpg", "WPG", false}, {".ico", "ICO", false},
+    {".cur", "CUR", false},   {".ani", "ANI", false},
 };
 
 bool Has(const std::string& text, const std::string& what) { return text.find(what) != std::string::npos; }

@@ -9,7 +9,7 @@
 namespace converter {
 
 struct FileType {
-  const char* extension;  // with its dot, lower case
+  const char* extension;   // with its dot, lower case
   const char* switchName;  // upper case, without the "/"
   bool saved;              // the converter can write this type
 };

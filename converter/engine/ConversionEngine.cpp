@@ -53,7 +53,8 @@ bool Readable(const std::string& path) {
 
 // The same file, whatever way the two names reach it.
 bool SameFile(const std::string& a, const std::string& b) {
-  struct stat sa {}, sb {};
+  struct stat sa {};
+  struct stat sb {};
   return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
@@ -65,12 +66,19 @@ bool IsFolder(const std::string& path) {
 bool Identify(const std::string& path, FileIdentity& id) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) return false;
-  id = {static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino), st.st_size,
-        st.st_mtim.tv_sec, st.st_mtim.tv_nsec, st.st_ctim.tv_sec, st.st_ctim.tv_nsec};
+  id = {static_cast<unsigned long long>(st.st_dev),
+        static_cast<unsigned long long>(st.st_ino),
+        st.st_size,
+        st.st_mtim.tv_sec,
+        st.st_mtim.tv_nsec,
+        st.st_ctim.tv_sec,
+        st.st_ctim.tv_nsec};
   return true;
 }
 
-std::string Shown(const char* label, const std::string& part) { return std::string(label) + (part.empty() ? " " : part); }
+std::string Shown(const char* label, const std::string& part) {
+  return std::string(label) + (part.empty() ? " " : part);
+}
 
 // The page is the one processed: when no step replaced the image (a small page
 // under "No more than ..." without rotation), it is still the page of a
@@ -103,7 +111,8 @@ bool MayBeListOutput(const std::string& path, int target, const std::string& wri
   const std::string extension = TypeRow(target).extension;
   const std::string base = BaseName(writer);
   auto startsWith = [](const std::string& name, const std::string& prefix) {
-    return !prefix.empty() && name.size() >= prefix.size() && ::strncasecmp(name.c_str(), prefix.c_str(), prefix.size()) == 0;
+    return !prefix.empty() && name.size() >= prefix.size() &&
+           ::strncasecmp(name.c_str(), prefix.c_str(), prefix.size()) == 0;
   };
   auto written = [&](const std::string& where) {
     const std::string name = FileNameOf(where);
@@ -188,7 +197,7 @@ void ConversionEngine::Log(const std::string& text) {
 void ConversionEngine::LogHeader() {
   if (!settings_.optCreateLog || logPath_.empty()) return;
   const std::time_t now = std::time(nullptr);
-  std::tm t {};
+  std::tm t{};
   localtime_r(&now, &t);
   char when[64];
   std::snprintf(when, sizeof when, "%d/%d/%d %d:%d:%d", t.tm_mon + 1, t.tm_mday, t.tm_year + 1900, t.tm_hour, t.tm_min,
@@ -331,7 +340,10 @@ void ConversionEngine::ConvertPage(const std::string& path, int target, int page
     }
     Log(kConverting);
     const bool saved = SaveStep(destination, target, current);
-    if (saved) ++outputs_; else ++failures_;
+    if (saved)
+      ++outputs_;
+    else
+      ++failures_;
     Log(saved ? kSuccess : kError);
     view_->FileStep();
     image_.CloseHandle();
@@ -413,8 +425,8 @@ bool ConversionEngine::Zoom(CImageInterface& image, int& page, StepReports& out)
         image.StretchImage(method, s.sizeNewWidth, s.sizeNewHeight, 0, 3, s.sizeBkColor, page);
       break;
     case 3:
-      image.StretchImage(method, static_cast<int>(width * s.sizeMultiplier), static_cast<int>(height * s.sizeMultiplier),
-                          0, 3, s.sizeBkColor, page);
+      image.StretchImage(method, static_cast<int>(width * s.sizeMultiplier),
+                         static_cast<int>(height * s.sizeMultiplier), 0, 3, s.sizeBkColor, page);
       break;
     default:
       // "Save as is": a raster page is rendered at its own size, a drawing left alone.
@@ -479,7 +491,10 @@ bool ConversionEngine::SaveStep(const std::string& destination, int target, int 
       r.append = s.optAddToMultipage;
       return save(r);
     }
-    case ConverterType::Jpg: case ConverterType::Jif: case ConverterType::Jfif: case ConverterType::Jpe:
+    case ConverterType::Jpg:
+    case ConverterType::Jif:
+    case ConverterType::Jfif:
+    case ConverterType::Jpe:
     case ConverterType::Jpeg: {
       auto r = head(_SAVEIMAGEINFO::_JPG{});
       r.quality = s.inetJpegQual;

@@ -130,7 +130,7 @@ class ConversionEngine {
     std::string path;
     FileIdentity identity;  // the file as it was before it was read
     CImageInterface image;
-    int pageCount = 1;      // of the file, before processing made it one page
+    int pageCount = 1;  // of the file, before processing made it one page
     bool processed = false;
     bool ok = false;           // what Process answered
     bool interrupted = false;  // Process threw

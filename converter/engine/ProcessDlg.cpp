@@ -54,12 +54,24 @@ class DialogView : public EngineView {
                               Q_ARG(QString, QString::fromStdString(b)), Q_ARG(QString, QString::fromStdString(c)),
                               Q_ARG(QString, QString::fromStdString(e)));
   }
-  void TaskRange(int low, int high) override { post(d_->TaskBar(), [=](QProgressBar* b) { b->setRange(low, high), b->setValue(low); }); }
-  void TaskStep() override { post(d_->TaskBar(), [](QProgressBar* b) { b->setValue(std::min(b->value() + 1, b->maximum())); }); }
-  void TaskFull() override { post(d_->TaskBar(), [](QProgressBar* b) { b->setValue(b->maximum()); }); }
-  void FileRange(int low, int high) override { post(d_->FileBar(), [=](QProgressBar* b) { b->setRange(low, high), b->setValue(low); }); }
-  void FileStep() override { post(d_->FileBar(), [](QProgressBar* b) { b->setValue(std::min(b->value() + 1, b->maximum())); }); }
-  void FileFull() override { post(d_->FileBar(), [](QProgressBar* b) { b->setValue(b->maximum()); }); }
+  void TaskRange(int low, int high) override {
+    post(d_->TaskBar(), [=](QProgressBar* b) { b->setRange(low, high), b->setValue(low); });
+  }
+  void TaskStep() override {
+    post(d_->TaskBar(), [](QProgressBar* b) { b->setValue(std::min(b->value() + 1, b->maximum())); });
+  }
+  void TaskFull() override {
+    post(d_->TaskBar(), [](QProgressBar* b) { b->setValue(b->maximum()); });
+  }
+  void FileRange(int low, int high) override {
+    post(d_->FileBar(), [=](QProgressBar* b) { b->setRange(low, high), b->setValue(low); });
+  }
+  void FileStep() override {
+    post(d_->FileBar(), [](QProgressBar* b) { b->setValue(std::min(b->value() + 1, b->maximum())); });
+  }
+  void FileFull() override {
+    post(d_->FileBar(), [](QProgressBar* b) { b->setValue(b->maximum()); });
+  }
   void FileStart() override {
     post(d_->FileBar(), [](QProgressBar* b) { b->setValue(b->minimum()); });
     post(d_->TaskBar(), [](QProgressBar* b) { b->setValue(b->minimum()); });
@@ -68,7 +80,8 @@ class DialogView : public EngineView {
  private:
   template <typename F>
   void post(QProgressBar* bar, F f) {
-    QMetaObject::invokeMethod(bar, [bar, f] { f(bar); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        bar, [bar, f] { f(bar); }, Qt::QueuedConnection);
   }
   CProcessDlg* d_;
 };

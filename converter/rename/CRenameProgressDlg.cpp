@@ -119,34 +119,40 @@ void CRenameProgressDlg::buildControls() {
 
 void CRenameProgressDlg::connectWorkerSignals() {
   constexpr auto queued = Qt::QueuedConnection;
-  connect(this, &CRenameProgressDlg::runningChanged, this,
-          [this](bool running) { close_->setText(QString::fromLatin1(running ? kStopText : kCloseText)); }, queued);
-  connect(this, &CRenameProgressDlg::jobStarted, this,
-          [this](int range, bool asking) {
-            // An empty range would turn Qt's bar into a busy indicator.
-            bar_->setRange(0, std::max(range, 1));
-            bar_->setValue(0);
-            setAnswerControls(asking);
-          },
-          queued);
-  connect(this, &CRenameProgressDlg::fileShown, this,
-          [this](const QString& from, const QString& file, const QString& to, const QString& newName) {
-            from_->setText(from);
-            file_->setText(file);
-            to_->setText(to);
-            name_->setText(newName);
-          },
-          queued);
-  connect(this, &CRenameProgressDlg::askingStopped, this, [this] { setAnswerControls(false); }, queued);
-  connect(this, &CRenameProgressDlg::stepped, this,
-          [this] { bar_->setValue(std::min(bar_->value() + 1, bar_->maximum())); }, queued);
-  connect(this, &CRenameProgressDlg::jobFinished, this,
-          [this] {
-            setAnswerControls(false);
-            bar_->setValue(bar_->maximum());
-            if (settings_.optCloseAfter) accept();
-          },
-          queued);
+  connect(
+      this, &CRenameProgressDlg::runningChanged, this,
+      [this](bool running) { close_->setText(QString::fromLatin1(running ? kStopText : kCloseText)); }, queued);
+  connect(
+      this, &CRenameProgressDlg::jobStarted, this,
+      [this](int range, bool asking) {
+        // An empty range would turn Qt's bar into a busy indicator.
+        bar_->setRange(0, std::max(range, 1));
+        bar_->setValue(0);
+        setAnswerControls(asking);
+      },
+      queued);
+  connect(
+      this, &CRenameProgressDlg::fileShown, this,
+      [this](const QString& from, const QString& file, const QString& to, const QString& newName) {
+        from_->setText(from);
+        file_->setText(file);
+        to_->setText(to);
+        name_->setText(newName);
+      },
+      queued);
+  connect(
+      this, &CRenameProgressDlg::askingStopped, this, [this] { setAnswerControls(false); }, queued);
+  connect(
+      this, &CRenameProgressDlg::stepped, this,
+      [this] { bar_->setValue(std::min(bar_->value() + 1, bar_->maximum())); }, queued);
+  connect(
+      this, &CRenameProgressDlg::jobFinished, this,
+      [this] {
+        setAnswerControls(false);
+        bar_->setValue(bar_->maximum());
+        if (settings_.optCloseAfter) accept();
+      },
+      queued);
 }
 
 // The edit is writable while asking, but the job renames under the proposed

@@ -75,8 +75,10 @@ bool ReadLine(FILE* f, ListLine& line) {
     any = true;
     if (c == '\n') break;
     if (c == '\0') line.bad = true;
-    if (line.text.size() <= kMaxLine + 1) line.text.push_back(static_cast<char>(c));
-    else line.bad = true;
+    if (line.text.size() <= kMaxLine + 1)
+      line.text.push_back(static_cast<char>(c));
+    else
+      line.bad = true;
   }
   while (!line.text.empty() && (line.text.back() == '\r' || line.text.back() == '\n')) line.text.pop_back();
   if (line.text.size() > kMaxLine) line.bad = true;
@@ -197,17 +199,13 @@ class Job {
     if (line.bad || !IsFile(file.source) || !IsFolder(file.destFolder)) return finish(file, kRenameNotFound, false);
     if (asking_) {
       switch (asker_(file)) {
-        case RenameAnswer::Stop:
-          return false;
-        case RenameAnswer::Skip:
-          ++result_.skipped;
-          return true;
+        case RenameAnswer::Stop: return false;
+        case RenameAnswer::Skip: ++result_.skipped; return true;
         case RenameAnswer::RenameAll:
           asking_ = false;
           events_.askingStopped();
           break;
-        case RenameAnswer::Rename:
-          break;
+        case RenameAnswer::Rename: break;
       }
     }
     // The copy and the rename both refuse a name that turned up since it was
@@ -258,16 +256,11 @@ std::string BuildRenameName(int mode, const std::string (&masks)[4], const std::
                             long long counter) {
   const std::string number = std::to_string(counter);
   switch (std::clamp(mode, 0, 4)) {
-    case 0:
-      return name + number + ext;
-    case 1:
-      return masks[0] + name + number + ext;
-    case 2:
-      return masks[1] + number + ext;
-    case 3:
-      return masks[2] + name + ext;
-    default:
-      return name + "." + masks[3];
+    case 0: return name + number + ext;
+    case 1: return masks[0] + name + number + ext;
+    case 2: return masks[1] + number + ext;
+    case 3: return masks[2] + name + ext;
+    default: return name + "." + masks[3];
   }
 }
 

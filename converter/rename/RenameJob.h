@@ -29,13 +29,13 @@ std::string BuildRenameName(int mode, const std::string (&masks)[4], const std::
 
 // One file line of the list, as the dialog shows it.
 struct RenameFile {
-  int index = 0;              // 1 for the first file line
-  int total = 0;              // file lines in the list
-  std::string source;         // the path as listed
-  std::string sourceFolder;   // with its trailing "/" ("" for a bare name)
-  std::string fileName;       // the source's name without folder
-  std::string destFolder;     // with its trailing "/"
-  std::string newName;        // the proposed name, without folder ("" when none is free)
+  int index = 0;             // 1 for the first file line
+  int total = 0;             // file lines in the list
+  std::string source;        // the path as listed
+  std::string sourceFolder;  // with its trailing "/" ("" for a bare name)
+  std::string fileName;      // the source's name without folder
+  std::string destFolder;    // with its trailing "/"
+  std::string newName;       // the proposed name, without folder ("" when none is free)
   std::string NewPath() const { return destFolder + newName; }
 };
 

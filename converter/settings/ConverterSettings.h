@@ -28,19 +28,19 @@ struct ThumbnailSettings {
 };
 
 struct ConverterSettings {
-  int pageNumber = 5;  // "PageNumber"
-  int cdGray = 0;      // "CD_Gray"
-  int cdBpp = 1;       // "CD_Bpp": 0 = 32, 1 = 24, 2 = 8, 3 = 4, 4 = 1 bits per pixel
-  int inetPngFilterMode = 1;  // "INET_PNGFilterMode"
-  int inetPngCompress = 1;    // "INET_PNGCompress"
-  int inetInterlacing = 0;    // "INET_Interlacing"
-  int inetJpegQual = 75;      // "INET_JPEGQual"
-  int optAddToMultipage = 0;  // "OPT_AddToMultipage"
-  int optCloseAfter = 0;      // "OPT_CloseAfter"
-  int optCreateLog = 1;       // "OPT_CreateLog"
-  int optOverwriteExisting = 0;  // "OPT_OverwriteExisting"
-  int optShowReport = 1;         // "OPT_ShowReport"
-  int optUsePredefFolder = 0;    // "OPT_UsePredefFolder"
+  int pageNumber = 5;                              // "PageNumber"
+  int cdGray = 0;                                  // "CD_Gray"
+  int cdBpp = 1;                                   // "CD_Bpp": 0 = 32, 1 = 24, 2 = 8, 3 = 4, 4 = 1 bits per pixel
+  int inetPngFilterMode = 1;                       // "INET_PNGFilterMode"
+  int inetPngCompress = 1;                         // "INET_PNGCompress"
+  int inetInterlacing = 0;                         // "INET_Interlacing"
+  int inetJpegQual = 75;                           // "INET_JPEGQual"
+  int optAddToMultipage = 0;                       // "OPT_AddToMultipage"
+  int optCloseAfter = 0;                           // "OPT_CloseAfter"
+  int optCreateLog = 1;                            // "OPT_CreateLog"
+  int optOverwriteExisting = 0;                    // "OPT_OverwriteExisting"
+  int optShowReport = 1;                           // "OPT_ShowReport"
+  int optUsePredefFolder = 0;                      // "OPT_UsePredefFolder"
   std::string optMultipageFileName = "Multipage";  // "OPT_MultipageFileName"
   int optUseAllPages = 1;                          // "OPT_UseAllPages"
   std::string optFolderPath;                       // "OPT_FolderPath"
@@ -49,25 +49,25 @@ struct ConverterSettings {
   int renAskBefore = 1;                            // "REN_AskBefore"
   int renTemplateMode = 0;                         // "REN_TemplateMode"
   std::string renTemplates[4] = {"Template1", "Template2", "Template3", "TP4"};  // "REN_TMPL1".."REN_TMPL4"
-  int renUsePredefFolder = 0;                      // "REN_UsePredefFolder"
-  std::string renFolderPath;                       // "REN_FolderPath"
-  int sizeNewHeight = 2048;                        // "SIZE_NewHeight"
-  int sizeNewWidth = 2048;                         // "SIZE_NewWidth"
-  float sizeMultiplier = 1.0f;                     // "SIZE_Multiplier"
-  int sizeZoomMode = 1;                            // "SIZE_ZoomMode"
-  int sizeZoomQual = 3;                            // "SIZE_ZoomQual"
-  int sizeRotAngle = 0;                            // "SIZE_RotAngle", hundredths of a degree
-  unsigned sizeBkColor = 0xFFFFFF;                 // "SIZE_BKColor", 0x00BBGGRR
+  int renUsePredefFolder = 0;                                                    // "REN_UsePredefFolder"
+  std::string renFolderPath;                                                     // "REN_FolderPath"
+  int sizeNewHeight = 2048;                                                      // "SIZE_NewHeight"
+  int sizeNewWidth = 2048;                                                       // "SIZE_NewWidth"
+  float sizeMultiplier = 1.0f;                                                   // "SIZE_Multiplier"
+  int sizeZoomMode = 1;                                                          // "SIZE_ZoomMode"
+  int sizeZoomQual = 3;                                                          // "SIZE_ZoomQual"
+  int sizeRotAngle = 0;             // "SIZE_RotAngle", hundredths of a degree
+  unsigned sizeBkColor = 0xFFFFFF;  // "SIZE_BKColor", 0x00BBGGRR
   ThumbnailSettings thumbnail;
-  std::string tiffArtist;  // "TIFF_Artist", the logged-on user by default
-  std::string tiffCopyright;     // "TIFF_Copyright"
-  int tiffCompressionMode = 1;   // "TIFF_CompressionMode"
-  int tiffReverseFill = 0;       // "TIFF_ReverseFill"
-  int cropMode = 0;              // "CROP_Mode"
-  int cropX0 = 0, cropY0 = 0;    // "CROP_XO", "CROP_YO"
-  int cropX1 = 0, cropY1 = 0;    // "CROP_X1", "CROP_Y1"
-  int cropWidth = 0, cropHeight = 0;  // "CROP_Width", "CROP_Height"
-  int briconBri = 0;                  // "BRICON_Bri"
+  std::string tiffArtist;                              // "TIFF_Artist", the logged-on user by default
+  std::string tiffCopyright;                           // "TIFF_Copyright"
+  int tiffCompressionMode = 1;                         // "TIFF_CompressionMode"
+  int tiffReverseFill = 0;                             // "TIFF_ReverseFill"
+  int cropMode = 0;                                    // "CROP_Mode"
+  int cropX0 = 0, cropY0 = 0;                          // "CROP_XO", "CROP_YO"
+  int cropX1 = 0, cropY1 = 0;                          // "CROP_X1", "CROP_Y1"
+  int cropWidth = 0, cropHeight = 0;                   // "CROP_Width", "CROP_Height"
+  int briconBri = 0;                                   // "BRICON_Bri"
   int briconRed = 0, briconGreen = 0, briconBlue = 0;  // "BRICON_Red", "BRICON_Green", "BRICON_Blue"
 
   // Every value at its default (thumbnail limits from the screen, the artist

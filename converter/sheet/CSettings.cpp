@@ -25,16 +25,11 @@ CSettings::CSettings(QWidget* parent, bool aboutPage) : QDialog(parent) {
   setObjectName(QStringLiteral("CSettings"));
   settings_.Load();
 
-  pages_ = {new CColorDepthPage,
-            new CInetFormatesPage,
-            new COptionsPage,
-            new CRenamePage,
-            new CSizePage,
-            new CThumbnailPage,
-            new CTIFFPage,
-            new CSettingsAbout(&CImageInterface::OpenVelmarkPage),
-            new CCropPage,
-            new CBriAndContrastPage};
+  pages_ = {new CColorDepthPage, new CInetFormatesPage,
+            new COptionsPage,    new CRenamePage,
+            new CSizePage,       new CThumbnailPage,
+            new CTIFFPage,       new CSettingsAbout(&CImageInterface::OpenVelmarkPage),
+            new CCropPage,       new CBriAndContrastPage};
   tabs_ = new QTabWidget;
   tabs_->setObjectName(QStringLiteral("pages"));
   tabs_->setUsesScrollButtons(true);

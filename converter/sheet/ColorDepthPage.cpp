@@ -17,11 +17,12 @@ CColorDepthPage::CColorDepthPage() : CSheetPage("Color depth") {
   QLayout* box = AddGroup(layout, QStringLiteral("Bits per pixel"), this);
   depth_ = new QButtonGroup(this);
   box->addWidget(AddRadio(depth_, k32Bits, QStringLiteral("32 bit per pixel (True Color with alpha channel)"), "bpp0"));
-  box->addWidget(
-      AddRadio(depth_, k24Bits, QStringLiteral("24 bit per pixel (True Color: JPEG, BMP, PNG, TIFF, PCX, TGA)"), "bpp1"));
+  box->addWidget(AddRadio(depth_, k24Bits,
+                          QStringLiteral("24 bit per pixel (True Color: JPEG, BMP, PNG, TIFF, PCX, TGA)"), "bpp1"));
   box->addWidget(
       AddRadio(depth_, k8Bits, QStringLiteral("8 bit per pixel (256 colors: GIF, BMP, PNG, TIFF, PCX, TGA)"), "bpp2"));
-  box->addWidget(AddRadio(depth_, k4Bits, QStringLiteral("4 bit per pixel (16 colors: GIF, BMP, PNG, TIFF, PCX)"), "bpp3"));
+  box->addWidget(
+      AddRadio(depth_, k4Bits, QStringLiteral("4 bit per pixel (16 colors: GIF, BMP, PNG, TIFF, PCX)"), "bpp3"));
   box->addWidget(AddRadio(depth_, k1Bit,
                           QStringLiteral("1 bit per pixel (black and white: TIFF, DCX, FMF, BMP, PNG, PCX)"), "bpp4"));
   gray_ = new QCheckBox(QStringLiteral("Use grayscale palette (only for 1, 4 or 8 bit per pixel)"));

@@ -35,7 +35,8 @@ CCropPage::CCropPage() : CSheetPage("Crop") {
   QLayout* modes = AddGroup(layout, QStringLiteral("Crop mode"), this);
   mode_ = new QButtonGroup(this);
   modes->addWidget(AddRadio(mode_, kNoCrop, QStringLiteral("No crop"), "cropMode0"));
-  modes->addWidget(AddRadio(mode_, kRectangle, QStringLiteral("Crop to rectangle (left, top, width, height)"), "cropMode1"));
+  modes->addWidget(
+      AddRadio(mode_, kRectangle, QStringLiteral("Crop to rectangle (left, top, width, height)"), "cropMode1"));
   modes->addWidget(AddRadio(mode_, kMargins, QStringLiteral("Cut margins (left, top, right, bottom)"), "cropMode2"));
 
   x0_ = MakeIntEdit("cropX0");

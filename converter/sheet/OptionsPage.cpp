@@ -30,9 +30,9 @@ COptionsPage::COptionsPage() : CSheetPage("Miscellaneous") {
       MakeCheck("Vectorize raster files (only for convertion into EMF and WMF formats)", "optVectorize", layout);
   closeAfter_ = MakeCheck("Close progress dialog when convertion completes", "optCloseAfter", layout);
   showPennock_ = MakeCheck("Add Corbanix icon to system tray", "optShowPennock", layout);
-  addToMultipage_ = MakeCheck(
-      "Create one multipage file from all files (only for convertion into TIFF, DCX and GIF formats)",
-      "optAddToMultipage", layout);
+  addToMultipage_ =
+      MakeCheck("Create one multipage file from all files (only for convertion into TIFF, DCX and GIF formats)",
+                "optAddToMultipage", layout);
   auto* nameRow = new QHBoxLayout;
   nameRow->addSpacing(20);
   nameRow->addWidget(new QLabel(QStringLiteral("Multipage file name:")));
@@ -46,8 +46,8 @@ COptionsPage::COptionsPage() : CSheetPage("Miscellaneous") {
   layout->addWidget(folder_);
   layout->addStretch(1);
 
-  for (QCheckBox* check : {overwrite_, createLog_, useAllPages_, vectorize_, closeAfter_, showPennock_,
-                           addToMultipage_, usePredefFolder_})
+  for (QCheckBox* check :
+       {overwrite_, createLog_, useAllPages_, vectorize_, closeAfter_, showPennock_, addToMultipage_, usePredefFolder_})
     Watch(check);
   Watch(multipageName_);
   folder_->SetOnChanged([this] { Modified(); });

@@ -2,7 +2,6 @@
 // so that tests (and anyone scripting the sheet) can find them.
 #pragma once
 
-
 #include <functional>
 #include <string>
 

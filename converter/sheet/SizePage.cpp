@@ -31,8 +31,8 @@ struct Preset {
   const char* name;
   int num, den;
 };
-constexpr Preset kPresets[6] = {{"x  4,0", "preset4", 4, 1},      {"x  3,0", "preset3", 3, 1},
-                                {"x  2,0", "preset2", 2, 1},      {"x  0,5", "presetHalf", 1, 2},
+constexpr Preset kPresets[6] = {{"x  4,0", "preset4", 4, 1},       {"x  3,0", "preset3", 3, 1},
+                                {"x  2,0", "preset2", 2, 1},       {"x  0,5", "presetHalf", 1, 2},
                                 {"x 0,25", "presetQuarter", 1, 4}, {"x 0,10", "presetTenth", 1, 10}};
 
 QColor FromColorref(unsigned c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
@@ -135,14 +135,12 @@ void CSizePage::UpdateEnabling() {
   multiplier_->setEnabled(mode == kMultiplier);
 }
 
-void CSizePage::UpdateAngle() {
-  angleValue_->setText(QString::asprintf("%0.2f degree", angle_->value() * 0.01));
-}
+void CSizePage::UpdateAngle() { angleValue_->setText(QString::asprintf("%0.2f degree", angle_->value() * 0.01)); }
 
 void CSizePage::SetBackground(unsigned colorref) {
   background_ = colorref & 0xFFFFFF;
-  swatch_->setStyleSheet(QStringLiteral("background-color: %1; border: 1px solid black;")
-                             .arg(FromColorref(background_).name()));
+  swatch_->setStyleSheet(
+      QStringLiteral("background-color: %1; border: 1px solid black;").arg(FromColorref(background_).name()));
 }
 
 void CSizePage::ChooseBackground() {

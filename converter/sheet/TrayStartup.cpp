@@ -26,9 +26,12 @@ std::string ExecArgument(const std::string& path) {
   quoted += '"';
   std::string value;
   for (char c : quoted) {
-    if (c == '\\') value += "\\\\";
-    else if (c == '%') value += "%%";
-    else value += c;
+    if (c == '\\')
+      value += "\\\\";
+    else if (c == '%')
+      value += "%%";
+    else
+      value += c;
   }
   return value;
 }

@@ -40,11 +40,14 @@ class Program : public vel::reg::testing::TempRegistry {
   }
   // Runs a command with the test's registry; its exit status.
   int run(const std::string& command) const {
-    const std::string line = "cd '" + dir_ + "' && " + command + " >'" + file("out.txt") + "' 2>'" + file("err.txt") + "'";
+    const std::string line =
+        "cd '" + dir_ + "' && " + command + " >'" + file("out.txt") + "' 2>'" + file("err.txt") + "'";
     const int status = std::system(line.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
-  int converter(const std::string& parameters) const { return run(std::string("'") + CONVERTER_PATH + "' " + parameters); }
+  int converter(const std::string& parameters) const {
+    return run(std::string("'") + CONVERTER_PATH + "' " + parameters);
+  }
   int velreg(const std::string& parameters) const { return run(std::string("'") + VELREG_PATH + "' " + parameters); }
 
   // Every setting at its default, written through velreg's import as an

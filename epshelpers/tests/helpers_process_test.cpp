@@ -39,8 +39,7 @@ TEST(WmfProbe, PlaceableMetafileGivesFourNumbers) {
   EXPECT_EQ(RunProgram({WMFPROBE_PATH, dir.file("pic.wmf"), dir.file("info.txt")}), 0);
   const ScreenDpi dpi;
   ASSERT_GT(dpi.x, 0);
-  const std::string expected =
-      std::to_string(2 * dpi.x) + " " + std::to_string(dpi.y) + " 24 1";  // no line end
+  const std::string expected = std::to_string(2 * dpi.x) + " " + std::to_string(dpi.y) + " 24 1";  // no line end
   EXPECT_EQ(ReadText(dir.file("info.txt")), expected);
 }
 

@@ -267,9 +267,9 @@ HIMG fnImgFromDIB(HGLOBAL packedDib) {
       if (bmp) {
         HDC dc = CreateCompatibleDC(nullptr);
         HGDIOBJ old = SelectObject(dc, bmp);
-        int lines = vel::gdi::SetDIBitsToDeviceN(dc, 0, 0, h.biWidth, height, 0, 0, 0, height, data + offset,
-                                                 size - offset, reinterpret_cast<const BITMAPINFO*>(&info),
-                                                 DIB_RGB_COLORS);
+        int lines =
+            vel::gdi::SetDIBitsToDeviceN(dc, 0, 0, h.biWidth, height, 0, 0, 0, height, data + offset, size - offset,
+                                         reinterpret_cast<const BITMAPINFO*>(&info), DIB_RGB_COLORS);
         SelectObject(dc, old);
         DeleteDC(dc);
         if (lines > 0) result = NewImageFromBitmap(bmp);
@@ -351,4 +351,6 @@ int fnImgDrawImageFX(HIMG image, HDC dc, const RECT* dest, const RECT* src, UINT
   return fnImgDrawImage(image, dc, dest, src) ? 1 : 0;
 }
 
-int fnImgPrintImage(HIMG image, HDC dc, const RECT* dest, const RECT* src) { return fnImgDrawImage(image, dc, dest, src); }
+int fnImgPrintImage(HIMG image, HDC dc, const RECT* dest, const RECT* src) {
+  return fnImgDrawImage(image, dc, dest, src);
+}

@@ -44,8 +44,7 @@ HGLOBAL fnImgGetDIB(HIMG image, int flags);
 int fnImgDrawImage(HIMG image, HDC dc, const RECT* dest, const RECT* src);
 // Transition effects are not animated: the image is drawn in one step. Exactly 1 on success.
 int fnImgDrawImageFX(HIMG image, HDC dc, const RECT* dest, const RECT* src, UINT effect, DWORD param1, DWORD param2,
-                     BOOL (*callback)(void*, UINT, DWORD), UINT callbackMessage, DWORD callbackData,
-                     HPALETTE palette);
+                     BOOL (*callback)(void*, UINT, DWORD), UINT callbackMessage, DWORD callbackData, HPALETTE palette);
 int fnImgPrintImage(HIMG image, HDC dc, const RECT* dest, const RECT* src);
 
 // Processing: each works on the current page, which the caller has already made a

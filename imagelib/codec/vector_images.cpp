@@ -200,7 +200,8 @@ HMETAFILE fnImgGetWMF(HIMG image, const RECT* frame) {
     // the library), so a drawing resized for a save comes back at that size.
     vel::gdi::OwnedEnhMetaFile sized;
     if (frame && frame->right - frame->left > 0 && frame->bottom - frame->top > 0)
-      sized.reset(lorimer::codec::ResizedDrawing(image->vector, frame->right - frame->left, frame->bottom - frame->top));
+      sized.reset(
+          lorimer::codec::ResizedDrawing(image->vector, frame->right - frame->left, frame->bottom - frame->top));
     HENHMETAFILE drawing = sized ? sized.get() : image->vector;
     vel::gdi::OwnedDC dc(CreateCompatibleDC(nullptr));
     const UINT size = GetWinMetaFileBits(drawing, 0, nullptr, MM_ANISOTROPIC, dc.get());

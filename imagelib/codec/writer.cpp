@@ -47,8 +47,10 @@ std::string Upper(std::string s) {
 // ON/OFF (and the usual spellings of yes and no); anything else leaves `*flag` alone.
 void SetFlag(const std::string& value, bool* flag) {
   const std::string v = Upper(value);
-  if (v == "ON" || v == "YES" || v == "TRUE" || v == "1") *flag = true;
-  else if (v == "OFF" || v == "NO" || v == "FALSE" || v == "0") *flag = false;
+  if (v == "ON" || v == "YES" || v == "TRUE" || v == "1")
+    *flag = true;
+  else if (v == "OFF" || v == "NO" || v == "FALSE" || v == "0")
+    *flag = false;
 }
 
 // A decimal integer in [lo, hi]; anything else leaves `*number` alone.
@@ -62,27 +64,38 @@ void SetNumber(const std::string& value, long lo, long hi, int* number) {
 }
 
 void Apply(const std::string& key, const std::string& value, WriteOptions* o) {
-  if (key == "OVERWRITE") SetFlag(value, &o->overwrite);
-  else if (key == "APPEND") SetFlag(value, &o->append);
-  else if (key == "GIF_INTERLACE") SetFlag(value, &o->interlace);
-  else if (key == "COMPRESS") SetFlag(value, &o->compress);
+  if (key == "OVERWRITE")
+    SetFlag(value, &o->overwrite);
+  else if (key == "APPEND")
+    SetFlag(value, &o->append);
+  else if (key == "GIF_INTERLACE")
+    SetFlag(value, &o->interlace);
+  else if (key == "COMPRESS")
+    SetFlag(value, &o->compress);
   else if (key == "LOSSY_QUALITY") {
     // Out-of-range qualities are pulled into range rather than dropped.
     int q = o->quality;
     SetNumber(value, INT_MIN, INT_MAX, &q);
     o->quality = std::clamp(q, 1, 100);
-  } else if (key == "TIFF_COMPRESS") o->tiffCompress = Upper(value);
+  } else if (key == "TIFF_COMPRESS")
+    o->tiffCompress = Upper(value);
   else if (key == "TIFF_FILLORDER") {
     // Records carry 0 for "not set": that is the usual most-significant-bit-first order.
     int f = 1;
     SetNumber(value, 0, 2, &f);
     o->fillOrder = f == 2 ? 2 : 1;
-  } else if (key == "TIFF_ROWSPERSTRIP") SetNumber(value, 0, INT_MAX, &o->rowsPerStrip);
-  else if (key == "TIFF_NEWSUBFILETYPE") SetNumber(value, 0, INT_MAX, &o->newSubfileType);
-  else if (key == "TIFF_ARTIST") o->artist = value;
-  else if (key == "TIFF_COPYRIGHT") o->copyright = value;
-  else if (key == "PNG_FILTER") o->pngFilter = Upper(value);
-  else if (key == "PNG_COMPRESS") o->pngMaxCompress = Upper(value) == "MAXIMUM";
+  } else if (key == "TIFF_ROWSPERSTRIP")
+    SetNumber(value, 0, INT_MAX, &o->rowsPerStrip);
+  else if (key == "TIFF_NEWSUBFILETYPE")
+    SetNumber(value, 0, INT_MAX, &o->newSubfileType);
+  else if (key == "TIFF_ARTIST")
+    o->artist = value;
+  else if (key == "TIFF_COPYRIGHT")
+    o->copyright = value;
+  else if (key == "PNG_FILTER")
+    o->pngFilter = Upper(value);
+  else if (key == "PNG_COMPRESS")
+    o->pngMaxCompress = Upper(value) == "MAXIMUM";
 }
 
 formats::WriteFunction WriterFor(const char* format, bool* canAppend) {

@@ -197,8 +197,8 @@ int CImageInterface::Mirror(int first, int second, int& page) {
   return CImageProcessor::Mirror(&m_hImage, first, second, page);
 }
 
-int CImageInterface::StretchImage(long method, int width, int height, int proportional, int quality,
-                                  DWORD background, int& page) {
+int CImageInterface::StretchImage(long method, int width, int height, int proportional, int quality, DWORD background,
+                                  int& page) {
   int ok = CImageProcessor::StretchImage(&m_hImage, method, width, height, proportional, quality, background, page);
   if (ok) GetImageInfo();
   return ok;
@@ -267,11 +267,11 @@ HBITMAP CImageInterface::DIBToDDB(HGLOBAL packedDib) { return CImageProcessor::D
 
 // ---- saving and thumbnails -----------------------------------------------------------------
 
-#define LORIMER_SAVE(Record)                                             \
+#define LORIMER_SAVE(Record)                                               \
   int CImageInterface::Save(const char* path, _SAVEIMAGEINFO::Record* r) { \
-    int ok = m_saver.Save(&m_hImage, path, r);                           \
-    if (ok) RefreshDepth();                                              \
-    return ok;                                                           \
+    int ok = m_saver.Save(&m_hImage, path, r);                             \
+    if (ok) RefreshDepth();                                                \
+    return ok;                                                             \
   }
 LORIMER_SAVE(_BMP)
 LORIMER_SAVE(_PCX)
@@ -290,25 +290,22 @@ LORIMER_SAVE(_EMF)
 int CImageInterface::Save(const char* path, _SAVEIMAGEINFO::_EPS* r) { return m_saver.Save(&m_hImage, path, r); }
 
 int CImageInterface::CreateThumbnailFilePath(int maxWidth, int maxHeight, char* path, QUALITY quality, int border,
-                                             DWORD background, int gray, int depth, int* width, int* height,
-                                             int page) {
-  return m_saver.CreateThumbnailFilePath(&m_hImage, maxWidth, maxHeight, quality, path, border, background, gray,
-                                         depth, width, height, page);
+                                             DWORD background, int gray, int depth, int* width, int* height, int page) {
+  return m_saver.CreateThumbnailFilePath(&m_hImage, maxWidth, maxHeight, quality, path, border, background, gray, depth,
+                                         width, height, page);
 }
 
 int CImageInterface::CreateThumbnailFileEx(int maxWidth, int maxHeight, char* path, QUALITY quality, int border,
-                                           DWORD background, int gray, int depth, int* width, int* height,
-                                           int page) {
-  return m_saver.CreateThumbnailFileEx(&m_hImage, maxWidth, maxHeight, quality, path, border, background, gray,
-                                       depth, width, height, page);
+                                           DWORD background, int gray, int depth, int* width, int* height, int page) {
+  return m_saver.CreateThumbnailFileEx(&m_hImage, maxWidth, maxHeight, quality, path, border, background, gray, depth,
+                                       width, height, page);
 }
 
 HBITMAP CImageInterface::CreateThumbnailHBITMAPEx(int maxWidth, int maxHeight, QUALITY quality, int border,
                                                   DWORD background, int gray, int depth, int* width, int* height,
                                                   int page) {
   char name[MAX_PATH];
-  if (!CreateThumbnailFileEx(maxWidth, maxHeight, name, quality, border, background, gray, depth, width, height,
-                             page))
+  if (!CreateThumbnailFileEx(maxWidth, maxHeight, name, quality, border, background, gray, depth, width, height, page))
     return nullptr;
   // Read the file back as a bitmap of its own depth, then remove it.
   HBITMAP bitmap = nullptr;

@@ -23,11 +23,11 @@ struct Extension {
 
 // Searched top to bottom.
 constexpr Extension kExtensions[] = {
-    {"bmp", FORMAT_BMP}, {"rle", FORMAT_BMP},   {"dib", FORMAT_BMP},  {"pcx", FORMAT_PCX},  {"tif", FORMAT_TIF},
-    {"tiff", FORMAT_TIF}, {"dxf", FORMAT_DXF},  {"gif", FORMAT_GIF},  {"eps", FORMAT_EPS},  {"epsf", FORMAT_EPS},
-    {"ps", FORMAT_EPS},   {"fpx", FORMAT_FPX},  {"wmf", FORMAT_WMF},  {"tga", FORMAT_TGA},  {"targa", FORMAT_TGA},
-    {"img", FORMAT_IMG},  {"jpg", FORMAT_JPG},  {"jpeg", FORMAT_JPG}, {"jpe", FORMAT_JPG},  {"jfif", FORMAT_JPG},
-    {"wpg", FORMAT_WPG},  {"pcd", FORMAT_PCD},  {"png", FORMAT_PNG},  {"fmf", FORMAT_FMF},  {"emf", FORMAT_EMF},
+    {"bmp", FORMAT_BMP},  {"rle", FORMAT_BMP}, {"dib", FORMAT_BMP},  {"pcx", FORMAT_PCX}, {"tif", FORMAT_TIF},
+    {"tiff", FORMAT_TIF}, {"dxf", FORMAT_DXF}, {"gif", FORMAT_GIF},  {"eps", FORMAT_EPS}, {"epsf", FORMAT_EPS},
+    {"ps", FORMAT_EPS},   {"fpx", FORMAT_FPX}, {"wmf", FORMAT_WMF},  {"tga", FORMAT_TGA}, {"targa", FORMAT_TGA},
+    {"img", FORMAT_IMG},  {"jpg", FORMAT_JPG}, {"jpeg", FORMAT_JPG}, {"jpe", FORMAT_JPG}, {"jfif", FORMAT_JPG},
+    {"wpg", FORMAT_WPG},  {"pcd", FORMAT_PCD}, {"png", FORMAT_PNG},  {"fmf", FORMAT_FMF}, {"emf", FORMAT_EMF},
     {"ico", FORMAT_ICO},  {"cur", FORMAT_ICO},
 };
 
@@ -214,7 +214,8 @@ void CImageLoader::LoadMetafileInfo(HIMG* handle, _SRCIMAGEINFO* info) {
   const vel::gdi::OwnedDC screen(CreateCompatibleDC(nullptr));
   const HDC dc = screen.get();
   const long long horzRes = GetDeviceCaps(dc, HORZRES), vertRes = GetDeviceCaps(dc, VERTRES);
-  const long long horzSize = std::max(GetDeviceCaps(dc, HORZSIZE), 1), vertSize = std::max(GetDeviceCaps(dc, VERTSIZE), 1);
+  const long long horzSize = std::max(GetDeviceCaps(dc, HORZSIZE), 1),
+                  vertSize = std::max(GetDeviceCaps(dc, VERTSIZE), 1);
   const RECT frame{0, 0, static_cast<LONG>(width * horzRes / (horzSize * 100)),
                    static_cast<LONG>(height * vertRes / (vertSize * 100))};
   CImageMan::CloseHandle(handle);

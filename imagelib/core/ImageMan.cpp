@@ -121,13 +121,12 @@ int CImageMan::PrintHandle(HIMG* handle, HDC dc, const RECT* dest, const RECT* s
   GUARDED(CImageManKeeper::ImgPrintImage(*handle, dc, dest, src), 0)
 }
 
-HIMG CImageMan::InitImageFromHBITMAP(HBITMAP bitmap) { GUARDED(CImageManKeeper::ImgFromDIBSection(bitmap), nullptr) }
+HIMG CImageMan::InitImageFromHBITMAP(HBITMAP bitmap){GUARDED(CImageManKeeper::ImgFromDIBSection(bitmap), nullptr)}
 
-HIMG CImageMan::InitImageFromHDIB(HGLOBAL dib) { GUARDED(CImageManKeeper::ImgFromDIB(dib), nullptr) }
+HIMG CImageMan::InitImageFromHDIB(HGLOBAL dib){GUARDED(CImageManKeeper::ImgFromDIB(dib), nullptr)}
 
-HIMG CImageMan::InitImageFromHWMF(HMETAFILE metafile, const RECT* frame) {
-  GUARDED(CImageManKeeper::ImgFromWMF(metafile, frame), nullptr)
-}
+HIMG CImageMan::InitImageFromHWMF(HMETAFILE metafile,
+                                  const RECT* frame){GUARDED(CImageManKeeper::ImgFromWMF(metafile, frame), nullptr)}
 
 // ---- JPEG ---------------------------------------------------------------------------
 

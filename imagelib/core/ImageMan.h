@@ -104,9 +104,9 @@ class CImageProcessor : public virtual CImageMan {
 class CIntelJPEGKeeper {
  public:
   struct Result {
-    int width = 0;       // the file's own size, also when it was decoded smaller
+    int width = 0;  // the file's own size, also when it was decoded smaller
     int height = 0;
-    int bitCount = 0;    // 8 gray, 24 colour, 32 four-channel
+    int bitCount = 0;  // 8 gray, 24 colour, 32 four-channel
     int components = 0;
   };
   // With a box (both sides above 0) the caller draws the picture no larger than fitted

@@ -322,10 +322,9 @@ HBITMAP CImageProcessor::DIBToDDB(HGLOBAL packedDib) {
     size_t offset = h.biSize >= 40 && h.biSize <= 124 ? h.biSize + vel::gdi::DibColorTableBytes(h) : SIZE_MAX;
     long long height = h.biHeight < 0 ? -static_cast<long long>(h.biHeight) : h.biHeight;
     // Plain rows, or 16 and 32-bit rows whose channels the three masks describe.
-    const bool layout = h.biCompression == BI_RGB ||
-                        (h.biCompression == BI_BITFIELDS && (h.biBitCount == 16 || h.biBitCount == 32));
-    if (offset < size && h.biWidth > 0 && height > 0 && layout &&
-        vel::gdi::DibImageBytes(h) <= size - offset) {
+    const bool layout =
+        h.biCompression == BI_RGB || (h.biCompression == BI_BITFIELDS && (h.biBitCount == 16 || h.biBitCount == 32));
+    if (offset < size && h.biWidth > 0 && height > 0 && layout && vel::gdi::DibImageBytes(h) <= size - offset) {
       vel::gdi::OwnedBitmap made(CreateCompatibleBitmap(nullptr, h.biWidth, static_cast<int>(height)));
       if (made && SetDIBits(nullptr, made.get(), 0, static_cast<UINT>(height), data + offset,
                             reinterpret_cast<const BITMAPINFO*>(data), DIB_RGB_COLORS) > 0)

@@ -161,8 +161,11 @@ int CImageSaver::Save(HIMG* handle, const char* path, _SAVEIMAGEINFO::_TIF* r) {
     r->colour = 1;
   }
   if (!Prepare(handle, *r, std::min(r->depth, 24), r->colour == 0 ? 1 : 0)) return 0;
-  static const char* const kCompress[] = {"", "TIFF_COMPRESS = LZW\r", "TIFF_COMPRESS = PACKBITS\r",
-                                          "TIFF_COMPRESS = MODCCITT\r", "TIFF_COMPRESS = GROUP3\r",
+  static const char* const kCompress[] = {"",
+                                          "TIFF_COMPRESS = LZW\r",
+                                          "TIFF_COMPRESS = PACKBITS\r",
+                                          "TIFF_COMPRESS = MODCCITT\r",
+                                          "TIFF_COMPRESS = GROUP3\r",
                                           "TIFF_COMPRESS = GROUP4\r"};
   // The text stays within the 3072 characters the option block was always given.
   char artist[1024], copyright[1024];
@@ -344,8 +347,7 @@ int CImageSaver::Save(HIMG* handle, const char* path, _SAVEIMAGEINFO::_EPS* r) {
   }
 }
 
-int CIntelJPEG::WriteJPEG(const char* path, HIMG* handle, unsigned short quality, unsigned short bits, int,
-                          int& page) {
+int CIntelJPEG::WriteJPEG(const char* path, HIMG* handle, unsigned short quality, unsigned short bits, int, int& page) {
   if (!IsLoaded(handle) || IsVectorImage(handle)) return 0;
   try {
     if (bits != CImageMan::GetColorDepth(handle) && bits <= 24) {

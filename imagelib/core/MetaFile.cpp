@@ -49,11 +49,13 @@ HENHMETAFILE WithHeaderOfDrawing(HENHMETAFILE emf) {
   const RECTL& b = h.rclBounds;
   const bool meets = drawn.left <= b.right && b.left <= drawn.right && drawn.top <= b.bottom && b.top <= drawn.bottom;
   if (meets || drawn.right <= drawn.left || drawn.bottom <= drawn.top) return nullptr;
-  if (h.szlDevice.cx <= 0 || h.szlDevice.cy <= 0 || h.szlMillimeters.cx <= 0 || h.szlMillimeters.cy <= 0) return nullptr;
+  if (h.szlDevice.cx <= 0 || h.szlDevice.cy <= 0 || h.szlMillimeters.cx <= 0 || h.szlMillimeters.cy <= 0)
+    return nullptr;
   const double mmX = 100.0 * h.szlMillimeters.cx / h.szlDevice.cx, mmY = 100.0 * h.szlMillimeters.cy / h.szlDevice.cy;
   const RECTL bounds{drawn.left, drawn.top, drawn.right, drawn.bottom};
   const RECTL frame{static_cast<LONG>(std::lround(drawn.left * mmX)), static_cast<LONG>(std::lround(drawn.top * mmY)),
-                    static_cast<LONG>(std::lround(drawn.right * mmX)), static_cast<LONG>(std::lround(drawn.bottom * mmY))};
+                    static_cast<LONG>(std::lround(drawn.right * mmX)),
+                    static_cast<LONG>(std::lround(drawn.bottom * mmY))};
   vel::ByteWriter header(bytes);
   vel::gdi::PatchRectl(header, offsetof(ENHMETAHEADER, rclBounds), bounds);
   vel::gdi::PatchRectl(header, offsetof(ENHMETAHEADER, rclFrame), frame);
@@ -308,7 +310,7 @@ int CMetaFile::InitFromHBMP(HBITMAP bitmap, int mode) {
   const DWORD fixed = 80;  // EMR_STRETCHDIBITS before its bitmap header
   Params p;
   p.rect(RECTL{0, 0, w - 1, h - 1});
-  p.i32(0).i32(0).i32(0).i32(0).i32(w).i32(h);                     // dest x, y; src x, y, cx, cy
+  p.i32(0).i32(0).i32(0).i32(0).i32(w).i32(h);  // dest x, y; src x, y, cx, cy
   p.u32(fixed).u32(headerBytes).u32(fixed + headerBytes).u32(static_cast<DWORD>(pixels.size()));
   p.u32(DIB_RGB_COLORS).u32(SRCCOPY).i32(w).i32(h);
   std::vector<BYTE> header;
@@ -319,8 +321,8 @@ int CMetaFile::InitFromHBMP(HBITMAP bitmap, int mode) {
   // The header's bounds reach to (w, h), one past the last pixel: readers of
   // this library take the picture's size as right - left, so the bitmap comes
   // back at its own size and pixel for pixel.
-  const std::vector<BYTE> bytes = writer.finish(RECTL{0, 0, w, h}, frame, 1, SIZEL{horzRes, vertRes},
-                                                SIZEL{horzSize, vertSize});
+  const std::vector<BYTE> bytes =
+      writer.finish(RECTL{0, 0, w, h}, frame, 1, SIZEL{horzRes, vertRes}, SIZEL{horzSize, vertSize});
   m_hEmf = SetEnhMetaFileBits(static_cast<UINT>(bytes.size()), bytes.data());
   if (!m_hEmf) return 0;
   FeelEMFHeder(nullptr, 0);

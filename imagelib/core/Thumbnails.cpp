@@ -108,8 +108,8 @@ HIMG CImageProcessor::CreateThumbnailHandle(HIMG* handle, int maxWidth, int maxH
                                             DWORD background, int, int, int page) {
   if (!IsLoaded(handle)) return nullptr;
   if (page != GetSelectedPage(handle) && !SelectPage(handle, page)) return nullptr;
-  return FittedThumbnail(handle, GetWidth(handle), GetHeight(handle), maxWidth, maxHeight, quality, border,
-                         background, page);
+  return FittedThumbnail(handle, GetWidth(handle), GetHeight(handle), maxWidth, maxHeight, quality, border, background,
+                         page);
 }
 
 int CImageSaver::CreateThumbnailFilePath(HIMG* handle, int maxWidth, int maxHeight, QUALITY quality, char* path,
@@ -119,8 +119,8 @@ int CImageSaver::CreateThumbnailFilePath(HIMG* handle, int maxWidth, int maxHeig
   if (height) *height = 0;
   if (maxWidth <= 0 || maxHeight <= 0 || !CImageMan::IsLoaded(handle) || !path) return 0;
   depth = ThumbnailDepth(depth);
-  HIMG thumb =
-      CImageProcessor::CreateThumbnailHandle(handle, maxWidth, maxHeight, quality, border, background, gray, depth, page);
+  HIMG thumb = CImageProcessor::CreateThumbnailHandle(handle, maxWidth, maxHeight, quality, border, background, gray,
+                                                      depth, page);
   return SaveThumbnail(thumb, path, gray, depth, width, height);
 }
 

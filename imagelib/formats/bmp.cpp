@@ -14,7 +14,7 @@ namespace lorimer::formats {
 namespace {
 
 constexpr std::size_t kFileHeaderSize = 14;
-constexpr std::uint32_t kCoreHeaderSize = 12;    // OS/2 1.x
+constexpr std::uint32_t kCoreHeaderSize = 12;  // OS/2 1.x
 constexpr std::uint32_t kInfoHeaderSize = 40;
 constexpr std::uint32_t kMasksInHeaderSize = 52;  // an info header that holds the three masks
 constexpr std::uint32_t kOs2HeaderSize = 64;      // OS/2 2.x
@@ -81,7 +81,12 @@ vel::Expected<void> CheckHeader(const BITMAPINFOHEADER& h) {
   }
   if (h.biPlanes != 1) return vel::Fail("BMP header: " + std::to_string(h.biPlanes) + " planes");
   switch (h.biBitCount) {
-    case 1: case 4: case 8: case 16: case 24: case 32: break;
+    case 1:
+    case 4:
+    case 8:
+    case 16:
+    case 24:
+    case 32: break;
     default: return vel::Fail("BMP header: " + std::to_string(h.biBitCount) + " bits per pixel");
   }
   bool fits = true;

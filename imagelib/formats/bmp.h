@@ -11,9 +11,9 @@
 namespace lorimer::formats {
 
 struct BmpLayout {
-  BITMAPINFO256 info{};      // normalised to a 40-byte header (+ masks or colour table)
-  size_t bitsOffset = 0;     // where the pixel data starts in the file
-  size_t bitsSize = 0;       // bytes of pixel data present in the file
+  BITMAPINFO256 info{};   // normalised to a 40-byte header (+ masks or colour table)
+  size_t bitsOffset = 0;  // where the pixel data starts in the file
+  size_t bitsSize = 0;    // bytes of pixel data present in the file
 };
 
 // Parses a BMP file held in memory. Accepts the OS/2 12- and 64-byte headers and the

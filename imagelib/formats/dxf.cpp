@@ -45,7 +45,7 @@ int ClampToInt(double v, int fallback) {
   if (!std::isfinite(v)) return fallback;
   return static_cast<int>(std::clamp(v, -2147483648.0, 2147483647.0));
 }
-constexpr double kHuge = 1e15;          // coordinates beyond this are not drawings
+constexpr double kHuge = 1e15;  // coordinates beyond this are not drawings
 
 // One group pair; the value points into the caller's bytes, so the pairs cost a
 // fixed few bytes each however long the file is.
@@ -89,8 +89,7 @@ vel::Expected<void> ReadGroups(const BYTE* data, size_t size, std::vector<Group>
     size_t k = c.front() == '-' ? 1 : 0;
     if (k == c.size()) return vel::Fail("DXF: line " + std::to_string(line) + " holds no group code");
     for (; k < c.size(); ++k) {
-      if (c[k] < '0' || c[k] > '9')
-        return vel::Fail("DXF: line " + std::to_string(line) + " holds no group code");
+      if (c[k] < '0' || c[k] > '9') return vel::Fail("DXF: line " + std::to_string(line) + " holds no group code");
       code = code * 10 + (c[k] - '0');
     }
     if (c.front() == '-') code = -code;
@@ -270,10 +269,14 @@ bool ParseDrawing(const std::vector<Group>& groups, Drawing& d) {
     if (i >= groups.size() || groups[i].code != 2) continue;
     const std::string_view name = Trim(groups[i].value);
     ++i;
-    if (name == "HEADER") ReadHeader(groups, i, d);
-    else if (name == "TABLES") ReadTables(groups, i, d);
-    else if (name == "BLOCKS") ReadBlocks(groups, i, d);
-    else if (name == "ENTITIES") ReadEntities(groups, i, "ENDSEC", d.entities);
+    if (name == "HEADER")
+      ReadHeader(groups, i, d);
+    else if (name == "TABLES")
+      ReadTables(groups, i, d);
+    else if (name == "BLOCKS")
+      ReadBlocks(groups, i, d);
+    else if (name == "ENTITIES")
+      ReadEntities(groups, i, "ENDSEC", d.entities);
   }
   return sawSection;
 }
@@ -288,7 +291,7 @@ struct Affine {
     oy = b * x + d * y + f;
   }
   Affine then(const Affine& inner) const {  // this * inner
-    return Affine{a * inner.a + c * inner.b, b * inner.a + d * inner.b, a * inner.c + c * inner.d,
+    return Affine{a * inner.a + c * inner.b, b * inner.a + d * inner.b,     a * inner.c + c * inner.d,
                   b * inner.c + d * inner.d, a * inner.e + c * inner.f + e, b * inner.e + d * inner.f + f};
   }
   double scale() const { return std::sqrt(std::abs(a * d - b * c)); }
@@ -305,7 +308,6 @@ struct Bounds {
   }
 };
 
-
 // The plane an entity's own coordinates lie in (its extrusion direction, groups
 // 210-230), seen from above: the arbitrary axis rule of the format gives the
 // plane's x and y axes. A mirrored entity has the direction (0, 0, -1), whose x
@@ -317,8 +319,10 @@ Affine Ocs(const Entity& e, bool& ok) {
   if (!ok || !(len > 1e-12)) return Affine{};
   nx /= len, ny /= len, nz /= len;
   double ax, ay, az;
-  if (std::abs(nx) < 1.0 / 64 && std::abs(ny) < 1.0 / 64) ax = nz, ay = 0, az = -nx;  // world y x N
-  else ax = -ny, ay = nx, az = 0;                                                    // world z x N
+  if (std::abs(nx) < 1.0 / 64 && std::abs(ny) < 1.0 / 64)
+    ax = nz, ay = 0, az = -nx;  // world y x N
+  else
+    ax = -ny, ay = nx, az = 0;  // world z x N
   const double al = std::sqrt(ax * ax + ay * ay + az * az);
   ax /= al, ay /= al, az /= al;
   const double bx = ny * az - nz * ay, by = nz * ax - nx * az;  // N x Ax
@@ -377,15 +381,13 @@ struct Walk {
   EmfCanvas* canvas = nullptr;  // null: measuring only
   Bounds* bounds = nullptr;
   double originX = 0, originY = 0, k = 1;  // logical = (world - origin) * k
-  double pixel = 0;                         // one device pixel in world units (drawing only)
-  bool paperSpace = false;                  // also draw what is laid out on paper
+  double pixel = 0;                        // one device pixel in world units (drawing only)
+  bool paperSpace = false;                 // also draw what is laid out on paper
   size_t visits = 0, work = 0;
   std::vector<const Block*> stack;
 
   POINTL logical(double x, double y) const {
-    auto clamp = [](double v) {
-      return static_cast<LONG>(std::clamp(std::isfinite(v) ? v : 0.0, -1.0e9, 1.0e9));
-    };
+    auto clamp = [](double v) { return static_cast<LONG>(std::clamp(std::isfinite(v) ? v : 0.0, -1.0e9, 1.0e9)); };
     return POINTL{clamp(std::round((x - originX) * k)), clamp(std::round((y - originY) * k))};
   }
 
@@ -402,8 +404,10 @@ struct Walk {
     for (const auto& p : pts) l.push_back(logical(p.first, p.second));
     canvas->setPen(color, 0);
     canvas->setBrush(color, filled);
-    if (closed) canvas->polygon(l);
-    else canvas->polyline(l);
+    if (closed)
+      canvas->polygon(l);
+    else
+      canvas->polyline(l);
   }
 
   static void Arc(Points& out, const Affine& t, double cx, double cy, double rx, double ry, double rot, double a0,
@@ -481,8 +485,8 @@ struct Walk {
     if (!ok || !std::isfinite(height) || height <= 0 || !std::isfinite(angle)) return;
     // The baseline's direction as the transform (insert, mirrored plane) turns it.
     const double local = std::fmod(angle, 360.0) * kPi / 180;
-    const double rad = std::atan2(t.b * std::cos(local) + t.d * std::sin(local),
-                                  t.a * std::cos(local) + t.c * std::sin(local));
+    const double rad =
+        std::atan2(t.b * std::cos(local) + t.d * std::sin(local), t.a * std::cos(local) + t.c * std::sin(local));
     angle = rad * 180 / kPi;
     const double step = height * 1.66;
     // MTEXT hangs from its insertion point (attachment 1-3) unless attached lower.
@@ -503,7 +507,8 @@ struct Walk {
       }
       if (lines[i].empty()) continue;
       canvas->setTextColor(c);
-      canvas->setFont(static_cast<LONG>(std::clamp(height * k, 1.0, 1e8)), static_cast<LONG>(ClampToInt(std::round(angle * 10), 0)));
+      canvas->setFont(static_cast<LONG>(std::clamp(height * k, 1.0, 1e8)),
+                      static_cast<LONG>(ClampToInt(std::round(angle * 10), 0)));
       canvas->text(logical(lx, ly), lines[i]);
     }
   }
@@ -534,8 +539,12 @@ struct Walk {
       for (int col = 0; col < cols; ++col) {
         const double ox = col * dx, oy = r * dy;
         // place * rotate * (scale, offset for the array cell)
-        const Affine local{std::cos(rot) * sx, std::sin(rot) * sx, -std::sin(rot) * sy, std::cos(rot) * sy,
-                           px + std::cos(rot) * ox - std::sin(rot) * oy, py + std::sin(rot) * ox + std::cos(rot) * oy};
+        const Affine local{std::cos(rot) * sx,
+                           std::sin(rot) * sx,
+                           -std::sin(rot) * sy,
+                           std::cos(rot) * sy,
+                           px + std::cos(rot) * ox - std::sin(rot) * oy,
+                           py + std::sin(rot) * ox + std::cos(rot) * oy};
         block(e.text(2), t, local, c, depth);
         if (++visits > kMaxVisits || work > kMaxWork) return;
       }
@@ -649,18 +658,18 @@ struct Walk {
 
 double MillimetresPerUnit(int insUnits) {
   switch (insUnits) {
-    case 1: return 25.4;        // inches
-    case 2: return 304.8;       // feet
-    case 3: return 1609344.0;   // miles
-    case 5: return 10.0;        // centimetres
-    case 6: return 1000.0;      // metres
-    case 7: return 1000000.0;   // kilometres
-    case 8: return 25.4e-6;     // microinches
-    case 9: return 0.0254;      // mils
-    case 10: return 914.4;      // yards
-    case 13: return 0.001;      // microns
-    case 14: return 100.0;      // decimetres
-    default: return 1.0;        // millimetres, or unitless
+    case 1: return 25.4;       // inches
+    case 2: return 304.8;      // feet
+    case 3: return 1609344.0;  // miles
+    case 5: return 10.0;       // centimetres
+    case 6: return 1000.0;     // metres
+    case 7: return 1000000.0;  // kilometres
+    case 8: return 25.4e-6;    // microinches
+    case 9: return 0.0254;     // mils
+    case 10: return 914.4;     // yards
+    case 13: return 0.001;     // microns
+    case 14: return 100.0;     // decimetres
+    default: return 1.0;       // millimetres, or unitless
   }
 }
 
@@ -722,13 +731,16 @@ vel::Expected<VectorDrawing> DecodeDxf(const BYTE* data, size_t size) {
     // 0.01 mm per drawing unit, then the longest side brought within the limits.
     double scale = MillimetresPerUnit(d.insUnits) * 100;
     const double longest = std::max(w, h) * scale;
-    if (longest > kMaxFrameSide) scale *= kMaxFrameSide / longest;
-    else if (longest > 0 && longest < kMinFrameSide) scale *= kMinFrameSide / longest;
+    if (longest > kMaxFrameSide)
+      scale *= kMaxFrameSide / longest;
+    else if (longest > 0 && longest < kMinFrameSide)
+      scale *= kMinFrameSide / longest;
     // A point, or a line along one axis, still gets a small frame around it.
     const double least = kMinFrameSide / scale;
     const double cx = (extent.minX + extent.maxX) / 2, cy = (extent.minY + extent.maxY) / 2;
     w = std::max(w, least), h = std::max(h, least);
-    if (!std::isfinite(w) || !std::isfinite(h) || !(w > 0) || !(h > 0)) return vel::Fail("DXF: the drawing has no size");
+    if (!std::isfinite(w) || !std::isfinite(h) || !(w > 0) || !(h > 0))
+      return vel::Fail("DXF: the drawing has no size");
     const int fw = ClampToInt(std::round(std::clamp(w * scale, kMinFrameSide, kMaxFrameSide)), 1);
     const int fh = ClampToInt(std::round(std::clamp(h * scale, kMinFrameSide, kMaxFrameSide)), 1);
 

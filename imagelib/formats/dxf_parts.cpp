@@ -15,10 +15,9 @@ namespace lorimer::formats::dxf {
 // (full and half saturation at falling brightness), then six greys. Colour 7 is
 // black on white paper.
 COLORREF AciColor(int index) {
-  static const std::array<COLORREF, 10> named = {RGB(0, 0, 0),     RGB(255, 0, 0),   RGB(255, 255, 0),
-                                                 RGB(0, 255, 0),   RGB(0, 255, 255), RGB(0, 0, 255),
-                                                 RGB(255, 0, 255), RGB(0, 0, 0),     RGB(128, 128, 128),
-                                                 RGB(192, 192, 192)};
+  static const std::array<COLORREF, 10> named = {
+      RGB(0, 0, 0),   RGB(255, 0, 0),   RGB(255, 255, 0), RGB(0, 255, 0),     RGB(0, 255, 255),
+      RGB(0, 0, 255), RGB(255, 0, 255), RGB(0, 0, 0),     RGB(128, 128, 128), RGB(192, 192, 192)};
   if (index < 0 || index > 255) return RGB(0, 0, 0);
   if (index < 10) return named[index];
   if (index >= 250) {
@@ -53,8 +52,11 @@ std::u16string PlainText(const std::string& raw) {
   for (size_t i = 0; i < in.size(); ++i) {
     if (in[i] == '%' && i + 2 < in.size() && in[i + 1] == '%') {
       const char16_t c = in[i + 2];
-      const char16_t m = c == 'd' || c == 'D' ? u'\u00B0' : c == 'p' || c == 'P' ? u'\u00B1'
-                         : c == 'c' || c == 'C' ? u'\u2300' : c == '%' ? u'%' : 0;
+      const char16_t m = c == 'd' || c == 'D'   ? u'\u00B0'
+                         : c == 'p' || c == 'P' ? u'\u00B1'
+                         : c == 'c' || c == 'C' ? u'\u2300'
+                         : c == '%'             ? u'%'
+                                                : 0;
       if (m) out += m;
       if (m || c == 'u' || c == 'U' || c == 'o' || c == 'O') {
         i += 2;
@@ -66,8 +68,10 @@ std::u16string PlainText(const std::string& raw) {
       bool hex = true;
       for (size_t k = 3; k < 7; ++k) {
         const char16_t c = in[i + k];
-        const int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                      : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+        const int d = c >= '0' && c <= '9'   ? c - '0'
+                      : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                      : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                             : -1;
         if (d < 0) hex = false;
         v = v * 16 + static_cast<unsigned>(std::max(d, 0));
       }
@@ -95,17 +99,34 @@ std::vector<std::u16string> MTextLines(const std::u16string& in) {
     }
     const char16_t k = in[++i];
     switch (k) {
-      case 'P': case 'n':
+      case 'P':
+      case 'n':
         if (lines.size() < 10000) lines.emplace_back();
         break;
       case '~': lines.back() += u' '; break;
-      case '\\': case '{': case '}': lines.back() += k; break;
-      case 'L': case 'l': case 'O': case 'o': case 'K': case 'k': break;
+      case '\\':
+      case '{':
+      case '}': lines.back() += k; break;
+      case 'L':
+      case 'l':
+      case 'O':
+      case 'o':
+      case 'K':
+      case 'k': break;
       case 'S': {
         for (++i; i < in.size() && in[i] != ';'; ++i) lines.back() += (in[i] == '^' || in[i] == '#') ? u'/' : in[i];
         break;
       }
-      case 'A': case 'C': case 'F': case 'f': case 'H': case 'Q': case 'T': case 'W': case 'p': case 'c':
+      case 'A':
+      case 'C':
+      case 'F':
+      case 'f':
+      case 'H':
+      case 'Q':
+      case 'T':
+      case 'W':
+      case 'p':
+      case 'c':
         while (i < in.size() && in[i] != ';') ++i;
         break;
       default: lines.back() += k; break;
@@ -152,9 +173,11 @@ Points ThroughFitPoints(const Points& fit, bool closed) {
   const size_t n = fit.size();
   const int steps = n > 4096 ? 1 : 16;
   auto point = [&](long i) -> std::pair<double, double> {
-    if (closed) return fit[static_cast<size_t>((i % static_cast<long>(n) + static_cast<long>(n)) % static_cast<long>(n))];
+    if (closed)
+      return fit[static_cast<size_t>((i % static_cast<long>(n) + static_cast<long>(n)) % static_cast<long>(n))];
     if (i < 0) return {2 * fit[0].first - fit[1].first, 2 * fit[0].second - fit[1].second};
-    if (i >= static_cast<long>(n)) return {2 * fit[n - 1].first - fit[n - 2].first, 2 * fit[n - 1].second - fit[n - 2].second};
+    if (i >= static_cast<long>(n))
+      return {2 * fit[n - 1].first - fit[n - 2].first, 2 * fit[n - 1].second - fit[n - 2].second};
     return fit[static_cast<size_t>(i)];
   };
   const long segments = static_cast<long>(closed ? n : n - 1);
@@ -166,7 +189,8 @@ Points ThroughFitPoints(const Points& fit, bool closed) {
       auto blend = [&](double a, double b, double c, double e) {
         return 0.5 * (2 * b + (c - a) * t + (2 * a - 5 * b + 4 * c - e) * t2 + (3 * b - a - 3 * c + e) * t3);
       };
-      out.emplace_back(blend(p0.first, p1.first, p2.first, p3.first), blend(p0.second, p1.second, p2.second, p3.second));
+      out.emplace_back(blend(p0.first, p1.first, p2.first, p3.first),
+                       blend(p0.second, p1.second, p2.second, p3.second));
     }
   }
   return out;

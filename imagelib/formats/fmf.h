@@ -20,10 +20,10 @@ constexpr int kFmfMaxPages = 1024;
 constexpr int kFmfMaxWidth = 32768;
 constexpr int kFmfMaxHeight = 1 << 20;
 
-constexpr std::uint16_t kFmfGroup3 = 3;  // CCITT T.4, one-dimensional, with EOL codes
-constexpr std::uint16_t kFmfGroup4 = 4;  // CCITT T.6
-constexpr std::uint16_t kFmfLsbFirst = 0x0001;     // bits of each data byte filled from bit 0 up
-constexpr std::uint16_t kFmfAlignedEol = 0x0002;   // Group 3 only: each EOL ends on a byte boundary
+constexpr std::uint16_t kFmfGroup3 = 3;           // CCITT T.4, one-dimensional, with EOL codes
+constexpr std::uint16_t kFmfGroup4 = 4;           // CCITT T.6
+constexpr std::uint16_t kFmfLsbFirst = 0x0001;    // bits of each data byte filled from bit 0 up
+constexpr std::uint16_t kFmfAlignedEol = 0x0002;  // Group 3 only: each EOL ends on a byte boundary
 constexpr std::uint16_t kFmfKnownOptions = kFmfLsbFirst | kFmfAlignedEol;
 
 struct FmfPage {

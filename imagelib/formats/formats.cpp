@@ -13,14 +13,14 @@ const std::vector<const FormatDescriptor*>& AllFormats() {
   // Icons, cursors and animated cursors are not among them: the image object loads
   // those through its icon loader at the end of every chain, so an icon gives the same
   // facts whatever it is named.
-  static const std::vector<const FormatDescriptor*> all = {
-      &kBmpFormat, &kJpegFormat, &kPngFormat, &kGifFormat, &kTiffFormat, &kDcxFormat, &kPcxFormat,
-      &kPcdFormat, &kFmfFormat,  &kTgaFormat,  &kGemFormat};
+  static const std::vector<const FormatDescriptor*> all = {&kBmpFormat,  &kJpegFormat, &kPngFormat, &kGifFormat,
+                                                           &kTiffFormat, &kDcxFormat,  &kPcxFormat, &kPcdFormat,
+                                                           &kFmfFormat,  &kTgaFormat,  &kGemFormat};
   return all;
 }
 
-vel::Expected<void> CheckPictureSize(std::int64_t width, std::int64_t height, int bitsPerPixel,
-                                     std::uint64_t fileBytes, std::uint64_t maxPixelsPerByte) {
+vel::Expected<void> CheckPictureSize(std::int64_t width, std::int64_t height, int bitsPerPixel, std::uint64_t fileBytes,
+                                     std::uint64_t maxPixelsPerByte) {
   // Small pictures are always allowed: even a damaged file may give part of one.
   constexpr std::uint64_t kFreePixels = 1ULL << 24;
   constexpr std::uint64_t kMaxBytes = 1ULL << 31;

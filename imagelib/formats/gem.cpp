@@ -34,10 +34,10 @@ constexpr std::uint64_t kMaxPixelsPerByte = kMaxOpcodeOutput * 8 * kMaxScanlineR
 
 // Default desktop colours by pixel value for 16 colours: white, the bright colours,
 // greys, their dark versions, and black in the last slot.
-constexpr std::uint8_t kVdiColors[16][3] = {
-    {255, 255, 255}, {255, 0, 0},   {0, 255, 0},   {255, 255, 0}, {0, 0, 255},   {255, 0, 255},
-    {0, 255, 255},   {192, 192, 192}, {128, 128, 128}, {128, 0, 0}, {0, 128, 0},   {128, 128, 0},
-    {0, 0, 128},     {128, 0, 128}, {0, 128, 128}, {0, 0, 0}};
+constexpr std::uint8_t kVdiColors[16][3] = {{255, 255, 255}, {255, 0, 0},   {0, 255, 0},   {255, 255, 0},
+                                            {0, 0, 255},     {255, 0, 255}, {0, 255, 255}, {192, 192, 192},
+                                            {128, 128, 128}, {128, 0, 0},   {0, 128, 0},   {128, 128, 0},
+                                            {0, 0, 128},     {128, 0, 128}, {0, 128, 128}, {0, 0, 0}};
 
 struct Header {
   int planes = 0;
@@ -267,7 +267,7 @@ class GemReader : public ImageReader {
   Header h_;
   std::span<const std::uint8_t> data_;  // the compressed scanlines, to the end of the file
   std::vector<RGBQUAD> palette_;
-  std::size_t pos_ = 0;                 // within data_ while decoding
+  std::size_t pos_ = 0;  // within data_ while decoding
 };
 
 }  // namespace

@@ -274,7 +274,10 @@ class Compositor {
     for (int y = r.top; y < r.bottom; ++y) {
       std::uint8_t* c = At(r.left, y);
       std::uint8_t* s = &saved_[rowBytes * (y - r.top)];
-      if (save) std::memcpy(s, c, rowBytes); else std::memcpy(c, s, rowBytes);
+      if (save)
+        std::memcpy(s, c, rowBytes);
+      else
+        std::memcpy(c, s, rowBytes);
     }
   }
 
@@ -327,8 +330,8 @@ int IndexedBits(int paletteBits) { return paletteBits == 1 ? 1 : paletteBits <= 
 bool Palettisable(const GifLayout& layout) {
   if (layout.frames.size() != 1) return false;
   const Frame& f = layout.frames[0];
-  return f.transparent < 0 && f.left == 0 && f.top == 0 && f.width >= layout.width &&
-         f.height >= layout.height && !f.palette.colors.empty();
+  return f.transparent < 0 && f.left == 0 && f.top == 0 && f.width >= layout.width && f.height >= layout.height &&
+         !f.palette.colors.empty();
 }
 
 class GifReader final : public ImageReader {
@@ -386,9 +389,12 @@ class GifReader final : public ImageReader {
       BYTE* row = view.row(y);
       for (int x = 0; x < width; ++x) {
         const unsigned v = std::min<unsigned>(idx[x], limit);
-        if (bits == 8) row[x] = static_cast<BYTE>(v);
-        else if (bits == 4) row[x >> 1] = static_cast<BYTE>(row[x >> 1] | ((x & 1) ? v : v << 4));
-        else row[x >> 3] = static_cast<BYTE>(row[x >> 3] | (v << (7 - (x & 7))));
+        if (bits == 8)
+          row[x] = static_cast<BYTE>(v);
+        else if (bits == 4)
+          row[x >> 1] = static_cast<BYTE>(row[x >> 1] | ((x & 1) ? v : v << 4));
+        else
+          row[x >> 3] = static_cast<BYTE>(row[x >> 3] | (v << (7 - (x & 7))));
       }
     });
     return bitmap;

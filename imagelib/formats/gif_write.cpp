@@ -206,8 +206,7 @@ bool WriteGif(HBITMAP page, const WriteOptions& options, const std::vector<std::
       }
       if (!PutExtensions(gif, old->ExtensionBlocks, old->ExtensionBlockCount)) return false;
     }
-    if (!PutFrame(gif, 0, 0, view.width, view.height, options.interlace, old ? map.get() : nullptr, rows))
-      return false;
+    if (!PutFrame(gif, 0, 0, view.width, view.height, options.interlace, old ? map.get() : nullptr, rows)) return false;
     if (!enc.Close()) return false;
   }
   *out = std::move(bytes);

@@ -48,13 +48,13 @@ struct IconEntry {
   int width = 0;
   int height = 0;
   int bitCount = 0;
-  unsigned colors = 0;     // palette entries for 1/4/8 bits
+  unsigned colors = 0;  // palette entries for 1/4/8 bits
   // Bitmap payloads only.
   std::size_t paletteOffset = 0;  // relative to the payload
   std::size_t xorOffset = 0;
   std::size_t xorStride = 0;
   bool hasMask = false;
-  int xHotspot = 0;        // cursors
+  int xHotspot = 0;  // cursors
   int yHotspot = 0;
 };
 
@@ -166,8 +166,7 @@ vel::Expected<void> DescribePayload(std::span<const std::uint8_t> payload, int d
 // Checks the directory of an ICO/CUR file. With `describe`, also reads each payload's
 // header and keeps the entries that can be shown; otherwise only the layout is checked
 // (enough for sniffing on the first bytes of a file of `fileSize` bytes).
-vel::Expected<IconDirectory> ParseDirectory(std::span<const std::uint8_t> data, std::uint64_t fileSize,
-                                            bool describe) {
+vel::Expected<IconDirectory> ParseDirectory(std::span<const std::uint8_t> data, std::uint64_t fileSize, bool describe) {
   vel::ByteReader in(data);
   const std::uint16_t reserved = in.le16();
   const std::uint16_t type = in.le16();
@@ -188,7 +187,7 @@ vel::Expected<IconDirectory> ParseDirectory(std::span<const std::uint8_t> data, 
   for (unsigned i = 0; i < count && in.has(kDirEntry); ++i) {
     in.skip(1);  // width: the embedded header says it better
     const std::uint8_t height = in.u8();
-    in.skip(2);  // colour count, reserved
+    in.skip(2);                                // colour count, reserved
     const std::uint16_t xHotspot = in.le16();  // planes in an icon
     const std::uint16_t yHotspot = in.le16();  // bits per pixel in an icon
     const std::uint32_t size = in.le32();
@@ -227,7 +226,7 @@ struct IconPixels {
   std::vector<std::uint8_t> mask;     // 1 = transparent, one byte per pixel
   std::vector<std::uint8_t> indexes;  // 1/4/8-bit bitmaps: palette index per pixel
   std::vector<RGBQUAD> palette;
-  bool useAlpha = false;              // alpha carries the transparency (32-bit, PNG)
+  bool useAlpha = false;  // alpha carries the transparency (32-bit, PNG)
   bool anyMasked = false;
 };
 
@@ -278,7 +277,9 @@ void DecodeBitmapEntry(std::span<const std::uint8_t> payload, const IconEntry& e
     std::uint8_t* dst = &out->bgra[static_cast<std::size_t>(y) * e.width * 4];
     for (int x = 0; x < e.width; ++x, dst += 4) {
       switch (bpp) {
-        case 1: case 4: case 8: {
+        case 1:
+        case 4:
+        case 8: {
           const int perByte = 8 / bpp;
           const int shift = 8 - bpp * (x % perByte + 1);
           const unsigned index = (row[x / perByte] >> shift) & ((1u << bpp) - 1);

@@ -17,14 +17,14 @@ namespace lorimer::formats {
 
 // What the icon loader built, for the caller's image record.
 struct IconLoadInfo {
-  int width = 0;          // size of the icon made (the requested size when the entry was scaled)
+  int width = 0;  // size of the icon made (the requested size when the entry was scaled)
   int height = 0;
-  int entryWidth = 0;     // the chosen entry as the file has it
+  int entryWidth = 0;  // the chosen entry as the file has it
   int entryHeight = 0;
   int entryBitCount = 0;  // 1, 4, 8, 16, 24, 32; 32 for PNG entries
   bool hasColor = false;  // false only for a 1-bit (monochrome) icon, which has no colour bitmap
   bool isCursor = false;
-  int xHotspot = 0;       // cursors only, scaled with the image
+  int xHotspot = 0;  // cursors only, scaled with the image
   int yHotspot = 0;
 };
 

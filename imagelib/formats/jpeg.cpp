@@ -193,8 +193,8 @@ vel::Expected<vel::gdi::OwnedBitmap> DecodeJpeg(std::span<const std::uint8_t> da
   jpeg_decompress_struct* c = session.cinfo();
   HBITMAP bitmap = nullptr;  // owned once libjpeg is done: a jump would skip an owner's destructor
   vel::gdi::BitmapView view;
-  std::vector<JSAMPROW> rows;      // one pointer per output row, into the bitmap
-  std::vector<JSAMPLE> cmykBand;   // CMYK only: samples of one call's worth of rows
+  std::vector<JSAMPROW> rows;     // one pointer per output row, into the bitmap
+  std::vector<JSAMPLE> cmykBand;  // CMYK only: samples of one call's worth of rows
   std::vector<JSAMPROW> cmykRows;
   bool headerOk = false;
   vel::Expected<void> accepted = vel::Fail("JPEG header: not read");

@@ -128,8 +128,9 @@ vel::Expected<Header> ParseHeader(vel::ByteReader page) {
   }
   h.width = xmax - xmin + 1;
   h.height = ymax - ymin + 1;
-  const std::uint64_t rowBits = static_cast<std::uint64_t>(h.width) *
-                                (h.layout == Layout::kPacked ? h.bitsPerPixel : h.layout == Layout::kPlanar ? 1 : 8);
+  const std::uint64_t rowBits = static_cast<std::uint64_t>(h.width) * (h.layout == Layout::kPacked   ? h.bitsPerPixel
+                                                                       : h.layout == Layout::kPlanar ? 1
+                                                                                                     : 8);
   if (h.bytesPerLine == 0) return vel::Fail("PCX header: bytes per line 0");
   if (static_cast<std::uint64_t>(h.bytesPerLine) * 8 < rowBits) {
     return vel::Fail("PCX header: bytes per line " + std::to_string(h.bytesPerLine) + " too few for " +

@@ -45,7 +45,8 @@ struct PngHeader {
 
   int channels() const {
     switch (colorType) {
-      case 0: case 3: return 1;
+      case 0:
+      case 3: return 1;
       case 4: return 2;
       case 2: return 3;
       case 6: return 4;
@@ -58,7 +59,9 @@ bool ValidDepth(int colorType, int depth) {
   switch (colorType) {
     case 0: return depth == 1 || depth == 2 || depth == 4 || depth == 8 || depth == 16;
     case 3: return depth == 1 || depth == 2 || depth == 4 || depth == 8;
-    case 2: case 4: case 6: return depth == 8 || depth == 16;
+    case 2:
+    case 4:
+    case 6: return depth == 8 || depth == 16;
   }
   return false;
 }
@@ -171,8 +174,7 @@ vel::Expected<PngHeader> ParsePngHeader(std::span<const std::uint8_t> file) {
     if (!complete) break;
   }
   if (h.colorType == 3 && h.paletteEntries == 0) return vel::Fail("PNG header: a palette picture without PLTE");
-  if (auto size = CheckPictureSize(h.width, h.height, HeldBits(h, h.hasTrns), h.idatBytes, kMaxPixelsPerByte);
-      !size) {
+  if (auto size = CheckPictureSize(h.width, h.height, HeldBits(h, h.hasTrns), h.idatBytes, kMaxPixelsPerByte); !size) {
     return vel::Fail("PNG header: " + size.reason());
   }
   const std::uint64_t rawBytes = std::uint64_t{h.width} * h.height * h.channels() * h.bitDepth / 8;

@@ -50,8 +50,8 @@ bool Encode(const vel::gdi::BitmapView& view, int colorType, int depth, const pn
     return false;
   }
   png_set_write_fn(png, out, AppendBytes, NoFlush);
-  png_set_IHDR(png, info, static_cast<png_uint_32>(view.width), static_cast<png_uint_32>(view.height), depth,
-               colorType, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(view.width), static_cast<png_uint_32>(view.height), depth, colorType,
+               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   if (colorType == PNG_COLOR_TYPE_PALETTE) png_set_PLTE(png, info, palette, paletteSize);
   if (filter >= 0) png_set_filter(png, PNG_FILTER_TYPE_BASE, filter);
   if (maxCompress) png_set_compression_level(png, Z_BEST_COMPRESSION);

@@ -25,10 +25,10 @@ using FileDataPtr = std::shared_ptr<const FileData>;
 struct PageInfo {
   int width = 0;
   int height = 0;
-  int bitCount = 0;           // bits per pixel of the decoded page: 1, 4, 8 or 24
-  unsigned colorsUsed = 0;    // palette entries in use, 0 for direct colour
-  unsigned compression = 0;   // BI_RGB / BI_RLE8 / BI_RLE4 / BI_BITFIELDS for BMP, else 0
-  int xDpi = 0;               // 0 when the file does not say
+  int bitCount = 0;          // bits per pixel of the decoded page: 1, 4, 8 or 24
+  unsigned colorsUsed = 0;   // palette entries in use, 0 for direct colour
+  unsigned compression = 0;  // BI_RGB / BI_RLE8 / BI_RLE4 / BI_BITFIELDS for BMP, else 0
+  int xDpi = 0;              // 0 when the file does not say
   int yDpi = 0;
 };
 
@@ -79,7 +79,7 @@ extern const FormatDescriptor kTiffFormat;
 extern const FormatDescriptor kPcxFormat;
 extern const FormatDescriptor kDcxFormat;
 extern const FormatDescriptor kTgaFormat;
-extern const FormatDescriptor kIcoFormat;   // ICO and CUR
+extern const FormatDescriptor kIcoFormat;  // ICO and CUR
 extern const FormatDescriptor kAniFormat;
 extern const FormatDescriptor kGemFormat;
 extern const FormatDescriptor kPcdFormat;
@@ -97,8 +97,8 @@ const std::vector<const FormatDescriptor*>& AllFormats();
 // above 2^24 pixels must come with a file large enough to code it, at most
 // `maxPixelsPerByte` pixels for each of its `fileBytes` bytes (1 for uncompressed data;
 // a format's best compression ratio otherwise). The failure says which test failed.
-vel::Expected<void> CheckPictureSize(std::int64_t width, std::int64_t height, int bitsPerPixel,
-                                     std::uint64_t fileBytes, std::uint64_t maxPixelsPerByte);
+vel::Expected<void> CheckPictureSize(std::int64_t width, std::int64_t height, int bitsPerPixel, std::uint64_t fileBytes,
+                                     std::uint64_t maxPixelsPerByte);
 
 // A new DIB section of the given size, 1/4/8/24 bits, top-down storage, zero filled.
 // For 1/4/8 bits `palette` gives the colour table (padded with black to 2^bits entries

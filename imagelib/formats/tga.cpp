@@ -83,8 +83,7 @@ vel::Expected<void> CheckImageType(const Header& h) {
       if (h.type != kGrey && h.type != kRleGrey) return unknown();
       if (h.depth != 8 && h.depth != 16) return depth("pixels");
       return {};
-    default:
-      return unknown();
+    default: return unknown();
   }
 }
 
@@ -173,8 +172,7 @@ Bgra ReadColor(const std::uint8_t* p, int bits) {
       c.r = p[2];
       c.a = p[3];
       break;
-    default:
-      break;
+    default: break;
   }
   return c;
 }

@@ -79,8 +79,8 @@ Page Describe(TIFF* tif, std::size_t fileSize) {
   if (native) p.info.colorsUsed = 1u << std::min<int>(p.bits, 8);
   float xr = 0, yr = 0;
   const std::uint16_t unit = Field16(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
-  if (unit != RESUNIT_NONE && TIFFGetField(tif, TIFFTAG_XRESOLUTION, &xr) && TIFFGetField(tif, TIFFTAG_YRESOLUTION, &yr) &&
-      xr > 0 && yr > 0 && xr < 1e6f && yr < 1e6f) {
+  if (unit != RESUNIT_NONE && TIFFGetField(tif, TIFFTAG_XRESOLUTION, &xr) &&
+      TIFFGetField(tif, TIFFTAG_YRESOLUTION, &yr) && xr > 0 && yr > 0 && xr < 1e6f && yr < 1e6f) {
     const float scale = unit == RESUNIT_CENTIMETER ? 2.54f : 1.0f;
     p.info.xDpi = static_cast<int>(xr * scale + 0.5f);
     p.info.yDpi = static_cast<int>(yr * scale + 0.5f);
@@ -129,8 +129,7 @@ int ReadRows(TIFF* tif, int width, int height, int bitsPerPixel, Sink&& sink) {
       // Tile widths are multiples of 16, so a tile starts on a byte in every row.
       const std::size_t xByte = static_cast<std::size_t>(tx) * bitsPerPixel / 8;
       const std::size_t count = std::min(tileRowBytes, rowBytes - std::min(rowBytes, xByte));
-      for (std::uint32_t r = 0; r < th; ++r)
-        std::memcpy(&band[rowBytes * r + xByte], &tile[tileRowBytes * r], count);
+      for (std::uint32_t r = 0; r < th; ++r) std::memcpy(&band[rowBytes * r + xByte], &tile[tileRowBytes * r], count);
     }
     const std::uint32_t rows = std::min<std::uint32_t>(th, height - ty);
     for (std::uint32_t r = 0; r < rows; ++r) sink(static_cast<int>(ty + r), &band[rowBytes * r]);
@@ -295,8 +294,8 @@ PageBitmap DecodeRgba(const MemoryTiff& file, const Page& p) {
     std::fill(raster.begin(), raster.end(), 0u);
     img.row_offset = y0;
     img.col_offset = 0;
-    const bool ok = TIFFRGBAImageGet(&img, raster.data(), static_cast<std::uint32_t>(width),
-                                     static_cast<std::uint32_t>(rows)) != 0;
+    const bool ok =
+        TIFFRGBAImageGet(&img, raster.data(), static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(rows)) != 0;
     // Colours come premultiplied by alpha; over white that is c + (255 - a).
     for (int r = 0; r < rows; ++r) {
       BYTE* out = view.row(y0 + r);

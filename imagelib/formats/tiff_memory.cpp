@@ -42,8 +42,8 @@ std::string MemoryTiff::error(const char* fallback) const { return error_.empty(
 tmsize_t MemoryTiff::Read(thandle_t self, void* buffer, tmsize_t size) {
   auto* f = static_cast<MemoryTiff*>(self);
   if (size <= 0 || f->pos_ >= f->size()) return 0;
-  const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(static_cast<std::uint64_t>(size),
-                                                                         f->size() - f->pos_));
+  const std::size_t n =
+      static_cast<std::size_t>(std::min<std::uint64_t>(static_cast<std::uint64_t>(size), f->size() - f->pos_));
   std::memcpy(buffer, f->data() + f->pos_, n);
   f->pos_ += n;
   return static_cast<tmsize_t>(n);
@@ -88,8 +88,10 @@ int MemoryTiff::OnError(TIFF*, void* self, const char* module, const char* forma
   char message[512];
   std::vsnprintf(message, sizeof message, format, args);
   // Messages about the file as a whole carry its name as their module: leave that out.
-  if (module && *module && f->name_ != module) f->error_ = std::string(module) + ": " + message;
-  else f->error_ = message;
+  if (module && *module && f->name_ != module)
+    f->error_ = std::string(module) + ": " + message;
+  else
+    f->error_ = message;
   return 1;
 }
 

@@ -52,7 +52,7 @@ class MemoryTiff {
   static int OnError(TIFF*, void* self, const char* module, const char* format, va_list args);
   static int OnWarning(TIFF*, void*, const char*, const char*, va_list);
 
-  std::span<const std::uint8_t> data_;  // what a reader reads
+  std::span<const std::uint8_t> data_;         // what a reader reads
   std::vector<std::uint8_t>* grow_ = nullptr;  // what a writer writes (and reads back)
   std::uint64_t limit_ = UINT64_MAX;
   std::uint64_t pos_ = 0;

@@ -106,9 +106,12 @@ bool WriteTiff(HBITMAP page, const WriteOptions& options, const std::vector<std:
     const bool blackWhite = IsGrayRamp(view, 1);
     const bool whiteBlack = c0.rgbRed == 255 && c0.rgbGreen == 255 && c0.rgbBlue == 255 && c1.rgbRed == 0 &&
                             c1.rgbGreen == 0 && c1.rgbBlue == 0 && view.colorCount > 1;
-    if (blackWhite) photometric = PHOTOMETRIC_MINISBLACK;
-    else if (whiteBlack) photometric = PHOTOMETRIC_MINISWHITE;
-    else if (!ccitt) photometric = PHOTOMETRIC_PALETTE;
+    if (blackWhite)
+      photometric = PHOTOMETRIC_MINISBLACK;
+    else if (whiteBlack)
+      photometric = PHOTOMETRIC_MINISWHITE;
+    else if (!ccitt)
+      photometric = PHOTOMETRIC_PALETTE;
     else {
       // Fax pages have no colours: the lighter entry becomes white.
       photometric = PHOTOMETRIC_MINISWHITE;
@@ -149,13 +152,14 @@ bool WriteTiff(HBITMAP page, const WriteOptions& options, const std::vector<std:
   }
   if (ok && !options.artist.empty()) ok = TIFFSetField(tif, TIFFTAG_ARTIST, options.artist.c_str());
   if (ok && !options.copyright.empty()) ok = TIFFSetField(tif, TIFFTAG_COPYRIGHT, options.copyright.c_str());
-  std::uint32_t rows = options.rowsPerStrip > 0 ? static_cast<std::uint32_t>(options.rowsPerStrip)
-                                                : TIFFDefaultStripSize(tif, 0);
+  std::uint32_t rows =
+      options.rowsPerStrip > 0 ? static_cast<std::uint32_t>(options.rowsPerStrip) : TIFFDefaultStripSize(tif, 0);
   rows = std::clamp<std::uint32_t>(rows, 1, height);
   if (ok) ok = TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, rows);
   if (!ok) return false;
 
-  const size_t rowBytes = bits == 24 ? static_cast<size_t>(view.width) * 3 : (static_cast<size_t>(view.width) * bits + 7) / 8;
+  const size_t rowBytes =
+      bits == 24 ? static_cast<size_t>(view.width) * 3 : (static_cast<size_t>(view.width) * bits + 7) / 8;
   std::vector<std::uint8_t> line(rowBytes);
   for (int y = 0; y < view.height; ++y) {
     const BYTE* src = view.row(y);

@@ -240,10 +240,14 @@ std::u16string DecodeText(const std::string& s) {
     const unsigned char c = static_cast<unsigned char>(s[i]);
     char32_t cp;
     size_t n;
-    if (c < 0x80) cp = c, n = 1;
-    else if ((c & 0xE0) == 0xC0) cp = c & 0x1F, n = 2;
-    else if ((c & 0xF0) == 0xE0) cp = c & 0x0F, n = 3;
-    else cp = c & 0x07, n = 4;
+    if (c < 0x80)
+      cp = c, n = 1;
+    else if ((c & 0xE0) == 0xC0)
+      cp = c & 0x1F, n = 2;
+    else if ((c & 0xF0) == 0xE0)
+      cp = c & 0x0F, n = 3;
+    else
+      cp = c & 0x07, n = 4;
     for (size_t k = 1; k < n; ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
     i += n;
     if (cp >= 0x10000 && cp <= 0x10FFFF) {

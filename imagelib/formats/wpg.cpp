@@ -56,10 +56,10 @@ Header ReadHeader(vel::ByteReader& in) {
 // The picture's colours until a colour map replaces them: the 16 EGA colours,
 // a grey ramp, then a 6x6x6 colour cube and a few more greys.
 Palette DefaultWpgPalette() {
-  static const BYTE ega[16][3] = {{0, 0, 0},       {0, 0, 170},     {0, 170, 0},    {0, 170, 170},
-                                  {170, 0, 0},     {170, 0, 170},   {170, 85, 0},   {170, 170, 170},
-                                  {85, 85, 85},    {85, 85, 255},   {85, 255, 85},  {85, 255, 255},
-                                  {255, 85, 85},   {255, 85, 255},  {255, 255, 85}, {255, 255, 255}};
+  static const BYTE ega[16][3] = {{0, 0, 0},     {0, 0, 170},    {0, 170, 0},    {0, 170, 170},
+                                  {170, 0, 0},   {170, 0, 170},  {170, 85, 0},   {170, 170, 170},
+                                  {85, 85, 85},  {85, 85, 255},  {85, 255, 85},  {85, 255, 255},
+                                  {255, 85, 85}, {255, 85, 255}, {255, 255, 85}, {255, 255, 255}};
   Palette p{};
   for (int i = 0; i < 16; ++i) p[i] = RGB(ega[i][0], ega[i][1], ega[i][2]);
   for (int i = 0; i < 16; ++i) p[16 + i] = RGB(i * 17, i * 17, i * 17);
@@ -158,8 +158,10 @@ void DecodeWpg1Rle(std::span<const BYTE> data, size_t stride, std::vector<BYTE>&
     if (b & 0x80) {
       size_t n = b & 0x7F;
       BYTE value = 0xFF;  // n = 0: a count of 0xFF bytes follows
-      if (n > 0) value = At(data, pos++);
-      else n = At(data, pos++);
+      if (n > 0)
+        value = At(data, pos++);
+      else
+        n = At(data, pos++);
       for (; n && o < total; --n) out[o++] = value;
     } else if (b > 0) {
       for (size_t n = b; n && o < total && pos < data.size(); --n) out[o++] = At(data, pos++);
@@ -220,8 +222,10 @@ struct Wpg1 {
       pts.push_back(pt(static_cast<int>(std::lround(cx + ex * cr - ey * sr)),
                        static_cast<int>(std::lround(cy + ex * sr + ey * cr))));
     }
-    if (full) canvas->polygon(pts);
-    else canvas->polyline(pts);
+    if (full)
+      canvas->polygon(pts);
+    else
+      canvas->polyline(pts);
   }
 
   void text(POINTL at, const std::string& chars, int h, int rotation) {
@@ -257,16 +261,30 @@ struct Wpg1 {
 
   void record(BYTE type, vel::ByteReader& r) {
     switch (type) {
-      case 0x01: fillStyle = r.u8(); fillColor = r.u8(); break;
-      case 0x02: lineStyle = r.u8(); lineColor = r.u8(); lineWidth = r.le16(); break;
+      case 0x01:
+        fillStyle = r.u8();
+        fillColor = r.u8();
+        break;
+      case 0x02:
+        lineStyle = r.u8();
+        lineColor = r.u8();
+        lineWidth = r.le16();
+        break;
       case 0x05: {
         const POINTL a = pt(r), b = pt(r);
         stroke();
         canvas->polyline({a, b});
         break;
       }
-      case 0x06: stroke(); canvas->polyline(points(r)); break;
-      case 0x08: stroke(); fill(); canvas->polygon(points(r)); break;
+      case 0x06:
+        stroke();
+        canvas->polyline(points(r));
+        break;
+      case 0x08:
+        stroke();
+        fill();
+        canvas->polygon(points(r));
+        break;
       case 0x07: {
         const POINTL a = pt(r);
         const int w = r.le16s(), h = r.le16s();
@@ -347,7 +365,8 @@ vel::Expected<VectorDrawing> ReadWpg1(vel::ByteReader& in) {
       if (canvas) continue;
       r->skip(2);  // version
       const int w = r->le16(), h = r->le16();
-      if (w <= 0 || h <= 0) return vel::Fail("WPG 1 start: picture of " + std::to_string(w) + " x " + std::to_string(h));
+      if (w <= 0 || h <= 0)
+        return vel::Fail("WPG 1 start: picture of " + std::to_string(w) + " x " + std::to_string(h));
       int fw, fh;
       vector_detail::SaneFrame(w * 2540.0 / 1200, h * 2540.0 / 1200, fw, fh);
       canvas.emplace(POINTL{0, 0}, SIZEL{w, h}, fw, fh);
@@ -520,8 +539,10 @@ struct Wpg2 {
         const size_t count = r.le16();
         const std::vector<POINTL> pts = points(r, count);
         style(closed);
-        if (closed) canvas->polygon(pts);
-        else canvas->polyline(pts);
+        if (closed)
+          canvas->polygon(pts);
+        else
+          canvas->polyline(pts);
         break;
       }
       case 0x17: {
@@ -600,7 +621,8 @@ struct Wpg2 {
       case 1: bits = 1; break;
       case 2: bits = 2; break;
       case 3: bits = 4; break;
-      case 4: case 12: bits = 8; break;
+      case 4:
+      case 12: bits = 8; break;
       case 8: bits = 24; break;
       default: return;
     }
@@ -666,7 +688,13 @@ struct Wpg2 {
           }
         }
         break;
-      case 0x15: case 0x16: case 0x17: case 0x18: case 0x19: case 0x1B: case 0x1C: object(type, r); break;
+      case 0x15:
+      case 0x16:
+      case 0x17:
+      case 0x18:
+      case 0x19:
+      case 0x1B:
+      case 0x1C: object(type, r); break;
       default: break;
     }
   }

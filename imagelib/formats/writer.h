@@ -17,19 +17,19 @@ namespace lorimer::formats {
 
 // The options the codec's option texts carry ("KEY = VALUE" lines).
 struct WriteOptions {
-  bool overwrite = false;      // OVERWRITE = ON
-  bool append = false;         // APPEND = ON (GIF, DCX, TIFF)
-  bool interlace = false;      // GIF_INTERLACE = ON
-  int quality = 75;            // LOSSY_QUALITY = n (1..100)
-  bool compress = false;       // COMPRESS = ON (TIFF)
-  std::string tiffCompress;    // TIFF_COMPRESS = LZW | PACKBITS | MODCCITT | GROUP3 | GROUP4 ("" none)
-  int fillOrder = 1;           // TIFF_FILLORDER = 1 | 2
-  int rowsPerStrip = 0;        // TIFF_ROWSPERSTRIP = n (0: the writer's choice)
-  int newSubfileType = 0;      // TIFF_NEWSUBFILETYPE = n
-  std::string artist;          // TIFF_ARTIST = text
-  std::string copyright;       // TIFF_COPYRIGHT = text
-  std::string pngFilter;       // PNG_FILTER = NONE | SUB | UP | AVERAGE | PAETH ("" the writer's choice)
-  bool pngMaxCompress = false; // PNG_COMPRESS = MAXIMUM
+  bool overwrite = false;       // OVERWRITE = ON
+  bool append = false;          // APPEND = ON (GIF, DCX, TIFF)
+  bool interlace = false;       // GIF_INTERLACE = ON
+  int quality = 75;             // LOSSY_QUALITY = n (1..100)
+  bool compress = false;        // COMPRESS = ON (TIFF)
+  std::string tiffCompress;     // TIFF_COMPRESS = LZW | PACKBITS | MODCCITT | GROUP3 | GROUP4 ("" none)
+  int fillOrder = 1;            // TIFF_FILLORDER = 1 | 2
+  int rowsPerStrip = 0;         // TIFF_ROWSPERSTRIP = n (0: the writer's choice)
+  int newSubfileType = 0;       // TIFF_NEWSUBFILETYPE = n
+  std::string artist;           // TIFF_ARTIST = text
+  std::string copyright;        // TIFF_COPYRIGHT = text
+  std::string pngFilter;        // PNG_FILTER = NONE | SUB | UP | AVERAGE | PAETH ("" the writer's choice)
+  bool pngMaxCompress = false;  // PNG_COMPRESS = MAXIMUM
 };
 
 // `existing` is null unless appending to a file that exists. False on any failure.

@@ -229,8 +229,8 @@ struct Kernels {
   void (*halves)(const ColumnRun& run, float* out);
   // For one pair of source rows, lane by lane: sum (0 when `first`) plus
   // clamp(int(upper wy0 + lower wy1), 0, 255) over the entries of every position.
-  void (*accumulate)(const float* upper, const float* lower, int positions, int lanes, float wy0, float wy1,
-                     bool first, int* sum);
+  void (*accumulate)(const float* upper, const float* lower, int positions, int lanes, float wy0, float wy1, bool first,
+                     int* sum);
   // Working pixels sum / (count x rows); lanes of cut columns are left to the caller.
   void (*average)(const int* sum, const int* laneCount, int rows, int lanes, BYTE* out);
   // Working pixels (BYTE) int(upper wy0 + lower wy1), lane by lane.
@@ -295,8 +295,8 @@ void HalvesPlain(const ColumnRun& run, float* out) {
   }
 }
 
-void AccumulatePlain(const float* upper, const float* lower, int positions, int lanes, float wy0, float wy1,
-                     bool first, int* sum) {
+void AccumulatePlain(const float* upper, const float* lower, int positions, int lanes, float wy0, float wy1, bool first,
+                     int* sum) {
   const Lanes w0 = {wy0, wy0, wy0, wy0}, w1 = {wy1, wy1, wy1, wy1};
   const IntLanes zero = {0, 0, 0, 0}, top = {255, 255, 255, 255};
   const size_t stride = static_cast<size_t>(lanes);
@@ -324,8 +324,8 @@ void AveragePlain(const int* sum, const int* laneCount, int rows, int lanes, BYT
     const Lanes estimate = __builtin_convertvector(s, Lanes) * (1.0f / __builtin_convertvector(n, Lanes));
     IntLanes q = __builtin_convertvector(estimate, IntLanes);
     const IntLanes rest = s - q * n;
-    q += rest < zero;   // true is -1: one less
-    q -= rest >= n;     // one more
+    q += rest < zero;  // true is -1: one less
+    q -= rest >= n;    // one more
     StoreBytes(q, out + e);
   }
 }
@@ -401,8 +401,8 @@ HARROW_AVX2 void HalvesAvx2(const ColumnRun& run, float* out) {
   }
 }
 
-HARROW_AVX2 void AccumulateAvx2(const float* upper, const float* lower, int positions, int lanes, float wy0,
-                                float wy1, bool first, int* sum) {
+HARROW_AVX2 void AccumulateAvx2(const float* upper, const float* lower, int positions, int lanes, float wy0, float wy1,
+                                bool first, int* sum) {
   const __m256 w0 = _mm256_set1_ps(wy0), w1 = _mm256_set1_ps(wy1);
   const __m256i zero = _mm256_setzero_si256(), top = _mm256_set1_epi32(255);
   const size_t stride = static_cast<size_t>(lanes);
@@ -446,8 +446,8 @@ HARROW_AVX2 void AverageAvx2(const int* sum, const int* laneCount, int rows, int
     // The estimate's relative error (below 2^-11) keeps it within one of quotients up to 255.
     __m256i q = _mm256_cvttps_epi32(_mm256_mul_ps(_mm256_cvtepi32_ps(s), _mm256_rcp_ps(_mm256_cvtepi32_ps(n))));
     __m256i rest = _mm256_sub_epi32(s, _mm256_mullo_epi32(q, n));
-    q = _mm256_add_epi32(q, _mm256_cmpgt_epi32(zero, rest));                       // rest < 0: one less
-    q = _mm256_sub_epi32(q, _mm256_cmpgt_epi32(rest, _mm256_sub_epi32(n, one)));   // rest >= n: one more
+    q = _mm256_add_epi32(q, _mm256_cmpgt_epi32(zero, rest));                      // rest < 0: one less
+    q = _mm256_sub_epi32(q, _mm256_cmpgt_epi32(rest, _mm256_sub_epi32(n, one)));  // rest >= n: one more
     StoreBytes(q, out + e);
   }
   AveragePlain(sum + e, laneCount + e, rows, lanes - e, out + e);
@@ -624,8 +624,8 @@ std::vector<Column> BilinearColumns(const std::vector<Tap>& taps) {
   return columns;
 }
 
-void BilinearRows(const Source& src, const Target& t, const std::vector<Column>& columns,
-                  const std::vector<Run>& runs, const std::vector<Tap>& rows, int from, int to) {
+void BilinearRows(const Source& src, const Target& t, const std::vector<Column>& columns, const std::vector<Run>& runs,
+                  const std::vector<Tap>& rows, int from, int to) {
   for (const Run& run : runs) {
     HalfRows halves(src, t.k, columns, run);
     const bool last = run.end == t.width;

@@ -28,7 +28,7 @@ struct Node {
   std::uint8_t index = 0;  // position within the parent
   std::uint8_t level = 0;
   std::uint8_t centre[3] = {128, 128, 128};  // red, green, blue
-  std::uint32_t weight = 0;                   // becomes the palette index
+  std::uint32_t weight = 0;                  // becomes the palette index
   std::uint32_t count = 0;
   // Wider than the pixel count needs, so that pictures of several hundred
   // megapixels cannot wrap the sums.
@@ -245,7 +245,6 @@ class Octree {
     }
   }
 
-
   NodePool pool_;
   Node* root_ = nullptr;
   int depth_;
@@ -377,8 +376,8 @@ bool ClassifyEach(Octree& tree, const std::vector<std::uint32_t>& pixels) {
 
 // Serpentine Floyd-Steinberg: even rows right to left, odd rows left to right.
 // Errors are kept sixteen-fold; colour look-ups go through a 64x64x64 cache.
-void Dither(const Octree& tree, const Colour* palette, const std::vector<std::uint32_t>& pixels, int width,
-            int height, std::vector<std::uint16_t>* cacheStore, std::vector<int>* errors, BYTE* indices) {
+void Dither(const Octree& tree, const Colour* palette, const std::vector<std::uint32_t>& pixels, int width, int height,
+            std::vector<std::uint16_t>* cacheStore, std::vector<int>* errors, BYTE* indices) {
   std::vector<std::uint16_t>& cache = *cacheStore;  // 0 = empty, else index + 1
   const size_t span = (static_cast<size_t>(width) + 2) * 3;
   int* cur = errors->data();
@@ -439,8 +438,7 @@ HBITMAP PackDib(const BYTE* indices, const Colour* palette, int width, int heigh
   info.bmiHeader.biBitCount = static_cast<WORD>(bits);
   info.bmiHeader.biCompression = BI_RGB;
   if (bits <= 8) {
-    for (int i = 0; i < (1 << bits); ++i)
-      info.bmiColors[i] = RGBQUAD{palette[i].b, palette[i].g, palette[i].r, 0};
+    for (int i = 0; i < (1 << bits); ++i) info.bmiColors[i] = RGBQUAD{palette[i].b, palette[i].g, palette[i].r, 0};
   }
   void* unused = nullptr;
   vel::gdi::OwnedBitmap result(

@@ -84,8 +84,8 @@ constexpr int kWeightBits = 20;  // 255 << 20 still fits the int32 middle buffer
 constexpr std::int64_t kWeightOne = std::int64_t{1} << kWeightBits;
 
 struct Taps {
-  int first = 0;                // first source index
-  std::vector<int> weights;     // for first, first + 1, ...
+  int first = 0;             // first source index
+  std::vector<int> weights;  // for first, first + 1, ...
 };
 
 Taps FixedTaps(int first, const std::vector<double>& weights) {
@@ -142,8 +142,7 @@ std::vector<Taps> AxisTaps(int src, int dst) { return dst < src ? AreaTaps(src, 
 
 void ResampleNearest(const BitmapView& in, const BitmapView& out) {
   std::vector<int> columns(static_cast<size_t>(out.width));
-  for (int x = 0; x < out.width; ++x)
-    columns[x] = static_cast<int>((2LL * x + 1) * in.width / (2LL * out.width));
+  for (int x = 0; x < out.width; ++x) columns[x] = static_cast<int>((2LL * x + 1) * in.width / (2LL * out.width));
   ForBands(out.height, static_cast<long long>(out.width) * out.height, [&](int y0, int y1) {
     for (int y = y0; y < y1; ++y) {
       const BYTE* s = in.row(static_cast<int>((2LL * y + 1) * in.height / (2LL * out.height)));
@@ -207,9 +206,12 @@ HBITMAP RotateQuarters(const BitmapView& in, int quarters) {
     BYTE* d = out.row(y);
     for (int x = 0; x < out.width; ++x, d += 3) {
       int sx = 0, sy = 0;
-      if (quarters == 1) sx = y, sy = in.height - 1 - x;
-      else if (quarters == 2) sx = in.width - 1 - x, sy = in.height - 1 - y;
-      else sx = in.width - 1 - y, sy = x;
+      if (quarters == 1)
+        sx = y, sy = in.height - 1 - x;
+      else if (quarters == 2)
+        sx = in.width - 1 - x, sy = in.height - 1 - y;
+      else
+        sx = in.width - 1 - y, sy = x;
       const BYTE* p = in.row(sy) + 3 * static_cast<size_t>(sx);
       d[0] = p[0], d[1] = p[1], d[2] = p[2];
     }
@@ -330,8 +332,10 @@ HBITMAP CopyResample(HBITMAP src, int width, int height, int method) {
     BitmapView out;
     vel::gdi::OwnedBitmap result = NewBitmap(width, height, &out);
     if (!result) return nullptr;
-    if (method == kResampleNearest) ResampleNearest(in, out);
-    else ResampleGood(in, out);
+    if (method == kResampleNearest)
+      ResampleNearest(in, out);
+    else
+      ResampleGood(in, out);
     return result.release();
   } catch (...) {
     return nullptr;
@@ -412,9 +416,8 @@ bool Contrast(HBITMAP bmp, int level, int channelMask) {
     same[v] = static_cast<BYTE>(v);
   }
   // Bytes are stored B, G, R; the mask names them 1, 2, 4.
-  const std::array<std::array<BYTE, 256>, 3> tables = {(channelMask & 1) ? changed : same,
-                                                        (channelMask & 2) ? changed : same,
-                                                        (channelMask & 4) ? changed : same};
+  const std::array<std::array<BYTE, 256>, 3> tables = {
+      (channelMask & 1) ? changed : same, (channelMask & 2) ? changed : same, (channelMask & 4) ? changed : same};
   return ApplyTables(bmp, tables);
 }
 

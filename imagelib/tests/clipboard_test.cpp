@@ -38,8 +38,10 @@ class ImageClipboard : public ::testing::Test {
     ASSERT_TRUE(EmptyClipboard());
     for (const auto& [format, bytes] : items) {
       HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
-      if (!bytes.empty()) std::memcpy(GlobalLock(block), bytes.data(), bytes.size());
-      else GlobalLock(block);
+      if (!bytes.empty())
+        std::memcpy(GlobalLock(block), bytes.data(), bytes.size());
+      else
+        GlobalLock(block);
       GlobalUnlock(block);
       ASSERT_NE(SetClipboardData(format, block), nullptr);
     }
@@ -186,8 +188,12 @@ TEST_F(ImageClipboard, NothingUsableOnTheClipboardLeavesNoImage) {
   reinterpret_cast<BITMAPINFOHEADER*>(rle.data())->biCompression = BI_RLE8;
   reinterpret_cast<BITMAPINFOHEADER*>(rle.data())->biBitCount = 8;
   const std::vector<std::vector<std::pair<UINT, std::vector<BYTE>>>> cases = {
-      {{CF_DIB, huge}}, {{CF_DIB, cut}}, {{CF_DIB, rle}}, {{CF_DIB, {1, 2, 3}}},
-      {{CF_ENHMETAFILE, std::vector<BYTE>(200, 0x41)}}, {{CF_METAFILEPICT, {8, 0, 0, 0}}},
+      {{CF_DIB, huge}},
+      {{CF_DIB, cut}},
+      {{CF_DIB, rle}},
+      {{CF_DIB, {1, 2, 3}}},
+      {{CF_ENHMETAFILE, std::vector<BYTE>(200, 0x41)}},
+      {{CF_METAFILEPICT, {8, 0, 0, 0}}},
       {{CF_METAFILEPICT, std::vector<BYTE>(64, 0xFF)}}};
   for (const auto& items : cases) {
     Offer(items);

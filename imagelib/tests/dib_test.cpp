@@ -141,8 +141,8 @@ TEST(DibSave, HeaderClaimingMoreRowsThanHeldWritesNothing) {
 
 TEST(DibPaint, CopyAndStretchPaths) {
   // 2 x 2, 24-bit, bottom-up: top row red, green; bottom row blue, white.
-  std::vector<std::uint8_t> bits = {255, 0, 0, 255, 255, 255, 0, 0,   // bottom row + padding
-                                    0, 0, 255, 0, 255, 0, 0, 0};      // top row + padding
+  std::vector<std::uint8_t> bits = {255, 0, 0,   255, 255, 255, 0, 0,   // bottom row + padding
+                                    0,   0, 255, 0,   255, 0,   0, 0};  // top row + padding
   auto file = FileHeaderAnd(InfoHeader(2, 2, 24, BI_RGB, 0), bits);
   CDib dib;
   ASSERT_GT(ReadBytes(dib, file), 0u);

@@ -165,7 +165,8 @@ TEST(LoadPath, GrayJpegReportsEightBitsOverTwentyFourBitPixels) {
   std::string tool = Convert();
   if (tool.empty()) GTEST_SKIP() << "ImageMagick (convert-im6.q16) is not installed";
   std::string path = TempDir() + "/gray.jpg";
-  ASSERT_TRUE(lorimer::testing::Run(tool + " -size 16x16 gradient:black-white -colorspace Gray -type Grayscale '" + path + "'"));
+  ASSERT_TRUE(lorimer::testing::Run(tool + " -size 16x16 gradient:black-white -colorspace Gray -type Grayscale '" +
+                                    path + "'"));
   CImageInterface img;
   ASSERT_TRUE(img.Load(path.c_str(), 0));
   EXPECT_EQ(img.GetColorDepth(), 8);
@@ -278,7 +279,8 @@ TEST(Pages, WidthOfMissingPageLeavesSelectionAlone) {
   std::string tool = Convert();
   if (tool.empty()) GTEST_SKIP() << "ImageMagick (convert-im6.q16) is not installed";
   std::string tif = TempDir() + "/three.tif";
-  ASSERT_TRUE(lorimer::testing::Run(tool + " -size 10x10 xc:red -size 20x15 xc:green -size 30x5 xc:blue '" + tif + "'"));
+  ASSERT_TRUE(
+      lorimer::testing::Run(tool + " -size 10x10 xc:red -size 20x15 xc:green -size 30x5 xc:blue '" + tif + "'"));
   CImageInterface img;
   ASSERT_TRUE(img.Load(tif.c_str(), 0));
   EXPECT_EQ(img.GetPageCount(), 3);
@@ -309,7 +311,8 @@ TEST(Pages, FlashPixNamedFileTakesItsLastPage) {
   // No FlashPix decoder: a file of another kind under that name still loads, and
   // the picture becomes the last page, drawn into one page.
   std::string tif = TempDir() + "/levels.tif";
-  ASSERT_TRUE(lorimer::testing::Run(tool + " -size 10x8 xc:red -size 40x30 -colors 16 xc:blue -type Palette '" + tif + "'"));
+  ASSERT_TRUE(
+      lorimer::testing::Run(tool + " -size 10x8 xc:red -size 40x30 -colors 16 xc:blue -type Palette '" + tif + "'"));
   std::string fpx = TempDir() + "/levels.fpx";
   ASSERT_TRUE(lorimer::testing::Run("cp '" + tif + "' '" + fpx + "'"));
   CImageInterface img;

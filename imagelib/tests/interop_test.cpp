@@ -13,10 +13,10 @@ using namespace lorimer::testing;
 namespace {
 
 struct Case {
-  const char* name;       // also the file name
-  const char* generator;  // shell command; {IM} is ImageMagick's convert, {OUT} the file
-  int tolerance;          // largest channel difference accepted
-  const char* needs;      // extra tool the generator uses, or ""
+  const char* name;            // also the file name
+  const char* generator;       // shell command; {IM} is ImageMagick's convert, {OUT} the file
+  int tolerance;               // largest channel difference accepted
+  const char* needs;           // extra tool the generator uses, or ""
   const char* reference = "";  // decoder to PPM when ImageMagick cannot read the format: {IN}, {OUT}
 };
 
@@ -33,10 +33,11 @@ const Case kCases[] = {
     {"rose1.bmp", "{IM} rose: -monochrome BMP3:{OUT}", 0, ""},
     {"rose-rle8.bmp", "{IM} rose: -colors 100 -type Palette -compress RLE BMP3:{OUT}", 0, ""},
     {"rose565.bmp", "{IM} rose: -define bmp:subtype=RGB565 {OUT}", 0, ""},
-    {"rose-topdown.bmp", "{IM} rose: BMP3:- | python3 -c \"import sys,struct;d=bytearray(sys.stdin.buffer.read());"
-                         "w,h=struct.unpack_from('<ii',d,18);o=struct.unpack_from('<I',d,10)[0];s=(w*3+3)&~3;"
-                         "rows=[d[o+i*s:o+(i+1)*s] for i in range(h)];struct.pack_into('<i',d,22,-h);"
-                         "d[o:]=b''.join(reversed(rows));sys.stdout.buffer.write(d)\" > {OUT}",
+    {"rose-topdown.bmp",
+     "{IM} rose: BMP3:- | python3 -c \"import sys,struct;d=bytearray(sys.stdin.buffer.read());"
+     "w,h=struct.unpack_from('<ii',d,18);o=struct.unpack_from('<I',d,10)[0];s=(w*3+3)&~3;"
+     "rows=[d[o+i*s:o+(i+1)*s] for i in range(h)];struct.pack_into('<i',d,22,-h);"
+     "d[o:]=b''.join(reversed(rows));sys.stdout.buffer.write(d)\" > {OUT}",
      0, "python3"},
     {"rose24.pcx", "{IM} rose: {OUT}", 0, ""},
     {"rose8.pcx", "{IM} rose: -colors 200 -type Palette {OUT}", 0, ""},
@@ -45,8 +46,10 @@ const Case kCases[] = {
     {"rose-planes.pcx", "{IM} rose: -colors 16 ppm:- | ppmtopcx -planes 4 > {OUT}", 0, "ppmtopcx"},
     {"rose.tga", "{IM} rose: {OUT}", 0, "tgatoppm", "tgatoppm {IN} > {OUT}"},
     {"rose-rle.tga", "{IM} rose: -compress RLE {OUT}", 0, "tgatoppm", "tgatoppm {IN} > {OUT}"},
-    {"rose-mapped.tga", "{IM} rose: ppm:- | pnmquant 64 | pamtotga -cmap > {OUT}", 0, "pamtotga", "tgatoppm {IN} > {OUT}"},
-    {"rose-gray.tga", "{IM} rose: -colorspace Gray ppm:- | ppmtopgm | pamtotga -mono > {OUT}", 0, "pamtotga", "tgatoppm {IN} > {OUT}"},
+    {"rose-mapped.tga", "{IM} rose: ppm:- | pnmquant 64 | pamtotga -cmap > {OUT}", 0, "pamtotga",
+     "tgatoppm {IN} > {OUT}"},
+    {"rose-gray.tga", "{IM} rose: -colorspace Gray ppm:- | ppmtopgm | pamtotga -mono > {OUT}", 0, "pamtotga",
+     "tgatoppm {IN} > {OUT}"},
     {"rose.dcx", "{IM} rose: \\( rose: -flop \\) {OUT}", 0, ""},
     // Named .ico, an icon goes through the icon loader: drawn at 32 x 32 over white.
     {"rose.ico", "{IM} rose: -resize 32x32! {OUT}", 0, ""},
@@ -69,7 +72,8 @@ const Case kCases[] = {
 };
 
 std::string Replace(std::string s, const std::string& from, const std::string& to) {
-  for (size_t at = s.find(from); at != std::string::npos; at = s.find(from, at + to.size())) s.replace(at, from.size(), to);
+  for (size_t at = s.find(from); at != std::string::npos; at = s.find(from, at + to.size()))
+    s.replace(at, from.size(), to);
   return s;
 }
 
@@ -127,14 +131,16 @@ TEST(LorimerTool, InfoLinesAndExitStatus) {
   // An animation's frames are composited into 24-bit pages.
   EXPECT_EQ(line, gif + ": format=6 width=8 height=6 depth=24 colors=0 pages=2 gray=0 vector=0 compression=0\n");
   std::string missing = TempDir() + "/nope.png";
-  EXPECT_FALSE(
-      lorimer::testing::Run("(" + std::string(LORIMER_TOOL) + " info '" + gif + "' '" + missing + "' > '" + out + "')"));
+  EXPECT_FALSE(lorimer::testing::Run("(" + std::string(LORIMER_TOOL) + " info '" + gif + "' '" + missing + "' > '" +
+                                     out + "')"));
   text = ReadFile(out);
   line.assign(text.begin(), text.end());
   EXPECT_NE(line.find(missing + ": cannot load: No such file or directory\n"), std::string::npos);
-  EXPECT_FALSE(lorimer::testing::Run(std::string(LORIMER_TOOL) + " render --page 7 '" + gif + "' '" + TempDir() + "/p.ppm'"));
+  EXPECT_FALSE(
+      lorimer::testing::Run(std::string(LORIMER_TOOL) + " render --page 7 '" + gif + "' '" + TempDir() + "/p.ppm'"));
   EXPECT_FALSE(lorimer::testing::Run(std::string(LORIMER_TOOL) + " render '" + gif + "' '" + TempDir() + "/p.xyz'"));
-  EXPECT_TRUE(lorimer::testing::Run(std::string(LORIMER_TOOL) + " render --page 1 '" + gif + "' '" + TempDir() + "/p.png'"));
+  EXPECT_TRUE(
+      lorimer::testing::Run(std::string(LORIMER_TOOL) + " render --page 1 '" + gif + "' '" + TempDir() + "/p.png'"));
   auto page1 = ImageMagickDecode(TempDir() + "/p.png");
   ASSERT_TRUE(page1.has_value());
   EXPECT_EQ(page1->at(0, 0), (Rgb{0, 0, 255}));

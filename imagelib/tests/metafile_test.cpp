@@ -220,7 +220,10 @@ TEST(MetaFileHelpers, ProbeOfSomethingElseAnswersZeroAndLeavesNoFiles) {
   EXPECT_EQ(leftovers, 0);
   std::remove(junk.c_str());
   rmdir(dir);
-  if (previous) setenv("TMPDIR", saved.c_str(), 1); else unsetenv("TMPDIR");
+  if (previous)
+    setenv("TMPDIR", saved.c_str(), 1);
+  else
+    unsetenv("TMPDIR");
 }
 
 }  // namespace

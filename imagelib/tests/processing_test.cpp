@@ -115,8 +115,10 @@ HGLOBAL BitFieldDib(int bits, std::uint32_t red, std::uint32_t green, std::uint3
   auto* p = static_cast<BYTE*>(GlobalLock(block));
   std::memcpy(p, &h, sizeof h);
   std::memcpy(p + sizeof h, masks, sizeof masks);
-  if (bits == 32) std::memcpy(p + sizeof h + sizeof masks, row32, sizeof row32);
-  else std::memcpy(p + sizeof h + sizeof masks, row16, sizeof row16);
+  if (bits == 32)
+    std::memcpy(p + sizeof h + sizeof masks, row32, sizeof row32);
+  else
+    std::memcpy(p + sizeof h + sizeof masks, row16, sizeof row16);
   GlobalUnlock(block);
   return block;
 }

@@ -48,7 +48,7 @@ TEST(Saving, DepthRulesPerRecord) {
   std::string g1 = TempDir() + "/d1.gif";
   ASSERT_TRUE(img.Save(g1.c_str(), &gif));
   EXPECT_EQ(img.GetColorDepth(), 4);  // 1 is raised to 4
-  for (int depth : {5, 6, 7, 24}) {  // depths between the palette sizes take 256 colours
+  for (int depth : {5, 6, 7, 24}) {   // depths between the palette sizes take 256 colours
     ASSERT_TRUE(img.InitFromHBITMAP(Picture(16, 8)));
     gif.depth = depth;
     std::string out = TempDir() + "/d" + std::to_string(depth) + ".gif";
@@ -314,8 +314,8 @@ Thumb WholeThumb(const std::string& in, int box, int border) {
   Thumb t;
   std::string out = TempDir() + "/whole.bmp";
   CImageInterface img;
-  t.ok = img.Load(in.c_str(), 1) &&
-         img.CreateThumbnailFilePath(box, box, out.data(), QUALITY_HIGH, border, 0xFFFFFF, 0, 24, &t.width, &t.height, 0);
+  t.ok = img.Load(in.c_str(), 1) && img.CreateThumbnailFilePath(box, box, out.data(), QUALITY_HIGH, border, 0xFFFFFF, 0,
+                                                                24, &t.width, &t.height, 0);
   if (t.ok) t.pixels = DecodeWith(lorimer::formats::kBmpFormat, out);
   return t;
 }
@@ -325,7 +325,7 @@ Thumb SourceThumb(const std::string& in, int box, int border) {
   std::string out = TempDir() + "/source.bmp";
   CThumbnailSource source;
   t.ok = source.Load(in.c_str(), box, box) && source.CreateThumbnailFilePath(box, box, out.data(), QUALITY_HIGH, border,
-                                                                            0xFFFFFF, 0, 24, &t.width, &t.height, 0);
+                                                                             0xFFFFFF, 0, 24, &t.width, &t.height, 0);
   if (t.ok) t.pixels = DecodeWith(lorimer::formats::kBmpFormat, out);
   return t;
 }
@@ -346,15 +346,9 @@ TEST(Thumbnails, JpegDecodedAtTheScaleTheThumbnailNeeds) {
       {4000, 3000, 256, 192, 4},  // 1/8 gives 500 x 375, less than 512 x 384
       {4096, 3072, 256, 192, 8},  // exactly twice
       {4089, 3065, 256, 192, 8},  // 512 x 384 after rounding up
-      {4088, 3072, 256, 192, 4},
-      {3000, 4000, 192, 256, 4},
-      {4000, 3000, 1000, 750, 2},
-      {4000, 3000, 1001, 750, 1},
-      {8000, 1000, 256, 32, 8},
-      {600, 400, 256, 170, 1},
-      {20, 10, 100, 50, 1},  // enlarged
-      {4000, 3000, 0, 0, 1},
-      {0, 0, 256, 256, 1},
+      {4088, 3072, 256, 192, 4}, {3000, 4000, 192, 256, 4}, {4000, 3000, 1000, 750, 2}, {4000, 3000, 1001, 750, 1},
+      {8000, 1000, 256, 32, 8},  {600, 400, 256, 170, 1},   {20, 10, 100, 50, 1},  // enlarged
+      {4000, 3000, 0, 0, 1},     {0, 0, 256, 256, 1},
   };
   for (const auto& c : shrinks)
     EXPECT_EQ(lorimer::formats::JpegShrinkFor(c.width, c.height, c.targetWidth, c.targetHeight), c.shrink)

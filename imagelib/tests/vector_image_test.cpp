@@ -39,7 +39,10 @@ class VectorImages : public ::testing::Test {
     setenv("TMPDIR", dir_.c_str(), 1);
   }
   void TearDown() override {
-    if (hadTmp_) setenv("TMPDIR", savedTmp_.c_str(), 1); else unsetenv("TMPDIR");
+    if (hadTmp_)
+      setenv("TMPDIR", savedTmp_.c_str(), 1);
+    else
+      unsetenv("TMPDIR");
     lorimer::testing::Run("rm -rf '" + dir_ + "'");
   }
   std::string file(const std::string& name) const { return dir_ + "/" + name; }
@@ -118,7 +121,8 @@ TEST_F(VectorImages, DxfIsHeldAtItsScreenSizeAndDrawsItsLine) {
   lorimer::formats::VectorDrawing drawing;
   ASSERT_TRUE(lorimer::formats::ReadDxf(reinterpret_cast<const BYTE*>(kDxf), std::strlen(kDxf), drawing));
   HDC screen = CreateCompatibleDC(nullptr);
-  const int width = drawing.widthHundredthsMm * GetDeviceCaps(screen, HORZRES) / (GetDeviceCaps(screen, HORZSIZE) * 100);
+  const int width =
+      drawing.widthHundredthsMm * GetDeviceCaps(screen, HORZRES) / (GetDeviceCaps(screen, HORZSIZE) * 100);
   const int height =
       drawing.heightHundredthsMm * GetDeviceCaps(screen, VERTRES) / (GetDeviceCaps(screen, VERTSIZE) * 100);
   DeleteDC(screen);
@@ -226,9 +230,7 @@ TEST_F(VectorImages, SavedDrawingsComeBackAtTheSizeAsked) {
   ASSERT_TRUE(source.Load(file("d.dxf").c_str(), 0));
   const int w = source.GetWidth(0), h = source.GetHeight(0);
   const bool eps = HaveEpsTools();
-  const struct {
-    int width, height;
-  } sizes[] = {{0, 0}, {2 * w, 2 * h}, {w + 40, h / 2}};
+  const struct { int width, height; } sizes[] = {{0, 0}, {2 * w, 2 * h}, {w + 40, h / 2}};
   for (const char* ext : {"wmf", "emf", "eps"}) {
     if (std::string(ext) == "eps" && !eps) continue;
     for (const auto& size : sizes) {
@@ -271,8 +273,8 @@ TEST_F(VectorImages, ForeignEmfOpensAtTheSizeItDraws) {
   int left = gs->width, right = -1, top = gs->height, bottom = -1;  // Ghostscript's inked box
   for (int y = 0; y < gs->height; ++y)
     for (int x = 0; x < gs->width; ++x)
-      if (gs->at(x, y).g < 128) left = std::min(left, x), right = std::max(right, x), top = std::min(top, y),
-                                bottom = std::max(bottom, y);
+      if (gs->at(x, y).g < 128)
+        left = std::min(left, x), right = std::max(right, x), top = std::min(top, y), bottom = std::max(bottom, y);
   ASSERT_GT(right, left);
   CImageInterface image;
   ASSERT_TRUE(image.Load(file("d.emf").c_str(), 0));

@@ -129,7 +129,8 @@ TEST(WriterOptions, TheSavePathTexts) {
 }
 
 TEST(WriterOptions, ToleratesSpellingAndIgnoresNoise) {
-  WriteOptions o = ParseWriteOptions("overwrite=on\nappend =On\r\n  gif_interlace   =   oN  \r\rNONSENSE = 3\rno equals");
+  WriteOptions o =
+      ParseWriteOptions("overwrite=on\nappend =On\r\n  gif_interlace   =   oN  \r\rNONSENSE = 3\rno equals");
   EXPECT_TRUE(o.overwrite);
   EXPECT_TRUE(o.append);
   EXPECT_TRUE(o.interlace);

@@ -142,8 +142,8 @@ bool WritePng(const vel::gdi::BitmapView& v, const std::string& out) {
   if (ok && setjmp(png_jmpbuf(png))) ok = false;
   if (ok) {
     png_init_io(png, f);
-    png_set_IHDR(png, info, v.width, v.height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, v.width, v.height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
     for (int y = 0; y < v.height; ++y) {
       const BYTE* p = v.row(y);

@@ -105,12 +105,18 @@ bool Head(_SAVEIMAGEINFO& r, const std::string& key, const std::string& value) {
   }
   if (!ParseInts(value, &n, 1)) return false;
   int v = static_cast<int>(n[0]);
-  if (key == "width") r.width = v;
-  else if (key == "height") r.height = v;
-  else if (key == "method") r.method = v;
-  else if (key == "page") r.page = v;
-  else if (key == "proportional") r.proportional = v;
-  else return false;
+  if (key == "width")
+    r.width = v;
+  else if (key == "height")
+    r.height = v;
+  else if (key == "method")
+    r.method = v;
+  else if (key == "page")
+    r.page = v;
+  else if (key == "proportional")
+    r.proportional = v;
+  else
+    return false;
   return true;
 }
 
@@ -122,8 +128,8 @@ bool IntField(const std::string& value, int* out) {
 }
 
 template <typename Record>
-bool Fill(Record& r, const std::map<std::string, int*>& ints, const std::vector<std::pair<std::string, std::string>>& fields,
-          const std::string& format) {
+bool Fill(Record& r, const std::map<std::string, int*>& ints,
+          const std::vector<std::pair<std::string, std::string>>& fields, const std::string& format) {
   for (const auto& [key, value] : fields) {
     auto it = ints.find(key);
     bool ok = it != ints.end() ? IntField(value, it->second) : Head(r, key, value);
@@ -192,8 +198,11 @@ int SaveCommand(int page, const std::vector<std::string>& args) {
     for (const auto& f : fields)
       if (f.first != "artist" && f.first != "copyright") numeric.push_back(f);
     if (!Fill(r,
-              {{"depth", &r.depth}, {"colour", &r.colour}, {"compression", &r.compression},
-               {"fillorder", &r.fillOrder}, {"append", &r.append}},
+              {{"depth", &r.depth},
+               {"colour", &r.colour},
+               {"compression", &r.compression},
+               {"fillorder", &r.fillOrder},
+               {"append", &r.append}},
               numeric, "TIFF"))
       return 1;
     text(r.artist, sizeof r.artist, "artist");
@@ -247,12 +256,16 @@ int ThumbCommand(int page, const std::vector<std::string>& args) {
   for (size_t i = 4; i < args.size(); ++i) {
     const std::string& a = args[i];
     auto value = [&](int* out) { return i + 1 < args.size() && IntField(args[++i], out); };
-    if (a == "--border") border = 1;
-    else if (a == "--gray") gray = 1;
-    else if (a == "--quality" && value(&quality)) {}
-    else if (a == "--depth" && value(&depth)) {}
-    else if (a == "--background" && i + 1 < args.size()) background = static_cast<DWORD>(std::strtoul(args[++i].c_str(), nullptr, 0));
-    else return Fail("unknown thumb option " + a), 1;
+    if (a == "--border")
+      border = 1;
+    else if (a == "--gray")
+      gray = 1;
+    else if (a == "--quality" && value(&quality)) {
+    } else if (a == "--depth" && value(&depth)) {
+    } else if (a == "--background" && i + 1 < args.size())
+      background = static_cast<DWORD>(std::strtoul(args[++i].c_str(), nullptr, 0));
+    else
+      return Fail("unknown thumb option " + a), 1;
   }
   // Loaded for this thumbnail alone, so a JPEG is decoded no larger than it needs.
   CThumbnailSource image;

@@ -28,8 +28,8 @@ template <typename T>
 class [[nodiscard]] Expected {
  public:
   template <typename U>
-    requires std::is_constructible_v<T, U&&>
-  Expected(U&& value) : state_(std::in_place_index<0>, std::forward<U>(value)) {}  // NOLINT: implicit by design
+  requires std::is_constructible_v<T, U&&> Expected(U&& value)
+      : state_(std::in_place_index<0>, std::forward<U>(value)) {}  // NOLINT: implicit by design
   Expected(Unexpected failure) : state_(std::in_place_index<1>, std::move(failure.error)) {}  // NOLINT
 
   bool has_value() const { return state_.index() == 0; }

@@ -30,7 +30,7 @@ void Untrack(const void* data) {
 }
 // One block never needs more than this; larger requests come from bad input.
 constexpr size_t kMaxBlock = size_t(1) << 32;
-}
+}  // namespace
 
 HGLOBAL GlobalAlloc(UINT flags, size_t bytes) {
   if (bytes > kMaxBlock) return nullptr;

@@ -53,8 +53,8 @@ int SetDIBitsToDeviceN(HDC dc, int xDest, int yDest, DWORD width, DWORD height, 
   else
     top = static_cast<long long>(startScan) + have - ySrc - static_cast<long long>(height);
   if (top < INT32_MIN || top > INT32_MAX) return 0;
-  if (!d->drawPixels(xDest, yDest, static_cast<int>(width), static_cast<int>(height), *src, xSrc,
-                     static_cast<int>(top), static_cast<int>(width), static_cast<int>(height), SRCCOPY))
+  if (!d->drawPixels(xDest, yDest, static_cast<int>(width), static_cast<int>(height), *src, xSrc, static_cast<int>(top),
+                     static_cast<int>(width), static_cast<int>(height), SRCCOPY))
     return 0;
   return static_cast<int>(have);
 }
@@ -67,8 +67,7 @@ int StretchDIBitsN(HDC dc, int xDest, int yDest, int destWidth, int destHeight, 
   if (!src) return 0;
   long long top = src->topDown() ? ySrc : static_cast<long long>(src->height) - ySrc - srcHeight;
   if (top < INT32_MIN || top > INT32_MAX) return 0;
-  if (!d->drawPixels(xDest, yDest, destWidth, destHeight, *src, xSrc, static_cast<int>(top), srcWidth, srcHeight,
-                     rop))
+  if (!d->drawPixels(xDest, yDest, destWidth, destHeight, *src, xSrc, static_cast<int>(top), srcWidth, srcHeight, rop))
     return 0;
   return srcHeight < 0 ? -srcHeight : srcHeight;
 }
@@ -97,8 +96,7 @@ Bitmap* CopyBitmap(const Bitmap* b) {
 // A source that owns a snapshot of a bitmap, for blits within one bitmap.
 class SnapshotSource : public PixelSource {
  public:
-  explicit SnapshotSource(const Bitmap* b)
-      : copy_(CopyBitmap(b)), inner_(copy_ ? copy_.get()->view() : BitmapView{}) {
+  explicit SnapshotSource(const Bitmap* b) : copy_(CopyBitmap(b)), inner_(copy_ ? copy_.get()->view() : BitmapView{}) {
     width = inner_.width;
     height = inner_.height;
   }
@@ -128,8 +126,8 @@ bool HasAlpha(const Bitmap* b) {
 
 using namespace vel::gdi;
 
-BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int xSrc, int ySrc, int srcWidth,
-                int srcHeight, DWORD rop) {
+BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int xSrc, int ySrc, int srcWidth, int srcHeight,
+                DWORD rop) {
   DeviceContext* d = Live(dst);
   if (!d) return FALSE;
   if (rop == BLACKNESS || rop == WHITENESS) {
@@ -154,14 +152,13 @@ BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int xSrc, int
 
 int SetDIBitsToDevice(HDC dc, int xDest, int yDest, DWORD width, DWORD height, int xSrc, int ySrc, UINT startScan,
                       UINT lines, const void* bits, const BITMAPINFO* info, UINT usage) {
-  return SetDIBitsToDeviceN(dc, xDest, yDest, width, height, xSrc, ySrc, startScan, lines, bits, SIZE_MAX, info,
-                            usage);
+  return SetDIBitsToDeviceN(dc, xDest, yDest, width, height, xSrc, ySrc, startScan, lines, bits, SIZE_MAX, info, usage);
 }
 
 int StretchDIBits(HDC dc, int xDest, int yDest, int destWidth, int destHeight, int xSrc, int ySrc, int srcWidth,
                   int srcHeight, const void* bits, const BITMAPINFO* info, UINT usage, DWORD rop) {
-  return StretchDIBitsN(dc, xDest, yDest, destWidth, destHeight, xSrc, ySrc, srcWidth, srcHeight, bits, SIZE_MAX,
-                        info, usage, rop);
+  return StretchDIBitsN(dc, xDest, yDest, destWidth, destHeight, xSrc, ySrc, srcWidth, srcHeight, bits, SIZE_MAX, info,
+                        usage, rop);
 }
 
 int GetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, void* bits, BITMAPINFO* info, UINT usage) {
@@ -207,9 +204,13 @@ int GetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, void* bits, BITMAP
   } else if (h.biCompression == BI_BITFIELDS) {
     DWORD* m = reinterpret_cast<DWORD*>(table);
     if (bpp == 16) {
-      m[0] = 0x7C00; m[1] = 0x03E0; m[2] = 0x001F;
+      m[0] = 0x7C00;
+      m[1] = 0x03E0;
+      m[2] = 0x001F;
     } else {
-      m[0] = 0xFF0000; m[1] = 0x00FF00; m[2] = 0x0000FF;
+      m[0] = 0xFF0000;
+      m[1] = 0x00FF00;
+      m[2] = 0x0000FF;
     }
   }
   if (!bits) return 1;
@@ -226,16 +227,21 @@ int GetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, void* bits, BITMAP
   out.colors = colors.empty() ? nullptr : colors.data();
   out.colorCount = static_cast<int>(colors.size());
   if (bpp == 16) {
-    out.masks[0] = 0x7C00; out.masks[1] = 0x03E0; out.masks[2] = 0x001F;
+    out.masks[0] = 0x7C00;
+    out.masks[1] = 0x03E0;
+    out.masks[2] = 0x001F;
   } else if (bpp == 32) {
-    out.masks[0] = 0xFF0000; out.masks[1] = 0x00FF00; out.masks[2] = 0x0000FF;
+    out.masks[0] = 0xFF0000;
+    out.masks[1] = 0x00FF00;
+    out.masks[2] = 0x0000FF;
   }
   // Scan lines count from the bottom: scan `start` is row height-1-start from the top.
   int firstTopRow = b->height - static_cast<int>(start) - static_cast<int>(count);
   if (b->bitsPerPixel == bpp && bpp <= 8) {
     BitmapView in = b->view();
     size_t bytes = std::min(out.stride, in.stride);
-    for (UINT r = 0; r < count; ++r) std::memcpy(out.row(static_cast<int>(r)), in.row(firstTopRow + static_cast<int>(r)), bytes);
+    for (UINT r = 0; r < count; ++r)
+      std::memcpy(out.row(static_cast<int>(r)), in.row(firstTopRow + static_cast<int>(r)), bytes);
     return static_cast<int>(count);
   }
   BitmapTarget target(out);
@@ -257,7 +263,8 @@ int SetDIBits(HDC, HBITMAP bitmap, UINT start, UINT lines, const void* bits, con
   count = std::min<UINT>(count, static_cast<UINT>(b->height) - start);
   BitmapView v = b->view();
   int dstTop = b->height - static_cast<int>(start) - static_cast<int>(count);
-  int srcTop = src->topDown() ? static_cast<int>(start) : src->height - static_cast<int>(start) - static_cast<int>(count);
+  int srcTop =
+      src->topDown() ? static_cast<int>(start) : src->height - static_cast<int>(start) - static_cast<int>(count);
   BitmapTarget target(v);
   StretchPixels(target, 0, dstTop, b->width, static_cast<int>(count), *src, 0, srcTop, b->width,
                 static_cast<int>(count), COLORONCOLOR, SRCCOPY);
@@ -321,8 +328,9 @@ BOOL DrawIconEx(HDC dc, int x, int y, HICON icon, int width, int height, UINT, H
         auto under = d->getPixel(x + dx, y + dy);
         if (!under) continue;
         auto blend = [a](unsigned s, unsigned u) { return static_cast<BYTE>((s * a + u * (255 - a) + 127) / 255); };
-        d->setPixel(x + dx, y + dy,
-                    RGB(blend(p[2], GetRValue(*under)), blend(p[1], GetGValue(*under)), blend(p[0], GetBValue(*under))));
+        d->setPixel(
+            x + dx, y + dy,
+            RGB(blend(p[2], GetRValue(*under)), blend(p[1], GetGValue(*under)), blend(p[0], GetBValue(*under))));
       }
     }
     return TRUE;
@@ -334,8 +342,7 @@ BOOL DrawIconEx(HDC dc, int x, int y, HICON icon, int width, int height, UINT, H
   if (flags & DI_IMAGE) {
     if (color) {
       BitmapSource colorSrc(color->view());
-      ok = d->drawPixels(x, y, width, height, colorSrc, 0, 0, iw, ih,
-                         (flags & DI_MASK) ? SRCINVERT : SRCCOPY) && ok;
+      ok = d->drawPixels(x, y, width, height, colorSrc, 0, 0, iw, ih, (flags & DI_MASK) ? SRCINVERT : SRCCOPY) && ok;
     } else {
       ok = d->drawPixels(x, y, width, height, maskSrc, 0, ih, iw, ih, (flags & DI_MASK) ? SRCINVERT : SRCCOPY) && ok;
     }

@@ -92,8 +92,8 @@ std::optional<BitmapTarget> DeviceContext::target() const {
   return BitmapTarget(bitmap->view());
 }
 
-bool DeviceContext::drawPixels(int xd, int yd, int wd, int hd, const PixelSource& src, int xs, int ys, int ws,
-                               int hs, DWORD rop) {
+bool DeviceContext::drawPixels(int xd, int yd, int wd, int hd, const PixelSource& src, int xs, int ys, int ws, int hs,
+                               DWORD rop) {
   auto t = target();
   if (!t) return false;
   if (!clip) return StretchPixels(*t, xd, yd, wd, hd, src, xs, ys, ws, hs, stretchMode, rop);
@@ -110,7 +110,8 @@ bool DeviceContext::drawPixels(int xd, int yd, int wd, int hd, const PixelSource
   const int w = static_cast<int>(r - l), h = static_cast<int>(b - top);
   std::vector<Pixel> keep(static_cast<size_t>(w) * h);
   for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) keep[static_cast<size_t>(y) * w + x] = t->load(static_cast<int>(l) + x, static_cast<int>(top) + y);
+    for (int x = 0; x < w; ++x)
+      keep[static_cast<size_t>(y) * w + x] = t->load(static_cast<int>(l) + x, static_cast<int>(top) + y);
   bool ok = StretchPixels(*t, xd, yd, wd, hd, src, xs, ys, ws, hs, stretchMode, rop);
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {
@@ -300,10 +301,9 @@ BOOL GetBrushOrgEx(HDC dc, POINT* origin) {
 int SaveDC(HDC dc) {
   DeviceContext* d = Live(dc);
   if (!d) return 0;
-  DeviceContext::State s{d->bitmap,      d->brush,     d->pen,       d->palette, d->font,
-                         d->stretchMode, d->brushOrigin, d->position, d->mapMode, d->textColor,
-                         d->bkColor,     d->bkMode,      d->textAlign, d->polyFillMode, d->rop2,
-                         d->arcDirection, d->clip};
+  DeviceContext::State s{d->bitmap,      d->brush,        d->pen,     d->palette,      d->font,    d->stretchMode,
+                         d->brushOrigin, d->position,     d->mapMode, d->textColor,    d->bkColor, d->bkMode,
+                         d->textAlign,   d->polyFillMode, d->rop2,    d->arcDirection, d->clip};
   for (GdiObject* o : std::initializer_list<GdiObject*>{s.bitmap, s.brush, s.pen, s.palette, s.font})
     if (o) ++o->selectedCount;
   d->saved.push_back(s);

@@ -335,11 +335,11 @@ BOOL DPtoLP(HDC dc, POINT* points, int count);
 // ---- text state (drawing is in text.h, library veltext) -------------------------
 COLORREF SetTextColor(HDC dc, COLORREF color);  // previous, CLR_INVALID on failure
 COLORREF GetTextColor(HDC dc);
-int SetBkMode(HDC dc, int mode);                // TRANSPARENT or OPAQUE; previous, 0 on failure
+int SetBkMode(HDC dc, int mode);  // TRANSPARENT or OPAQUE; previous, 0 on failure
 int GetBkMode(HDC dc);
-COLORREF SetBkColor(HDC dc, COLORREF color);    // previous, CLR_INVALID on failure
+COLORREF SetBkColor(HDC dc, COLORREF color);  // previous, CLR_INVALID on failure
 COLORREF GetBkColor(HDC dc);
-UINT SetTextAlign(HDC dc, UINT align);          // previous, GDI_ERROR on failure
+UINT SetTextAlign(HDC dc, UINT align);  // previous, GDI_ERROR on failure
 UINT GetTextAlign(HDC dc);
 
 // ---- brushes, pens, drawing -------------------------------------------------
@@ -372,7 +372,7 @@ int GetSystemMetrics(int index);
 // ---- drawing state (shapes are drawn by shapes.h, library veltext) ------------
 int SetPolyFillMode(HDC dc, int mode);  // ALTERNATE or WINDING; previous, 0 on failure
 int GetPolyFillMode(HDC dc);
-int SetROP2(HDC dc, int mode);          // R2_BLACK .. R2_WHITE; previous, 0 on failure
+int SetROP2(HDC dc, int mode);  // R2_BLACK .. R2_WHITE; previous, 0 on failure
 int GetROP2(HDC dc);
 int SetArcDirection(HDC dc, int direction);  // AD_COUNTERCLOCKWISE (default) or AD_CLOCKWISE
 int GetArcDirection(HDC dc);
@@ -400,10 +400,10 @@ UINT RealizePalette(HDC dc);
 
 // ---- blits ------------------------------------------------------------------
 BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int xSrc, int ySrc, DWORD rop);
-BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int xSrc, int ySrc, int srcWidth,
-                int srcHeight, DWORD rop);
-int SetDIBitsToDevice(HDC dc, int xDest, int yDest, DWORD width, DWORD height, int xSrc, int ySrc,
-                      UINT startScan, UINT lines, const void* bits, const BITMAPINFO* info, UINT usage);
+BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int xSrc, int ySrc, int srcWidth, int srcHeight,
+                DWORD rop);
+int SetDIBitsToDevice(HDC dc, int xDest, int yDest, DWORD width, DWORD height, int xSrc, int ySrc, UINT startScan,
+                      UINT lines, const void* bits, const BITMAPINFO* info, UINT usage);
 int StretchDIBits(HDC dc, int xDest, int yDest, int destWidth, int destHeight, int xSrc, int ySrc, int srcWidth,
                   int srcHeight, const void* bits, const BITMAPINFO* info, UINT usage, DWORD rop);
 
@@ -441,11 +441,11 @@ ScreenMetrics GetScreenMetrics();
 // Direct access to a bitmap's pixel rows, for code of our own that works on pixels.
 struct BitmapView {
   int width = 0;
-  int height = 0;          // always positive
+  int height = 0;  // always positive
   int bitsPerPixel = 0;
-  bool topDown = false;    // storage order; row() hides it
-  size_t stride = 0;       // bytes per stored row (multiple of 4)
-  BYTE* bits = nullptr;    // first stored row
+  bool topDown = false;  // storage order; row() hides it
+  size_t stride = 0;     // bytes per stored row (multiple of 4)
+  BYTE* bits = nullptr;  // first stored row
   const RGBQUAD* colors = nullptr;
   int colorCount = 0;
   DWORD masks[3] = {0, 0, 0};  // red, green, blue masks for 16/32 bits
@@ -458,8 +458,8 @@ bool GetBitmapView(HBITMAP bitmap, BitmapView* view);
 constexpr long long kMaxBitmapPixels = 1LL << 29;
 
 // CreateDIBSection (DIB_RGB_COLORS) whose pixels are not cleared (only the padding
-// at the end of each row is), for code that writes every row before anything reads one. The memory of large bitmaps deleted
-// earlier is reused, so a batch does not pay for fresh pages with every picture.
+// at the end of each row is), for code that writes every row before anything reads one. The memory of large bitmaps
+// deleted earlier is reused, so a batch does not pay for fresh pages with every picture.
 HBITMAP CreateDIBSectionForWriting(const BITMAPINFO* info, void** bits);
 
 // The header of a top-down, uncompressed DIB of width x height at `bitsPerPixel`.

@@ -84,10 +84,10 @@ struct METARECORD {
 static_assert(sizeof(METARECORD) == 8);
 
 struct ENHMETAHEADER {
-  DWORD iType;  // EMR_HEADER
-  DWORD nSize;  // 88, 100 or 108
-  RECTL rclBounds;  // inclusive, device units
-  RECTL rclFrame;   // inclusive, 0.01 mm
+  DWORD iType;       // EMR_HEADER
+  DWORD nSize;       // 88, 100 or 108
+  RECTL rclBounds;   // inclusive, device units
+  RECTL rclFrame;    // inclusive, 0.01 mm
   DWORD dSignature;  // ENHMETA_SIGNATURE
   DWORD nVersion;
   DWORD nBytes;

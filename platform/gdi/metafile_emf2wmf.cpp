@@ -88,8 +88,8 @@ class Translator {
         double t = step / 16.0, u = 1 - t;
         double a = u * u * u, b = 3 * u * u * t, c = 3 * u * t * t, d = t * t * t;
         auto mix = [&](LONG POINT::*m) {
-          return static_cast<LONG>(std::lround(a * (in[i].*m) + b * (in[i + 1].*m) + c * (in[i + 2].*m) +
-                                               d * (in[i + 3].*m)));
+          return static_cast<LONG>(
+              std::lround(a * (in[i].*m) + b * (in[i + 1].*m) + c * (in[i + 2].*m) + d * (in[i + 3].*m)));
         };
         out.push_back(POINT{mix(&POINT::x), mix(&POINT::y)});
       }
@@ -351,9 +351,16 @@ void Translator::translate(const Record& r) {
                   Params().i16(Y(position_.y)).i16(X(position_.x)));
       return;
     }
-    case emf::EMR_POLYLINE: case emf::EMR_POLYLINE16: case emf::EMR_POLYGON: case emf::EMR_POLYGON16:
-    case emf::EMR_POLYLINETO: case emf::EMR_POLYLINETO16: case emf::EMR_POLYBEZIER: case emf::EMR_POLYBEZIER16:
-    case emf::EMR_POLYBEZIERTO: case emf::EMR_POLYBEZIERTO16: {
+    case emf::EMR_POLYLINE:
+    case emf::EMR_POLYLINE16:
+    case emf::EMR_POLYGON:
+    case emf::EMR_POLYGON16:
+    case emf::EMR_POLYLINETO:
+    case emf::EMR_POLYLINETO16:
+    case emf::EMR_POLYBEZIER:
+    case emf::EMR_POLYBEZIER16:
+    case emf::EMR_POLYBEZIERTO:
+    case emf::EMR_POLYBEZIERTO16: {
       bool small = r.type == emf::EMR_POLYLINE16 || r.type == emf::EMR_POLYGON16 || r.type == emf::EMR_POLYLINETO16 ||
                    r.type == emf::EMR_POLYBEZIER16 || r.type == emf::EMR_POLYBEZIERTO16;
       in.skip(16);  // bounds
@@ -378,7 +385,10 @@ void Translator::translate(const Record& r) {
       }
       return;
     }
-    case emf::EMR_POLYPOLYLINE: case emf::EMR_POLYPOLYLINE16: case emf::EMR_POLYPOLYGON: case emf::EMR_POLYPOLYGON16: {
+    case emf::EMR_POLYPOLYLINE:
+    case emf::EMR_POLYPOLYLINE16:
+    case emf::EMR_POLYPOLYGON:
+    case emf::EMR_POLYPOLYGON16: {
       bool small = r.type == emf::EMR_POLYPOLYLINE16 || r.type == emf::EMR_POLYPOLYGON16;
       in.skip(16);  // bounds
       const DWORD polys = in.le32(), total = in.le32();
@@ -425,7 +435,9 @@ void Translator::translate(const Record& r) {
       out_.record(wmf::META_ROUNDRECT, box(p, b));
       return;
     }
-    case emf::EMR_ARC: case emf::EMR_CHORD: case emf::EMR_PIE: {
+    case emf::EMR_ARC:
+    case emf::EMR_CHORD:
+    case emf::EMR_PIE: {
       const RECTL b = ReadRectl(in);
       const POINTL start = ReadPointl(in), end = ReadPointl(in);
       if (!in) return;
@@ -442,9 +454,7 @@ void Translator::translate(const Record& r) {
       return;
     }
     case emf::EMR_EXTTEXTOUTW:
-    case emf::EMR_EXTTEXTOUTA:
-      text(r, r.type == emf::EMR_EXTTEXTOUTW);
-      return;
+    case emf::EMR_EXTTEXTOUTA: text(r, r.type == emf::EMR_EXTTEXTOUTW); return;
 
     case emf::EMR_INTERSECTCLIPRECT:
     case emf::EMR_EXCLUDECLIPRECT: {

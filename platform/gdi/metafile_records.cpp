@@ -103,8 +103,7 @@ bool ReadPoints(vel::ByteReader& in, DWORD count, bool small, std::vector<POINT>
   const size_t each = small ? 4 : 8;
   // Dividing first keeps count * each from overflowing.
   if (!in || count > in.remaining() / each) {
-    in.fail(std::to_string(count) + " points need more than the " + std::to_string(in.remaining()) +
-            " bytes left");
+    in.fail(std::to_string(count) + " points need more than the " + std::to_string(in.remaining()) + " bytes left");
     return false;
   }
   // Polylines run to many thousands of points: they are decoded straight from the
@@ -179,7 +178,12 @@ size_t DibInfoBytes(std::span<const BYTE> block, UINT usage, BITMAPINFOHEADER& h
   h = ReadBitmapInfoHeader(in);
   if (h.biWidth <= 0 || h.biHeight == 0 || h.biHeight == INT32_MIN || h.biPlanes != 1) return 0;
   switch (h.biBitCount) {
-    case 1: case 4: case 8: case 16: case 24: case 32: break;
+    case 1:
+    case 4:
+    case 8:
+    case 16:
+    case 24:
+    case 32: break;
     default: return 0;
   }
   size_t table = DibColorTableBytes(h);
@@ -476,10 +480,10 @@ bool ObjectTable::remove(int slot) {
 
 namespace {
 // Windows-1252 0x80-0x9F; 0 marks the five unassigned bytes, kept as C1 controls.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+constexpr char16_t kCp1252High[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                                      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 }  // namespace
 
 std::u16string Cp1252ToUtf16(const BYTE* text, size_t length) {

@@ -34,7 +34,7 @@ struct ByteView {
   bool i16(size_t offset, std::int16_t& v) const;
   bool u32(size_t offset, DWORD& v) const;
   bool i32(size_t offset, LONG& v) const;
-  bool rectl(size_t offset, RECTL& v) const;          // four LONGs: left, top, right, bottom
+  bool rectl(size_t offset, RECTL& v) const;  // four LONGs: left, top, right, bottom
   bool pointl(size_t offset, POINTL& v) const;
   // `count` pairs of 32-bit (points) or 16-bit (points16) coordinates.
   bool points(size_t offset, DWORD count, std::vector<POINT>& out) const;

@@ -122,7 +122,11 @@ class Translator {
         dy = (y - m.windowOrg.y) * sy + m.viewportOrg.y;
         break;
       }
-      case MM_LOMETRIC: case MM_HIMETRIC: case MM_LOENGLISH: case MM_HIENGLISH: case MM_TWIPS: {
+      case MM_LOMETRIC:
+      case MM_HIMETRIC:
+      case MM_LOENGLISH:
+      case MM_HIENGLISH:
+      case MM_TWIPS: {
         static const double kUnitsPerMm[] = {10.0, 100.0, 100 / 25.4, 1000 / 25.4, 1440 / 25.4};
         double perMm = kUnitsPerMm[m.mode - MM_LOMETRIC];
         double sx = device_.horzRes / (device_.horzSize * perMm);
@@ -388,10 +392,14 @@ void Translator::translate(const Record& r) {
     case wmf::META_OFFSETVIEWPORTORG: {
       const LONG y = s16(), x = s16();
       if (!in) return;
-      if (r.function == wmf::META_SETWINDOWORG) setWindowOrg(x, y);
-      else if (r.function == wmf::META_OFFSETWINDOWORG) setWindowOrg(map_.windowOrg.x + x, map_.windowOrg.y + y);
-      else if (r.function == wmf::META_SETVIEWPORTORG) setViewportOrg(x, y);
-      else setViewportOrg(map_.viewportOrg.x + x, map_.viewportOrg.y + y);
+      if (r.function == wmf::META_SETWINDOWORG)
+        setWindowOrg(x, y);
+      else if (r.function == wmf::META_OFFSETWINDOWORG)
+        setWindowOrg(map_.windowOrg.x + x, map_.windowOrg.y + y);
+      else if (r.function == wmf::META_SETVIEWPORTORG)
+        setViewportOrg(x, y);
+      else
+        setViewportOrg(map_.viewportOrg.x + x, map_.viewportOrg.y + y);
       return;
     }
     case wmf::META_SETWINDOWEXT:
@@ -421,11 +429,13 @@ void Translator::translate(const Record& r) {
     }
     case wmf::META_REALIZEPALETTE: out_.record(emf::EMR_REALIZEPALETTE, Params()); return;
 
-    case wmf::META_CREATEPENINDIRECT: case wmf::META_CREATEBRUSHINDIRECT: case wmf::META_DIBCREATEPATTERNBRUSH:
-    case wmf::META_CREATEFONTINDIRECT: case wmf::META_CREATEPALETTE: case wmf::META_CREATEREGION:
-    case wmf::META_CREATEPATTERNBRUSH:
-      createObject(r);
-      return;
+    case wmf::META_CREATEPENINDIRECT:
+    case wmf::META_CREATEBRUSHINDIRECT:
+    case wmf::META_DIBCREATEPATTERNBRUSH:
+    case wmf::META_CREATEFONTINDIRECT:
+    case wmf::META_CREATEPALETTE:
+    case wmf::META_CREATEREGION:
+    case wmf::META_CREATEPATTERNBRUSH: createObject(r); return;
     case wmf::META_SELECTOBJECT:
     case wmf::META_SELECTPALETTE: {
       const int slot = word();
@@ -686,8 +696,8 @@ HENHMETAFILE SetWinMetaFileBits(UINT size, const BYTE* wmfBits, HDC refDC, const
         break;
       }
     }
-    bool fromPict = pict && (pict->mm == MM_ANISOTROPIC || pict->mm == MM_ISOTROPIC) && pict->xExt > 0 &&
-                    pict->yExt > 0;
+    bool fromPict =
+        pict && (pict->mm == MM_ANISOTROPIC || pict->mm == MM_ISOTROPIC) && pict->xExt > 0 && pict->yExt > 0;
     long long pw = 0, ph = 0;  // picture in reference pixels
     RECTL frame{};
     if (fromPict) {

@@ -36,7 +36,6 @@ bool IsLive(const void* object) {
   return LiveSet().count(object) != 0;
 }
 
-
 BitmapView Bitmap::view() const {
   BitmapView v;
   v.width = width;
@@ -146,7 +145,12 @@ Bitmap* NewBitmap(int width, int height, int bitsPerPixel, bool topDown, bool di
   if (width <= 0 || height <= 0) return nullptr;
   if (static_cast<long long>(width) * height > kMaxBitmapPixels) return nullptr;
   switch (bitsPerPixel) {
-    case 1: case 4: case 8: case 16: case 24: case 32: break;
+    case 1:
+    case 4:
+    case 8:
+    case 16:
+    case 24:
+    case 32: break;
     default: return nullptr;
   }
   size_t stride = ((static_cast<size_t>(width) * bitsPerPixel + 31) / 32) * 4;
@@ -167,9 +171,13 @@ Bitmap* NewBitmap(int width, int height, int bitsPerPixel, bool topDown, bool di
   b->stride = stride;
   b->bits = static_cast<BYTE*>(bits);
   if (bitsPerPixel == 16) {
-    b->masks[0] = 0x7C00; b->masks[1] = 0x03E0; b->masks[2] = 0x001F;
+    b->masks[0] = 0x7C00;
+    b->masks[1] = 0x03E0;
+    b->masks[2] = 0x001F;
   } else if (bitsPerPixel == 32) {
-    b->masks[0] = 0xFF0000; b->masks[1] = 0x00FF00; b->masks[2] = 0x0000FF;
+    b->masks[0] = 0xFF0000;
+    b->masks[1] = 0x00FF00;
+    b->masks[2] = 0x0000FF;
   }
   Register(b);
   return b;
@@ -225,11 +233,11 @@ struct Stock {
       Register(o);
     }
     // The 20 static colours of the Windows default palette.
-    static const BYTE kDefault[20][3] = {
-        {0, 0, 0},       {128, 0, 0},     {0, 128, 0},     {128, 128, 0},   {0, 0, 128},
-        {128, 0, 128},   {0, 128, 128},   {192, 192, 192}, {192, 220, 192}, {166, 202, 240},
-        {255, 251, 240}, {160, 160, 164}, {128, 128, 128}, {255, 0, 0},     {0, 255, 0},
-        {255, 255, 0},   {0, 0, 255},     {255, 0, 255},   {0, 255, 255},   {255, 255, 255}};
+    static const BYTE kDefault[20][3] = {{0, 0, 0},       {128, 0, 0},     {0, 128, 0},     {128, 128, 0},
+                                         {0, 0, 128},     {128, 0, 128},   {0, 128, 128},   {192, 192, 192},
+                                         {192, 220, 192}, {166, 202, 240}, {255, 251, 240}, {160, 160, 164},
+                                         {128, 128, 128}, {255, 0, 0},     {0, 255, 0},     {255, 255, 0},
+                                         {0, 0, 255},     {255, 0, 255},   {0, 255, 255},   {255, 255, 255}};
     for (auto& c : kDefault) defaultPalette.entries.push_back(PALETTEENTRY{c[0], c[1], c[2], 0});
   }
 };
@@ -315,8 +323,8 @@ int GetObject(HGDIOBJ obj, int size, void* out) {
     bm.bmType = 0;
     bm.bmWidth = b->width;
     bm.bmHeight = b->height;
-    bm.bmWidthBytes = b->dibSection ? static_cast<LONG>(b->stride)
-                                    : static_cast<LONG>(((b->width * b->bitsPerPixel + 15) / 16) * 2);
+    bm.bmWidthBytes =
+        b->dibSection ? static_cast<LONG>(b->stride) : static_cast<LONG>(((b->width * b->bitsPerPixel + 15) / 16) * 2);
     bm.bmPlanes = 1;
     bm.bmBitsPixel = static_cast<WORD>(b->bitsPerPixel);
     bm.bmBits = b->dibSection ? b->bits : nullptr;

@@ -96,8 +96,8 @@ inline BYTE ScaleMasked(DWORD v, int shift, int width) {
 // The pixel-exact stretch engine used by every blit onto a bitmap.
 // dst/src rectangles may have negative extents (mirroring); `rop` is SRCCOPY,
 // SRCAND, SRCPAINT or SRCINVERT.
-bool StretchPixels(BitmapTarget& dst, int xd, int yd, int wd, int hd, const PixelSource& src, int xs, int ys,
-                   int ws, int hs, int mode, DWORD rop);
+bool StretchPixels(BitmapTarget& dst, int xd, int yd, int wd, int hd, const PixelSource& src, int xs, int ys, int ws,
+                   int hs, int mode, DWORD rop);
 
 // Live-handle checks, so a stale or foreign handle gives a failure and not a crash.
 void Register(const void* object);

@@ -61,7 +61,8 @@ bool PainterDC::drawPixels(int xd, int yd, int wd, int hd, const PixelSource& sr
   if (!painter) return true;
   // Mirroring: an extent of the other sign on one side turns the picture over.
   const bool flipX = (wd < 0) != (ws < 0), flipY = (hd < 0) != (hs < 0);
-  double dl = std::min<double>(xd, static_cast<double>(xd) + wd), dt = std::min<double>(yd, static_cast<double>(yd) + hd);
+  double dl = std::min<double>(xd, static_cast<double>(xd) + wd),
+         dt = std::min<double>(yd, static_cast<double>(yd) + hd);
   double dw = std::abs(static_cast<double>(wd)), dh = std::abs(static_cast<double>(hd));
   long long sl = std::min<long long>(xs, static_cast<long long>(xs) + ws);
   long long st = std::min<long long>(ys, static_cast<long long>(ys) + hs);
@@ -84,10 +85,10 @@ bool PainterDC::drawPixels(int xd, int yd, int wd, int hd, const PixelSource& sr
   for (int y = 0; y < h; ++y) {
     src.fetch(static_cast<int>(ct) + y, static_cast<int>(cl), w, row.data(), painted.data());
     auto* out = reinterpret_cast<QRgb*>(image.scanLine(y));
-    for (int x = 0; x < w; ++x) out[x] = painted[static_cast<size_t>(x)] ? (0xFF000000u | row[static_cast<size_t>(x)]) : 0u;
+    for (int x = 0; x < w; ++x)
+      out[x] = painted[static_cast<size_t>(x)] ? (0xFF000000u | row[static_cast<size_t>(x)]) : 0u;
   }
-  if (flipX || flipY)
-    image = image.mirrored(flipX, flipY);
+  if (flipX || flipY) image = image.mirrored(flipX, flipY);
 
   painter->save();
   PrepareForShapes(painter);
@@ -138,14 +139,18 @@ bool PainterDC::strokeLine(int x0, int y0, int x1, int y1, const Pen& pen) {
   const int width = pen.geometric() ? std::max(pen.width, 1) : std::max(1, pen.width);
   Qt::PenCapStyle cap = Qt::RoundCap;
   if (pen.geometric()) {
-    if (pen.endCap() == PS_ENDCAP_FLAT) cap = Qt::FlatCap;
-    else if (pen.endCap() == PS_ENDCAP_SQUARE) cap = Qt::SquareCap;
+    if (pen.endCap() == PS_ENDCAP_FLAT)
+      cap = Qt::FlatCap;
+    else if (pen.endCap() == PS_ENDCAP_SQUARE)
+      cap = Qt::SquareCap;
   } else if (width == 1) {
     cap = Qt::FlatCap;
   }
   Qt::PenJoinStyle join = Qt::RoundJoin;
-  if (pen.join() == PS_JOIN_MITER) join = Qt::MiterJoin;
-  else if (pen.join() == PS_JOIN_BEVEL) join = Qt::BevelJoin;
+  if (pen.join() == PS_JOIN_MITER)
+    join = Qt::MiterJoin;
+  else if (pen.join() == PS_JOIN_BEVEL)
+    join = Qt::BevelJoin;
   QPen qpen(ToQColor(pen.color), width, Qt::SolidLine, cap, join);
   const std::vector<DWORD> dashes = pen.pattern();
   if (!dashes.empty()) {

@@ -14,10 +14,10 @@ struct PainterCaps {
   int height = 0;  // (VERTRES)
   int dpiX = 96;
   int dpiY = 96;
-  int physicalWidth = 0;   // whole sheet in device pixels; 0: same as width
-  int physicalHeight = 0;  // 0: same as height
-  int offsetX = 0;         // unprintable margin left of the drawable area
-  int offsetY = 0;         // above it
+  int physicalWidth = 0;           // whole sheet in device pixels; 0: same as width
+  int physicalHeight = 0;          // 0: same as height
+  int offsetX = 0;                 // unprintable margin left of the drawable area
+  int offsetY = 0;                 // above it
   int technology = DT_RASDISPLAY;  // DT_RASDISPLAY or DT_RASPRINTER
 };
 

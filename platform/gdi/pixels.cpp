@@ -77,8 +77,7 @@ void FetchRow(const BitmapView& v, const Pixel* palette, int colorCount, const i
                  (Pixel(ScaleMasked(w, shifts[1], widths[1])) << 8) | ScaleMasked(w, shifts[2], widths[2]);
       }
       break;
-    default:
-      std::fill(out, out + count, 0);
+    default: std::fill(out, out + count, 0);
   }
 }
 
@@ -186,7 +185,12 @@ std::unique_ptr<DibSource> DibSource::Create(const BITMAPINFO* info, const void*
     return nullptr;
   }
   switch (bpp) {
-    case 1: case 4: case 8: case 16: case 24: case 32: break;
+    case 1:
+    case 4:
+    case 8:
+    case 16:
+    case 24:
+    case 32: break;
     default: return nullptr;
   }
 
@@ -232,9 +236,13 @@ std::unique_ptr<DibSource> DibSource::Create(const BITMAPINFO* info, const void*
       const BYTE* m = h.biSize >= 52 ? reinterpret_cast<const BYTE*>(info) + 40 : after;
       std::memcpy(v.masks, m, sizeof v.masks);
     } else if (bpp == 16) {
-      v.masks[0] = 0x7C00; v.masks[1] = 0x03E0; v.masks[2] = 0x001F;
+      v.masks[0] = 0x7C00;
+      v.masks[1] = 0x03E0;
+      v.masks[2] = 0x001F;
     } else {
-      v.masks[0] = 0xFF0000; v.masks[1] = 0x00FF00; v.masks[2] = 0x0000FF;
+      v.masks[0] = 0xFF0000;
+      v.masks[1] = 0x00FF00;
+      v.masks[2] = 0x0000FF;
     }
     DecodeMasks(v.masks, src->shifts_, src->widths_);
   }
@@ -307,7 +315,10 @@ void BitmapTarget::store(int y, int x, int count, const Pixel* in, const BYTE* p
         if (painted && !painted[i]) continue;
         const DWORD w = PackMasked(in[i], shifts, widths);
         BYTE* p = row + 4 * (x + i);
-        p[0] = w & 0xFF; p[1] = (w >> 8) & 0xFF; p[2] = (w >> 16) & 0xFF; p[3] = (w >> 24) & 0xFF;
+        p[0] = w & 0xFF;
+        p[1] = (w >> 8) & 0xFF;
+        p[2] = (w >> 16) & 0xFF;
+        p[3] = (w >> 24) & 0xFF;
       }
       break;
     }
@@ -318,7 +329,8 @@ void BitmapTarget::store(int y, int x, int count, const Pixel* in, const BYTE* p
         if (painted && !painted[i]) continue;
         const DWORD w = PackMasked(in[i], shifts, widths);
         BYTE* p = row + 2 * (x + i);
-        p[0] = w & 0xFF; p[1] = (w >> 8) & 0xFF;
+        p[0] = w & 0xFF;
+        p[1] = (w >> 8) & 0xFF;
       }
       break;
     }
@@ -341,7 +353,10 @@ void BitmapTarget::store(int y, int x, int count, const Pixel* in, const BYTE* p
           b = (xx & 1) ? static_cast<BYTE>((b & 0xF0) | lastIdx) : static_cast<BYTE>((b & 0x0F) | (lastIdx << 4));
         } else {
           BYTE bit = static_cast<BYTE>(0x80 >> (xx & 7));
-          if (lastIdx) row[xx >> 3] |= bit; else row[xx >> 3] &= static_cast<BYTE>(~bit);
+          if (lastIdx)
+            row[xx >> 3] |= bit;
+          else
+            row[xx >> 3] &= static_cast<BYTE>(~bit);
         }
       }
       break;
@@ -407,8 +422,8 @@ bool BuildAxis(int pos, int extent, int limit, int srcPos, int srcExtent, int sr
 }
 }  // namespace
 
-bool StretchPixels(BitmapTarget& dst, int xd, int yd, int wd, int hd, const PixelSource& src, int xs, int ys,
-                   int ws, int hs, int mode, DWORD rop) {
+bool StretchPixels(BitmapTarget& dst, int xd, int yd, int wd, int hd, const PixelSource& src, int xs, int ys, int ws,
+                   int hs, int mode, DWORD rop) {
   if (wd == 0 || hd == 0 || ws == 0 || hs == 0) return false;
   const BitmapView& dv = dst.view();
   bool combine = mode == BLACKONWHITE || mode == WHITEONBLACK;
@@ -465,8 +480,10 @@ bool StretchPixels(BitmapTarget& dst, int xd, int yd, int wd, int hd, const Pixe
         } else {
           for (int c = f; c < l; ++c) {
             if (!spaint[c - minCol]) continue;
-            if (!opaint[i]) v = srow[c - minCol];
-            else v = mode == BLACKONWHITE ? (v & srow[c - minCol]) : (v | srow[c - minCol]);
+            if (!opaint[i])
+              v = srow[c - minCol];
+            else
+              v = mode == BLACKONWHITE ? (v & srow[c - minCol]) : (v | srow[c - minCol]);
             opaint[i] = 1;
           }
         }

@@ -18,7 +18,7 @@ constexpr std::size_t kMetaHeaderBytes = 18;
 // One WMF record: size in words, function, parameter words, optional raw bytes
 // (padded to a whole word).
 std::uint32_t WriteRecord(vel::ByteWriter& out, std::uint16_t function, std::initializer_list<std::uint16_t> words,
-                     const std::vector<std::uint8_t>* raw = nullptr) {
+                          const std::vector<std::uint8_t>* raw = nullptr) {
   const std::size_t rawBytes = raw ? raw->size() : 0;
   const std::uint32_t size = static_cast<std::uint32_t>(3 + words.size() + (rawBytes + 1) / 2);
   out.le32(size);
@@ -141,11 +141,11 @@ std::vector<std::uint8_t> BuildPlaceableWmf(const BmpDib& dib) {
   keep(WriteRecord(file, META_EOF, {}));
 
   vel::ByteWriter header{std::span(out).subspan(headerAt, kMetaHeaderBytes)};
-  header.le16(1);       // memory metafile, as Windows writes to disk too
-  header.le16(9);       // header words
+  header.le16(1);  // memory metafile, as Windows writes to disk too
+  header.le16(9);  // header words
   header.le16(0x0300);
   header.le32(static_cast<std::uint32_t>((out.size() - headerAt) / 2));
-  header.le16(0);       // no objects
+  header.le16(0);  // no objects
   header.le32(maxRecord);
   header.le16(0);
   return out;

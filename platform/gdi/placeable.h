@@ -28,9 +28,9 @@ constexpr int kDefaultBmpInch = 96;
 struct BmpDib {
   std::vector<std::uint8_t> packed;
   long width = 0;
-  long height = 0;    // absolute value; the packed header keeps the sign
+  long height = 0;  // absolute value; the packed header keeps the sign
   int bitCount = 0;
-  int dpi = 0;        // from biXPelsPerMeter, 0 when not stated
+  int dpi = 0;  // from biXPelsPerMeter, 0 when not stated
 };
 
 // False (and `out` untouched) for anything that is not a complete, sane BMP file:

@@ -216,7 +216,8 @@ class DcSink : public emfplay::Sink {
     if (extended && (o.penStyle & PS_TYPE_MASK) == PS_GEOMETRIC && line != PS_NULL) {
       LOGBRUSH lb{BS_SOLID, o.color, 0};
       std::vector<DWORD> dashes;
-      for (DWORD d : o.dashes) dashes.push_back(static_cast<DWORD>(std::clamp<double>(std::round(d * scale), 0, 1 << 20)));
+      for (DWORD d : o.dashes)
+        dashes.push_back(static_cast<DWORD>(std::clamp<double>(std::round(d * scale), 0, 1 << 20)));
       const bool user = line == PS_USERSTYLE && !dashes.empty();
       const DWORD style = (o.penStyle & (PS_ENDCAP_MASK | PS_JOIN_MASK)) | PS_GEOMETRIC |
                           static_cast<DWORD>(user ? PS_USERSTYLE : (line == PS_USERSTYLE ? PS_SOLID : line));

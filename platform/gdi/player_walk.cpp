@@ -120,7 +120,8 @@ void Walker::setMapMode(int mode) {
   // Logical units per millimetre of the fixed modes; y grows upwards in all of them.
   double unitsPerMm = 0;
   switch (mode) {
-    case MM_TEXT: case MM_ANISOTROPIC: break;
+    case MM_TEXT:
+    case MM_ANISOTROPIC: break;
     case MM_ISOTROPIC: unitsPerMm = 10; break;
     case MM_LOMETRIC: unitsPerMm = 10; break;
     case MM_HIMETRIC: unitsPerMm = 100; break;
@@ -311,9 +312,6 @@ bool Walker::selectObject(DWORD index) {
   return true;
 }
 
-
-
-
 std::optional<bool> Walker::mapping(const Record& r) {
   vel::ByteReader in = r.params();
   switch (r.type) {
@@ -461,11 +459,17 @@ std::optional<bool> Walker::objectRecord(const Record& r) {
       objects_[u].reset();
       return true;
     }
-    case EMR_CREATEPEN: case EMR_EXTCREATEPEN: case EMR_CREATEBRUSHINDIRECT: case EMR_CREATEMONOBRUSH:
-    case EMR_CREATEDIBPATTERNBRUSHPT: case EMR_EXTCREATEFONTINDIRECTW: case EMR_CREATEPALETTE:
-      return createObject(r);
-    case EMR_SELECTPALETTE: case EMR_SETPALETTEENTRIES: case EMR_RESIZEPALETTE: case EMR_REALIZEPALETTE:
-      return true;
+    case EMR_CREATEPEN:
+    case EMR_EXTCREATEPEN:
+    case EMR_CREATEBRUSHINDIRECT:
+    case EMR_CREATEMONOBRUSH:
+    case EMR_CREATEDIBPATTERNBRUSHPT:
+    case EMR_EXTCREATEFONTINDIRECTW:
+    case EMR_CREATEPALETTE: return createObject(r);
+    case EMR_SELECTPALETTE:
+    case EMR_SETPALETTEENTRIES:
+    case EMR_RESIZEPALETTE:
+    case EMR_REALIZEPALETTE: return true;
     default: return std::nullopt;
   }
 }
@@ -474,16 +478,20 @@ bool Walker::play(const Record& r) {
   switch (r.type) {
     case EMR_HEADER: return true;
     case EMR_EOF: return true;
-    case EMR_FLATTENPATH: case EMR_WIDENPATH: case EMR_SETMITERLIMIT: case EMR_SETMAPPERFLAGS: case EMR_SETICMMODE:
-    case EMR_SETLAYOUT: case EMR_GDICOMMENT:
-      return true;
+    case EMR_FLATTENPATH:
+    case EMR_WIDENPATH:
+    case EMR_SETMITERLIMIT:
+    case EMR_SETMAPPERFLAGS:
+    case EMR_SETICMMODE:
+    case EMR_SETLAYOUT:
+    case EMR_GDICOMMENT: return true;
     default: break;
   }
-  for (auto handler : {&Walker::mapping, &Walker::attributes, &Walker::objectRecord, &Walker::clipping, &Walker::drawing})
+  for (auto handler :
+       {&Walker::mapping, &Walker::attributes, &Walker::objectRecord, &Walker::clipping, &Walker::drawing})
     if (std::optional<bool> done = (this->*handler)(r)) return *done;
   return false;
 }
-
 
 }  // namespace detail
 

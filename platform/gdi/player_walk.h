@@ -109,9 +109,9 @@ class Sink {
 };
 
 struct Stats {
-  size_t records = 0;   // looked at
-  size_t skipped = 0;   // unknown, unsupported or failing their checks
-  bool ended = false;   // EMR_EOF reached
+  size_t records = 0;  // looked at
+  size_t skipped = 0;  // unknown, unsupported or failing their checks
+  bool ended = false;  // EMR_EOF reached
 };
 
 // Limits that keep hostile files finite.

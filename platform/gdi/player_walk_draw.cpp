@@ -104,7 +104,8 @@ bool Walker::text(const Record& r, bool wide) {
   }
   POINT at = (st_.textAlign & 1) ? st_.position : dev(ref.x, ref.y);  // TA_UPDATECP
   std::optional<RECT> rect;
-  if ((options & (wmf::ETO_OPAQUE | wmf::ETO_CLIPPED)) && rcl.left < rcl.right && rcl.top < rcl.bottom) rect = devRect(rcl);
+  if ((options & (wmf::ETO_OPAQUE | wmf::ETO_CLIPPED)) && rcl.left < rcl.right && rcl.top < rcl.bottom)
+    rect = devRect(rcl);
   // The font's height in device pixels: the logical height along the transformed y axis.
   LONG logical = st_.font && st_.font->kind == Object::Kind::Font ? st_.font->font.lfHeight : 0;
   double h = logical * ScaleY(st_.toDevice);
@@ -208,8 +209,8 @@ bool Walker::bitmapRecord(const Record& r) {
   POINT a = dev(xd, yd), b = dev(static_cast<double>(xd) + wd, static_cast<double>(yd) + hd);
   const long long w = static_cast<long long>(b.x) - a.x, hh = static_cast<long long>(b.y) - a.y;
   if (w == 0 || hh == 0 || std::llabs(w) > kMaxDeviceCoordinate || std::llabs(hh) > kMaxDeviceCoordinate) return false;
-  sink_.dib(st_, a.x, a.y, static_cast<int>(w), static_cast<int>(hh), xs, ys, ws, hs, dib.bitmapInfo(),
-            dib.bits.data(), dib.bits.size(), usage, rop);
+  sink_.dib(st_, a.x, a.y, static_cast<int>(w), static_cast<int>(hh), xs, ys, ws, hs, dib.bitmapInfo(), dib.bits.data(),
+            dib.bits.size(), usage, rop);
   return true;
 }
 
@@ -272,10 +273,14 @@ std::optional<bool> Walker::clipping(const Record& r) {
         RECT& cr = *st_.clip;
         const bool spansX = dr.left <= cr.left && dr.right >= cr.right;
         const bool spansY = dr.top <= cr.top && dr.bottom >= cr.bottom;
-        if (spansX && dr.top <= cr.top && dr.bottom > cr.top) cr.top = std::min(dr.bottom, cr.bottom);
-        else if (spansX && dr.bottom >= cr.bottom && dr.top < cr.bottom) cr.bottom = std::max(dr.top, cr.top);
-        else if (spansY && dr.left <= cr.left && dr.right > cr.left) cr.left = std::min(dr.right, cr.right);
-        else if (spansY && dr.right >= cr.right && dr.left < cr.right) cr.right = std::max(dr.left, cr.left);
+        if (spansX && dr.top <= cr.top && dr.bottom > cr.top)
+          cr.top = std::min(dr.bottom, cr.bottom);
+        else if (spansX && dr.bottom >= cr.bottom && dr.top < cr.bottom)
+          cr.bottom = std::max(dr.top, cr.top);
+        else if (spansY && dr.left <= cr.left && dr.right > cr.left)
+          cr.left = std::min(dr.right, cr.right);
+        else if (spansY && dr.right >= cr.right && dr.left < cr.right)
+          cr.right = std::max(dr.left, cr.left);
       }
       return true;
     }
@@ -285,8 +290,10 @@ std::optional<bool> Walker::clipping(const Record& r) {
       if (!in) return false;
       inPath_ = false;
       if (pathBox_) {
-        if (u == RGN_COPY) st_.clip = *pathBox_;
-        else if (u == RGN_AND) st_.clip = Intersect(st_.clip, *pathBox_);
+        if (u == RGN_COPY)
+          st_.clip = *pathBox_;
+        else if (u == RGN_AND)
+          st_.clip = Intersect(st_.clip, *pathBox_);
       }
       pathBox_.reset();
       sink_.path(st_, PathOp::Abort);
@@ -300,10 +307,16 @@ std::optional<bool> Walker::clipping(const Record& r) {
 std::optional<bool> Walker::drawing(const Record& r) {
   vel::ByteReader in = r.params();
   switch (r.type) {
-    case EMR_POLYBEZIER: case EMR_POLYGON: case EMR_POLYLINE: case EMR_POLYBEZIERTO: case EMR_POLYLINETO:
-      return polyRecord(r, false);
-    case EMR_POLYBEZIER16: case EMR_POLYGON16: case EMR_POLYLINE16: case EMR_POLYBEZIERTO16: case EMR_POLYLINETO16:
-      return polyRecord(r, true);
+    case EMR_POLYBEZIER:
+    case EMR_POLYGON:
+    case EMR_POLYLINE:
+    case EMR_POLYBEZIERTO:
+    case EMR_POLYLINETO: return polyRecord(r, false);
+    case EMR_POLYBEZIER16:
+    case EMR_POLYGON16:
+    case EMR_POLYLINE16:
+    case EMR_POLYBEZIERTO16:
+    case EMR_POLYLINETO16: return polyRecord(r, true);
     case EMR_POLYPOLYLINE: return polyPolyRecord(r, false, false);
     case EMR_POLYPOLYGON: return polyPolyRecord(r, false, true);
     case EMR_POLYPOLYLINE16: return polyPolyRecord(r, true, false);
@@ -347,8 +360,7 @@ std::optional<bool> Walker::drawing(const Record& r) {
       const bool flip = (st_.toDevice.m11 * st_.toDevice.m22 - st_.toDevice.m12 * st_.toDevice.m21) < 0;
       sink_.angleArc(st_, centre, static_cast<int>(std::lround(rd)), flip ? -start : start, flip ? -sweep : sweep);
       const double end = (start + sweep) * M_PI / 180.0;
-      st_.position = dev(p.x + radius * std::cos(end), p.y - radius * std::sin(end) *
-                                                               (flip ? -1 : 1));
+      st_.position = dev(p.x + radius * std::cos(end), p.y - radius * std::sin(end) * (flip ? -1 : 1));
       return true;
     }
     case EMR_ELLIPSE:
@@ -379,7 +391,10 @@ std::optional<bool> Walker::drawing(const Record& r) {
       sink_.roundRect(st_, dr, Clamp(std::abs(a * ScaleX(st_.toDevice))), Clamp(std::abs(b * ScaleY(st_.toDevice))));
       return true;
     }
-    case EMR_ARC: case EMR_CHORD: case EMR_PIE: case EMR_ARCTO: {
+    case EMR_ARC:
+    case EMR_CHORD:
+    case EMR_PIE:
+    case EMR_ARCTO: {
       const RECTL box = ReadRectl(in);
       const POINTL s = ReadPointl(in), e = ReadPointl(in);
       if (!in) return false;
@@ -391,8 +406,10 @@ std::optional<bool> Walker::drawing(const Record& r) {
       const bool flip = (t.m11 * t.m22 - t.m12 * t.m21) < 0;
       POINT ds = dev(s.x, s.y), de = dev(e.x, e.y);
       if (flip) std::swap(ds, de);
-      const ArcKind kind = r.type == EMR_ARC ? ArcKind::Arc : r.type == EMR_CHORD ? ArcKind::Chord
-                           : r.type == EMR_PIE ? ArcKind::Pie : ArcKind::ArcTo;
+      const ArcKind kind = r.type == EMR_ARC     ? ArcKind::Arc
+                           : r.type == EMR_CHORD ? ArcKind::Chord
+                           : r.type == EMR_PIE   ? ArcKind::Pie
+                                                 : ArcKind::ArcTo;
       if (kind == ArcKind::ArcTo && flip) {
         // ArcTo's line must reach the arc's true start: keep the points in order and
         // turn the other way instead.
@@ -418,7 +435,10 @@ std::optional<bool> Walker::drawing(const Record& r) {
       pathBox_.reset();
       sink_.path(st_, PathOp::Begin);
       return true;
-    case EMR_ENDPATH: inPath_ = false; sink_.path(st_, PathOp::End); return true;
+    case EMR_ENDPATH:
+      inPath_ = false;
+      sink_.path(st_, PathOp::End);
+      return true;
     case EMR_CLOSEFIGURE: sink_.path(st_, PathOp::Close); return true;
     case EMR_FILLPATH: sink_.path(st_, PathOp::Fill); return true;
     case EMR_STROKEPATH: sink_.path(st_, PathOp::Stroke); return true;
@@ -428,8 +448,10 @@ std::optional<bool> Walker::drawing(const Record& r) {
       pathBox_.reset();
       sink_.path(st_, PathOp::Abort);
       return true;
-    case EMR_BITBLT: case EMR_STRETCHBLT: case EMR_STRETCHDIBITS: case EMR_SETDIBITSTODEVICE:
-      return bitmapRecord(r);
+    case EMR_BITBLT:
+    case EMR_STRETCHBLT:
+    case EMR_STRETCHDIBITS:
+    case EMR_SETDIBITSTODEVICE: return bitmapRecord(r);
     case EMR_EXTTEXTOUTA: return text(r, false);
     case EMR_EXTTEXTOUTW: return text(r, true);
     default: return std::nullopt;

@@ -38,7 +38,8 @@ inline RECT Normalized(RECT r) {
 
 inline std::optional<RECT> Intersect(const std::optional<RECT>& a, const RECT& b) {
   if (!a) return b;
-  RECT r{std::max(a->left, b.left), std::max(a->top, b.top), std::min(a->right, b.right), std::min(a->bottom, b.bottom)};
+  RECT r{std::max(a->left, b.left), std::max(a->top, b.top), std::min(a->right, b.right),
+         std::min(a->bottom, b.bottom)};
   if (r.left >= r.right || r.top >= r.bottom) r = RECT{0, 0, 0, 0};
   return r;
 }
@@ -61,9 +62,7 @@ class Walker {
   std::optional<bool> drawing(const Record& r);
   void updateTransform();
   void setMapMode(int mode);
-  POINT dev(double x, double y) const {
-    return POINT{Clamp(st_.toDevice.mapX(x, y)), Clamp(st_.toDevice.mapY(x, y))};
-  }
+  POINT dev(double x, double y) const { return POINT{Clamp(st_.toDevice.mapX(x, y)), Clamp(st_.toDevice.mapY(x, y))}; }
   RECT devRect(const RECTL& r) const;
   bool devBox(const RECTL& r, RECT& out) const;
   bool points(vel::ByteReader& in, bool small, std::vector<POINT>& out);

@@ -226,8 +226,8 @@ bool RecorderDC::recordShape(const QPainterPath& shape, bool closed) {
   if (figure && closed) record(emf::EMR_CLOSEFIGURE, meta::Params());
   record(emf::EMR_ENDPATH, meta::Params());
   const QRectF box = shape.boundingRect();
-  const meta::Params where = boundsOf(Clamp(box.left()), Clamp(box.top()), Clamp(box.right()) + 1,
-                                      Clamp(box.bottom()) + 1);
+  const meta::Params where =
+      boundsOf(Clamp(box.left()), Clamp(box.top()), Clamp(box.right()) + 1, Clamp(box.bottom()) + 1);
   record(closed ? emf::EMR_STROKEANDFILLPATH : emf::EMR_STROKEPATH, where);
   select(kStock | BLACK_PEN);
   select(kStock | WHITE_BRUSH);

@@ -38,7 +38,7 @@ class RecorderDC : public DeviceContext {
  private:
   DWORD newHandle();
   void freeHandle(DWORD handle);
-  DWORD createPen(const Pen* pen);      // kStock... for none
+  DWORD createPen(const Pen* pen);  // kStock... for none
   DWORD createBrush(const Brush* brush);
   void select(DWORD handle) { record(emf::EMR_SELECTOBJECT, meta::Params().u32(handle)); }
   void release(DWORD handle);

@@ -39,9 +39,9 @@ using PathPoint = DeviceContext::PathPoint;
 QColor ToQColor(COLORREF c) { return QColor(GetRValue(c), GetGValue(c), GetBValue(c)); }
 
 bool Reasonable(const QRectF& r) {
-  return std::isfinite(r.left()) && std::isfinite(r.right()) && std::isfinite(r.top()) &&
-         std::isfinite(r.bottom()) && std::abs(r.left()) < kFarAway && std::abs(r.right()) < kFarAway &&
-         std::abs(r.top()) < kFarAway && std::abs(r.bottom()) < kFarAway;
+  return std::isfinite(r.left()) && std::isfinite(r.right()) && std::isfinite(r.top()) && std::isfinite(r.bottom()) &&
+         std::abs(r.left()) < kFarAway && std::abs(r.right()) < kFarAway && std::abs(r.top()) < kFarAway &&
+         std::abs(r.bottom()) < kFarAway;
 }
 
 // ---- pens and brushes ---------------------------------------------------------------
@@ -53,10 +53,14 @@ std::optional<QPen> PenFor(const DeviceContext& dc) {
   Qt::PenCapStyle cap = Qt::RoundCap;
   Qt::PenJoinStyle join = Qt::RoundJoin;
   if (pen->geometric()) {
-    if (pen->endCap() == PS_ENDCAP_FLAT) cap = Qt::FlatCap;
-    else if (pen->endCap() == PS_ENDCAP_SQUARE) cap = Qt::SquareCap;
-    if (pen->join() == PS_JOIN_MITER) join = Qt::MiterJoin;
-    else if (pen->join() == PS_JOIN_BEVEL) join = Qt::BevelJoin;
+    if (pen->endCap() == PS_ENDCAP_FLAT)
+      cap = Qt::FlatCap;
+    else if (pen->endCap() == PS_ENDCAP_SQUARE)
+      cap = Qt::SquareCap;
+    if (pen->join() == PS_JOIN_MITER)
+      join = Qt::MiterJoin;
+    else if (pen->join() == PS_JOIN_BEVEL)
+      join = Qt::BevelJoin;
   } else if (width == 1) {
     // A 1-pixel line leaves its last pixel out, as GDI's.
     cap = Qt::FlatCap;
@@ -125,7 +129,7 @@ std::optional<QBrush> BrushFor(const DeviceContext& dc) {
 // ---- painting -------------------------------------------------------------------------
 
 struct Job {
-  QPainterPath fill;    // already in painting coordinates
+  QPainterPath fill;  // already in painting coordinates
   QPainterPath stroke;
   bool doFill = false;
   bool doStroke = false;
@@ -267,7 +271,8 @@ QPainterPath StrokeLine(const QPainterPath& shape, const std::optional<QPen>& pe
 // Draws a shape given in pixel coordinates, or records it in the path.
 BOOL DrawShape(DeviceContext& dc, QPainterPath shape, bool closed, bool continueFigure = false) {
   if (shape.isEmpty() || !Reasonable(shape.boundingRect())) return FALSE;
-  if (dc.pathState == DeviceContext::PathState::Recording) return Record(dc, shape, closed, continueFigure) ? TRUE : FALSE;
+  if (dc.pathState == DeviceContext::PathState::Recording)
+    return Record(dc, shape, closed, continueFigure) ? TRUE : FALSE;
   if (RecorderDC* recorder = AsRecorder(dc)) return recorder->recordShape(shape, closed) ? TRUE : FALSE;
   shape.setFillRule(FillRuleOf(dc));
   Job job;

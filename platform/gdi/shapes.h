@@ -21,13 +21,13 @@
 BOOL Rectangle(HDC dc, int left, int top, int right, int bottom);
 BOOL Ellipse(HDC dc, int left, int top, int right, int bottom);
 BOOL RoundRect(HDC dc, int left, int top, int right, int bottom, int width, int height);
-BOOL Polygon(HDC dc, const POINT* points, int count);            // count >= 2
-BOOL Polyline(HDC dc, const POINT* points, int count);           // count >= 2; ignores the current position
+BOOL Polygon(HDC dc, const POINT* points, int count);   // count >= 2
+BOOL Polyline(HDC dc, const POINT* points, int count);  // count >= 2; ignores the current position
 BOOL PolyPolygon(HDC dc, const POINT* points, const INT* counts, int polygons);  // each count >= 2
 BOOL PolyPolyline(HDC dc, const POINT* points, const DWORD* counts, DWORD polylines);
-BOOL PolyBezier(HDC dc, const POINT* points, DWORD count);       // 1 + 3n points
-BOOL PolyBezierTo(HDC dc, const POINT* points, DWORD count);     // 3n points from the current position
-BOOL PolylineTo(HDC dc, const POINT* points, DWORD count);       // from the current position
+BOOL PolyBezier(HDC dc, const POINT* points, DWORD count);    // 1 + 3n points
+BOOL PolyBezierTo(HDC dc, const POINT* points, DWORD count);  // 3n points from the current position
+BOOL PolylineTo(HDC dc, const POINT* points, DWORD count);    // from the current position
 BOOL Arc(HDC dc, int left, int top, int right, int bottom, int xStart, int yStart, int xEnd, int yEnd);
 BOOL Chord(HDC dc, int left, int top, int right, int bottom, int xStart, int yStart, int xEnd, int yEnd);
 BOOL Pie(HDC dc, int left, int top, int right, int bottom, int xStart, int yStart, int xEnd, int yEnd);

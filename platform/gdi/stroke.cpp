@@ -179,8 +179,7 @@ HPEN ExtCreatePen(DWORD style, DWORD width, const LOGBRUSH* brush, DWORD styleCo
   const DWORD join = style & PS_JOIN_MASK;
   if (style & ~static_cast<DWORD>(PS_TYPE_MASK | PS_STYLE_MASK | PS_ENDCAP_MASK | PS_JOIN_MASK)) return nullptr;
   if (type != PS_COSMETIC && type != PS_GEOMETRIC) return nullptr;
-  if (line != PS_SOLID && line != PS_DASH && line != PS_DOT && line != PS_NULL && line != PS_USERSTYLE)
-    return nullptr;
+  if (line != PS_SOLID && line != PS_DASH && line != PS_DOT && line != PS_NULL && line != PS_USERSTYLE) return nullptr;
   if (cap != PS_ENDCAP_ROUND && cap != PS_ENDCAP_SQUARE && cap != PS_ENDCAP_FLAT) return nullptr;
   if (join != PS_JOIN_ROUND && join != PS_JOIN_BEVEL && join != PS_JOIN_MITER) return nullptr;
   // Cosmetic pens are one pixel wide and take no caps or joins.
@@ -199,8 +198,8 @@ HPEN ExtCreatePen(DWORD style, DWORD width, const LOGBRUSH* brush, DWORD styleCo
   } else if (styleCount != 0 || styles) {
     return nullptr;
   }
-  auto* p = new (std::nothrow) Pen(static_cast<int>(style), width == 0 ? 1 : static_cast<int>(width),
-                                   brush->lbColor & 0xFFFFFF);
+  auto* p = new (std::nothrow)
+      Pen(static_cast<int>(style), width == 0 ? 1 : static_cast<int>(width), brush->lbColor & 0xFFFFFF);
   if (!p) return nullptr;
   p->dashes = std::move(dashes);
   Register(p);

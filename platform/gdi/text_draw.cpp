@@ -48,10 +48,17 @@ bool IsUtf8(const unsigned char* s, size_t n) {
     }
     size_t len;
     unsigned cp;
-    if (c >= 0xC2 && c <= 0xDF) { len = 2; cp = c & 0x1F; }
-    else if (c >= 0xE0 && c <= 0xEF) { len = 3; cp = c & 0x0F; }
-    else if (c >= 0xF0 && c <= 0xF4) { len = 4; cp = c & 0x07; }
-    else return false;
+    if (c >= 0xC2 && c <= 0xDF) {
+      len = 2;
+      cp = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      len = 3;
+      cp = c & 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      len = 4;
+      cp = c & 0x07;
+    } else
+      return false;
     if (i + len > n) return false;
     for (size_t k = 1; k < len; ++k) {
       if ((s[i + k] & 0xC0) != 0x80) return false;
@@ -66,10 +73,10 @@ bool IsUtf8(const unsigned char* s, size_t n) {
 }
 
 // Windows-1252's characters for 0x80..0x9F; the rest of the range is Latin-1.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+constexpr char16_t kCp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                      0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 QString Decode(const char* text, size_t n) {
   const auto* s = reinterpret_cast<const unsigned char*>(text);
@@ -267,8 +274,8 @@ struct Segment {
 };
 
 struct PlacedLine {
-  double x = 0;       // left end
-  int top = 0;        // top of the cell
+  double x = 0;  // left end
+  int top = 0;   // top of the cell
   double width = 0;
   std::vector<Segment> segments;
   std::vector<std::pair<double, double>> underlines;  // start (from x), width
@@ -396,10 +403,8 @@ bool OutputLine(DeviceContext& dc, int x, int y, UINT options, const RECT* rect,
   job.color = dc.textColor;
   job.opaque = dc.bkMode == OPAQUE;
   job.background = dc.bkColor;
-  if (rect && (options & ETO_OPAQUE) && rect->left < rect->right && rect->top < rect->bottom)
-    job.fill = ToQRect(*rect);
-  if (rect && (options & ETO_CLIPPED))
-    job.clip = ToQRect(*rect);
+  if (rect && (options & ETO_OPAQUE) && rect->left < rect->right && rect->top < rect->bottom) job.fill = ToQRect(*rect);
+  if (rect && (options & ETO_CLIPPED)) job.clip = ToQRect(*rect);
   const QString s = Decode(text, n);
   Measurer m{QFontMetricsF(font->font), false, 0};
   const double width = m.width(s);
@@ -471,7 +476,8 @@ int DrawTextA(HDC dc, LPCSTR text, int count, RECT* rect, UINT format) {
     int result = height;
     // Extreme rectangles must not overflow: the distances are taken in 64 bits.
     const auto clampInt = [](long long v) {
-      return static_cast<int>(std::clamp<long long>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+      return static_cast<int>(
+          std::clamp<long long>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
     };
     if (single && (format & DT_VCENTER)) {
       top = clampInt((static_cast<long long>(rect->top) + rect->bottom - tm.tmHeight) / 2);
@@ -499,7 +505,8 @@ int DrawTextA(HDC dc, LPCSTR text, int count, RECT* rect, UINT format) {
         x = std::floor((static_cast<double>(rect->left) + rect->right - w) / 2);
       else if (format & DT_RIGHT)
         x = rect->right - w;
-      if (Reachable(x, static_cast<double>(lineTop))) job.lines.push_back(Place(lines[i], x, static_cast<int>(lineTop), m));
+      if (Reachable(x, static_cast<double>(lineTop)))
+        job.lines.push_back(Place(lines[i], x, static_cast<int>(lineTop), m));
     }
     return Render(*d, job) ? result : 0;
   } catch (...) {
@@ -508,8 +515,7 @@ int DrawTextA(HDC dc, LPCSTR text, int count, RECT* rect, UINT format) {
 }
 
 BOOL TextOutA(HDC dc, int x, int y, LPCSTR text, int count) {
-  return ExtTextOutA(dc, x, y, 0, nullptr, text, count < 0 ? 0u : static_cast<UINT>(count), nullptr) &&
-         count >= 0;
+  return ExtTextOutA(dc, x, y, 0, nullptr, text, count < 0 ? 0u : static_cast<UINT>(count), nullptr) && count >= 0;
 }
 
 BOOL ExtTextOutA(HDC dc, int x, int y, UINT options, const RECT* rect, LPCSTR text, UINT count, const INT*) {

@@ -40,10 +40,10 @@ struct DevMode {
   DWORD fields = 0;
   short orientation = DMORIENT_PORTRAIT;
   short paperSize = DMPAPER_A4;
-  int paperLength = 0;  // 0.1 mm, portrait
-  int paperWidth = 0;   // 0.1 mm, portrait
-  int printQuality = 0; // horizontal dots per inch
-  int yResolution = 0;  // vertical dots per inch
+  int paperLength = 0;   // 0.1 mm, portrait
+  int paperWidth = 0;    // 0.1 mm, portrait
+  int printQuality = 0;  // horizontal dots per inch
+  int yResolution = 0;   // vertical dots per inch
   std::string formName;
 };
 

@@ -55,8 +55,8 @@ struct PageGeometry {
 PageGeometry GeometryFrom(const DevMode& mode, bool pdf) {
   PageGeometry g;
   double w = 210.0, h = 297.0;
-  if ((mode.fields & DM_PAPERWIDTH) && (mode.fields & DM_PAPERLENGTH) && mode.paperWidth > 0 &&
-      mode.paperLength > 0 && mode.paperWidth <= 100000 && mode.paperLength <= 100000) {
+  if ((mode.fields & DM_PAPERWIDTH) && (mode.fields & DM_PAPERLENGTH) && mode.paperWidth > 0 && mode.paperLength > 0 &&
+      mode.paperWidth <= 100000 && mode.paperLength <= 100000) {
     w = mode.paperWidth / 10.0;
     h = mode.paperLength / 10.0;
   } else if (!pdf) {
@@ -65,8 +65,7 @@ PageGeometry GeometryFrom(const DevMode& mode, bool pdf) {
   // Sizes are stored portrait; a landscape sheet turns them, unless the caller already did.
   if ((mode.fields & DM_ORIENTATION) && mode.orientation == DMORIENT_LANDSCAPE && w < h) std::swap(w, h);
   g.millimetres = QSizeF(w, h);
-  if ((mode.fields & DM_PRINTQUALITY) && mode.printQuality > 0)
-    g.dpiX = std::min(mode.printQuality, kMaxResolution);
+  if ((mode.fields & DM_PRINTQUALITY) && mode.printQuality > 0) g.dpiX = std::min(mode.printQuality, kMaxResolution);
   g.dpiY = g.dpiX;
   // A PDF page has one resolution; a printer's vertical one may differ.
   if (!pdf && (mode.fields & DM_YRESOLUTION) && mode.yResolution > 0)
@@ -80,15 +79,15 @@ int Pixels(double mm, int dpi) { return static_cast<int>(std::lround(mm / 25.4 *
 QPageLayout LayoutFor(const QSizeF& mm) {
   const bool landscape = mm.width() > mm.height();
   QSizeF portrait = landscape ? mm.transposed() : mm;
-  return QPageLayout(QPageSize(portrait, QPageSize::Millimeter), landscape ? QPageLayout::Landscape
-                                                                           : QPageLayout::Portrait,
-                     QMarginsF(0, 0, 0, 0));
+  return QPageLayout(QPageSize(portrait, QPageSize::Millimeter),
+                     landscape ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF(0, 0, 0, 0));
 }
 
 std::string SanitisedName(const std::string& name) {
   std::string out;
   for (unsigned char c : name) {
-    bool bad = c < 0x20 || c == 0x7F || std::string_view("/\\:*?\"<>|").find(static_cast<char>(c)) != std::string_view::npos;
+    bool bad =
+        c < 0x20 || c == 0x7F || std::string_view("/\\:*?\"<>|").find(static_cast<char>(c)) != std::string_view::npos;
     out.push_back(bad ? '_' : static_cast<char>(c));
   }
   if (out.size() > kMaxNameBytes) {

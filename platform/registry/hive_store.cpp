@@ -42,21 +42,17 @@ LONG MapSqlite(int rc, bool writing) {
   switch (rc & 0xFF) {
     case SQLITE_OK:
     case SQLITE_ROW:
-    case SQLITE_DONE:
-      return ERROR_SUCCESS;
-    case SQLITE_NOMEM:
-      return ERROR_NOT_ENOUGH_MEMORY;
+    case SQLITE_DONE: return ERROR_SUCCESS;
+    case SQLITE_NOMEM: return ERROR_NOT_ENOUGH_MEMORY;
     case SQLITE_PERM:
     case SQLITE_READONLY:
     case SQLITE_CANTOPEN:
-    case SQLITE_AUTH:
-      return ERROR_ACCESS_DENIED;
+    case SQLITE_AUTH: return ERROR_ACCESS_DENIED;
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
     case SQLITE_IOERR:
     case SQLITE_FULL:
-    case SQLITE_PROTOCOL:
-      return writing ? ERROR_CANTWRITE : ERROR_CANTREAD;
+    case SQLITE_PROTOCOL: return writing ? ERROR_CANTWRITE : ERROR_CANTREAD;
     default:
       // Corrupt pages, a file that is not a database, a database of some
       // other program, blobs beyond our limits: all a bad hive to the caller.
@@ -158,8 +154,8 @@ LONG HiveStore::Open(const std::string& path, std::shared_ptr<HiveStore>* out) {
 }
 
 LONG HiveStore::Connect() {
-  int rc = sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                           nullptr);
+  int rc =
+      sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
   pid_ = getpid();
   if (rc != SQLITE_OK) {
     LONG err = MapSqlite(rc, true);
@@ -193,8 +189,10 @@ LONG HiveStore::InitSchema() {
   int tables = 0;
   {
     sqlite3_stmt* s = nullptr;
-    int rc = sqlite3_prepare_v2(db_, "SELECT (SELECT user_version FROM pragma_user_version),"
-                                     " (SELECT count(*) FROM sqlite_master)", -1, &s, nullptr);
+    int rc = sqlite3_prepare_v2(db_,
+                                "SELECT (SELECT user_version FROM pragma_user_version),"
+                                " (SELECT count(*) FROM sqlite_master)",
+                                -1, &s, nullptr);
     if (rc == SQLITE_OK && sqlite3_step(s) == SQLITE_ROW) {
       version = sqlite3_column_int(s, 0);
       tables = sqlite3_column_int(s, 1);
@@ -333,8 +331,8 @@ LONG HiveStore::FindKey(KeyId base, const std::vector<std::string>& parts, KeyId
   return rc;
 }
 
-LONG HiveStore::CreateKey(KeyId base, const std::vector<std::string>& parts, const std::string& keyClass,
-                          KeyId* out, bool* created) {
+LONG HiveStore::CreateKey(KeyId base, const std::vector<std::string>& parts, const std::string& keyClass, KeyId* out,
+                          bool* created) {
   static const char* const kInsert =
       "INSERT INTO keys(parent, name, fold, class, depth, written) VALUES(?1, ?2, ?3, ?4, ?5, ?6)";
   int depth = 0;

@@ -358,8 +358,8 @@ bool ParseRegFile(const std::string& text, std::vector<RegFileOp>* ops, RegFileE
     *error = {0, "The file is too large."};
     return false;
   }
-  if (text.size() >= 2 && ((BYTE(text[0]) == 0xFF && BYTE(text[1]) == 0xFE) ||
-                           (BYTE(text[0]) == 0xFE && BYTE(text[1]) == 0xFF))) {
+  if (text.size() >= 2 &&
+      ((BYTE(text[0]) == 0xFF && BYTE(text[1]) == 0xFE) || (BYTE(text[0]) == 0xFE && BYTE(text[1]) == 0xFF))) {
     *error = {0, "The file is UTF-16 text; save it as UTF-8 to import it."};
     return false;
   }
@@ -380,9 +380,7 @@ LONG ApplyRegFile(const std::vector<RegFileOp>& ops, RegFileError* error) {
         rc = RegDeleteTreeA(op.key.root, op.key.sub.c_str());
         if (rc == ERROR_FILE_NOT_FOUND) rc = ERROR_SUCCESS;
         break;
-      case RegFileOp::kOpenKey:
-        rc = CreateKey(op.key.root, op.key.sub, &current);
-        break;
+      case RegFileOp::kOpenKey: rc = CreateKey(op.key.root, op.key.sub, &current); break;
       case RegFileOp::kSetValue:
         rc = RegSetValueExA(current.get(), op.valueName.c_str(), 0, op.type, op.data.data(),
                             static_cast<DWORD>(op.data.size()));

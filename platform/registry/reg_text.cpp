@@ -135,8 +135,7 @@ std::string FormatQueryData(DWORD type, const std::vector<BYTE>& data) {
   char buf[32];
   switch (type) {
     case REG_SZ:
-    case REG_EXPAND_SZ:
-      return UpToNul(data, 0);
+    case REG_EXPAND_SZ: return UpToNul(data, 0);
     case REG_MULTI_SZ: {
       std::string out;
       for (size_t pos = 0; pos < data.size() && data[pos] != 0;) {
@@ -163,8 +162,7 @@ std::string FormatQueryData(DWORD type, const std::vector<BYTE>& data) {
         return buf;
       }
       break;
-    default:
-      break;
+    default: break;
   }
   return HexBytes(data);
 }
@@ -210,9 +208,7 @@ bool ParseAddData(DWORD type, const std::string& text, const std::string& separa
   switch (type) {
     case REG_SZ:
     case REG_EXPAND_SZ:
-    case REG_NONE:
-      AppendString(out, text);
-      return true;
+    case REG_NONE: AppendString(out, text); return true;
     case REG_MULTI_SZ: {
       if (separator.empty()) {
         *error = "ERROR: The separator of REG_MULTI_SZ data must not be empty.";
@@ -262,9 +258,7 @@ bool ParseAddData(DWORD type, const std::string& text, const std::string& separa
       }
       return true;
     }
-    default:
-      *error = "ERROR: Unsupported value type.";
-      return false;
+    default: *error = "ERROR: Unsupported value type."; return false;
   }
 }
 

@@ -74,7 +74,13 @@ const std::map<std::string, const char*> kUsage = {
 const std::map<std::string, std::map<std::string, bool>> kSwitches = {
     {"query", {{"v", true}, {"ve", false}, {"s", false}, {"reg:32", false}, {"reg:64", false}}},
     {"add",
-     {{"v", true}, {"ve", false}, {"t", true}, {"s", true}, {"d", true}, {"f", false}, {"reg:32", false},
+     {{"v", true},
+      {"ve", false},
+      {"t", true},
+      {"s", true},
+      {"d", true},
+      {"f", false},
+      {"reg:32", false},
       {"reg:64", false}}},
     {"delete", {{"v", true}, {"ve", false}, {"va", false}, {"f", false}, {"reg:32", false}, {"reg:64", false}}},
     {"export", {{"y", false}, {"reg:32", false}, {"reg:64", false}}},
@@ -252,8 +258,7 @@ class Tool {
     KeyPath path;
     if (!ParseKeyPath(a.positional[0], &path)) return InvalidKey();
     vel::OwnedKey key;
-    if (LONG rc = OpenKey(path.root, path.sub, KEY_READ, &key); rc != ERROR_SUCCESS)
-      return Fail(rc);
+    if (LONG rc = OpenKey(path.root, path.sub, KEY_READ, &key); rc != ERROR_SUCCESS) return Fail(rc);
     const bool recursive = a.Has("s");
     if (!a.Has("v") && !a.Has("ve")) {
       LONG rc = PrintKey(key.get(), path.Full(), recursive, 0);
@@ -314,8 +319,7 @@ class Tool {
     if (!ParseKeyPath(a.positional[0], &path)) return InvalidKey();
     if (valueSwitches == 0 && path.sub.empty()) return InvalidKey();  // never a whole hive
     vel::OwnedKey key;
-    if (LONG rc = OpenKey(path.root, path.sub, KEY_ALL_ACCESS, &key); rc != ERROR_SUCCESS)
-      return Fail(rc);
+    if (LONG rc = OpenKey(path.root, path.sub, KEY_ALL_ACCESS, &key); rc != ERROR_SUCCESS) return Fail(rc);
     const bool force = a.Has("f");
 
     if (a.Has("v") || a.Has("ve")) {
@@ -327,8 +331,7 @@ class Tool {
       return rc == ERROR_SUCCESS ? Done() : Fail(rc);
     }
     if (a.Has("va")) {
-      if (!force && !Ask("Delete all values under the registry key " + path.Full() + " (Yes/No)?"))
-        return Cancelled();
+      if (!force && !Ask("Delete all values under the registry key " + path.Full() + " (Yes/No)?")) return Cancelled();
       std::vector<RegValue> values;
       if (LONG rc = ReadAllValues(key.get(), &values); rc != ERROR_SUCCESS) return Fail(rc);
       for (const auto& value : values) {
@@ -350,8 +353,7 @@ class Tool {
     const std::string& file = a.positional[1];
     std::string text, error;
     if (ExportRegFile(path, &text, &error) != ERROR_SUCCESS) return Fail(error);
-    if (!a.Has("y") && access(file.c_str(), F_OK) == 0 &&
-        !Ask("File " + file + " already exists. Overwrite (Yes/No)?"))
+    if (!a.Has("y") && access(file.c_str(), F_OK) == 0 && !Ask("File " + file + " already exists. Overwrite (Yes/No)?"))
       return Cancelled();
     // The new text replaces the file only once it is whole, so a failed export
     // never leaves half a file behind.

@@ -72,25 +72,17 @@ LONG ReadSubKeyNames(HKEY key, std::vector<std::string>* out) {
 std::string ErrorText(LONG code) {
   switch (code) {
     case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-      return "ERROR: The system was unable to find the specified registry key or value.";
-    case ERROR_ACCESS_DENIED:
-      return "ERROR: Access is denied.";
-    case ERROR_INVALID_PARAMETER:
-      return "ERROR: The parameter is incorrect.";
+    case ERROR_PATH_NOT_FOUND: return "ERROR: The system was unable to find the specified registry key or value.";
+    case ERROR_ACCESS_DENIED: return "ERROR: Access is denied.";
+    case ERROR_INVALID_PARAMETER: return "ERROR: The parameter is incorrect.";
     case ERROR_NOT_ENOUGH_MEMORY:
-    case ERROR_OUTOFMEMORY:
-      return "ERROR: Not enough memory resources are available to complete this operation.";
+    case ERROR_OUTOFMEMORY: return "ERROR: Not enough memory resources are available to complete this operation.";
     case ERROR_KEY_DELETED:
       return "ERROR: Illegal operation attempted on a registry key that has been marked for deletion.";
-    case ERROR_BADDB:
-      return "ERROR: The configuration registry database is corrupt.";
-    case ERROR_CANTREAD:
-      return "ERROR: The configuration registry key could not be read.";
-    case ERROR_CANTWRITE:
-      return "ERROR: The configuration registry key could not be written.";
-    default:
-      return "ERROR: The registry operation failed (error " + std::to_string(code) + ").";
+    case ERROR_BADDB: return "ERROR: The configuration registry database is corrupt.";
+    case ERROR_CANTREAD: return "ERROR: The configuration registry key could not be read.";
+    case ERROR_CANTWRITE: return "ERROR: The configuration registry key could not be written.";
+    default: return "ERROR: The registry operation failed (error " + std::to_string(code) + ").";
   }
 }
 

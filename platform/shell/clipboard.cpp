@@ -1,6 +1,5 @@
 #include "platform/shell/clipboard.h"
 
-
 #include <QBuffer>
 #include <QClipboard>
 #include <QGuiApplication>
@@ -190,7 +189,8 @@ auto OnGuiThread(Function function) -> decltype(function()) {
   QCoreApplication* app = QCoreApplication::instance();
   if (!app || QThread::currentThread() == app->thread()) return function();
   decltype(function()) result{};
-  QMetaObject::invokeMethod(app, [&] { result = function(); }, Qt::BlockingQueuedConnection);
+  QMetaObject::invokeMethod(
+      app, [&] { result = function(); }, Qt::BlockingQueuedConnection);
   return result;
 }
 

@@ -23,7 +23,8 @@ std::string SelfPath() {
   }
   // A program replaced on disk while running still knows where it lived.
   const char kDeleted[] = " (deleted)";
-  if (buf.size() > sizeof kDeleted - 1 && buf.compare(buf.size() - (sizeof kDeleted - 1), std::string::npos, kDeleted) == 0)
+  if (buf.size() > sizeof kDeleted - 1 &&
+      buf.compare(buf.size() - (sizeof kDeleted - 1), std::string::npos, kDeleted) == 0)
     buf.resize(buf.size() - (sizeof kDeleted - 1));
   return buf;
 }
@@ -82,7 +83,8 @@ std::string FindAppPath(const char* exeName) {
   if (RegQueryValueExA(key.get(), nullptr, nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
       (type == REG_SZ || type == REG_EXPAND_SZ) && size > 0 && size <= 32768) {
     value.resize(size);
-    if (RegQueryValueExA(key.get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &size) != ERROR_SUCCESS)
+    if (RegQueryValueExA(key.get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &size) !=
+        ERROR_SUCCESS)
       size = 0;
     value.resize(size);
     value.resize(std::strlen(value.c_str()));  // up to the NUL

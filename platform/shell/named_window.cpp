@@ -181,8 +181,10 @@ struct NamedWindow::Impl {
     if (onMessage) onMessage(message, w, l);
     if (!alive || !window) return;
     if (message == kNamedActivate) {
-      if (window->isMinimized()) window->showNormal();
-      else window->show();
+      if (window->isMinimized())
+        window->showNormal();
+      else
+        window->show();
       window->raise();
       window->activateWindow();
     } else if (message == kWmClose) {
@@ -191,8 +193,7 @@ struct NamedWindow::Impl {
   }
 };
 
-NamedWindow::NamedWindow(QWidget* window, const std::string& name,
-                         std::function<void(UINT, WPARAM, LPARAM)> onMessage)
+NamedWindow::NamedWindow(QWidget* window, const std::string& name, std::function<void(UINT, WPARAM, LPARAM)> onMessage)
     : impl_(std::make_unique<Impl>()) {
   impl_->window = window;
   impl_->onMessage = std::move(onMessage);
@@ -203,7 +204,8 @@ NamedWindow::NamedWindow(QWidget* window, const std::string& name,
   if (FindNamedWindow(name)) return;
   ::unlink(path.c_str());
   impl_->server.setSocketOptions(QLocalServer::UserAccessOption);
-  QObject::connect(&impl_->server, &QLocalServer::newConnection, &impl_->server, [impl = impl_.get()] { impl->Accept(); });
+  QObject::connect(&impl_->server, &QLocalServer::newConnection, &impl_->server,
+                   [impl = impl_.get()] { impl->Accept(); });
   impl_->listening = impl_->server.listen(QString::fromStdString(path));
 }
 

@@ -153,9 +153,8 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
     state->cv.wait(lock, [&] { return state->done; });
     return WAIT_OBJECT_0;
   }
-  return state->cv.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] { return state->done; })
-             ? WAIT_OBJECT_0
-             : WAIT_TIMEOUT;
+  return state->cv.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] { return state->done; }) ? WAIT_OBJECT_0
+                                                                                                        : WAIT_TIMEOUT;
 }
 
 BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode) {

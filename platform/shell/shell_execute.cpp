@@ -49,7 +49,11 @@ bool IsProgram(const std::string& path) {
   char head[4] = {};
   std::ifstream in(path, std::ios::binary);
   in.read(head, sizeof head);
-  return (in.gcount() == 4 && std::memcmp(head, "\x7f" "ELF", 4) == 0) || (in.gcount() >= 2 && head[0] == '#' && head[1] == '!');
+  return (in.gcount() == 4 && std::memcmp(head,
+                                          "\x7f"
+                                          "ELF",
+                                          4) == 0) ||
+         (in.gcount() >= 2 && head[0] == '#' && head[1] == '!');
 }
 
 std::string Absolute(const std::string& path) {
@@ -93,20 +97,14 @@ std::string Locate(const std::string& file, const std::string& dir) {
 
 int ErrnoToShellError(int error) {
   switch (error) {
-    case ENOENT:
-      return SE_ERR_FNF;
-    case ENOTDIR:
-      return SE_ERR_PNF;
+    case ENOENT: return SE_ERR_FNF;
+    case ENOTDIR: return SE_ERR_PNF;
     case EACCES:
-    case EPERM:
-      return SE_ERR_ACCESSDENIED;
+    case EPERM: return SE_ERR_ACCESSDENIED;
     case ENOMEM:
-    case EAGAIN:
-      return SE_ERR_OOM;
-    case ENOEXEC:
-      return SE_ERR_BAD_FORMAT;
-    default:
-      return SE_ERR_NOASSOC;
+    case EAGAIN: return SE_ERR_OOM;
+    case ENOEXEC: return SE_ERR_BAD_FORMAT;
+    default: return SE_ERR_NOASSOC;
   }
 }
 

@@ -76,9 +76,7 @@ std::vector<ToolCall> WallpaperCalls(Desktop desktop, const std::string& path, b
                                      const std::string& xfceProperties, bool darkPicture) {
   std::vector<ToolCall> calls;
   switch (desktop) {
-    case Desktop::Override:
-      calls.push_back({{Env("VELMARK_WALLPAPER_COMMAND"), path}});
-      break;
+    case Desktop::Override: calls.push_back({{Env("VELMARK_WALLPAPER_COMMAND"), path}}); break;
     case Desktop::Gnome: {
       const std::string uri = FileUri(path);
       calls.push_back({{"gsettings", "set", kGnomeSchema, "picture-uri", uri}});
@@ -99,16 +97,15 @@ std::vector<ToolCall> WallpaperCalls(Desktop desktop, const std::string& path, b
       calls.push_back({{"gsettings", "set", kMateSchema, "picture-filename", path}});
       calls.push_back({{"gsettings", "set", kMateSchema, "picture-options", tile ? "wallpaper" : "centered"}});
       break;
-    case Desktop::Plasma:
-      calls.push_back({{"plasma-apply-wallpaperimage", path}});
-      break;
+    case Desktop::Plasma: calls.push_back({{"plasma-apply-wallpaperimage", path}}); break;
     case Desktop::Xfce: {
       std::stringstream lines(xfceProperties);
       std::string property;
       const std::string suffix = "/last-image";
       while (std::getline(lines, property)) {
         while (!property.empty() && std::isspace(static_cast<unsigned char>(property.back()))) property.pop_back();
-        if (property.size() <= suffix.size() || property.compare(property.size() - suffix.size(), suffix.size(), suffix))
+        if (property.size() <= suffix.size() ||
+            property.compare(property.size() - suffix.size(), suffix.size(), suffix))
           continue;
         const std::string base = property.substr(0, property.size() - suffix.size());
         calls.push_back({{"xfconf-query", "-c", kXfceChannel, "-p", property, "-n", "-t", "string", "-s", path}});
@@ -117,9 +114,7 @@ std::vector<ToolCall> WallpaperCalls(Desktop desktop, const std::string& path, b
       }
       break;
     }
-    case Desktop::Other:
-      calls.push_back({{"feh", tile ? "--bg-tile" : "--bg-center", path}});
-      break;
+    case Desktop::Other: calls.push_back({{"feh", tile ? "--bg-tile" : "--bg-center", path}}); break;
   }
   return calls;
 }

@@ -3,9 +3,9 @@
 // $VELMARK_WALLPAPER_COMMAND, when set, is run with the image path as its one
 // argument (no shell). Otherwise the desktop is recognised from
 // $XDG_CURRENT_DESKTOP (and the tools found on $PATH): GNOME and its
-// derivatives (Cinnamon and MATE with schemas of their own) through gsettings, KDE Plasma through plasma-apply-wallpaperimage,
-// XFCE through xfconf-query, anything else through feh. Every tool runs without
-// a shell and with a time limit.
+// derivatives (Cinnamon and MATE with schemas of their own) through gsettings, KDE Plasma through
+// plasma-apply-wallpaperimage, XFCE through xfconf-query, anything else through feh. Every tool runs without a shell
+// and with a time limit.
 #pragma once
 
 #include <string>

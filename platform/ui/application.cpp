@@ -48,7 +48,8 @@ bool EndsWithTtf(const std::string& name) {
 void EnsureRuntimeDir() {
   if (NonEmptyEnv("XDG_RUNTIME_DIR")) return;
   const passwd* user = getpwuid(getuid());
-  const std::string dir = std::string("/tmp/runtime-") + (user && user->pw_name ? user->pw_name : std::to_string(getuid()));
+  const std::string dir =
+      std::string("/tmp/runtime-") + (user && user->pw_name ? user->pw_name : std::to_string(getuid()));
   mkdir(dir.c_str(), 0700);
   struct stat st {};
   // Only a private folder of our own will do; otherwise leave the choice to Qt.

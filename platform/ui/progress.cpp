@@ -104,8 +104,10 @@ void ProgressDialog::reportPercent() {
 void ProgressDialog::setLine(const std::string& line) {
   if (line == line_) return;
   line_ = line;
-  if (!windowed_) report(line_);
-  else if (dialog_) label_->setText(ToQString(line));
+  if (!windowed_)
+    report(line_);
+  else if (dialog_)
+    label_->setText(ToQString(line));
 }
 
 void ProgressDialog::setRange(int range) {

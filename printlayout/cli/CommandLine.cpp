@@ -154,8 +154,8 @@ std::vector<std::string> ExpandImageArgument(const std::string& argument) {
   if (std::filesystem::is_directory(argument, ec)) {
     // Symbolic links to folders are not followed, so a link loop cannot make
     // the walk endless.
-    std::filesystem::recursive_directory_iterator it(argument, std::filesystem::directory_options::skip_permission_denied,
-                                                     ec);
+    std::filesystem::recursive_directory_iterator it(argument,
+                                                     std::filesystem::directory_options::skip_permission_denied, ec);
     for (; !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
       if (it->is_regular_file(ec)) files.push_back(it->path().string());
     }
@@ -194,11 +194,15 @@ int FillProject(Project& project, const CommandLineRecord& r) {
   // thirds; positions read from a file stay as stored.
   if (!storedPositions) project.headerSplitsSet = project.footerSplitsSet = 0;
 
-  const auto given = [&](int field) { return r.marginCount > field && r.margins[static_cast<size_t>(field)] != kNotGiven; };
+  const auto given = [&](int field) {
+    return r.marginCount > field && r.margins[static_cast<size_t>(field)] != kNotGiven;
+  };
   const auto mm = [&](int field) { return r.margins[static_cast<size_t>(field)]; };
   // Millimetres from the command line become 0.1 mm; values are held so that
   // the products stay in range.
-  const auto tenths = [](std::int64_t v) { return static_cast<std::int32_t>(std::clamp<std::int64_t>(v * 10, 0, 1 << 30)); };
+  const auto tenths = [](std::int64_t v) {
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(v * 10, 0, 1 << 30));
+  };
   if (given(0)) project.marginLeft = tenths(mm(0));
   if (given(1)) project.marginTop = tenths(mm(1));
   if (given(2)) project.marginRight = tenths(mm(2));
@@ -212,13 +216,15 @@ int FillProject(Project& project, const CommandLineRecord& r) {
   }
   if (given(7)) {
     const std::int64_t right = given(2) ? mm(2) : project.marginRight / 10;
-    project.headerSplit2 = project.footerSplit2 =
-        static_cast<std::int32_t>(std::clamp<std::int64_t>(project.pageWidth - (mm(7) + right) * 10, INT32_MIN, INT32_MAX));
+    project.headerSplit2 = project.footerSplit2 = static_cast<std::int32_t>(
+        std::clamp<std::int64_t>(project.pageWidth - (mm(7) + right) * 10, INT32_MIN, INT32_MAX));
   }
   if (given(8)) project.headerMultiline = project.footerMultiline = mm(8);
 
-  for (int i = 0; i < r.headerCount && i < 3; ++i) project.headerTexts[static_cast<size_t>(i)] = r.headerTexts[static_cast<size_t>(i)];
-  for (int i = 0; i < r.footerCount && i < 3; ++i) project.footerTexts[static_cast<size_t>(i)] = r.footerTexts[static_cast<size_t>(i)];
+  for (int i = 0; i < r.headerCount && i < 3; ++i)
+    project.headerTexts[static_cast<size_t>(i)] = r.headerTexts[static_cast<size_t>(i)];
+  for (int i = 0; i < r.footerCount && i < 3; ++i)
+    project.footerTexts[static_cast<size_t>(i)] = r.footerTexts[static_cast<size_t>(i)];
 
   if (r.arrangeOn) {
     project.autoArrange = 1;

@@ -81,12 +81,8 @@ int RunTessaly(int argc, char** argv) {
 
   int status = 0;
   switch (startup.mode) {
-    case RunMode::PrintAndExit:
-      status = PrintAndExit(project);
-      break;
-    case RunMode::PageSetupAndExit:
-      status = PageSetupAndExit(project);
-      break;
+    case RunMode::PrintAndExit: status = PrintAndExit(project); break;
+    case RunMode::PageSetupAndExit: status = PageSetupAndExit(project); break;
     case RunMode::Interactive: {
       project.setModified(false);
       if (!vel::ui::CanShowWindows()) {

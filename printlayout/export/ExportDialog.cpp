@@ -105,7 +105,8 @@ ExportDialog::ExportDialog(Project& project, QWidget* parent) : QDialog(parent),
   connect(type_, &QComboBox::currentIndexChanged, this, [this] { rebuildDepths(); });
   connect(grayscale_, &QCheckBox::toggled, this, [this] { rebuildDepths(); });
   connect(browse_, &QPushButton::clicked, this, [this] {
-    const QString dir = QFileDialog::getExistingDirectory(this, QString::fromLatin1(kFolderChooserTitle), folder_->text());
+    const QString dir =
+        QFileDialog::getExistingDirectory(this, QString::fromLatin1(kFolderChooserTitle), folder_->text());
     if (!dir.isEmpty()) folder_->setText(dir);
   });
   updateExample();

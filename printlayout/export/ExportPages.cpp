@@ -19,7 +19,6 @@ namespace tessaly {
 
 namespace {
 
-
 bool FileExists(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0;
@@ -58,12 +57,9 @@ bool SaveExportImage(CImageInterface& image, const std::string& path, int type, 
   const char* file = path.c_str();
   const int gray = grayscale ? 1 : 0;
   switch (type) {
-    case kExportBMP:
-      return SaveGrayAndDepth<_SAVEIMAGEINFO::_BMP>(image, file, width, height, gray, depthBits);
-    case kExportPCX:
-      return SaveGrayAndDepth<_SAVEIMAGEINFO::_PCX>(image, file, width, height, gray, depthBits);
-    case kExportTGA:
-      return SaveGrayAndDepth<_SAVEIMAGEINFO::_TGA>(image, file, width, height, gray, depthBits);
+    case kExportBMP: return SaveGrayAndDepth<_SAVEIMAGEINFO::_BMP>(image, file, width, height, gray, depthBits);
+    case kExportPCX: return SaveGrayAndDepth<_SAVEIMAGEINFO::_PCX>(image, file, width, height, gray, depthBits);
+    case kExportTGA: return SaveGrayAndDepth<_SAVEIMAGEINFO::_TGA>(image, file, width, height, gray, depthBits);
     case kExportDCX: {
       _SAVEIMAGEINFO::_DCX r;
       FillHead(r, width, height);

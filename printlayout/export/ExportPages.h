@@ -12,9 +12,9 @@ class CImageInterface;
 namespace tessaly {
 
 struct ExportResult {
-  int written = 0;   // files saved
-  int skipped = 0;   // pages left out at the overwrite question
-  int failed = 0;    // saves that did not succeed (not reported to the user)
+  int written = 0;  // files saved
+  int skipped = 0;  // pages left out at the overwrite question
+  int failed = 0;   // saves that did not succeed (not reported to the user)
   bool cancelled = false;
 };
 
@@ -35,7 +35,7 @@ constexpr const char* kSavingLine = "Saving...";
 int ExportPixels(std::int32_t tenthsMm, int dpi);
 
 // Saves the image's page 0 as `type` with the head and fields the export uses.
-bool SaveExportImage(CImageInterface& image, const std::string& path, int type, int width, int height,
-                     int depthBits, bool grayscale);
+bool SaveExportImage(CImageInterface& image, const std::string& path, int type, int width, int height, int depthBits,
+                     bool grayscale);
 
 }  // namespace tessaly

@@ -24,8 +24,8 @@ enum ExportType : int {
 // The "Color depth:" entries, in order, and their bits per pixel.
 enum ExportDepth : int { kDepth1 = 0, kDepth4, kDepth8, kDepth24, kDepth32, kDepthCount };
 constexpr int kDepthBits[kDepthCount] = {1, 4, 8, 24, 32};
-constexpr const char* kDepthTexts[kDepthCount] = {"1-bit (black & white)", "4-bit color", "8-bit color",
-                                                  "24-bit color", "32-bit color"};
+constexpr const char* kDepthTexts[kDepthCount] = {"1-bit (black & white)", "4-bit color", "8-bit color", "24-bit color",
+                                                  "32-bit color"};
 constexpr const char* kTypeNames[kExportTypeCount] = {"BMP", "GIF", "JPEG", "TIFF", "PCX",
                                                       "EPS", "PNG", "FMF",  "DCX",  "TGA"};
 constexpr const char* kTypeExtensions[kExportTypeCount] = {".bmp", ".gif", ".jpg", ".tif", ".pcx",

@@ -42,8 +42,8 @@ bool ReadColour(ArchiveReader& in, Colour& field, Colour replacement) {
 
 bool ReadFont(ArchiveReader& in, TextFont& font) {
   font = TextFont{};
-  if (!in.readString(font.face) || !in.readI32(font.size) || !in.readI32(font.bold) ||
-      !in.readI32(font.italic) || !in.readU32(font.colour)) {
+  if (!in.readString(font.face) || !in.readI32(font.size) || !in.readI32(font.bold) || !in.readI32(font.italic) ||
+      !in.readU32(font.colour)) {
     return false;
   }
   if (font.size < kMinFontSize) font.size = kMinFontSize;
@@ -247,8 +247,8 @@ bool WriteBinaryProject(const Project& p, ArchiveWriter& out) {
     for (const auto& pl : page->placements) {
       ok &= out.writeString(pl->path);
       ok &= out.writeString(pl->comment);
-      for (std::int32_t v : {pl->pixelWidth, pl->pixelHeight, pl->x, pl->y, pl->width, pl->height, pl->plane,
-                             pl->format}) {
+      for (std::int32_t v :
+           {pl->pixelWidth, pl->pixelHeight, pl->x, pl->y, pl->width, pl->height, pl->plane, pl->format}) {
         out.writeI32(v);
       }
     }

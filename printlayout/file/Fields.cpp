@@ -25,8 +25,7 @@ FieldList SplitFields(std::string_view value, char separator, std::size_t limit)
   std::size_t start = 0;
   while (true) {
     std::size_t end = value.find(separator, start);
-    std::string_view field =
-        value.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+    std::string_view field = value.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
     if (result.fields.size() < limit) result.fields.emplace_back(field);
     ++result.total;
     if (end == std::string_view::npos) break;

@@ -40,8 +40,7 @@ std::int32_t ParseDecimal(std::string_view text, std::size_t* consumed = nullptr
 // then hex digits. No sign is accepted. Values beyond 32 bits are held at
 // 0xFFFFFFFF and reported through `overflow`. `consumed` receives the number
 // of characters used, 0 when no digit was found (and the result is 0).
-std::uint32_t ParseHex(std::string_view text, std::size_t* consumed = nullptr,
-                       bool* overflow = nullptr);
+std::uint32_t ParseHex(std::string_view text, std::size_t* consumed = nullptr, bool* overflow = nullptr);
 
 // Case-insensitive comparison of plain ASCII text, as the system compares
 // profile names and colour names.

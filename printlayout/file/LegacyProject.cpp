@@ -120,8 +120,7 @@ void ReadCommon(Project& p, const ProfileFile& profile) {
   }
 }
 
-std::unique_ptr<ImagePlacement> ReadImage(const ProfileFile& profile, const std::string& section,
-                                          std::int64_t index) {
+std::unique_ptr<ImagePlacement> ReadImage(const ProfileFile& profile, const std::string& section, std::int64_t index) {
   const std::string prefix = "Image" + std::to_string(index);
   auto pl = std::make_unique<ImagePlacement>();
   pl->path = profile.get(section, prefix + "_Path", "", ProfileFile::kLongValueLimit);

@@ -101,9 +101,8 @@ void ProfileFile::parse(const std::uint8_t* data, std::size_t size) {
       });
 }
 
-std::optional<std::string> ProfileFile::find(const std::uint8_t* data, std::size_t size,
-                                             std::string_view section, std::string_view key,
-                                             std::size_t limit) {
+std::optional<std::string> ProfileFile::find(const std::uint8_t* data, std::size_t size, std::string_view section,
+                                             std::string_view key, std::size_t limit) {
   std::optional<std::string> result;
   bool sectionSeen = false;  // the first section of the name was entered
   bool inSection = false;
@@ -123,8 +122,7 @@ std::optional<std::string> ProfileFile::find(const std::uint8_t* data, std::size
   return result;
 }
 
-std::optional<std::string> ProfileFile::value(std::string_view section, std::string_view key,
-                                              std::size_t limit) const {
+std::optional<std::string> ProfileFile::value(std::string_view section, std::string_view key, std::size_t limit) const {
   const auto s = sections_.find(LowerAscii(section));
   if (s == sections_.end()) return std::nullopt;
   const auto k = s->second.keys.find(LowerAscii(key));
@@ -138,9 +136,7 @@ std::string ProfileFile::get(std::string_view section, std::string_view key, std
   return std::string(fallback.substr(0, std::min(limit, fallback.size())));
 }
 
-bool ProfileFile::hasSection(std::string_view section) const {
-  return sections_.count(LowerAscii(section)) != 0;
-}
+bool ProfileFile::hasSection(std::string_view section) const { return sections_.count(LowerAscii(section)) != 0; }
 
 std::size_t ProfileFile::keyCount(std::string_view section) const {
   const auto s = sections_.find(LowerAscii(section));

@@ -34,9 +34,7 @@ class ProfileFile {
   // missing, as the system treats a file it cannot open) when it cannot be read.
   bool loadFile(const std::string& path);
   void parse(const std::uint8_t* data, std::size_t size);
-  void parse(std::string_view text) {
-    parse(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
-  }
+  void parse(std::string_view text) { parse(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()); }
 
   // The value of `key` in `section`, without surrounding blanks and without a
   // pair of matching quotes ('...' or "...") that encloses it wholly, cut to
@@ -50,9 +48,8 @@ class ProfileFile {
   // The same as parse(data, size) followed by value(section, key, limit),
   // without keeping the rest of the file: for a quick look into files that are
   // mostly not profiles at all.
-  static std::optional<std::string> find(const std::uint8_t* data, std::size_t size,
-                                         std::string_view section, std::string_view key,
-                                         std::size_t limit = kValueLimit);
+  static std::optional<std::string> find(const std::uint8_t* data, std::size_t size, std::string_view section,
+                                         std::string_view key, std::size_t limit = kValueLimit);
 
   bool hasSection(std::string_view section) const;
   // Distinct keys of the first section of that name (0 when it is missing).

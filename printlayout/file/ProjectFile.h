@@ -65,12 +65,10 @@ bool WriteBinaryProject(const Project& project, ArchiveWriter& out);
 // caller has reset: items 2-26, the printer check, then the entries (each
 // becomes an appended page) or, with settingsOnly, the shadow defaults
 // instead. Clears modified on success. False for an unknown magic or a file error.
-bool ReadBinaryProject(Project& project, const std::uint8_t* data, std::size_t size,
-                       bool settingsOnly);
+bool ReadBinaryProject(Project& project, const std::uint8_t* data, std::size_t size, bool settingsOnly);
 // The same, with the reason a read failed ("project entry 2, image 0: needs 4
 // bytes at offset 310 of 312") for tools to show.
-vel::Expected<void> ParseBinaryProject(Project& project, const std::uint8_t* data, std::size_t size,
-                                       bool settingsOnly);
+vel::Expected<void> ParseBinaryProject(Project& project, const std::uint8_t* data, std::size_t size, bool settingsOnly);
 
 // Reads the legacy form: the Common keys over the current project, the printer
 // check, and unless settingsOnly the Page sections (replacing the pages) with

@@ -105,7 +105,8 @@ void PageWindow::refresh() {
     delete item->widget();
     delete item;
   }
-  for (int i = 1; i < static_cast<int>(project_.pages.size()); ++i) pagesLayout_->addWidget(new PageWidget(project_, i));
+  for (int i = 1; i < static_cast<int>(project_.pages.size()); ++i)
+    pagesLayout_->addWidget(new PageWidget(project_, i));
   pagesLayout_->addStretch(1);
   char status[96];
   std::snprintf(status, sizeof(status), "%d Image(s) and %d Page(s)", project_.totalImages(), project_.pageCount());

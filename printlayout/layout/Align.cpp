@@ -54,10 +54,8 @@ std::uint32_t OneMode(std::uint32_t group) {
     case 1:
     case 2:
     case 4:
-    case 8:
-      return group;
-    default:
-      return 0;
+    case 8: return group;
+    default: return 0;
   }
 }
 
@@ -147,8 +145,9 @@ void distribute(Project& project, const Selection& selection, std::uint32_t flag
 }
 
 std::uint32_t AlignDialogFlags(const AlignDialogFields& fields) {
-  const std::uint32_t reference =
-      fields.pageEdge ? kAlignToPageEdge : fields.pageCenter ? kAlignToPageCenter : kAlignToImage;
+  const std::uint32_t reference = fields.pageEdge     ? kAlignToPageEdge
+                                  : fields.pageCenter ? kAlignToPageCenter
+                                                      : kAlignToImage;
   std::uint32_t flags = (fields.horizontal & 0x7) | (fields.vertical & 0x70);
   if (fields.horizontal) flags |= AlignHorizontalReference(reference);
   if (fields.vertical) flags |= AlignVerticalReference(reference);

@@ -59,15 +59,18 @@ void arrange(Project& project, int fromPage, int toPage, int columns, int rows, 
         }
         break;
       }
-      const bool reusable = page < static_cast<int>(pages.size()) && pages[static_cast<size_t>(page)]->placements.empty();
+      const bool reusable =
+          page < static_cast<int>(pages.size()) && pages[static_cast<size_t>(page)]->placements.empty();
       if (!reusable) project.insertPage(page);
     }
     auto& target = pages[static_cast<size_t>(page)]->placements;
     for (int row = 0; row < rows && next < work.size(); ++row) {
       for (int column = 0; column < columns && next < work.size(); ++column) {
         auto& p = work[next++];
-        p->x = static_cast<std::int32_t>(project.marginLeft + static_cast<std::int64_t>(column) * (static_cast<std::int64_t>(cellW) + spacingH));
-        p->y = static_cast<std::int32_t>(project.marginTop + static_cast<std::int64_t>(row) * (static_cast<std::int64_t>(cellH) + spacingV));
+        p->x = static_cast<std::int32_t>(project.marginLeft + static_cast<std::int64_t>(column) *
+                                                                  (static_cast<std::int64_t>(cellW) + spacingH));
+        p->y = static_cast<std::int32_t>(project.marginTop + static_cast<std::int64_t>(row) *
+                                                                 (static_cast<std::int64_t>(cellH) + spacingV));
         p->width = std::max(cellW, 0);
         p->height = std::max(cellH, 0);
         p->laidOut = 1;
@@ -91,8 +94,8 @@ void applyAutoArrange(Project& project) {
 
 void applyStartupArrange(Project& project, bool pageSetupMode) {
   if (!project.autoArrange || pageSetupMode) return;
-  arrange(project, 1, 1, project.arrangeColumns, project.arrangeRows, project.arrangeSpacingH,
-          project.arrangeSpacingV, kArrangeAllPages);
+  arrange(project, 1, 1, project.arrangeColumns, project.arrangeRows, project.arrangeSpacingH, project.arrangeSpacingV,
+          kArrangeAllPages);
 }
 
 ArrangeDialogFields ArrangeDialogDefaults(const Project& project) {

@@ -42,10 +42,10 @@ struct ArrangeDialogFields {
   int toPage = 1;
   bool allPages = false;
   bool insertPages = false;
-  int columns = 3;          // spin 1 ... 15
-  int rows = 4;             // spin 1 ... 15
-  int spacingHmm = 3;       // spin 1 ... 50 mm
-  int spacingVmm = 3;       // spin 1 ... 50 mm
+  int columns = 3;     // spin 1 ... 15
+  int rows = 4;        // spin 1 ... 15
+  int spacingHmm = 3;  // spin 1 ... 50 mm
+  int spacingVmm = 3;  // spin 1 ... 50 mm
 };
 ArrangeDialogFields ArrangeDialogDefaults(const Project& project);
 void applyArrangeDialog(Project& project, const ArrangeDialogFields& fields);

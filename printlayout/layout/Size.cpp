@@ -40,8 +40,14 @@ void sizeToContent(Project& project, const Selection& selection) {
     if (BorderDrawn(lines, kEdgeRight)) right -= sH;
     if (BorderDrawn(lines, kEdgeTop)) top += sV;
     const std::int64_t left0 = left, right0 = right, top0 = top, bottom0 = bottom;
-    if (project.shadowDx >= 0) right -= project.shadowDx; else left -= project.shadowDx;
-    if (project.shadowDy >= 0) bottom -= project.shadowDy; else top -= project.shadowDy;
+    if (project.shadowDx >= 0)
+      right -= project.shadowDx;
+    else
+      left -= project.shadowDx;
+    if (project.shadowDy >= 0)
+      bottom -= project.shadowDy;
+    else
+      top -= project.shadowDy;
 
     const std::int64_t pw = image->pixelWidth;
     const std::int64_t ph = image->pixelHeight;

@@ -8,8 +8,8 @@ namespace tessaly {
 
 namespace {
 
-constexpr const char* kFormatNames[] = {"Unknown", "BMP", "PCX", "DCX", "TIF", "DXF", "GIF", "EPS", "FPX", "WMF",
-                                        "TGA",     "IMG", "JPG", "WPG", "PCD", "PNG", "FMF", "EMF"};
+constexpr const char* kFormatNames[] = {"Unknown", "BMP", "PCX", "DCX", "TIF", "DXF", "GIF", "EPS", "FPX",
+                                        "WMF",     "TGA", "IMG", "JPG", "WPG", "PCD", "PNG", "FMF", "EMF"};
 constexpr int kFormatCount = static_cast<int>(sizeof(kFormatNames) / sizeof(kFormatNames[0]));
 static_assert(kFormatCount == FORMAT_EMF + 1, "one name for each FORMAT up to EMF");
 
@@ -61,8 +61,7 @@ std::string macroValue(const Project& project, const std::string& name, const Pr
   if (name == "Date") return MacroDate(LocalNow());
   if (name == "Time") return MacroTime(LocalNow());
   if (name == "Project") return project.name;
-  if (name == "Image" || name == "Size" || name == "Width" || name == "Height" || name == "Type" ||
-      name == "Plane") {
+  if (name == "Image" || name == "Size" || name == "Width" || name == "Height" || name == "Type" || name == "Plane") {
     if (!image) return {};
     if (name == "Image") return BareName(image->path);
     if (name == "Size") return std::to_string(image->pixelWidth) + "x" + std::to_string(image->pixelHeight);

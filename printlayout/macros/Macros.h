@@ -17,10 +17,10 @@ struct MacroMenuItem {
 
 // The "Macros" popup menu, in menu order.
 constexpr MacroMenuItem kMacroMenu[] = {
-    {"&[Page]", "&Page number"},   {"&[Pages]", "&Total pages"}, {"&[Image]", "&Image name"},
-    {"&[Size]", "Image &size"},    {"&[Width]", "Image &width"}, {"&[Height]", "Image &height"},
-    {"&[Type]", "Image &Type"},    {"&[Plane]", "Pl&ane"},       {"&[Date]", "&Date"},
-    {"&[Time]", "T&ime"},          {"&[Project]", "Project &name"},
+    {"&[Page]", "&Page number"}, {"&[Pages]", "&Total pages"},    {"&[Image]", "&Image name"},
+    {"&[Size]", "Image &size"},  {"&[Width]", "Image &width"},    {"&[Height]", "Image &height"},
+    {"&[Type]", "Image &Type"},  {"&[Plane]", "Pl&ane"},          {"&[Date]", "&Date"},
+    {"&[Time]", "T&ime"},        {"&[Project]", "Project &name"},
 };
 
 // Name of an image format code; codes outside 0 ... 17 are "Unknown".
@@ -28,8 +28,7 @@ const char* FormatName(int format);
 
 // The value of one macro. `page` and `image` may be null. A format code out of
 // range is first reset to 0 in the image itself.
-std::string macroValue(const Project& project, const std::string& name, const ProjectPage* page,
-                       ImagePlacement* image);
+std::string macroValue(const Project& project, const std::string& name, const ProjectPage* page, ImagePlacement* image);
 
 // Expands every macro of `text`; values are not expanded again.
 std::string expandMacros(const Project& project, const std::string& text, const ProjectPage* page,

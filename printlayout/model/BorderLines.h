@@ -9,22 +9,22 @@
 namespace tessaly {
 
 enum BorderEdge : int {
-  kEdgeTop = 0,            // (left, top)-(right, top)
-  kEdgeUnderImage = 1,     // (left, bottom)-(right, bottom)
-  kEdgeUnderComment = 2,   // (left, commentBottom)-(right, commentBottom)
-  kEdgeLeft = 3,           // left edge, top to bottom
-  kEdgeLeftComment = 4,    // left edge of the comment band
-  kEdgeRight = 5,          // right edge, top to bottom
-  kEdgeRightComment = 6,   // right edge of the comment band
+  kEdgeTop = 0,           // (left, top)-(right, top)
+  kEdgeUnderImage = 1,    // (left, bottom)-(right, bottom)
+  kEdgeUnderComment = 2,  // (left, commentBottom)-(right, commentBottom)
+  kEdgeLeft = 3,          // left edge, top to bottom
+  kEdgeLeftComment = 4,   // left edge of the comment band
+  kEdgeRight = 5,         // right edge, top to bottom
+  kEdgeRightComment = 6,  // right edge of the comment band
 };
 constexpr int kBorderEdgeCount = 7;
 constexpr int kMaxBorderLineCode = 13;
 
 struct BorderLineStyle {
-  int widthFactor = 0;     // 0: nothing is drawn
-  bool doubleLine = false; // two strokes lying one base width on either side
-  int dashCount = 0;       // 0: solid
-  int dashes[8] = {};      // drawn, skipped, drawn ... in base widths
+  int widthFactor = 0;      // 0: nothing is drawn
+  bool doubleLine = false;  // two strokes lying one base width on either side
+  int dashCount = 0;        // 0: solid
+  int dashes[8] = {};       // drawn, skipped, drawn ... in base widths
 };
 
 // The style of a code; codes outside 1 ... 13 draw nothing.

@@ -22,9 +22,9 @@ struct ImagePlacement {
   std::string comment;
   std::int32_t pixelWidth = 128;
   std::int32_t pixelHeight = 128;
-  std::int32_t width = 0;   // box on the paper, 0.1 mm
+  std::int32_t width = 0;  // box on the paper, 0.1 mm
   std::int32_t height = 0;
-  std::int32_t x = -1;      // -1 while not arranged
+  std::int32_t x = -1;  // -1 while not arranged
   std::int32_t y = -1;
   std::int32_t plane = 0;   // page of a multi-page file, 0-based
   std::int32_t format = 0;  // the image library's FORMAT
@@ -117,8 +117,8 @@ class Project {
   void resetToDefaults();
   // Appends a placement to the entry at pageIndex (entry 0 when out of range);
   // returns its position in that entry.
-  int addImage(const std::string& path, const std::string& comment, std::int32_t pixelWidth,
-               std::int32_t pixelHeight, int pageIndex, std::int32_t plane, std::int32_t format);
+  int addImage(const std::string& path, const std::string& comment, std::int32_t pixelWidth, std::int32_t pixelHeight,
+               int pageIndex, std::int32_t plane, std::int32_t format);
   // One placement per page of the file; a file that cannot be loaded adds
   // nothing. Returns the number of placements added.
   int addImageFile(const std::string& path, int pageIndex);

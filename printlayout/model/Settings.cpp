@@ -50,15 +50,20 @@ bool TessalySettings::load() {
 
 bool TessalySettings::save() const {
   vel::OwnedKey key;
-  if (RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, key.put(),
-                      nullptr) != ERROR_SUCCESS)
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
+                      key.put(), nullptr) != ERROR_SUCCESS)
     return false;
   const DWORD cx = static_cast<DWORD>(shadowImagesCX);
   const DWORD cy = static_cast<DWORD>(shadowImagesCY);
-  bool ok = RegSetValueExA(key.get(), "LastDirForAddImages", 0, REG_SZ, reinterpret_cast<const BYTE*>(lastDirForAddImages.c_str()),
+  bool ok = RegSetValueExA(key.get(), "LastDirForAddImages", 0, REG_SZ,
+                           reinterpret_cast<const BYTE*>(lastDirForAddImages.c_str()),
                            static_cast<DWORD>(lastDirForAddImages.size() + 1)) == ERROR_SUCCESS;
-  ok = RegSetValueExA(key.get(), "ShadowImagesCX", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&cx), sizeof(cx)) == ERROR_SUCCESS && ok;
-  ok = RegSetValueExA(key.get(), "ShadowImagesCY", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&cy), sizeof(cy)) == ERROR_SUCCESS && ok;
+  ok = RegSetValueExA(key.get(), "ShadowImagesCX", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&cx), sizeof(cx)) ==
+           ERROR_SUCCESS &&
+       ok;
+  ok = RegSetValueExA(key.get(), "ShadowImagesCY", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&cy), sizeof(cy)) ==
+           ERROR_SUCCESS &&
+       ok;
   return ok;
 }
 

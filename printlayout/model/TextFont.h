@@ -9,7 +9,7 @@
 
 namespace tessaly {
 
-using Colour = std::uint32_t;           // 0x00BBGGRR
+using Colour = std::uint32_t;                   // 0x00BBGGRR
 constexpr Colour kMissingColour = 0xFF000000u;  // parsers replace it by the field's default
 
 constexpr std::int32_t kMinFontSize = 40;

@@ -16,8 +16,8 @@ namespace {
 // One group of three cells: text, "Macro" and font per row.
 QGroupBox* CellGroup(const QString& title, const std::array<std::string, 3>& texts,
                      const std::array<TextFont, 3>& fonts, std::array<QLineEdit*, 3>& edits,
-                     std::array<MacroButton*, 3>& macros, std::array<FontChooser*, 3>& choosers,
-                     QCheckBox* multiline, QWidget* parent) {
+                     std::array<MacroButton*, 3>& macros, std::array<FontChooser*, 3>& choosers, QCheckBox* multiline,
+                     QWidget* parent) {
   const char* cellNames[3] = {"Left:", "Center:", "Right:"};
   auto* box = new QGroupBox(title, parent);
   auto* grid = new QGridLayout(box);

@@ -24,10 +24,9 @@ std::int32_t& Slot(ImagesLookValues& v, int l) {
 
 }  // namespace
 
-ImagesLookPage::ImagesLookPage(const ImagesLookValues& values, QWidget* parent)
-    : QWidget(parent), initial_(values) {
-  const char* edgeNames[kBorderEdgeCount] = {"Top:",  "Under image:",  "Under comment:", "Left:",
-                                             "Left of comment:", "Right:", "Right of comment:"};
+ImagesLookPage::ImagesLookPage(const ImagesLookValues& values, QWidget* parent) : QWidget(parent), initial_(values) {
+  const char* edgeNames[kBorderEdgeCount] = {
+      "Top:", "Under image:", "Under comment:", "Left:", "Left of comment:", "Right:", "Right of comment:"};
   auto* linesBox = new QGroupBox(QString::fromLatin1(kLinesTypeText), this);
   auto* linesLayout = new QFormLayout(linesBox);
   for (int edge = 0; edge < kBorderEdgeCount; ++edge) {
@@ -41,12 +40,14 @@ ImagesLookPage::ImagesLookPage(const ImagesLookValues& values, QWidget* parent)
   shadowColour_ = new ColourPicker(this);
   shadowColour_->setColour(values.shadowColour);
 
-  const char* lengthNames[kLengthCount] = {"Horizontal space, mm:", "Vertical space, mm:",
-                                           "Shadow horizontal offset, mm:", "Shadow vertical offset, mm:",
-                                           "Border width, mm:"};
+  const char* lengthNames[kLengthCount] = {
+      "Horizontal space, mm:", "Vertical space, mm:", "Shadow horizontal offset, mm:", "Shadow vertical offset, mm:",
+      "Border width, mm:"};
   // Only the shadow may lie to the left of or above the image.
-  auto* unsignedMm = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("\\s*\\d{0,4}([.,]\\d*)?\\s*")), this);
-  auto* signedMm = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("\\s*-?\\d{0,4}([.,]\\d*)?\\s*")), this);
+  auto* unsignedMm =
+      new QRegularExpressionValidator(QRegularExpression(QStringLiteral("\\s*\\d{0,4}([.,]\\d*)?\\s*")), this);
+  auto* signedMm =
+      new QRegularExpressionValidator(QRegularExpression(QStringLiteral("\\s*-?\\d{0,4}([.,]\\d*)?\\s*")), this);
   auto* look = new QFormLayout;
   look->addRow(tr("Border colour:"), borderColour_);
   look->addRow(tr("Shadow colour:"), shadowColour_);
@@ -72,7 +73,8 @@ ImagesLookPage::ImagesLookPage(const ImagesLookValues& values, QWidget* parent)
 
 ImagesLookValues ImagesLookPage::values() const {
   ImagesLookValues v = initial_;
-  for (int edge = 0; edge < kBorderEdgeCount; ++edge) v.borderLines = WithBorderCode(v.borderLines, edge, lines_[edge]->code());
+  for (int edge = 0; edge < kBorderEdgeCount; ++edge)
+    v.borderLines = WithBorderCode(v.borderLines, edge, lines_[edge]->code());
   v.borderColour = borderColour_->colour();
   v.shadowColour = shadowColour_->colour();
   for (int l = 0; l < kLengthCount; ++l) {

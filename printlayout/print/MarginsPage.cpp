@@ -18,10 +18,12 @@ std::int32_t& Slot(MarginValues& v, int f) {
 }  // namespace
 
 MarginsPage::MarginsPage(const MarginValues& values, QWidget* parent) : QWidget(parent), initial_(values) {
-  const char* labels[kFieldCount] = {"Left, cm:", "Top, cm:", "Right, cm:", "Bottom, cm:", "Header, cm:", "Footer, cm:"};
+  const char* labels[kFieldCount] = {
+      "Left, cm:", "Top, cm:", "Right, cm:", "Bottom, cm:", "Header, cm:", "Footer, cm:"};
   auto* layout = new QFormLayout(this);
   // Distances are never negative; both decimal separators are taken.
-  auto* validator = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("\\s*\\d{0,4}([.,]\\d*)?\\s*")), this);
+  auto* validator =
+      new QRegularExpressionValidator(QRegularExpression(QStringLiteral("\\s*\\d{0,4}([.,]\\d*)?\\s*")), this);
   for (int f = 0; f < kFieldCount; ++f) {
     edits_[f] = new QLineEdit(QString::fromStdString(FormatScaled(Slot(initial_, f), kCentimetreDecimals)), this);
     edits_[f]->setValidator(validator);

@@ -98,8 +98,7 @@ bool parsePageRange(const Project& project, const std::string& text, PageList& p
     }
   }
 
-  pages.erase(std::remove_if(pages.begin(), pages.end(),
-                             [&](int p) { return (p % 2 != 0) ? !takeOdd : !takeEven; }),
+  pages.erase(std::remove_if(pages.begin(), pages.end(), [&](int p) { return (p % 2 != 0) ? !takeOdd : !takeEven; }),
               pages.end());
   if (pages.empty()) return false;
   if (checkOnly) pages.clear();

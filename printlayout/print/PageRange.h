@@ -15,8 +15,8 @@ using PageList = std::vector<int>;
 // page. Pages outside the project are skipped; anything malformed makes the
 // whole text invalid (false). takeOdd / takeEven false drop odd / even numbers.
 // False when nothing remains; with checkOnly the output is cleared on success.
-bool parsePageRange(const Project& project, const std::string& text, PageList& pages, bool checkOnly,
-                    bool takeOdd, bool takeEven);
+bool parsePageRange(const Project& project, const std::string& text, PageList& pages, bool checkOnly, bool takeOdd,
+                    bool takeEven);
 
 // The message the dialogs show for a text parsePageRange refuses.
 constexpr const char* kIncorrectPageRange = "Specified Incorrect Page Range\nPlease Fix it.";

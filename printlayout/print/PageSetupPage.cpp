@@ -102,9 +102,8 @@ PageSetupPage::PageSetupPage(Environment& environment, const PageSetupValues& va
 
   connect(printers_, &QListWidget::currentTextChanged, this,
           [this](const QString& name) { choosePrinter(name.toStdString()); });
-  connect(paper_, &QComboBox::activated, this, [this](int index) {
-    ApplyPaperName(paper_->itemText(index).toStdString(), values_);
-  });
+  connect(paper_, &QComboBox::activated, this,
+          [this](int index) { ApplyPaperName(paper_->itemText(index).toStdString(), values_); });
   connect(resolution_, &QComboBox::activated, this, [this](int index) {
     const QPoint r = resolution_->itemData(index).toPoint();
     values_.printQuality = r.x();

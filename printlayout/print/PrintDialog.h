@@ -19,8 +19,7 @@ namespace tessaly {
 constexpr const char* kPrintDialogTitle = "Print";
 constexpr const char* kPageRangeAllText = "All";
 constexpr const char* kPageRangePagesText = "Pages:";
-constexpr const char* kPageRangeHint =
-    "Enter page numbers and/or page ranges separated by comma. For example: 1,3-5";
+constexpr const char* kPageRangeHint = "Enter page numbers and/or page ranges separated by comma. For example: 1,3-5";
 constexpr const char* kPrintFailedMessage =
     "Program cannot complete a print job. Possible reason may be one of following:\n1. There is no default "
     "printer in system.\n2. Printer is not accessible.\n3. Paper is out.\n\nUse Edit | Options... to check "

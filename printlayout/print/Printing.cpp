@@ -14,7 +14,6 @@ namespace tessaly {
 
 namespace {
 
-
 // Disables a window for as long as it lives.
 class WindowDisabled {
  public:

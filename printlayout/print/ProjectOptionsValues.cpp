@@ -44,7 +44,7 @@ PageSetupValues ReadPageSetup(const Project& project) {
 }
 
 MarginValues ReadMargins(const Project& project) {
-  return {project.marginLeft, project.marginTop,      project.marginRight,
+  return {project.marginLeft,   project.marginTop,      project.marginRight,
           project.marginBottom, project.headerDistance, project.footerDistance};
 }
 
@@ -134,9 +134,7 @@ void ApplyOptions(const ProjectOptionsValues& values, Project& project) {
   project.setModified(true);
 }
 
-bool HasNullMargin(const MarginValues& v) {
-  return v.left == 0 || v.top == 0 || v.right == 0 || v.bottom == 0;
-}
+bool HasNullMargin(const MarginValues& v) { return v.left == 0 || v.top == 0 || v.right == 0 || v.bottom == 0; }
 
 void ApplyDevMode(const vel::print::DevMode& mode, bool takeOrientation, PageSetupValues& v) {
   if ((mode.fields & DM_PAPERWIDTH) && mode.paperWidth >= 100) v.paperWidth = mode.paperWidth;
@@ -145,8 +143,7 @@ void ApplyDevMode(const vel::print::DevMode& mode, bool takeOrientation, PageSet
   if (mode.fields & DM_FORMNAME) v.paperForm = mode.formName;
   if (mode.fields & DM_PRINTQUALITY) v.printQuality = std::max(mode.printQuality, 0);
   if (mode.fields & DM_YRESOLUTION) v.printYResolution = std::max(mode.yResolution, 0);
-  if (takeOrientation && (mode.fields & DM_ORIENTATION))
-    v.orientation = mode.orientation == DMORIENT_LANDSCAPE ? 2 : 1;
+  if (takeOrientation && (mode.fields & DM_ORIENTATION)) v.orientation = mode.orientation == DMORIENT_LANDSCAPE ? 2 : 1;
 }
 
 bool ApplyPaperName(const std::string& name, PageSetupValues& v) {
@@ -177,8 +174,10 @@ std::string PrinterStatusText(const vel::print::PrinterDetails& details) {
 
 std::string ResolutionText(int x, int y) {
   char buf[64];
-  if (x == y) std::snprintf(buf, sizeof buf, kResolutionFormat, x);
-  else std::snprintf(buf, sizeof buf, kResolutionXYFormat, x, y);
+  if (x == y)
+    std::snprintf(buf, sizeof buf, kResolutionFormat, x);
+  else
+    std::snprintf(buf, sizeof buf, kResolutionXYFormat, x, y);
   return buf;
 }
 

@@ -39,7 +39,7 @@ struct PageSetupValues {
   std::int32_t paperLength = 2970;  // 0.1 mm, portrait
   std::int32_t printQuality = 75;
   std::int32_t printYResolution = 75;
-  std::int32_t orientation = 1;     // 1 portrait, 2 landscape
+  std::int32_t orientation = 1;  // 1 portrait, 2 landscape
   std::int32_t firstPageNumber = 1;
 };
 

@@ -97,8 +97,10 @@ ColourPicker::ColourPicker(QWidget* parent) : QComboBox(parent) {
       return;
     }
     const QColor chosen = QColorDialog::getColor(ToQColor(itemData(current_).value<Colour>()), this);
-    if (chosen.isValid()) chooseCustom(chosen);
-    else setCurrentIndex(current_);
+    if (chosen.isValid())
+      chooseCustom(chosen);
+    else
+      setCurrentIndex(current_);
   });
 }
 

@@ -69,14 +69,26 @@ struct Band {
 };
 
 Band HeaderBand(const Project& project, const RenderFonts& fonts) {
-  return Band{false, project.headerDistance, project.headerSplit1, project.headerSplit2,
-              project.headerSplitsSet != 0, project.headerMultiline != 0, project.headerFonts, project.headerTexts,
+  return Band{false,
+              project.headerDistance,
+              project.headerSplit1,
+              project.headerSplit2,
+              project.headerSplitsSet != 0,
+              project.headerMultiline != 0,
+              project.headerFonts,
+              project.headerTexts,
               fonts.header};
 }
 
 Band FooterBand(const Project& project, const RenderFonts& fonts) {
-  return Band{true, project.pageHeight - project.footerDistance, project.footerSplit1, project.footerSplit2,
-              project.footerSplitsSet != 0, project.footerMultiline != 0, project.footerFonts, project.footerTexts,
+  return Band{true,
+              project.pageHeight - project.footerDistance,
+              project.footerSplit1,
+              project.footerSplit2,
+              project.footerSplitsSet != 0,
+              project.footerMultiline != 0,
+              project.footerFonts,
+              project.footerTexts,
               fonts.footer};
 }
 
@@ -178,8 +190,14 @@ bool DrawPlacement(Project& project, const RenderRequest& r, const ProjectPage* 
   if (BorderDrawn(lines, kEdgeTop)) area.top += sy;
   area.bottom = commentArea.top - (BorderDrawn(lines, kEdgeUnderImage) ? sy : sy / 2);
   const int lineUnderPicture = area.bottom;
-  if (sdx > 0) area.right -= sdx; else area.left -= sdx;
-  if (sdy > 0) area.bottom -= sdy; else area.top -= sdy;
+  if (sdx > 0)
+    area.right -= sdx;
+  else
+    area.left -= sdx;
+  if (sdy > 0)
+    area.bottom -= sdy;
+  else
+    area.top -= sdy;
 
   // Fit the picture into the area, centred.
   const int a = area.right - area.left;
@@ -272,7 +290,8 @@ bool renderPage(Project& project, const RenderRequest& r) {
   const int saved = SaveDC(r.dc);
   DrawBand(project, r, page, HeaderBand(project, *r.fonts));
   DrawBand(project, r, page, FooterBand(project, *r.fonts));
-  const int penWidth = std::max({DeviceX(r.dc, project.borderWidth, r.zoom), DeviceY(r.dc, project.borderWidth, r.zoom), 1});
+  const int penWidth =
+      std::max({DeviceX(r.dc, project.borderWidth, r.zoom), DeviceY(r.dc, project.borderWidth, r.zoom), 1});
   bool finished = true;
   // The list may not change while drawing; iterate by index all the same.
   for (size_t i = 0; i < page->placements.size(); ++i) {

@@ -30,14 +30,14 @@ class RenderProgress {
 };
 
 struct RenderRequest {
-  int pageIndex = 1;          // entry of the project's page list
+  int pageIndex = 1;  // entry of the project's page list
   HDC dc = nullptr;
-  RECT content{};             // the paper inside the margins, device units from the paper's corner
+  RECT content{};  // the paper inside the margins, device units from the paper's corner
   double zoom = 1.0;
-  int dx = 0;                 // device offset subtracted from every position
+  int dx = 0;  // device offset subtracted from every position
   int dy = 0;
   const RenderFonts* fonts = nullptr;
-  bool printer = false;       // pictures through the library's print call
+  bool printer = false;  // pictures through the library's print call
   RenderProgress* progress = nullptr;
 };
 

@@ -69,7 +69,8 @@ int main(int argc, char** argv) {
   if ((command == "dump" || command == "settings") && argc == 3) {
     const std::string path = argv[2];
     if (!IsReadableFile(path)) return Fail("cannot open " + path);
-    const bool ok = command == "dump" ? tessaly::loadProject(project, path) : tessaly::loadProjectSettings(project, path);
+    const bool ok =
+        command == "dump" ? tessaly::loadProject(project, path) : tessaly::loadProjectSettings(project, path);
     if (!ok) return Fail("cannot read " + path);
     std::fputs(tessaly::ProjectToJson(project).c_str(), stdout);
     return 0;

@@ -77,8 +77,8 @@ bool Play(HDC dc, const Bytes& file, const RECT& dest) {
 bool RenderPdf(const Bytes& file, double wPt, double hPt, const std::string& pdfPath) {
   QPdfWriter writer(QString::fromLocal8Bit(pdfPath.c_str()));
   writer.setResolution(kPdfDpi);
-  writer.setPageLayout(QPageLayout(QPageSize(QSizeF(wPt, hPt), QPageSize::Point), QPageLayout::Portrait,
-                                   QMarginsF(0, 0, 0, 0)));
+  writer.setPageLayout(
+      QPageLayout(QPageSize(QSizeF(wPt, hPt), QPageSize::Point), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
   QPainter painter;
   if (!painter.begin(&writer)) return false;
   vel::gdi::PainterCaps caps;
@@ -164,8 +164,8 @@ Bytes RgbTiff(int width, int height, const std::vector<std::uint8_t>& rgb) {
   tag(278, 4, 1, static_cast<std::uint32_t>(height));  // RowsPerStrip
   tag(279, 4, 1, pixels);                              // StripByteCounts
   tag(284, 3, 1, 1);                                   // chunky
-  out.le32(0);  // no further directory
-  out.le16(8);  // the bits of each sample
+  out.le32(0);                                         // no further directory
+  out.le16(8);                                         // the bits of each sample
   out.le16(8);
   out.le16(8);
   out.bytes(std::span(rgb).first(std::min<std::size_t>(rgb.size(), pixels)));
@@ -196,7 +196,8 @@ Bytes WithPageBox(const Bytes& postscript, double wPt, double hPt) {
   const size_t end = text.find("%%EndComments");
   if (end == std::string::npos) return postscript;
   char box[64], hiRes[96];
-  std::snprintf(box, sizeof box, "%%%%BoundingBox: 0 0 %ld %ld", std::lround(std::ceil(wPt)), std::lround(std::ceil(hPt)));
+  std::snprintf(box, sizeof box, "%%%%BoundingBox: 0 0 %ld %ld", std::lround(std::ceil(wPt)),
+                std::lround(std::ceil(hPt)));
   std::snprintf(hiRes, sizeof hiRes, "%%%%HiResBoundingBox: 0 0 %.2f %.2f", wPt, hPt);
   std::string out;
   out.reserve(text.size() + 64);
@@ -229,8 +230,10 @@ bool WriteEps(const std::string& metafilePath, const std::string& epsPath, bool 
   if (!work.ok()) return false;
   const std::string pdf = work.file("page.pdf"), eps = work.file("page.eps");
   if (!RenderPdf(file, wPt, hPt, pdf)) return false;
-  if (!vel::shell::RunTool({{"gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=eps2write", "-sOutputFile=" + eps, pdf},
-                            work.path(), kGhostscriptMs}))
+  if (!vel::shell::RunTool(
+          {{"gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=eps2write", "-sOutputFile=" + eps, pdf},
+           work.path(),
+           kGhostscriptMs}))
     return false;
   Bytes postscript;
   if (!vel::ReadWholeFile(eps.c_str(), postscript, std::size_t{1} << 30) || postscript.size() < 11 ||

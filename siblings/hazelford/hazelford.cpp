@@ -57,24 +57,24 @@ int BuildTarga(const BYTE* block, size_t size, std::vector<BYTE>* tga) {
   out.clear();
   out.reserve(static_cast<size_t>(18 + colours * 3 + stride * height));
   vel::ByteWriter file(out);
-  file.u8(0);                                        // no image ID
-  file.u8(bitCount == 8 ? 1 : 0);                    // colour map present
-  file.u8(bitCount == 8 ? 1 : 2);                    // uncompressed mapped / true colour
-  file.le16(0);                                      // first map entry
-  file.le16(static_cast<WORD>(colours));             // map length
-  file.u8(bitCount == 8 ? 24 : 0);                   // map entry bits
-  file.le16(0);                                      // x origin
-  file.le16(0);                                      // y origin
+  file.u8(0);                             // no image ID
+  file.u8(bitCount == 8 ? 1 : 0);         // colour map present
+  file.u8(bitCount == 8 ? 1 : 2);         // uncompressed mapped / true colour
+  file.le16(0);                           // first map entry
+  file.le16(static_cast<WORD>(colours));  // map length
+  file.u8(bitCount == 8 ? 24 : 0);        // map entry bits
+  file.le16(0);                           // x origin
+  file.le16(0);                           // y origin
   file.le16(static_cast<WORD>(width));
   file.le16(static_cast<WORD>(height));
   file.u8(static_cast<BYTE>(bitCount));
-  file.u8(0);                                        // bottom-left origin, no alpha
+  file.u8(0);  // bottom-left origin, no alpha
   for (std::uint64_t i = 0; i < colours; ++i) {
-    file.bytes(table.bytes(3));                      // RGBQUAD is B, G, R already
+    file.bytes(table.bytes(3));  // RGBQUAD is B, G, R already
     table.skip(1);
   }
   const std::uint64_t rowBytes = static_cast<std::uint64_t>(width) * (bitCount / 8);
-  for (std::uint64_t r = 0; r < height; ++r) {       // bottom row first
+  for (std::uint64_t r = 0; r < height; ++r) {  // bottom row first
     const std::uint64_t stored = topDown ? height - 1 - r : r;
     file.bytes(pixels.subspan(static_cast<size_t>(stored * stride), static_cast<size_t>(rowBytes)));
   }

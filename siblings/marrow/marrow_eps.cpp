@@ -118,10 +118,10 @@ std::optional<BoundingBox> FindBoundingBox(std::span<const BYTE> text) {
     while (!in.atEnd()) {
       // A line ends at CR or LF.
       const auto rest = in.rest();
-      const std::size_t length =
-          static_cast<std::size_t>(std::find_if(rest.begin(), rest.end(), [](BYTE c) { return c == '\n' || c == '\r'; }) -
-                                   rest.begin());
-      const std::string line(rest.begin(), rest.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(length, 256)));
+      const std::size_t length = static_cast<std::size_t>(
+          std::find_if(rest.begin(), rest.end(), [](BYTE c) { return c == '\n' || c == '\r'; }) - rest.begin());
+      const std::string line(rest.begin(),
+                             rest.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(length, 256)));
       in.skip(std::min(length + 1, rest.size()));
       for (auto [key, slot] : {std::pair{"%%HiResBoundingBox:", &hires}, std::pair{"%%BoundingBox:", &plain}}) {
         if (line.rfind(key, 0) != 0 || *slot) continue;
@@ -150,18 +150,50 @@ std::optional<BoundingBox> FindBoundingBox(std::span<const BYTE> text) {
 bool IsDrawing(DWORD type) {
   using namespace vel::gdi::emf;
   switch (type) {
-    case EMR_POLYBEZIER: case EMR_POLYGON: case EMR_POLYLINE: case EMR_POLYBEZIERTO: case EMR_POLYLINETO:
-    case EMR_POLYPOLYLINE: case EMR_POLYPOLYGON: case EMR_SETPIXELV: case EMR_ANGLEARC: case EMR_ELLIPSE:
-    case EMR_RECTANGLE: case EMR_ROUNDRECT: case EMR_ARC: case EMR_CHORD: case EMR_PIE: case EMR_LINETO:
-    case EMR_ARCTO: case EMR_POLYDRAW: case EMR_FILLPATH: case EMR_STROKEANDFILLPATH: case EMR_STROKEPATH:
-    case EMR_FILLRGN: case EMR_FRAMERGN: case EMR_PAINTRGN: case EMR_BITBLT: case EMR_STRETCHBLT:
-    case EMR_MASKBLT: case EMR_PLGBLT: case EMR_SETDIBITSTODEVICE: case EMR_STRETCHDIBITS: case EMR_EXTTEXTOUTA:
-    case EMR_EXTTEXTOUTW: case EMR_POLYBEZIER16: case EMR_POLYGON16: case EMR_POLYLINE16: case EMR_POLYBEZIERTO16:
-    case EMR_POLYLINETO16: case EMR_POLYPOLYLINE16: case EMR_POLYPOLYGON16: case EMR_POLYDRAW16:
-    case EMR_ALPHABLEND: case EMR_TRANSPARENTBLT: case EMR_GRADIENTFILL:
-      return true;
-    default:
-      return false;
+    case EMR_POLYBEZIER:
+    case EMR_POLYGON:
+    case EMR_POLYLINE:
+    case EMR_POLYBEZIERTO:
+    case EMR_POLYLINETO:
+    case EMR_POLYPOLYLINE:
+    case EMR_POLYPOLYGON:
+    case EMR_SETPIXELV:
+    case EMR_ANGLEARC:
+    case EMR_ELLIPSE:
+    case EMR_RECTANGLE:
+    case EMR_ROUNDRECT:
+    case EMR_ARC:
+    case EMR_CHORD:
+    case EMR_PIE:
+    case EMR_LINETO:
+    case EMR_ARCTO:
+    case EMR_POLYDRAW:
+    case EMR_FILLPATH:
+    case EMR_STROKEANDFILLPATH:
+    case EMR_STROKEPATH:
+    case EMR_FILLRGN:
+    case EMR_FRAMERGN:
+    case EMR_PAINTRGN:
+    case EMR_BITBLT:
+    case EMR_STRETCHBLT:
+    case EMR_MASKBLT:
+    case EMR_PLGBLT:
+    case EMR_SETDIBITSTODEVICE:
+    case EMR_STRETCHDIBITS:
+    case EMR_EXTTEXTOUTA:
+    case EMR_EXTTEXTOUTW:
+    case EMR_POLYBEZIER16:
+    case EMR_POLYGON16:
+    case EMR_POLYLINE16:
+    case EMR_POLYBEZIERTO16:
+    case EMR_POLYLINETO16:
+    case EMR_POLYPOLYLINE16:
+    case EMR_POLYPOLYGON16:
+    case EMR_POLYDRAW16:
+    case EMR_ALPHABLEND:
+    case EMR_TRANSPARENTBLT:
+    case EMR_GRADIENTFILL: return true;
+    default: return false;
   }
 }
 
@@ -220,9 +252,10 @@ std::optional<std::vector<BYTE>> RasterWmf(const WorkDir& work) {
     outName.push_back(c);
   }
   if (!RunTool({{"gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-dEPSCrop", "-sDEVICE=bmp16m",
-                 "-r" + std::to_string(dpiX) + "x" + std::to_string(dpiY), "-dFirstPage=1", "-dLastPage=1", "-sOutputFile=" + outName,
-                 work.file("input.eps")},
-                work.path(), kToolSeconds}))
+                 "-r" + std::to_string(dpiX) + "x" + std::to_string(dpiY), "-dFirstPage=1", "-dLastPage=1",
+                 "-sOutputFile=" + outName, work.file("input.eps")},
+                work.path(),
+                kToolSeconds}))
     return std::nullopt;
   std::vector<BYTE> bmp, wmf;
   if (!vel::ReadWholeFile(bmpPath.c_str(), bmp, kMaxBmpBytes)) return std::nullopt;
@@ -264,7 +297,8 @@ bool ConvertEps(const std::string& input, const std::string& output) {
 
 }  // namespace
 
-std::optional<std::vector<BYTE>> EmfToPlaceableWmf(const std::vector<BYTE>& emf, const std::optional<BoundingBox>& bbox) {
+std::optional<std::vector<BYTE>> EmfToPlaceableWmf(const std::vector<BYTE>& emf,
+                                                   const std::optional<BoundingBox>& bbox) {
   using namespace vel::gdi;
   std::vector<emf::Record> records;
   if (!emf::ParseRecords(emf.data(), emf.size(), &records) || records.empty()) return std::nullopt;
@@ -320,11 +354,14 @@ std::optional<std::vector<BYTE>> EmfToPlaceableWmf(const std::vector<BYTE>& emf,
     writer.bytes(r.span());
     ++count;
     // pstoedit gives pen widths in points while its coordinates are in twips.
-    const size_t widthAt = r.type == emf::EMR_CREATEPEN ? kPenWidth : r.type == emf::EMR_EXTCREATEPEN ? kExtPenWidth : 0;
+    const size_t widthAt = r.type == emf::EMR_CREATEPEN      ? kPenWidth
+                           : r.type == emf::EMR_EXTCREATEPEN ? kExtPenWidth
+                                                             : 0;
     vel::ByteReader pen = r.reader(widthAt);
     const LONG width = pen.le32s();
     if (widthAt && pen && width > 0)
-      writer.patchLe32(at + widthAt, static_cast<DWORD>(static_cast<LONG>(std::min<double>(width * kTwipsPerPoint, 32767))));
+      writer.patchLe32(at + widthAt,
+                       static_cast<DWORD>(static_cast<LONG>(std::min<double>(width * kTwipsPerPoint, 32767))));
     if (r.type == emf::EMR_EOF) break;
   }
   const auto hundredthsMm = [](LONG v, int dpi) { return static_cast<LONG>(std::llround(v * 2540.0 / dpi)); };

@@ -96,15 +96,20 @@ void Draws(const wmf::Record& r, Extent& e) {
     }
   };
   switch (r.function) {
-    case wmf::META_RECTANGLE: case wmf::META_ELLIPSE: box(0); break;
+    case wmf::META_RECTANGLE:
+    case wmf::META_ELLIPSE: box(0); break;
     case wmf::META_ROUNDRECT: box(2); break;
-    case wmf::META_ARC: case wmf::META_PIE: case wmf::META_CHORD: box(4); break;
-    case wmf::META_LINETO: case wmf::META_MOVETO: {
+    case wmf::META_ARC:
+    case wmf::META_PIE:
+    case wmf::META_CHORD: box(4); break;
+    case wmf::META_LINETO:
+    case wmf::META_MOVETO: {
       const long long y = s16(), x = s16();
       if (in) e.add(x, y);
       break;
     }
-    case wmf::META_POLYGON: case wmf::META_POLYLINE: {
+    case wmf::META_POLYGON:
+    case wmf::META_POLYLINE: {
       const WORD n = in.le16();
       if (in) points(n);
       break;
@@ -118,12 +123,12 @@ void Draws(const wmf::Record& r, Extent& e) {
       break;
     }
     case wmf::META_STRETCHDIB: area(7); break;
-    case wmf::META_DIBSTRETCHBLT: case wmf::META_STRETCHBLT:
+    case wmf::META_DIBSTRETCHBLT:
+    case wmf::META_STRETCHBLT:
       area(r.paramCount() == 11 ? 6 : 5);  // the form without a bitmap has a reserved word
       break;
-    case wmf::META_DIBBITBLT: case wmf::META_BITBLT:
-      area(r.paramCount() == 9 ? 5 : 4);
-      break;
+    case wmf::META_DIBBITBLT:
+    case wmf::META_BITBLT: area(r.paramCount() == 9 ? 5 : 4); break;
     case wmf::META_SETDIBTODEV: area(5); break;
     case wmf::META_PATBLT: area(2); break;
     default: break;
@@ -150,10 +155,18 @@ void Bitmaps(const wmf::Record& r, Info& info) {
     case wmf::META_STRETCHDIB: dibAfter(11); break;
     case wmf::META_SETDIBTODEV: dibAfter(9); break;
     case wmf::META_DIBCREATEPATTERNBRUSH: dibAfter(2); break;
-    case wmf::META_DIBSTRETCHBLT: if (words != plain) dibAfter(10); break;
-    case wmf::META_DIBBITBLT: if (words != plain) dibAfter(8); break;
-    case wmf::META_STRETCHBLT: if (words != plain) bitmap16After(10); break;
-    case wmf::META_BITBLT: if (words != plain) bitmap16After(8); break;
+    case wmf::META_DIBSTRETCHBLT:
+      if (words != plain) dibAfter(10);
+      break;
+    case wmf::META_DIBBITBLT:
+      if (words != plain) dibAfter(8);
+      break;
+    case wmf::META_STRETCHBLT:
+      if (words != plain) bitmap16After(10);
+      break;
+    case wmf::META_BITBLT:
+      if (words != plain) bitmap16After(8);
+      break;
     case wmf::META_CREATEPATTERNBRUSH: bitmap16After(0); break;
     default: break;
   }
@@ -202,11 +215,16 @@ std::optional<Info> EmfInfo(const BYTE* data, size_t size, int vDpi, int hDpi) {
     // Where the record keeps the offset and size of its bitmap's header.
     size_t offField = 0;
     switch (r.type) {
-      case emf::EMR_BITBLT: case emf::EMR_STRETCHBLT: case emf::EMR_MASKBLT: case emf::EMR_ALPHABLEND:
+      case emf::EMR_BITBLT:
+      case emf::EMR_STRETCHBLT:
+      case emf::EMR_MASKBLT:
+      case emf::EMR_ALPHABLEND:
       case emf::EMR_TRANSPARENTBLT: offField = 84; break;
       case emf::EMR_PLGBLT: offField = 96; break;
-      case emf::EMR_SETDIBITSTODEVICE: case emf::EMR_STRETCHDIBITS: offField = 48; break;
-      case emf::EMR_CREATEDIBPATTERNBRUSHPT: case emf::EMR_CREATEMONOBRUSH: offField = 16; break;
+      case emf::EMR_SETDIBITSTODEVICE:
+      case emf::EMR_STRETCHDIBITS: offField = 48; break;
+      case emf::EMR_CREATEDIBPATTERNBRUSHPT:
+      case emf::EMR_CREATEMONOBRUSH: offField = 16; break;
       default: continue;
     }
     vel::ByteReader fields = r.reader(offField);

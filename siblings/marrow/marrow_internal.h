@@ -17,6 +17,7 @@ struct BoundingBox {
 // placeable WMF file: box = the bounding box in twips when it overlaps what was
 // drawn, else the drawn extent; inch 1440. Nullopt for an EMF that is invalid,
 // draws nothing, or whose box leaves 16-bit coordinates.
-std::optional<std::vector<BYTE>> EmfToPlaceableWmf(const std::vector<BYTE>& emf, const std::optional<BoundingBox>& bbox);
+std::optional<std::vector<BYTE>> EmfToPlaceableWmf(const std::vector<BYTE>& emf,
+                                                   const std::optional<BoundingBox>& bbox);
 
 }  // namespace marrow

@@ -6,8 +6,6 @@ namespace marrow {
 
 bool ToolAvailable(const std::string& name) { return vel::shell::OnPath(name); }
 
-bool RunTool(const ToolRun& run) {
-  return vel::shell::RunTool({run.argv, run.tmpDir, run.timeoutSeconds * 1000});
-}
+bool RunTool(const ToolRun& run) { return vel::shell::RunTool({run.argv, run.tmpDir, run.timeoutSeconds * 1000}); }
 
 }  // namespace marrow

@@ -37,7 +37,7 @@ QDialog* Live(void* handle) {
 
 // The icon drawn over the dialog's face colour, as a picture Qt can show.
 QPixmap IconPixmap(HICON icon) {
-  BITMAPINFO info {};
+  BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
   info.bmiHeader.biWidth = kIconSize;
   info.bmiHeader.biHeight = -kIconSize;  // top-down, rows in QImage order
@@ -58,8 +58,7 @@ QPixmap IconPixmap(HICON icon) {
     const vel::gdi::ScopedSelect select(dc.get(), bitmap.get());
     if (DrawIconEx(dc.get(), 0, 0, icon, kIconSize, kIconSize, 0, nullptr, DI_NORMAL)) {
       QImage image(kIconSize, kIconSize, QImage::Format_RGB32);
-      for (int y = 0; y < kIconSize; ++y)
-        std::memcpy(image.scanLine(y), pixels + y * kIconSize, kIconSize * 4);
+      for (int y = 0; y < kIconSize; ++y) std::memcpy(image.scanLine(y), pixels + y * kIconSize, kIconSize * 4);
       pixmap = QPixmap::fromImage(image);
     }
   }

@@ -22,9 +22,7 @@ class EngineTest : public vel::reg::testing::TempRegistry {
     settings = ConverterSettings::Defaults();
   }
   std::string file(const std::string& name) const { return TempPath(name); }
-  void picture(const std::string& name, int w, int h, int pages = 1) const {
-    WritePicture(file(name), w, h, pages);
-  }
+  void picture(const std::string& name, int w, int h, int pages = 1) const { WritePicture(file(name), w, h, pages); }
   void write(const std::string& name, const std::string& text) const { std::ofstream(file(name)) << text; }
   std::string read(const std::string& name) const {
     std::ifstream in(file(name), std::ios::binary);

@@ -93,7 +93,7 @@ TEST_F(Engine, DrawingsSavedAsTheyAreStayDrawings) {
         "  0\nSECTION\n  2\nENTITIES\n  0\nLINE\n  8\n0\n 10\n0\n 20\n0\n 11\n100\n 21\n50\n  0\nENDSEC\n  0\nEOF\n");
   const Size source = size("d.dxf");
   ASSERT_EQ(source.vector, 1);
-  settings.sizeZoomMode = 0;   // "Save as is"
+  settings.sizeZoomMode = 0;     // "Save as is"
   settings.sizeRotAngle = 9000;  // not for drawings
   EXPECT_TRUE(run(file("d.dxf"), ConverterType::Emf));
   // Read back from its header the drawing may lose a pixel to the bounds' rounding.

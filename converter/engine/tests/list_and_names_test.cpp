@@ -156,8 +156,9 @@ TEST_F(Names, ReportsComeInListOrderWhenEntriesAreProcessedAhead) {
   Recorder view;
   ConversionEngine engine(&view);
   EXPECT_FALSE(engine.RunJob(file("list.txt"), kRunBatch));
-  const std::vector<std::string> converted = {"Image loading ...", "Crop ...", "|", "Zoom ...", "|", "|",
-                                              "Brightness correction ...", "|", "|", "Converting ...", "Success", "|"};
+  const std::vector<std::string> converted = {
+      "Image loading ...",         "Crop ...", "|", "Zoom ...",       "|",       "|",
+      "Brightness correction ...", "|",        "|", "Converting ...", "Success", "|"};
   std::vector<std::string> expected = converted;
   for (const char* step : {"Image loading ...", "Crop ...", "Crop failed"}) expected.push_back(step);
   expected.insert(expected.end(), converted.begin(), converted.end());
@@ -183,13 +184,14 @@ TEST_F(Names, ReadAheadSkipsWhatAnEntryMayWrite) {
     const char* name;
     int target;
     bool output;
-  } cases[] = {{"a.png", ConverterType::Png, true},        {"A.PNG", ConverterType::Png, true},
-               {"link.bmp", ConverterType::Png, true},     {"a(1).png", ConverterType::Png, true},
-               {"a_p2.png", ConverterType::Png, true},     {"Multipage.png", ConverterType::Png, true},
-               {"b.bmp", ConverterType::Png, false},       {"a.png", ConverterType::Jpg, false},
+  } cases[] = {{"a.png", ConverterType::Png, true},    {"A.PNG", ConverterType::Png, true},
+               {"link.bmp", ConverterType::Png, true}, {"a(1).png", ConverterType::Png, true},
+               {"a_p2.png", ConverterType::Png, true}, {"Multipage.png", ConverterType::Png, true},
+               {"b.bmp", ConverterType::Png, false},   {"a.png", ConverterType::Jpg, false},
                {"c.png", ConverterType::Png, false}};  // another picture of the target type is still read ahead
   for (const auto& c : cases)
-    EXPECT_EQ(MayBeListOutput(file(c.name), c.target, file("a.bmp"), "Multipage"), c.output) << c.name << " " << c.target;
+    EXPECT_EQ(MayBeListOutput(file(c.name), c.target, file("a.bmp"), "Multipage"), c.output)
+        << c.name << " " << c.target;
 }
 
 // The job keeps the settings it started with; only where its files and log go
@@ -231,8 +233,8 @@ TEST_F(Names, FoldersAreMadeAndTheLogFollowsTheOutputs) {
   EXPECT_LT(loading, zoom);
   EXPECT_LT(zoom, converting);
   EXPECT_LT(converting, success);
-  EXPECT_NE(log.find("File: p.bmp\nFrom: " + file("") .substr(0, file("").size() - 1) + "\nTo:   " +
-                     file("out/one/two") + "\nFile: p.png\n"),
+  EXPECT_NE(log.find("File: p.bmp\nFrom: " + file("").substr(0, file("").size() - 1) +
+                     "\nTo:   " + file("out/one/two") + "\nFile: p.png\n"),
             std::string::npos)
       << log;
 

@@ -27,7 +27,9 @@ class RenameFixture : public vel::reg::testing::TempRegistry {
   }
 
   std::string file(const std::string& name) const { return files_ + "/" + name; }
-  void write(const std::string& path, const std::string& contents) const { std::ofstream(path, std::ios::binary) << contents; }
+  void write(const std::string& path, const std::string& contents) const {
+    std::ofstream(path, std::ios::binary) << contents;
+  }
   void touch(const std::string& name) const { write(file(name), "data of " + name); }
   bool exists(const std::string& path) const {
     struct stat st {};

@@ -160,12 +160,11 @@ TEST_F(RenameJob, MissingFilesAreReportedAndTheJobGoesOn) {
   touch("b.jpg");
   ASSERT_EQ(mkdir(file("folder.jpg").c_str(), 0755), 0);
   Recorder events;
-  const auto result =
-      RunRenameJob(list({file("gone.jpg"), file("folder.jpg"), file("b.jpg")}), settings_, {}, &events);
-  EXPECT_EQ(events.outcomes, (std::vector<std::string>{
-                                 "gone.jpg: Error: source file or destination folder was not found",
-                                 "folder.jpg: Error: source file or destination folder was not found",
-                                 "b.jpg: Rename success"}));
+  const auto result = RunRenameJob(list({file("gone.jpg"), file("folder.jpg"), file("b.jpg")}), settings_, {}, &events);
+  EXPECT_EQ(events.outcomes,
+            (std::vector<std::string>{"gone.jpg: Error: source file or destination folder was not found",
+                                      "folder.jpg: Error: source file or destination folder was not found",
+                                      "b.jpg: Rename success"}));
   EXPECT_EQ(result.failed, 2);
   EXPECT_EQ(result.renamed, 1);
   EXPECT_FALSE(result.AllDone());
@@ -343,8 +342,7 @@ TEST_F(RenameHeadless, RunsWithoutAskingAndReportsEachFileOnStandardError) {
 
   ::testing::internal::CaptureStderr();
   EXPECT_EQ(RunRename(list({file("gone.jpg")})), 1);
-  EXPECT_NE(::testing::internal::GetCapturedStderr().find(
-                ": Error: source file or destination folder was not found\n"),
+  EXPECT_NE(::testing::internal::GetCapturedStderr().find(": Error: source file or destination folder was not found\n"),
             std::string::npos);
   EXPECT_EQ(RunRename(TempPath("no-list.tmp")), 1);
 }

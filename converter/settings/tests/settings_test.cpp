@@ -119,9 +119,9 @@ TEST_F(Settings, LoadStopsAtTheFirstMissingValue) {
 
   ConverterSettings back;
   EXPECT_FALSE(back.Load());
-  EXPECT_EQ(back.inetJpegQual, 40);       // before the gap
+  EXPECT_EQ(back.inetJpegQual, 40);  // before the gap
   EXPECT_EQ(back.inetPngFilterMode, 3);
-  EXPECT_EQ(back.optCreateLog, 1);        // after it: the default, although stored
+  EXPECT_EQ(back.optCreateLog, 1);  // after it: the default, although stored
   EXPECT_EQ(back.renAskBefore, 1);
 
   // A number stored longer than four bytes cannot be read either.

@@ -50,14 +50,21 @@ TEST_F(Pages, ColorDepthLoadsStoresAndKeepsGrayToPaletteDepths) {
     EXPECT_TRUE(Find<QRadioButton>(sheet, "bpp4")->isChecked());  // switching off changes no depth
   }
   // Stored as gray 32 bits: the page shows 8 bits straight away.
-  Store([](ConverterSettings& s) { s.cdBpp = 0; s.cdGray = 1; s.pageNumber = 0; });
+  Store([](ConverterSettings& s) {
+    s.cdBpp = 0;
+    s.cdGray = 1;
+    s.pageNumber = 0;
+  });
   {
     CSettings sheet;
     EXPECT_TRUE(Find<QRadioButton>(sheet, "bpp2")->isChecked());
     EXPECT_FALSE(sheet.ApplyButton()->isEnabled());
   }
   // A depth no button stands for is kept as it was.
-  Store([](ConverterSettings& s) { s.cdBpp = 7; s.pageNumber = 0; });
+  Store([](ConverterSettings& s) {
+    s.cdBpp = 7;
+    s.pageNumber = 0;
+  });
   {
     CSettings sheet;
     for (const char* name : {"bpp0", "bpp1", "bpp2", "bpp3", "bpp4"})
@@ -68,7 +75,12 @@ TEST_F(Pages, ColorDepthLoadsStoresAndKeepsGrayToPaletteDepths) {
 }
 
 TEST_F(Pages, InetFormatsKeepQualityWithinItsSlider) {
-  Store([](ConverterSettings& s) { s.inetJpegQual = 120; s.inetPngFilterMode = 4; s.inetInterlacing = 1; s.inetPngCompress = 0; });
+  Store([](ConverterSettings& s) {
+    s.inetJpegQual = 120;
+    s.inetPngFilterMode = 4;
+    s.inetInterlacing = 1;
+    s.inetPngCompress = 0;
+  });
   OpenAt at(CSettings::kInetFormatesPage);
   CSettings& sheet = at.sheet;
   auto* quality = Find<QSlider>(sheet, "jpegQuality");
@@ -94,7 +106,10 @@ TEST_F(Pages, InetFormatsKeepQualityWithinItsSlider) {
 }
 
 TEST_F(Pages, MiscellaneousEnablesNameAndFolderWithTheirBoxes) {
-  Store([](ConverterSettings& s) { s.optShowPennock = 0; s.optMultipageFileName = "All pages"; });
+  Store([](ConverterSettings& s) {
+    s.optShowPennock = 0;
+    s.optMultipageFileName = "All pages";
+  });
   OpenAt at(CSettings::kOptionsPage);
   CSettings& sheet = at.sheet;
   auto* multipage = Find<QCheckBox>(sheet, "optAddToMultipage");
@@ -132,7 +147,10 @@ TEST_F(Pages, MiscellaneousEnablesNameAndFolderWithTheirBoxes) {
 TEST_F(Pages, TheFolderButtonBrowsesWithCorwenAndShowsTheFolder) {
   const std::string chosen = TempPath("out");
   std::filesystem::create_directories(chosen + "/sub");
-  Store([&](ConverterSettings& s) { s.optUsePredefFolder = 1; s.optFolderPath = chosen; });
+  Store([&](ConverterSettings& s) {
+    s.optUsePredefFolder = 1;
+    s.optFolderPath = chosen;
+  });
   OpenAt at(CSettings::kOptionsPage);
   CSettings& sheet = at.sheet;
   auto* folder = Find<QPushButton>(sheet, "optFolder");
@@ -162,7 +180,11 @@ TEST_F(Pages, TheFolderButtonBrowsesWithCorwenAndShowsTheFolder) {
 }
 
 TEST_F(Pages, RenameMasksAndFolder) {
-  Store([](ConverterSettings& s) { s.renTemplateMode = 4; s.renFolderPath = "/srv/renamed"; s.renAskBefore = 0; });
+  Store([](ConverterSettings& s) {
+    s.renTemplateMode = 4;
+    s.renFolderPath = "/srv/renamed";
+    s.renAskBefore = 0;
+  });
   OpenAt at(CSettings::kRenamePage);
   CSettings& sheet = at.sheet;
   EXPECT_TRUE(Find<QRadioButton>(sheet, "renMode4")->isChecked());
@@ -195,13 +217,13 @@ TEST_F(Pages, RenameMasksAndFolder) {
 TEST_F(Pages, ZoomModesEnableTheirControls) {
   OpenAt at(CSettings::kSizePage);
   CSettings& sheet = at.sheet;
-  const char* limits[] = {"newWidth", "newHeight", "preset4", "preset3", "preset2", "presetHalf", "presetQuarter",
-                          "presetTenth"};
+  const char* limits[] = {"newWidth", "newHeight",  "preset4",       "preset3",
+                          "preset2",  "presetHalf", "presetQuarter", "presetTenth"};
   const struct {
     const char* mode;
     bool limits, multiplier;
-  } cases[] = {{"zoomMode0", false, false}, {"zoomMode1", true, false}, {"zoomMode2", true, false},
-               {"zoomMode3", false, true}};
+  } cases[] = {
+      {"zoomMode0", false, false}, {"zoomMode1", true, false}, {"zoomMode2", true, false}, {"zoomMode3", false, true}};
   for (const auto& c : cases) {
     Find<QRadioButton>(sheet, c.mode)->click();
     for (const char* name : limits) EXPECT_EQ(Find<QWidget>(sheet, name)->isEnabled(), c.limits) << c.mode << name;
@@ -272,7 +294,11 @@ TEST_F(Pages, TheMultiplierAcceptsOneHundredthToAThousand) {
 }
 
 TEST_F(Pages, RotationAndBackgroundColour) {
-  Store([](ConverterSettings& s) { s.sizeRotAngle = -1234; s.sizeBkColor = 0x00336699; s.sizeZoomQual = 1; });
+  Store([](ConverterSettings& s) {
+    s.sizeRotAngle = -1234;
+    s.sizeBkColor = 0x00336699;
+    s.sizeZoomQual = 1;
+  });
   OpenAt at(CSettings::kSizePage);
   CSettings& sheet = at.sheet;
   auto* angle = Find<QSlider>(sheet, "rotAngle");
@@ -329,7 +355,11 @@ TEST_F(Pages, ThumbnailSizeModesFollowTheScreen) {
 }
 
 TEST_F(Pages, ThumbnailOffClearsAndDisablesTheRest) {
-  Store([](ConverterSettings& s) { s.thumbnail.sizeMode = 3; s.thumbnail.time = 100; s.thumbnail.zoomQuality = 1; });
+  Store([](ConverterSettings& s) {
+    s.thumbnail.sizeMode = 3;
+    s.thumbnail.time = 100;
+    s.thumbnail.zoomQuality = 1;
+  });
   OpenAt at(CSettings::kThumbnailPage);
   CSettings& sheet = at.sheet;
   auto* show = Find<QCheckBox>(sheet, "thumbShow");
@@ -365,7 +395,11 @@ TEST_F(Pages, ThumbnailOffClearsAndDisablesTheRest) {
 }
 
 TEST_F(Pages, TiffTextsAreCutTo255Characters) {
-  Store([](ConverterSettings& s) { s.tiffArtist = std::string(259, 'a'); s.tiffCompressionMode = 5; s.tiffReverseFill = 1; });
+  Store([](ConverterSettings& s) {
+    s.tiffArtist = std::string(259, 'a');
+    s.tiffCompressionMode = 5;
+    s.tiffReverseFill = 1;
+  });
   OpenAt at(CSettings::kTiffPage);
   CSettings& sheet = at.sheet;
   EXPECT_EQ(Find<QLineEdit>(sheet, "tiffArtist")->text().size(), 255);
@@ -382,7 +416,10 @@ TEST_F(Pages, TiffTextsAreCutTo255Characters) {
 }
 
 TEST_F(Pages, TextsThatAreNotUtf8ComeBackByteForByte) {
-  Store([](ConverterSettings& s) { s.optFolderPath = "/data/caf\xe9"; s.optMultipageFileName = "M\xfcller"; });
+  Store([](ConverterSettings& s) {
+    s.optFolderPath = "/data/caf\xe9";
+    s.optMultipageFileName = "M\xfcller";
+  });
   OpenAt at(CSettings::kOptionsPage);
   ASSERT_TRUE(at.sheet.Apply());
   EXPECT_EQ(Stored().optFolderPath, "/data/caf\xe9");
@@ -392,7 +429,12 @@ TEST_F(Pages, TextsThatAreNotUtf8ComeBackByteForByte) {
 TEST_F(Pages, CropShowsThePairOfItsModeAndKeepsBoth) {
   Store([](ConverterSettings& s) {
     s.cropMode = 1;
-    s.cropX0 = 1; s.cropY0 = 2; s.cropWidth = 30; s.cropHeight = 40; s.cropX1 = 5; s.cropY1 = 6;
+    s.cropX0 = 1;
+    s.cropY0 = 2;
+    s.cropWidth = 30;
+    s.cropHeight = 40;
+    s.cropX1 = 5;
+    s.cropY1 = 6;
   });
   OpenAt at(CSettings::kCropPage);
   CSettings& sheet = at.sheet;
@@ -431,7 +473,12 @@ TEST_F(Pages, CropShowsThePairOfItsModeAndKeepsBoth) {
 }
 
 TEST_F(Pages, BrightnessAndContrastSlidersKeepTheirRanges) {
-  Store([](ConverterSettings& s) { s.briconBri = 300; s.briconRed = -150; s.briconGreen = 42; s.briconBlue = 0; });
+  Store([](ConverterSettings& s) {
+    s.briconBri = 300;
+    s.briconRed = -150;
+    s.briconGreen = 42;
+    s.briconBlue = 0;
+  });
   OpenAt at(CSettings::kBriAndContrastPage);
   CSettings& sheet = at.sheet;
   EXPECT_EQ(Find<QSlider>(sheet, "brightness")->value(), 255);
@@ -453,10 +500,23 @@ TEST_F(Pages, BrightnessAndContrastSlidersKeepTheirRanges) {
 
 TEST_F(Pages, EveryPageShownAndAppliedUnchangedKeepsTheRecord) {
   Store([](ConverterSettings& s) {
-    s.cdBpp = 2; s.inetJpegQual = 33; s.optAddToMultipage = 1; s.optFolderPath = "/x"; s.renTemplates[0] = "A";
-    s.sizeNewWidth = 99; s.sizeMultiplier = 0.25f; s.sizeZoomMode = 3; s.sizeBkColor = 0x123456;
-    s.thumbnail.sizeMode = 2; s.thumbnail.width = 77; s.thumbnail.height = 66; s.thumbnail.time = 35;
-    s.tiffArtist = "me"; s.cropMode = 2; s.cropY1 = -4; s.briconGreen = 9;
+    s.cdBpp = 2;
+    s.inetJpegQual = 33;
+    s.optAddToMultipage = 1;
+    s.optFolderPath = "/x";
+    s.renTemplates[0] = "A";
+    s.sizeNewWidth = 99;
+    s.sizeMultiplier = 0.25f;
+    s.sizeZoomMode = 3;
+    s.sizeBkColor = 0x123456;
+    s.thumbnail.sizeMode = 2;
+    s.thumbnail.width = 77;
+    s.thumbnail.height = 66;
+    s.thumbnail.time = 35;
+    s.tiffArtist = "me";
+    s.cropMode = 2;
+    s.cropY1 = -4;
+    s.briconGreen = 9;
   });
   ConverterSettings before = Stored();
   CSettings sheet;

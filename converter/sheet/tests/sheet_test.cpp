@@ -34,8 +34,15 @@ TEST_F(Sheet, WithoutAnyKeyItOpensAtThumbnailWithNothingToApply) {
 
 TEST_F(Sheet, TabsAreTheTenPagesInOrder) {
   CSettings sheet;
-  const char* titles[] = {"Color depth", "JPEG, GIF and PNG settings", "Miscellaneous", "Rename",
-                          "Zoom and Rotation", "Thumbnail", "TIFF settings", "About", "Crop",
+  const char* titles[] = {"Color depth",
+                          "JPEG, GIF and PNG settings",
+                          "Miscellaneous",
+                          "Rename",
+                          "Zoom and Rotation",
+                          "Thumbnail",
+                          "TIFF settings",
+                          "About",
+                          "Crop",
                           "Brightness and Contrast"};
   auto* tabs = Find<QTabWidget>(sheet, "pages");
   ASSERT_EQ(tabs->count(), 10);

@@ -134,7 +134,10 @@ TEST_F(Tray, WithoutAnInstalledTrayNothingIsRegistered) {
 }
 
 TEST_F(Tray, OnlyAShownMiscellaneousPageLooksAfterTheTray) {
-  Store([](ConverterSettings& s) { s.optShowPennock = 0; s.pageNumber = 0; });
+  Store([](ConverterSettings& s) {
+    s.optShowPennock = 0;
+    s.pageNumber = 0;
+  });
   int closed = 0;
   CSettings sheet;
   sheet.SetTrayCloser([&closed] { ++closed; });

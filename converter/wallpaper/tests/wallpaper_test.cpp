@@ -34,7 +34,8 @@ class WallpaperJob : public TempRegistry {
     setenv("TMPDIR", TempPath("tmp").c_str(), 1);
     ::mkdir(TempPath("tmp").c_str(), 0755);
     const std::string script = TempPath("record.sh");
-    std::ofstream(script) << "#!/bin/sh\nprintf '%s' \"$1\" > \"" << TempPath("argument") << "\"\nexit ${WALL_EXIT:-0}\n";
+    std::ofstream(script) << "#!/bin/sh\nprintf '%s' \"$1\" > \"" << TempPath("argument")
+                          << "\"\nexit ${WALL_EXIT:-0}\n";
     ::chmod(script.c_str(), 0755);
     setenv("VELMARK_WALLPAPER_COMMAND", script.c_str(), 1);
     vel::gdi::SetScreenMetrics({});
@@ -48,8 +49,8 @@ class WallpaperJob : public TempRegistry {
   }
   static void SetLayout(DWORD layout) {
     HKEY key;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Velmark\\CONVERTER\\WALLPAPER", 0, nullptr, 0,
-                              KEY_WRITE, nullptr, &key, nullptr),
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Velmark\\CONVERTER\\WALLPAPER", 0, nullptr, 0, KEY_WRITE,
+                              nullptr, &key, nullptr),
               ERROR_SUCCESS);
     RegSetValueExA(key, "Layout", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&layout), sizeof layout);
     RegCloseKey(key);
@@ -108,7 +109,8 @@ TEST_F(WallpaperJob, CenterAndTileKeepTheImagesOwnSize) {
   EXPECT_EQ(h.height, 30);
   EXPECT_EQ(h.bits, 24);
   EXPECT_EQ(Argument(), Bitmap());
-  EXPECT_EQ(Value(HKEY_CURRENT_USER, "Control Panel\\desktop", "TileWallpaper"), std::string("0") + std::string(15, '\0'));
+  EXPECT_EQ(Value(HKEY_CURRENT_USER, "Control Panel\\desktop", "TileWallpaper"),
+            std::string("0") + std::string(15, '\0'));
 
   SetLayout(1);
   ASSERT_TRUE(Run(41, 31));
@@ -196,9 +198,9 @@ TEST_F(WallpaperJob, WebViewModePutsThePictureUnderTheActiveDesktop) {
 
   // Any other mark at byte 4 is the classic desktop.
   state[4] = 0x62;
-  ASSERT_EQ(RegOpenKeyExA(HKEY_USERS, ".DEFAULT\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer", 0,
-                          KEY_WRITE, &key),
-            ERROR_SUCCESS);
+  ASSERT_EQ(
+      RegOpenKeyExA(HKEY_USERS, ".DEFAULT\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer", 0, KEY_WRITE, &key),
+      ERROR_SUCCESS);
   RegSetValueExA(key, "ShellState", 0, REG_BINARY, state, sizeof state);
   RegCloseKey(key);
   ASSERT_TRUE(Run(8, 8));

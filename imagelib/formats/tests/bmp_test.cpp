@@ -71,10 +71,10 @@ TEST(BmpReader, Os2CoreHeaderAndRle4) {
   Put32(f, 2, static_cast<std::uint32_t>(f.size()));
   Put32(f, 10, 14 + 12 + 6);
   Put32(f, 14, 12);
-  f[18] = 2;   // width
-  f[20] = 1;   // height
-  f[22] = 1;   // planes
-  f[24] = 1;   // bits
+  f[18] = 2;         // width
+  f[20] = 1;         // height
+  f[22] = 1;         // planes
+  f[24] = 1;         // bits
   f[26 + 3] = 0x10;  // second colour: blue 0x10, green 0x20, red 0x30
   f[26 + 4] = 0x20;
   f[26 + 5] = 0x30;
@@ -95,7 +95,7 @@ TEST(BmpReader, Os2CoreHeaderAndRle4) {
   Put32(r, 22, 1);
   r[26] = 1;
   r[28] = 4;
-  Put32(r, 30, 2);  // BI_RLE4
+  Put32(r, 30, 2);      // BI_RLE4
   r[54 + 4 + 2] = 255;  // colour 1 red
   r[54 + 8] = 255;      // colour 2 blue
   const std::uint8_t data[4] = {4, 0x12, 0, 1};

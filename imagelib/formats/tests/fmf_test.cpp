@@ -12,16 +12,16 @@
 namespace lorimer::formats {
 namespace {
 
-using testing::Shell;
-using testing::OpenBytes;
-using testing::DecodeBytes;
 using testing::BitmapToRgb;
+using testing::DecodeBytes;
 using testing::FindTool;
 using testing::ImageMagickDecode;
 using testing::MaxDifference;
+using testing::OpenBytes;
 using testing::ReadPnm;
 using testing::Rgb;
 using testing::RgbImage;
+using testing::Shell;
 using testing::TempDir;
 using testing::WriteTempFile;
 
@@ -40,7 +40,8 @@ FmfPage MakePage(int width, int height, std::uint16_t compression, std::uint16_t
     for (int x = 0; x < width; ++x) {
       const bool black = (y % 17 < 3 && (x + seed) % 23 < 9) || (y > height / 2 && y < height / 2 + 4) ||
                          ((x * 7 + y * 3 + seed) % 61 == 0) || x == width - 1;
-      if (black) page.rows[static_cast<std::size_t>(y) * rowBytes + x / 8] &= static_cast<std::uint8_t>(~(0x80 >> (x % 8)));
+      if (black)
+        page.rows[static_cast<std::size_t>(y) * rowBytes + x / 8] &= static_cast<std::uint8_t>(~(0x80 >> (x % 8)));
     }
   }
   return page;
@@ -173,7 +174,8 @@ std::optional<std::vector<std::uint8_t>> StripOf(const std::string& tiffPath, in
     *fillOrder = order;
     if (TIFFGetField(tif, TIFFTAG_STRIPBYTECOUNTS, &counts) && counts[0] > 0) {
       std::vector<std::uint8_t> data(counts[0]);
-      if (TIFFReadRawStrip(tif, 0, data.data(), static_cast<tmsize_t>(data.size())) == static_cast<tmsize_t>(data.size())) {
+      if (TIFFReadRawStrip(tif, 0, data.data(), static_cast<tmsize_t>(data.size())) ==
+          static_cast<tmsize_t>(data.size())) {
         out = std::move(data);
       }
     }

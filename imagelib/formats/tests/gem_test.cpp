@@ -10,16 +10,16 @@
 namespace lorimer::formats {
 namespace {
 
-using testing::Shell;
-using testing::OpenBytes;
-using testing::DecodeBytes;
 using testing::BitmapToRgb;
+using testing::DecodeBytes;
 using testing::DecodeWith;
 using testing::FindTool;
 using testing::MaxDifference;
+using testing::OpenBytes;
 using testing::ReadPnm;
 using testing::Rgb;
 using testing::RgbImage;
+using testing::Shell;
 using testing::TempDir;
 using testing::WriteTempFile;
 
@@ -43,7 +43,8 @@ struct GemShape {
 
 std::vector<std::uint8_t> GemHeader(const GemShape& s) {
   std::vector<std::uint8_t> h;
-  for (int v : {s.version, s.headerWords, s.planes, s.patternLength, s.microns, s.microns, s.width, s.height}) Put16(h, v);
+  for (int v : {s.version, s.headerWords, s.planes, s.patternLength, s.microns, s.microns, s.width, s.height})
+    Put16(h, v);
   return h;
 }
 
@@ -83,7 +84,8 @@ std::vector<std::uint8_t> Pbm(int w, int h) {
 }
 
 TEST(GemReader, MatchesNetpbmOnPbmtogemFiles) {
-  if (FindTool("pbmtogem").empty() || FindTool("gemtopnm").empty()) GTEST_SKIP() << "netpbm (pbmtogem, gemtopnm) not installed";
+  if (FindTool("pbmtogem").empty() || FindTool("gemtopnm").empty())
+    GTEST_SKIP() << "netpbm (pbmtogem, gemtopnm) not installed";
   for (int width : {61, 64, 250}) {
     SCOPED_TRACE(width);
     const std::string name = "gem" + std::to_string(width);
@@ -159,12 +161,12 @@ TEST(GemReader, PlanesCombineIntoTheDefaultColours) {
   };
   auto image = DecodeBytes(kGemFormat, Concat(GemHeader(s), data));
   ASSERT_TRUE(image);
-  EXPECT_EQ(image->at(0, 0), kWhite);                 // 0
-  EXPECT_EQ(image->at(1, 0), (Rgb{255, 0, 0}));       // 1 red
-  EXPECT_EQ(image->at(2, 0), (Rgb{0, 255, 0}));       // 2 green
-  EXPECT_EQ(image->at(3, 0), (Rgb{128, 128, 0}));     // 1+2+8 = 11 dark yellow
-  EXPECT_EQ(image->at(4, 0), (Rgb{0, 0, 255}));       // 4 blue
-  EXPECT_EQ(image->at(5, 0), (Rgb{128, 128, 128}));   // 8 dark grey
+  EXPECT_EQ(image->at(0, 0), kWhite);                // 0
+  EXPECT_EQ(image->at(1, 0), (Rgb{255, 0, 0}));      // 1 red
+  EXPECT_EQ(image->at(2, 0), (Rgb{0, 255, 0}));      // 2 green
+  EXPECT_EQ(image->at(3, 0), (Rgb{128, 128, 0}));    // 1+2+8 = 11 dark yellow
+  EXPECT_EQ(image->at(4, 0), (Rgb{0, 0, 255}));      // 4 blue
+  EXPECT_EQ(image->at(5, 0), (Rgb{128, 128, 128}));  // 8 dark grey
   EXPECT_EQ(image->at(7, 0), kWhite);
 }
 
@@ -175,8 +177,8 @@ TEST(GemReader, XimgPaletteInPerMille) {
   s.height = 2;
   const std::vector<std::array<int, 3>> palette = {{1000, 1000, 1000}, {1000, 0, 0}, {0, 500, 0}, {0, 0, 1000}};
   const std::vector<std::uint8_t> data = {
-      0x80, 1, 0b01010000, /**/ 0x80, 1, 0b00110000,  // row 0: values 0, 1, 2, 3
-      0x00, 0x00, 0xFF, 0x01, 0x01, /**/ 0x81,        // row 1: a repeat count of 1, plane 0 empty, plane 1 set
+      0x80, 1,    0b01010000, /**/ 0x80, 1,    0b00110000,  // row 0: values 0, 1, 2, 3
+      0x00, 0x00, 0xFF,       0x01,      0x01, /**/ 0x81,   // row 1: a repeat count of 1, plane 0 empty, plane 1 set
   };
   auto image = DecodeBytes(kGemFormat, Concat(XimgHeader(s, palette), data));
   ASSERT_TRUE(image);

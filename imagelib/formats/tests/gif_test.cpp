@@ -63,8 +63,8 @@ std::optional<RgbImage> Page(ImageReader& reader, int page, int* bits = nullptr)
 // A GIF written with giflib, frame by frame, for layouts the tools do not make.
 struct GifFrameLayout {
   int left, top, width, height;
-  int disposal;             // 0-3
-  int transparent;          // -1 none
+  int disposal;     // 0-3
+  int transparent;  // -1 none
   bool interlaced = false;
   std::vector<GifColorType> localColors;  // empty: the global table
   std::function<int(int x, int y)> index;
@@ -93,8 +93,9 @@ std::string WriteGif(const std::string& name, int width, int height, const std::
     GifByteType gce[4] = {static_cast<GifByteType>((f.disposal << 2) | (f.transparent >= 0 ? 1 : 0)), 0, 0,
                           static_cast<GifByteType>(f.transparent >= 0 ? f.transparent : 0)};
     EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, gce);
-    ColorMapObject* local =
-        f.localColors.empty() ? nullptr : GifMakeMapObject(static_cast<int>(f.localColors.size()), f.localColors.data());
+    ColorMapObject* local = f.localColors.empty()
+                                ? nullptr
+                                : GifMakeMapObject(static_cast<int>(f.localColors.size()), f.localColors.data());
     DropLocalMapCopy(gif);
     EGifPutImageDesc(gif, f.left, f.top, f.width, f.height, f.interlaced, local);
     std::vector<GifPixelType> line(f.width);
@@ -182,8 +183,9 @@ TEST(GifReader, SingleOpaqueFrameStaysPalettised) {
   for (const Case& c : {Case{2, false, 1}, Case{16, true, 4}, Case{128, false, 8}, Case{256, true, 8}}) {
     SCOPED_TRACE(c.colors);
     const int n = c.colors;
-    const std::string path = WriteGif("single.gif", 33, 21, Ramp(n), {{0, 0, 33, 21, 0, -1, c.interlaced, {},
-                                                                       [n](int x, int y) { return (x * 7 + y * 3) % n; }}});
+    const std::string path =
+        WriteGif("single.gif", 33, 21, Ramp(n),
+                 {{0, 0, 33, 21, 0, -1, c.interlaced, {}, [n](int x, int y) { return (x * 7 + y * 3) % n; }}});
     auto reader = Open(path);
     ASSERT_TRUE(reader);
     int bits = 0;
@@ -216,8 +218,8 @@ TEST(GifReader, FramesAreClippedToTheScreen) {
 }
 
 TEST(GifReader, TransparentFirstFrameShowsWhite) {
-  const std::string path = WriteGif("hole.gif", 6, 4, Ramp(4),
-                                    {{1, 1, 3, 2, 0, 2, false, {}, [](int x, int) { return x == 1 ? 2 : 1; }}});
+  const std::string path =
+      WriteGif("hole.gif", 6, 4, Ramp(4), {{1, 1, 3, 2, 0, 2, false, {}, [](int x, int) { return x == 1 ? 2 : 1; }}});
   auto reader = Open(path);
   ASSERT_TRUE(reader);
   int bits = 0;
@@ -231,9 +233,10 @@ TEST(GifReader, TransparentFirstFrameShowsWhite) {
 }
 
 TEST(GifReader, TruncatedAndBrokenFiles) {
-  const std::string path = WriteGif("cut.gif", 64, 64, Ramp(256),
-                                    {{0, 0, 64, 64, 0, -1, false, {}, [](int x, int y) { return (x * 13 + y * 7) % 256; }},
-                                     {0, 0, 64, 64, 0, -1, false, {}, [](int x, int y) { return (x ^ y) % 256; }}});
+  const std::string path =
+      WriteGif("cut.gif", 64, 64, Ramp(256),
+               {{0, 0, 64, 64, 0, -1, false, {}, [](int x, int y) { return (x * 13 + y * 7) % 256; }},
+                {0, 0, 64, 64, 0, -1, false, {}, [](int x, int y) { return (x ^ y) % 256; }}});
   auto bytes = ReadFile(path);
   ASSERT_GT(bytes.size(), 2000u);
 

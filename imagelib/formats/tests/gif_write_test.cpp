@@ -37,10 +37,14 @@ HBITMAP MakePage(int bits, int w, int h, int seed = 0) {
     BYTE* row = v.row(y);
     for (int x = 0; x < w; ++x) {
       const int i = (x * 5 + y * 11 + x * y + seed) % (bits == 24 ? 256 : 1 << bits);
-      if (bits == 24) row[x * 3] = row[x * 3 + 1] = row[x * 3 + 2] = static_cast<BYTE>(i);
-      else if (bits == 8) row[x] = static_cast<BYTE>(i);
-      else if (bits == 4) row[x / 2] |= static_cast<BYTE>(i << ((x & 1) ? 0 : 4));
-      else row[x / 8] |= static_cast<BYTE>(i << (7 - x % 8));
+      if (bits == 24)
+        row[x * 3] = row[x * 3 + 1] = row[x * 3 + 2] = static_cast<BYTE>(i);
+      else if (bits == 8)
+        row[x] = static_cast<BYTE>(i);
+      else if (bits == 4)
+        row[x / 2] |= static_cast<BYTE>(i << ((x & 1) ? 0 : 4));
+      else
+        row[x / 8] |= static_cast<BYTE>(i << (7 - x % 8));
     }
   }
   return bmp;
@@ -98,8 +102,8 @@ TEST(GifWrite, EveryDepthPlainAndInterlacedReadsBackExactly) {
       ASSERT_TRUE(ours && want);
       EXPECT_EQ(MaxDifference(*ours, *want), 0);
       if (haveMagick) {
-        const auto theirs =
-            ImageMagickDecode(WriteTempFile("gifw-" + std::to_string(bits) + std::to_string(interlace) + ".gif", bytes));
+        const auto theirs = ImageMagickDecode(
+            WriteTempFile("gifw-" + std::to_string(bits) + std::to_string(interlace) + ".gif", bytes));
         ASSERT_TRUE(theirs);
         EXPECT_EQ(MaxDifference(*theirs, *want), 0);
       }
@@ -155,8 +159,8 @@ TEST(GifWrite, AppendsToAnimationsOfOtherWriters) {
   if (convert.empty() || identify.empty()) GTEST_SKIP() << "ImageMagick missing";
   // Delays and a loop count give the existing frames extension blocks that must survive.
   const std::string theirs = TempDir() + "/gifw-anim.gif";
-  ASSERT_TRUE(Shell(convert + " -delay 20 -loop 0 -size 16x9 xc:red xc:blue -interlace GIF '" + theirs +
-                    "' 2>/dev/null"));
+  ASSERT_TRUE(
+      Shell(convert + " -delay 20 -loop 0 -size 16x9 xc:red xc:blue -interlace GIF '" + theirs + "' 2>/dev/null"));
   const auto existing = ReadFile(theirs);
   HBITMAP page = MakePage(4, 10, 6);
   ASSERT_NE(page, nullptr);

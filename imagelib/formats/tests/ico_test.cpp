@@ -107,7 +107,8 @@ Bytes IconFile(int type, const std::vector<DirEntry>& entries) {
 const std::vector<RGBQUAD> kPalette16 = [] {
   std::vector<RGBQUAD> p;
   for (int i = 0; i < 16; ++i)
-    p.push_back(RGBQUAD{static_cast<BYTE>(i * 16), static_cast<BYTE>(255 - i * 16), static_cast<BYTE>(i * 40 % 256), 0});
+    p.push_back(
+        RGBQUAD{static_cast<BYTE>(i * 16), static_cast<BYTE>(255 - i * 16), static_cast<BYTE>(i * 40 % 256), 0});
   return p;
 }();
 
@@ -136,8 +137,10 @@ TEST(IcoReader, ImageMagickMultiSizeIconMatchesItsDecode) {
   if (FindTool("convert-im6.q16").empty()) GTEST_SKIP() << "ImageMagick (convert-im6.q16) is not installed";
   const std::string src = TempDir() + "/icon-source.png", ico = TempDir() + "/multi.ico";
   // A picture with soft and hard transparency.
-  ASSERT_TRUE(testing::Run("convert-im6.q16 -size 64x64 gradient:red-blue \\( -size 64x64 radial-gradient:white-black "
-                           "\\) -alpha off -compose copyopacity -composite '" + src + "'"));
+  ASSERT_TRUE(
+      testing::Run("convert-im6.q16 -size 64x64 gradient:red-blue \\( -size 64x64 radial-gradient:white-black "
+                   "\\) -alpha off -compose copyopacity -composite '" +
+                   src + "'"));
   ASSERT_TRUE(testing::Run("convert-im6.q16 '" + src + "' -define icon:auto-resize=16,32,48,256 '" + ico + "'"));
   const Bytes bytes = ReadFile(ico);
   auto reader = Open(kIcoFormat, bytes);
@@ -171,12 +174,12 @@ TEST(IcoReader, MasksAlphaAndPalettes) {
   };
   auto opaqueArgb = [&](int x, int y) { return argb(x, y) & 0x00FFFFFF; };  // alpha all zero
   const Bytes file = IconFile(1, {
-      {BmpPayload(12, 6, 4, kPalette16, index, none), 12, 6, 4},
-      {BmpPayload(12, 6, 4, kPalette16, index, corner), 12, 6, 4},
-      {BmpPayload(12, 6, 32, {}, argb, corner), 12, 6, 32},
-      {BmpPayload(12, 6, 32, {}, opaqueArgb, corner), 12, 6, 32},
-      {BmpPayload(12, 6, 24, {}, opaqueArgb, none, false), 12, 6, 24},  // no mask at all
-  });
+                                     {BmpPayload(12, 6, 4, kPalette16, index, none), 12, 6, 4},
+                                     {BmpPayload(12, 6, 4, kPalette16, index, corner), 12, 6, 4},
+                                     {BmpPayload(12, 6, 32, {}, argb, corner), 12, 6, 32},
+                                     {BmpPayload(12, 6, 32, {}, opaqueArgb, corner), 12, 6, 32},
+                                     {BmpPayload(12, 6, 24, {}, opaqueArgb, none, false), 12, 6, 24},  // no mask at all
+                                 });
   auto reader = Open(kIcoFormat, file);
   ASSERT_TRUE(reader);
   ASSERT_EQ(reader->pageCount(), 5);
@@ -200,9 +203,9 @@ TEST(IcoReader, MasksAlphaAndPalettes) {
   // Alpha wins over the mask; blended on white.
   auto alpha = Page(*reader, 2);
   ASSERT_TRUE(alpha);
-  EXPECT_EQ(alpha->at(2, 5), white);                          // alpha 0 (mask clear there)
-  EXPECT_EQ(alpha->at(9, 3), (Rgb{180, 90, 77}));             // opaque
-  EXPECT_EQ(alpha->at(5, 0).b, BlendOnWhite8(77, 128));       // half
+  EXPECT_EQ(alpha->at(2, 5), white);                     // alpha 0 (mask clear there)
+  EXPECT_EQ(alpha->at(9, 3), (Rgb{180, 90, 77}));        // opaque
+  EXPECT_EQ(alpha->at(5, 0).b, BlendOnWhite8(77, 128));  // half
   EXPECT_EQ(alpha->at(5, 0).r, BlendOnWhite8(100, 128));
 
   // All-zero alpha means the writer only knew the mask.
@@ -218,9 +221,10 @@ TEST(IcoReader, MasksAlphaAndPalettes) {
 
 TEST(IcoReader, EmbeddedHeaderWinsOverTheDirectory) {
   // The directory claims 48 x 48 at 8 bits; the bitmap is 10 x 7 at 4 bits.
-  const Bytes file = IconFile(1, {{BmpPayload(10, 7, 4, kPalette16, [](int, int) { return 3u; },
-                                              [](int, int) { return false; }),
-                                   48, 48, 8}});
+  const Bytes file =
+      IconFile(1, {{BmpPayload(
+                        10, 7, 4, kPalette16, [](int, int) { return 3u; }, [](int, int) { return false; }),
+                    48, 48, 8}});
   auto reader = Open(kIcoFormat, file);
   ASSERT_TRUE(reader);
   const PageInfo info = reader->pageInfo(0);
@@ -234,20 +238,21 @@ TEST(IcoReader, EmbeddedHeaderWinsOverTheDirectory) {
 }
 
 TEST(IcoReader, BadDirectoriesAndPayloads) {
-  const Bytes good = IconFile(1, {{BmpPayload(8, 8, 4, kPalette16, [](int, int) { return 1u; },
-                                              [](int, int) { return false; }),
-                                   8, 8, 4}});
+  const Bytes good =
+      IconFile(1, {{BmpPayload(
+                        8, 8, 4, kPalette16, [](int, int) { return 1u; }, [](int, int) { return false; }),
+                    8, 8, 4}});
   ASSERT_TRUE(Open(kIcoFormat, good));
   auto with = [&](std::size_t at, std::uint8_t v) {
     Bytes b = good;
     b[at] = v;
     return b;
   };
-  EXPECT_FALSE(Open(kIcoFormat, with(0, 1)));   // reserved must be 0
-  EXPECT_FALSE(Open(kIcoFormat, with(2, 3)));   // type 1 or 2 only
-  EXPECT_FALSE(Open(kIcoFormat, with(4, 0)));   // no entries
-  EXPECT_FALSE(Open(kIcoFormat, with(4, 2)));   // the second entry would be the image data
-  EXPECT_FALSE(Open(kIcoFormat, with(21, 1)));  // offset far beyond the file
+  EXPECT_FALSE(Open(kIcoFormat, with(0, 1)));    // reserved must be 0
+  EXPECT_FALSE(Open(kIcoFormat, with(2, 3)));    // type 1 or 2 only
+  EXPECT_FALSE(Open(kIcoFormat, with(4, 0)));    // no entries
+  EXPECT_FALSE(Open(kIcoFormat, with(4, 2)));    // the second entry would be the image data
+  EXPECT_FALSE(Open(kIcoFormat, with(21, 1)));   // offset far beyond the file
   EXPECT_FALSE(Open(kIcoFormat, with(16, 1)));   // size beyond the file
   EXPECT_FALSE(Open(kIcoFormat, with(14, 10)));  // size too small for any image
   EXPECT_FALSE(Open(kIcoFormat, with(18, 10)));  // payload inside the directory
@@ -271,11 +276,11 @@ TEST(IconLoader, PicksExactSizeWithMostColoursElseClosestScaled) {
   auto solid = [](std::uint32_t v) { return [v](int, int) { return v; }; };
   auto none = [](int, int) { return false; };
   const Bytes file = IconFile(1, {
-      {BmpPayload(16, 16, 4, kPalette16, solid(1), none), 16, 16, 4},
-      {BmpPayload(32, 32, 4, kPalette16, solid(2), none), 32, 32, 4},
-      {BmpPayload(32, 32, 32, {}, solid(0xFF102030), none), 32, 32, 32},
-      {BmpPayload(48, 48, 8, kPalette16, solid(3), none), 48, 48, 8},
-  });
+                                     {BmpPayload(16, 16, 4, kPalette16, solid(1), none), 16, 16, 4},
+                                     {BmpPayload(32, 32, 4, kPalette16, solid(2), none), 32, 32, 4},
+                                     {BmpPayload(32, 32, 32, {}, solid(0xFF102030), none), 32, 32, 32},
+                                     {BmpPayload(48, 48, 8, kPalette16, solid(3), none), 48, 48, 8},
+                                 });
   struct Case {
     int want, entryWidth, entryBits;
   };
@@ -317,9 +322,10 @@ TEST(IconLoader, PicksExactSizeWithMostColoursElseClosestScaled) {
 }
 
 TEST(IconLoader, MaskAndTransparencyBits) {
-  const Bytes file = IconFile(1, {{BmpPayload(8, 4, 4, kPalette16, [](int x, int) { return x % 16u; },
-                                              [](int x, int y) { return x == 1 && y == 2; }),
-                                   8, 4, 4}});
+  const Bytes file = IconFile(
+      1, {{BmpPayload(
+               8, 4, 4, kPalette16, [](int x, int) { return x % 16u; }, [](int x, int y) { return x == 1 && y == 2; }),
+           8, 4, 4}});
   HICON icon = LoadIconFromMemory(file.data(), file.size(), 8, 4);
   ASSERT_TRUE(icon);
   vel::gdi::IconParts parts;
@@ -341,9 +347,10 @@ TEST(IconLoader, MaskAndTransparencyBits) {
 
 TEST(IconLoader, MonochromeIconHasNoColourBitmap) {
   const std::vector<RGBQUAD> bw = {RGBQUAD{0, 0, 0, 0}, RGBQUAD{255, 255, 255, 0}};
-  const Bytes file = IconFile(1, {{BmpPayload(16, 16, 1, bw, [](int x, int) { return x < 8 ? 1u : 0u; },
-                                              [](int, int y) { return y < 4; }),
-                                   16, 16, 1}});
+  const Bytes file =
+      IconFile(1, {{BmpPayload(
+                        16, 16, 1, bw, [](int x, int) { return x < 8 ? 1u : 0u; }, [](int, int y) { return y < 4; }),
+                    16, 16, 1}});
   IconLoadInfo info;
   HICON icon = LoadIconFromMemory(file.data(), file.size(), 16, 16, &info);
   ASSERT_TRUE(icon);
@@ -355,7 +362,7 @@ TEST(IconLoader, MonochromeIconHasNoColourBitmap) {
   vel::gdi::BitmapView mask;
   ASSERT_TRUE(vel::gdi::GetBitmapView(parts.mask, &mask));
   ASSERT_EQ(mask.height, 32);
-  EXPECT_EQ(mask.row(0)[0], 0xFF);   // AND half: the top rows transparent
+  EXPECT_EQ(mask.row(0)[0], 0xFF);  // AND half: the top rows transparent
   EXPECT_EQ(mask.row(5)[0], 0x00);
   EXPECT_EQ(mask.row(16 + 5)[0], 0xFF);  // XOR half: white on the left
   EXPECT_EQ(mask.row(16 + 5)[1], 0x00);
@@ -363,9 +370,10 @@ TEST(IconLoader, MonochromeIconHasNoColourBitmap) {
 }
 
 TEST(IconLoader, CursorKeepsItsHotspotScaled) {
-  const Bytes file = IconFile(2, {{BmpPayload(16, 16, 4, kPalette16, [](int, int) { return 2u; },
-                                              [](int, int) { return false; }),
-                                   16, 16, 0, 5, 9}});
+  const Bytes file =
+      IconFile(2, {{BmpPayload(
+                        16, 16, 4, kPalette16, [](int, int) { return 2u; }, [](int, int) { return false; }),
+                    16, 16, 0, 5, 9}});
   auto reader = Open(kIcoFormat, file);
   ASSERT_TRUE(reader);
   EXPECT_EQ(reader->pageInfo(0).bitCount, 4);
@@ -400,15 +408,16 @@ Bytes Chunk(const char* id, const Bytes& data) {
 }
 
 Bytes SolidIcon(int size, std::uint32_t index) {
-  return IconFile(1, {{BmpPayload(size, size, 4, kPalette16, [index](int, int) { return index; },
-                                  [](int, int) { return false; }),
-                       size, size, 4}});
+  return IconFile(1,
+                  {{BmpPayload(
+                        size, size, 4, kPalette16, [index](int, int) { return index; }, [](int, int) { return false; }),
+                    size, size, 4}});
 }
 
 Bytes Ani(const std::vector<Bytes>& frames, const std::vector<std::uint32_t>& sequence, std::uint32_t riffSize = 0) {
   Bytes anih;
-  const std::uint32_t fields[9] = {36, static_cast<std::uint32_t>(frames.size()),
-                                   static_cast<std::uint32_t>(sequence.size()), 0, 0, 0, 0, 10, 3};
+  const std::uint32_t fields[9] = {
+      36, static_cast<std::uint32_t>(frames.size()), static_cast<std::uint32_t>(sequence.size()), 0, 0, 0, 0, 10, 3};
   for (std::uint32_t f : fields) Put32(anih, f);
   Bytes rate, seq;
   for (std::size_t i = 0; i < sequence.size(); ++i) Put32(rate, 5 + static_cast<std::uint32_t>(i));

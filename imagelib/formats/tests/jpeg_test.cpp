@@ -155,7 +155,8 @@ TEST(JpegReader, CmykWithAndWithoutAdobeInversion) {
                         static_cast<std::uint8_t>((255 - ink(x, y, 2)) * k / 255)};
   };
   // Adobe's writers store inverted values and say so in APP14; plain CMYK is stored as is.
-  const auto adobe = Compress(4, JCS_CMYK, true, 0, [&](int x, int y, int c) { return std::uint8_t(255 - ink(x, y, c)); });
+  const auto adobe =
+      Compress(4, JCS_CMYK, true, 0, [&](int x, int y, int c) { return std::uint8_t(255 - ink(x, y, c)); });
   const auto plain = Compress(4, JCS_CMYK, false, 0, ink);
   for (const auto* bytes : {&adobe, &plain}) {
     JpegInfo info;

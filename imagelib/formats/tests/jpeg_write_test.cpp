@@ -74,27 +74,33 @@ TEST(JpegWrite, EveryDepthReadsBackClose) {
   } cases[] = {
       {"24", 24, {}, 3},
       {"8-gray", 8, Gray256(), 1},
-      {"8-colour", 8, [] {
+      {"8-colour", 8,
+       [] {
          std::vector<RGBQUAD> p;
          for (int i = 0; i < 256; ++i) p.push_back({static_cast<BYTE>(i), 128, static_cast<BYTE>(255 - i), 0});
          return p;
-       }(), 3},
-      {"4-colour", 4, [] {
+       }(),
+       3},
+      {"4-colour", 4,
+       [] {
          std::vector<RGBQUAD> p;
          for (int i = 0; i < 16; ++i) p.push_back({static_cast<BYTE>(i * 16), static_cast<BYTE>(200 - i * 8), 90, 0});
          return p;
-       }(), 3},
+       }(),
+       3},
       // Any all-gray palette, in any order, is written as one channel: the save
       // path's gray reduction makes such palettes.
       {"1-bit", 1, {{0, 0, 0, 0}, {255, 255, 255, 0}}, 1},
-      {"8-gray-shuffled", 8, [] {
+      {"8-gray-shuffled", 8,
+       [] {
          std::vector<RGBQUAD> p;
          for (int i = 0; i < 256; ++i) {
            BYTE v = static_cast<BYTE>((i * 97) & 0xFF);
            p.push_back({v, v, v, 0});
          }
          return p;
-       }(), 1},
+       }(),
+       1},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

@@ -12,16 +12,16 @@
 namespace lorimer::formats {
 namespace {
 
-using testing::Shell;
-using testing::OpenBytes;
-using testing::DecodeBytes;
 using testing::BitmapToRgb;
+using testing::DecodeBytes;
 using testing::DecodeWith;
 using testing::FindTool;
 using testing::ImageMagickDecode;
 using testing::MaxDifference;
+using testing::OpenBytes;
 using testing::Rgb;
 using testing::RgbImage;
+using testing::Shell;
 using testing::TempDir;
 using testing::WriteTempFile;
 

@@ -10,16 +10,16 @@
 namespace lorimer::formats {
 namespace {
 
-using testing::Shell;
-using testing::OpenBytes;
-using testing::DecodeBytes;
 using testing::BitmapToRgb;
+using testing::DecodeBytes;
 using testing::DecodeWith;
 using testing::FindTool;
 using testing::ImageMagickDecode;
 using testing::MaxDifference;
+using testing::OpenBytes;
 using testing::ReadPnm;
 using testing::RgbImage;
+using testing::Shell;
 using testing::TempDir;
 using testing::WriteTempFile;
 
@@ -96,22 +96,23 @@ std::vector<std::uint8_t> Concat(std::vector<std::uint8_t> a, const std::vector<
 
 struct NetpbmCase {
   const char* options;
-  int colors;       // colours in the source picture (0 = many)
-  int bitCount;     // what the reader should report: the depth the page is held at
-  unsigned palette; // colorsUsed expected
+  int colors;        // colours in the source picture (0 = many)
+  int bitCount;      // what the reader should report: the depth the page is held at
+  unsigned palette;  // colorsUsed expected
 };
 
 TEST(PcxReader, MatchesNetpbmForEveryPlaneLayout) {
-  if (FindTool("ppmtopcx").empty() || FindTool("pcxtoppm").empty()) GTEST_SKIP() << "netpbm (ppmtopcx, pcxtoppm) not installed";
+  if (FindTool("ppmtopcx").empty() || FindTool("pcxtoppm").empty())
+    GTEST_SKIP() << "netpbm (ppmtopcx, pcxtoppm) not installed";
   const NetpbmCase cases[] = {
-      {"-24bit", 0, 24, 0},          // 3 planes x 8 bits, RLE
-      {"-8bit", 200, 8, 256},        // 1 x 8 with the palette at the end
-      {"", 16, 4, 16},               // 4 planes x 1 bit, header palette
-      {"-packed", 16, 4, 16},        // 1 plane x 4 bits
-      {"", 4, 4, 4},                 // 2 planes x 1 bit
-      {"-packed", 4, 4, 4},          // 1 plane x 2 bits (CGA-like)
-      {"-planes=3", 6, 4, 8},        // 3 planes x 1 bit
-      {"", 2, 1, 2},                 // monochrome
+      {"-24bit", 0, 24, 0},    // 3 planes x 8 bits, RLE
+      {"-8bit", 200, 8, 256},  // 1 x 8 with the palette at the end
+      {"", 16, 4, 16},         // 4 planes x 1 bit, header palette
+      {"-packed", 16, 4, 16},  // 1 plane x 4 bits
+      {"", 4, 4, 4},           // 2 planes x 1 bit
+      {"-packed", 4, 4, 4},    // 1 plane x 2 bits (CGA-like)
+      {"-planes=3", 6, 4, 8},  // 3 planes x 1 bit
+      {"", 2, 1, 2},           // monochrome
   };
   int n = 0;
   for (const auto& c : cases) {
@@ -188,9 +189,31 @@ TEST(DcxReader, ReadsEveryPageImageMagickWrites) {
 std::vector<std::uint8_t> RgbPlaneRows() {
   return {
       // row 0: R, G, B plane rows
-      7, 7, 7, 7, /**/ 7, 7, 0xC5, 0xC5, /**/ 0xC5, 1, 2, 2,
+      7,
+      7,
+      7,
+      7,
+      /**/ 7,
+      7,
+      0xC5,
+      0xC5,
+      /**/ 0xC5,
+      1,
+      2,
+      2,
       // row 1
-      2, 2, 2, 9, /**/ 9, 9, 9, 9, /**/ 9, 0xFF, 0xFF, 0xFF,
+      2,
+      2,
+      2,
+      9,
+      /**/ 9,
+      9,
+      9,
+      9,
+      /**/ 9,
+      0xFF,
+      0xFF,
+      0xFF,
   };
 }
 
@@ -204,8 +227,7 @@ TEST(PcxReader, RunsCrossPlaneAndRowEnds) {
   const auto raw = RgbPlaneRows();
   const auto coded = RleStream(raw);
   ASSERT_LT(coded.size(), raw.size());  // the test is about runs, so there must be some
-  const RgbImage expected{3, 2,
-                          {{7, 7, 0xC5}, {7, 7, 1}, {7, 0xC5, 2}, {2, 9, 9}, {2, 9, 0xFF}, {2, 9, 0xFF}}};
+  const RgbImage expected{3, 2, {{7, 7, 0xC5}, {7, 7, 1}, {7, 0xC5, 2}, {2, 9, 9}, {2, 9, 0xFF}, {2, 9, 0xFF}}};
   for (int encoding : {1, 0}) {
     SCOPED_TRACE(encoding ? "RLE" : "uncompressed");
     s.encoding = encoding;
@@ -230,7 +252,7 @@ TEST(PcxReader, EightBitPaletteOrGreyWhenAbsent) {
 
   std::vector<std::uint8_t> palette(769, 0);
   palette[0] = 0x0C;
-  palette[1 + 3 * 1 + 0] = 10;   // entry 1
+  palette[1 + 3 * 1 + 0] = 10;  // entry 1
   palette[1 + 3 * 1 + 2] = 30;
   palette[1 + 3 * 200 + 1] = 99;  // entry 200
   auto colour = DecodeBytes(kPcxFormat, Concat(image, palette));
@@ -297,7 +319,10 @@ TEST(PcxReader, RejectsImpossibleHeaders) {
   rejects("2 planes of 8 bits", [](auto& h) { h[65] = 2; });
   rejects("xmax before xmin", [](auto& h) { h[4] = 9; });
   rejects("bytes per line too short", [](auto& h) { h[66] = 2; });
-  rejects("more rows than the data can expand to", [](auto& h) { h[10] = 0xFF; h[11] = 0x7F; });
+  rejects("more rows than the data can expand to", [](auto& h) {
+    h[10] = 0xFF;
+    h[11] = 0x7F;
+  });
   EXPECT_FALSE(OpenBytes(kPcxFormat, PcxHeader(good)));  // no data at all
 }
 

@@ -155,7 +155,8 @@ TEST_P(PcxWrite, LayoutRleAndPixels) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, PcxWrite,
-                         ::testing::Combine(::testing::Values(Shape{Kind::kBlackWhite, 1, 1}, Shape{Kind::kWhiteBlack, 1, 1},
+                         ::testing::Combine(::testing::Values(Shape{Kind::kBlackWhite, 1, 1},
+                                                              Shape{Kind::kWhiteBlack, 1, 1},
                                                               Shape{Kind::kTwoColours, 4, 1}, Shape{Kind::kFour, 4, 1},
                                                               Shape{Kind::kEight, 1, 8}, Shape{Kind::kTrue, 3, 8}),
                                             ::testing::Values(1, 9, 16, 150)));
@@ -225,10 +226,10 @@ TEST(DcxWrite, RefusesWhatIsNotDcx) {
   EXPECT_FALSE(WriteDcx(page, WriteOptions{}, &pcx, &out)) << "a plain PCX";
   const std::vector<std::vector<std::uint8_t>> bad = {
       {},
-      {0xB1, 0x68, 0xDE, 0x3A},                                  // magic only
-      {0xB1, 0x68, 0xDE, 0x3A, 0, 0, 0, 0},                      // no pages
-      {0xB1, 0x68, 0xDE, 0x3A, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0},    // page beyond the end
-      {0xB1, 0x68, 0xDE, 0x3A, 12, 0, 0, 0},                     // table runs off the end
+      {0xB1, 0x68, 0xDE, 0x3A},                                // magic only
+      {0xB1, 0x68, 0xDE, 0x3A, 0, 0, 0, 0},                    // no pages
+      {0xB1, 0x68, 0xDE, 0x3A, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0},  // page beyond the end
+      {0xB1, 0x68, 0xDE, 0x3A, 12, 0, 0, 0},                   // table runs off the end
   };
   for (const auto& b : bad) EXPECT_FALSE(WriteDcx(page, WriteOptions{}, &b, &out)) << b.size();
   EXPECT_TRUE(out.empty());

@@ -12,15 +12,15 @@
 namespace lorimer::formats {
 namespace {
 
-using testing::Shell;
-using testing::OpenBytes;
-using testing::DecodeBytes;
 using testing::BitmapToRgb;
+using testing::DecodeBytes;
 using testing::DecodeWith;
 using testing::FindTool;
 using testing::ImageMagickDecode;
 using testing::MaxDifference;
+using testing::OpenBytes;
 using testing::ReadFile;
+using testing::Shell;
 using testing::TempDir;
 using testing::WriteTempFile;
 
@@ -67,8 +67,8 @@ unsigned Smooth(int x, int y, int c, unsigned maxval) {
   return static_cast<unsigned>(v % (maxval + 1));
 }
 unsigned Alpha(int x, int y, unsigned maxval) {
-  if (x < 4) return 0;                 // fully transparent strip
-  if (x >= kW - 4) return maxval;      // opaque strip
+  if (x < 4) return 0;             // fully transparent strip
+  if (x >= kW - 4) return maxval;  // opaque strip
   return (x * 31 + y * 17) * (maxval / 255) % (maxval + 1);
 }
 
@@ -77,10 +77,10 @@ struct PngCase {
   int channels;
   unsigned maxval;
   Sample sample;
-  std::string tool;     // netpbm command reading the source on stdin
-  int colorType;        // what the produced file must be
+  std::string tool;  // netpbm command reading the source on stdin
+  int colorType;     // what the produced file must be
   int bitDepth;
-  int bitmapBits;       // what our reader must hand out, and report beforehand
+  int bitmapBits;  // what our reader must hand out, and report beforehand
 };
 
 std::vector<PngCase> Cases() {
@@ -159,7 +159,8 @@ TEST(PngReader, EveryColourTypeAndDepthMatchesImageMagick) {
 
 TEST(PngReader, PaletteSizeAndResolutionAreReported) {
   if (!HaveTools()) GTEST_SKIP() << "ImageMagick (convert-im6.q16) or netpbm (pnmtopng) is not installed";
-  const std::string src = WriteNetpbm("dpi.ppm", 3, 255, [](int x, int y, int c) { return PaletteSample(11, x, y, c); });
+  const std::string src =
+      WriteNetpbm("dpi.ppm", 3, 255, [](int x, int y, int c) { return PaletteSample(11, x, y, c); });
   const std::string out = TempDir() + "/dpi.png";
   ASSERT_TRUE(testing::Run("convert-im6.q16 '" + src + "' -units PixelsPerInch -density 300 '" + out + "'"));
   const auto bytes = ReadFile(out);

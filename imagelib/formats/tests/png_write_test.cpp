@@ -118,8 +118,9 @@ TEST(PngWrite, EveryDepthReadsBackExactly) {
                              {"24", 24, false, 2}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    HBITMAP page = MakePage(c.bits, c.bits == 24 ? std::vector<RGBQUAD>{} : c.gray ? GrayPalette(c.bits)
-                                                                                     : ColourPalette(c.bits));
+    HBITMAP page = MakePage(c.bits, c.bits == 24 ? std::vector<RGBQUAD>{}
+                                    : c.gray     ? GrayPalette(c.bits)
+                                                 : ColourPalette(c.bits));
     ASSERT_NE(page, nullptr);
     const auto want = BitmapToRgb(page);
     const auto bytes = Write(page);

@@ -11,16 +11,16 @@
 namespace lorimer::formats {
 namespace {
 
-using testing::Shell;
-using testing::OpenBytes;
-using testing::DecodeBytes;
 using testing::BitmapToRgb;
+using testing::DecodeBytes;
 using testing::DecodeWith;
 using testing::FindTool;
 using testing::MaxDifference;
+using testing::OpenBytes;
 using testing::ReadPnm;
 using testing::Rgb;
 using testing::RgbImage;
+using testing::Shell;
 using testing::TempDir;
 using testing::WriteTempFile;
 
@@ -61,9 +61,23 @@ struct TgaShape {
 std::vector<std::uint8_t> TgaHeader(const TgaShape& s) {
   auto lo = [](int v) { return static_cast<std::uint8_t>(v & 0xFF); };
   auto hi = [](int v) { return static_cast<std::uint8_t>((v >> 8) & 0xFF); };
-  std::vector<std::uint8_t> h = {lo(s.idLength), lo(s.mapType), lo(s.type),   lo(s.mapFirst),   hi(s.mapFirst),
-                                 lo(s.mapLength), hi(s.mapLength), lo(s.mapBits), 0,  0, 0, 0,
-                                 lo(s.width),     hi(s.width),     lo(s.height), hi(s.height), lo(s.depth),
+  std::vector<std::uint8_t> h = {lo(s.idLength),
+                                 lo(s.mapType),
+                                 lo(s.type),
+                                 lo(s.mapFirst),
+                                 hi(s.mapFirst),
+                                 lo(s.mapLength),
+                                 hi(s.mapLength),
+                                 lo(s.mapBits),
+                                 0,
+                                 0,
+                                 0,
+                                 0,
+                                 lo(s.width),
+                                 hi(s.width),
+                                 lo(s.height),
+                                 hi(s.height),
+                                 lo(s.depth),
                                  lo(s.descriptor)};
   h.insert(h.end(), static_cast<std::size_t>(s.idLength), 'x');
   return h;
@@ -77,7 +91,8 @@ std::vector<std::uint8_t> Concat(std::vector<std::uint8_t> a, const std::vector<
 // --- interoperability ----------------------------------------------------------------
 
 TEST(TgaReader, MatchesNetpbmForEveryTypeItWrites) {
-  if (FindTool("pamtotga").empty() || FindTool("tgatoppm").empty()) GTEST_SKIP() << "netpbm (pamtotga, tgatoppm) not installed";
+  if (FindTool("pamtotga").empty() || FindTool("tgatoppm").empty())
+    GTEST_SKIP() << "netpbm (pamtotga, tgatoppm) not installed";
   struct Case {
     const char* options;
     int colors;
@@ -119,8 +134,9 @@ std::vector<std::uint8_t> PamWithAlpha(int w, int h) {
   std::vector<std::uint8_t> d(head.begin(), head.end());
   for (int y = 0; y < h; ++y) {
     for (int x = 0; x < w; ++x) {
-      d.insert(d.end(), {static_cast<std::uint8_t>(x * 255 / w), static_cast<std::uint8_t>(40 + y),
-                         static_cast<std::uint8_t>(200 - x), static_cast<std::uint8_t>((x + 3 * y) * 255 / (w + 3 * h))});
+      d.insert(d.end(),
+               {static_cast<std::uint8_t>(x * 255 / w), static_cast<std::uint8_t>(40 + y),
+                static_cast<std::uint8_t>(200 - x), static_cast<std::uint8_t>((x + 3 * y) * 255 / (w + 3 * h))});
     }
   }
   return d;
@@ -130,7 +146,8 @@ std::vector<std::uint8_t> PamWithAlpha(int w, int h) {
 // decode needs -auto-orient to show bottom-left files the right way up.
 std::optional<RgbImage> ImageMagickUpright(const std::string& path) {
   const std::string out = path + ".upright.ppm";
-  if (!Shell("convert-im6.q16 " + path + " -auto-orient -background white -alpha remove -alpha off -depth 8 ppm:" + out)) {
+  if (!Shell("convert-im6.q16 " + path +
+             " -auto-orient -background white -alpha remove -alpha off -depth 8 ppm:" + out)) {
     return std::nullopt;
   }
   return ReadPnm(out);
@@ -228,7 +245,7 @@ TEST(TgaReader, ColourMapThatStartsPastZero) {
   s.depth = 8;
   s.idLength = 3;
   const std::vector<std::uint8_t> map = {1, 2, 3, /**/ 4, 5, 6, /**/ 7, 8, 9};  // B, G, R
-  const std::vector<std::uint8_t> pixels = {5, 7, 6, 2};                      // 2 is below the map
+  const std::vector<std::uint8_t> pixels = {5, 7, 6, 2};                        // 2 is below the map
   auto image = DecodeBytes(kTgaFormat, Concat(Concat(TgaHeader(s), map), pixels));
   ASSERT_TRUE(image);
   EXPECT_EQ(image->pixels, (std::vector<Rgb>{{3, 2, 1}, {9, 8, 7}, {6, 5, 4}, {0, 0, 0}}));
@@ -273,7 +290,8 @@ TEST(TgaReader, AlphaIsCompositedOnWhiteOnlyWhenItMeansSomething) {
   area[1] = 495 >> 8;
   area[494] = 0;
   file = Concat(file, area);
-  file = Concat(file, {static_cast<std::uint8_t>(extension), static_cast<std::uint8_t>(extension >> 8), 0, 0, 0, 0, 0, 0});
+  file =
+      Concat(file, {static_cast<std::uint8_t>(extension), static_cast<std::uint8_t>(extension >> 8), 0, 0, 0, 0, 0, 0});
   const std::string signature = "TRUEVISION-XFILE.";
   file.insert(file.end(), signature.begin(), signature.end());
   file.push_back(0);
@@ -342,14 +360,32 @@ TEST(TgaReader, RejectsHeadersThatDoNotAddUp) {
   rejects("no image (type 0)", [](TgaShape& s) { s.type = 0; });
   rejects("depth 8 for true colour", [](TgaShape& s) { s.depth = 8; });
   rejects("depth 24 for grey", [](TgaShape& s) { s.type = 3; });
-  rejects("mapped without a map", [](TgaShape& s) { s.type = 1; s.depth = 8; });
-  rejects("map entry size 8", [](TgaShape& s) { s.mapType = 1; s.mapLength = 2; s.mapBits = 8; });
-  rejects("map longer than the file", [](TgaShape& s) { s.mapType = 1; s.mapLength = 200; s.mapBits = 24; });
+  rejects("mapped without a map", [](TgaShape& s) {
+    s.type = 1;
+    s.depth = 8;
+  });
+  rejects("map entry size 8", [](TgaShape& s) {
+    s.mapType = 1;
+    s.mapLength = 2;
+    s.mapBits = 8;
+  });
+  rejects("map longer than the file", [](TgaShape& s) {
+    s.mapType = 1;
+    s.mapLength = 200;
+    s.mapBits = 24;
+  });
   rejects("colour map type 2", [](TgaShape& s) { s.mapType = 2; });
   rejects("zero width", [](TgaShape& s) { s.width = 0; });
-  rejects("more pixels than the data could hold", [](TgaShape& s) { s.width = 65535; s.height = 65535; });
-  rejects("RLE claiming more than 128 pixels per byte", [](TgaShape& s) { s.type = 10; s.width = 1000; s.height = 10; });
-  EXPECT_FALSE(OpenBytes(kTgaFormat, TgaHeader(good)));                  // header only
+  rejects("more pixels than the data could hold", [](TgaShape& s) {
+    s.width = 65535;
+    s.height = 65535;
+  });
+  rejects("RLE claiming more than 128 pixels per byte", [](TgaShape& s) {
+    s.type = 10;
+    s.width = 1000;
+    s.height = 10;
+  });
+  EXPECT_FALSE(OpenBytes(kTgaFormat, TgaHeader(good)));                   // header only
   EXPECT_FALSE(OpenBytes(kTgaFormat, std::vector<std::uint8_t>(10, 0)));  // shorter than a header
 }
 

@@ -91,8 +91,8 @@ struct TiffCase {
   int photometric;
   int bits;
   int compression;
-  int bitmapBits;       // what our reader hands out
-  int tolerance;        // 0 for lossless
+  int bitmapBits;  // what our reader hands out
+  int tolerance;   // 0 for lossless
   bool tiled = false;
   int planar = PLANARCONFIG_CONTIG;
   int fillOrder = FILLORDER_MSB2LSB;
@@ -108,8 +108,8 @@ std::vector<TiffCase> Cases() {
       {"rgb-jpeg", im + "-compress JPEG -quality 90 $OUT", PHOTOMETRIC_RGB, 8, COMPRESSION_JPEG, 24, 3},
       {"ycbcr-jpeg", "tiffcp -c jpeg $RGB $OUT", PHOTOMETRIC_YCBCR, 8, COMPRESSION_JPEG, 24, 3},
       {"rgb16", im + "-depth 16 -compress LZW $OUT", PHOTOMETRIC_RGB, 16, COMPRESSION_LZW, 24, 0},
-      {"rgb-tiled", im + "-define tiff:tile-geometry=16x16 -compress LZW $OUT", PHOTOMETRIC_RGB, 8, COMPRESSION_LZW,
-       24, 0, true},
+      {"rgb-tiled", im + "-define tiff:tile-geometry=16x16 -compress LZW $OUT", PHOTOMETRIC_RGB, 8, COMPRESSION_LZW, 24,
+       0, true},
       {"rgb-planes", "tiffcp -p separate $RGB $OUT", PHOTOMETRIC_RGB, 8, COMPRESSION_NONE, 24, 0, false,
        PLANARCONFIG_SEPARATE},
       {"rgba", im + "\\( -size 37x23 gradient:white-black \\) -alpha off -compose copyopacity -composite -depth 8 $OUT",
@@ -128,8 +128,8 @@ std::vector<TiffCase> Cases() {
        COMPRESSION_PACKBITS, 1, 0},
       {"bw-g3", "pnmtotiff -g3 $PBM > $OUT", PHOTOMETRIC_MINISWHITE, 1, COMPRESSION_CCITTFAX3, 1, 0},
       {"bw-g4", "pnmtotiff -g4 $PBM > $OUT", PHOTOMETRIC_MINISWHITE, 1, COMPRESSION_CCITTFAX4, 1, 0},
-      {"bw-g4-lsb", "pnmtotiff -g4 -lsb2msb $PBM > $OUT", PHOTOMETRIC_MINISWHITE, 1, COMPRESSION_CCITTFAX4, 1, 0,
-       false, PLANARCONFIG_CONTIG, FILLORDER_LSB2MSB},
+      {"bw-g4-lsb", "pnmtotiff -g4 -lsb2msb $PBM > $OUT", PHOTOMETRIC_MINISWHITE, 1, COMPRESSION_CCITTFAX4, 1, 0, false,
+       PLANARCONFIG_CONTIG, FILLORDER_LSB2MSB},
       {"bw-mh", "tiffcp -c g3:1d $BWT $OUT", PHOTOMETRIC_MINISWHITE, 1, COMPRESSION_CCITTFAX3, 1, 0},
   };
 }
@@ -148,7 +148,8 @@ std::string Expand(std::string command, const std::string& out) {
   const std::pair<std::string, std::string> vars[] = {
       {"$PPM", SourcePpm()}, {"$PBM", SourcePbm()}, {"$RGB", rgb}, {"$BWT", bw}, {"$OUT", out}};
   for (const auto& [name, value] : vars) {
-    for (std::size_t at; (at = command.find(name)) != std::string::npos;) command.replace(at, name.size(), "'" + value + "'");
+    for (std::size_t at; (at = command.find(name)) != std::string::npos;)
+      command.replace(at, name.size(), "'" + value + "'");
   }
   return command;
 }
@@ -214,8 +215,8 @@ TEST(TiffReader, EveryPageOfAMultiPageFile) {
   const std::string path = TempDir() + "/multi.tif";
   // Three pages of different sizes and kinds: colour, gray and bilevel.
   ASSERT_TRUE(Shell("convert-im6.q16 '" + SourcePpm() + "' \\( '" + SourcePpm() +
-                    "' -resize 20x11! -colorspace Gray \\) \\( '" + SourcePbm() +
-                    "' -rotate 90 \\) -compress LZW '" + path + "'"));
+                    "' -resize 20x11! -colorspace Gray \\) \\( '" + SourcePbm() + "' -rotate 90 \\) -compress LZW '" +
+                    path + "'"));
   ASSERT_EQ(ReadTags(path).pages, 3);
   auto reader = Open(path);
   ASSERT_TRUE(reader);
@@ -250,12 +251,22 @@ TEST(TiffReader, ResolutionIsReported) {
 // A little-endian 4 x 2 8-bit gray TIFF with one strip; `nextIfd` is written as given.
 std::vector<std::uint8_t> TinyGrayTiff(std::uint32_t nextIfd, std::uint32_t width = 4, std::uint32_t height = 2) {
   std::vector<std::uint8_t> d = {'I', 'I', 42, 0, 8, 0, 0, 0};
-  auto u16 = [&](unsigned v) { d.push_back(v & 0xFF); d.push_back((v >> 8) & 0xFF); };
-  auto u32 = [&](std::uint32_t v) { for (int i = 0; i < 4; ++i) d.push_back((v >> (8 * i)) & 0xFF); };
+  auto u16 = [&](unsigned v) {
+    d.push_back(v & 0xFF);
+    d.push_back((v >> 8) & 0xFF);
+  };
+  auto u32 = [&](std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) d.push_back((v >> (8 * i)) & 0xFF);
+  };
   const std::uint32_t entries = 8;
   const std::uint32_t pixelsAt = 8 + 2 + entries * 12 + 4;
   u16(entries);
-  auto entry = [&](unsigned tag, unsigned type, std::uint32_t value) { u16(tag); u16(type); u32(1); u32(value); };
+  auto entry = [&](unsigned tag, unsigned type, std::uint32_t value) {
+    u16(tag);
+    u16(type);
+    u32(1);
+    u32(value);
+  };
   entry(256, 4, width);
   entry(257, 4, height);
   entry(258, 3, 8);
@@ -306,7 +317,8 @@ TEST(TiffReader, DamagedFilesFailOrDecodePartly) {
   if (!HaveTools()) return;
   // A compressed page cut in the middle keeps its top rows.
   const std::string path = TempDir() + "/cut-lzw.tif";
-  ASSERT_TRUE(Shell("convert-im6.q16 '" + SourcePpm() + "' -define tiff:rows-per-strip=4 -compress LZW '" + path + "'"));
+  ASSERT_TRUE(
+      Shell("convert-im6.q16 '" + SourcePpm() + "' -define tiff:rows-per-strip=4 -compress LZW '" + path + "'"));
   auto bytes = ReadFile(path);
   auto theirs = ImageMagickDecode(path);
   ASSERT_TRUE(theirs);

@@ -154,13 +154,14 @@ TEST(TiffWrite, FaxCodingsForBilevelPages) {
         ASSERT_TRUE(want);
         if (p == 2) {
           // Fax pages hold no colours: the darker entry comes back black, the lighter white.
-          for (auto& px : want->pixels) px = px.r == 200 && px.b == 20 ? testing::Rgb{0, 0, 0} : testing::Rgb{255, 255, 255};
+          for (auto& px : want->pixels)
+            px = px.r == 200 && px.b == 20 ? testing::Rgb{0, 0, 0} : testing::Rgb{255, 255, 255};
         }
         const auto ours = DecodeBytes(kTiffFormat, bytes);
         ASSERT_TRUE(ours);
         EXPECT_EQ(MaxDifference(*ours, *want), 0);
-        const std::string path =
-            WriteTempFile(std::string("tifw-fax-") + f.option + std::to_string(fill) + std::to_string(p) + ".tif", bytes);
+        const std::string path = WriteTempFile(
+            std::string("tifw-fax-") + f.option + std::to_string(fill) + std::to_string(p) + ".tif", bytes);
         if (haveMagick) {
           const auto theirs = ImageMagickDecode(path);
           ASSERT_TRUE(theirs);

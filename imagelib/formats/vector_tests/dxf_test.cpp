@@ -74,20 +74,28 @@ std::vector<Drawn> Play(const std::vector<BYTE>& bytes, double* fontScale = null
       case emf::EMR_EXTCREATEFONTINDIRECTW: table.at(r.i32(0)) = Obj{3, 0, r.i32(4), r.i32(12)}; break;
       case emf::EMR_SELECTOBJECT: {
         const DWORD h = static_cast<DWORD>(r.i32(0));
-        if (h == (emf::kStockObjectFlag | NULL_BRUSH)) state.brushNull = true;
-        else if (h < 16 && table[h].kind == 1) state.pen = table[h].color;
-        else if (h < 16 && table[h].kind == 2) state.brush = table[h].color, state.brushNull = false;
-        else if (h < 16 && table[h].kind == 3) state.fontHeight = table[h].height, state.escapement = table[h].escapement;
+        if (h == (emf::kStockObjectFlag | NULL_BRUSH))
+          state.brushNull = true;
+        else if (h < 16 && table[h].kind == 1)
+          state.pen = table[h].color;
+        else if (h < 16 && table[h].kind == 2)
+          state.brush = table[h].color, state.brushNull = false;
+        else if (h < 16 && table[h].kind == 3)
+          state.fontHeight = table[h].height, state.escapement = table[h].escapement;
         break;
       }
-      case emf::EMR_POLYLINE: case emf::EMR_POLYGON: {
+      case emf::EMR_POLYLINE:
+      case emf::EMR_POLYGON: {
         const DWORD n = static_cast<DWORD>(r.i32(16));
         EXPECT_EQ(r.body.size(), 20 + n * 8u);
         for (DWORD i = 0; i < n; ++i) dev(r.i32(20 + i * 8), r.i32(24 + i * 8));
         out.push_back(r);
         break;
       }
-      case emf::EMR_EXTTEXTOUTW: dev(r.i32(28), r.i32(32)); out.push_back(r); break;
+      case emf::EMR_EXTTEXTOUTW:
+        dev(r.i32(28), r.i32(32));
+        out.push_back(r);
+        break;
       default: break;
     }
     at += size;
@@ -150,11 +158,10 @@ TEST(DxfSniff, RecognisesSectionsNearTheStart) {
 
 TEST(DxfEntities, LineCircleAndPolylinesMapWithYUp) {
   const Pairs ents = {
-      kFrameLine[0], kFrameLine[1], kFrameLine[2], kFrameLine[3], kFrameLine[4], kFrameLine[5],
-      {0, "CIRCLE"}, {10, "50"}, {20, "25"}, {40, "10"},
-      {0, "LWPOLYLINE"}, {90, "4"}, {70, "1"}, {10, "10"}, {20, "10"}, {10, "20"}, {20, "10"},
-      {10, "20"}, {20, "20"}, {10, "10"}, {20, "20"},
-      {0, "LWPOLYLINE"}, {90, "2"}, {70, "0"}, {10, "0"}, {20, "50"}, {10, "30"}, {20, "50"},
+      kFrameLine[0],     kFrameLine[1], kFrameLine[2], kFrameLine[3],     kFrameLine[4], kFrameLine[5], {0, "CIRCLE"},
+      {10, "50"},        {20, "25"},    {40, "10"},    {0, "LWPOLYLINE"}, {90, "4"},     {70, "1"},     {10, "10"},
+      {20, "10"},        {10, "20"},    {20, "10"},    {10, "20"},        {20, "20"},    {10, "10"},    {20, "20"},
+      {0, "LWPOLYLINE"}, {90, "2"},     {70, "0"},     {10, "0"},         {20, "50"},    {10, "30"},    {20, "50"},
   };
   VectorDrawing d;
   ASSERT_TRUE(Read(Text(Join({Section("ENTITIES", ents)})), d));
@@ -198,8 +205,7 @@ TEST(DxfEntities, LineCircleAndPolylinesMapWithYUp) {
 
 TEST(DxfEntities, BulgedSegmentIsAnArc) {
   // A half circle from (0,0) to (20,0) bulging below the chord (bulge 1 turns left).
-  const Pairs ents = {{0, "LWPOLYLINE"}, {90, "2"}, {70, "0"}, {10, "0"}, {20, "0"}, {42, "1"},
-                      {10, "20"},        {20, "0"}};
+  const Pairs ents = {{0, "LWPOLYLINE"}, {90, "2"}, {70, "0"}, {10, "0"}, {20, "0"}, {42, "1"}, {10, "20"}, {20, "0"}};
   const Pairs header = {{9, "$EXTMIN"}, {10, "-10"}, {20, "-20"}, {9, "$EXTMAX"}, {10, "30"}, {20, "20"}};
   VectorDrawing d;
   ASSERT_TRUE(Read(Text(Join({Section("HEADER", header), Section("ENTITIES", ents)})), d));
@@ -215,8 +221,8 @@ TEST(DxfEntities, BulgedSegmentIsAnArc) {
 }
 
 TEST(DxfEntities, SolidTakesTheThirdAndFourthPointsCrossed) {
-  const Pairs ents = {{0, "SOLID"}, {62, "1"}, {10, "0"}, {20, "0"}, {11, "10"}, {21, "0"},
-                      {12, "0"},    {22, "10"}, {13, "10"}, {23, "10"}};
+  const Pairs ents = {{0, "SOLID"}, {62, "1"}, {10, "0"},  {20, "0"},  {11, "10"},
+                      {21, "0"},    {12, "0"}, {22, "10"}, {13, "10"}, {23, "10"}};
   VectorDrawing d;
   ASSERT_TRUE(Read(Text(Join({Section("ENTITIES", ents)})), d));
   const std::vector<Drawn> drawn = Play(d.emf);
@@ -241,8 +247,8 @@ TEST(DxfEntities, SolidTakesTheThirdAndFourthPointsCrossed) {
 TEST(DxfText, TextAndMTextWithFormatting) {
   Pairs ents = kFrameLine;
   const Pairs text = {{0, "TEXT"}, {10, "10"}, {20, "20"}, {40, "5"}, {1, "Hello %%d"}, {50, "90"}};
-  const Pairs mtext = {{0, "MTEXT"}, {10, "50"}, {20, "40"}, {40, "4"}, {71, "1"},
-                       {1, "{\\fArial|b1;Big}\\Pline\\~two \\S1^2;"}};
+  const Pairs mtext = {{0, "MTEXT"}, {10, "50"}, {20, "40"},
+                       {40, "4"},    {71, "1"},  {1, "{\\fArial|b1;Big}\\Pline\\~two \\S1^2;"}};
   ents.insert(ents.end(), text.begin(), text.end());
   ents.insert(ents.end(), mtext.begin(), mtext.end());
   VectorDrawing d;
@@ -266,7 +272,7 @@ TEST(DxfText, TextAndMTextWithFormatting) {
 }
 
 TEST(DxfBlocks, InsertPlacesScalesAndRotates) {
-  const Pairs blocks = {{0, "BLOCK"}, {2, "B"}, {10, "1"}, {20, "0"}, {0, "LINE"}, {62, "0"},
+  const Pairs blocks = {{0, "BLOCK"}, {2, "B"},  {10, "1"},  {20, "0"}, {0, "LINE"},  {62, "0"},
                         {10, "1"},    {20, "0"}, {11, "11"}, {21, "0"}, {0, "ENDBLK"}};
   Pairs ents = kFrameLine;
   const Pairs ins = {{0, "INSERT"}, {2, "B"}, {62, "5"}, {10, "20"}, {20, "10"}, {41, "2"}, {42, "2"}, {50, "90"}};
@@ -285,14 +291,14 @@ TEST(DxfBlocks, InsertPlacesScalesAndRotates) {
 }
 
 TEST(DxfColours, ByLayerExplicitAndDefault) {
-  const Pairs tables = {{0, "TABLE"}, {2, "LAYER"}, {0, "LAYER"}, {2, "Walls"}, {70, "0"}, {62, "1"},
-                        {0, "LAYER"}, {2, "Hidden"}, {62, "-3"}, {0, "ENDTAB"}};
-  const Pairs ents = {{0, "LINE"}, {8, "Walls"}, {62, "256"}, {10, "0"}, {20, "0"}, {11, "10"}, {21, "10"},
-                      {0, "LINE"}, {8, "Walls"}, {10, "0"}, {20, "0"}, {11, "10"}, {21, "5"},
-                      {0, "LINE"}, {8, "Walls"}, {62, "3"}, {10, "0"}, {20, "0"}, {11, "5"}, {21, "10"},
-                      {0, "LINE"}, {8, "Nowhere"}, {10, "0"}, {20, "0"}, {11, "1"}, {21, "1"},
-                      {0, "LINE"}, {8, "Hidden"}, {10, "0"}, {20, "0"}, {11, "2"}, {21, "2"},
-                      {0, "LINE"}, {62, "8"}, {420, "1193046"}, {10, "0"}, {20, "0"}, {11, "3"}, {21, "3"}};
+  const Pairs tables = {{0, "TABLE"}, {2, "LAYER"}, {0, "LAYER"},  {2, "Walls"}, {70, "0"},
+                        {62, "1"},    {0, "LAYER"}, {2, "Hidden"}, {62, "-3"},   {0, "ENDTAB"}};
+  const Pairs ents = {{0, "LINE"},    {8, "Walls"}, {62, "256"}, {10, "0"}, {20, "0"},   {11, "10"},  {21, "10"},
+                      {0, "LINE"},    {8, "Walls"}, {10, "0"},   {20, "0"}, {11, "10"},  {21, "5"},   {0, "LINE"},
+                      {8, "Walls"},   {62, "3"},    {10, "0"},   {20, "0"}, {11, "5"},   {21, "10"},  {0, "LINE"},
+                      {8, "Nowhere"}, {10, "0"},    {20, "0"},   {11, "1"}, {21, "1"},   {0, "LINE"}, {8, "Hidden"},
+                      {10, "0"},      {20, "0"},    {11, "2"},   {21, "2"}, {0, "LINE"}, {62, "8"},   {420, "1193046"},
+                      {10, "0"},      {20, "0"},    {11, "3"},   {21, "3"}};
   VectorDrawing d;
   ASSERT_TRUE(Read(Text(Join({Section("TABLES", tables), Section("ENTITIES", ents)})), d));
   const std::vector<Drawn> drawn = Play(d.emf);
@@ -352,23 +358,60 @@ TEST(DxfFrames, DegenerateHugeAndTinyDrawingsGetSaneFrames) {
   };
   const double mm = kPxPerMm;
   const Case cases[] = {
-      {"long line", {}, {{0, "LINE"}, {10, "0"}, {20, "0"}, {11, "1000"}, {21, "100"}},
-       100000, 10000, {0, 100 * mm}, {1000 * mm, 0}},
+      {"long line",
+       {},
+       {{0, "LINE"}, {10, "0"}, {20, "0"}, {11, "1000"}, {21, "100"}},
+       100000,
+       10000,
+       {0, 100 * mm},
+       {1000 * mm, 0}},
       // Zero height: a 5 mm strip with the line along its middle.
-      {"horizontal line", {}, {{0, "LINE"}, {10, "0"}, {20, "0"}, {11, "1000"}, {21, "0"}},
-       100000, 500, {0, 2.5 * mm}, {1000 * mm, 2.5 * mm}},
+      {"horizontal line",
+       {},
+       {{0, "LINE"}, {10, "0"}, {20, "0"}, {11, "1000"}, {21, "0"}},
+       100000,
+       500,
+       {0, 2.5 * mm},
+       {1000 * mm, 2.5 * mm}},
       // Nothing but a point: a 5 mm square with a one-pixel dot in the middle.
-      {"lone point", {}, {{0, "POINT"}, {10, "5"}, {20, "5"}}, 500, 500, {2.5 * mm, 2.5 * mm}, {2.5 * mm + 1, 2.5 * mm}},
+      {"lone point",
+       {},
+       {{0, "POINT"}, {10, "5"}, {20, "5"}},
+       500,
+       500,
+       {2.5 * mm, 2.5 * mm},
+       {2.5 * mm + 1, 2.5 * mm}},
       // A kilometre by half a kilometre: the longest side comes down to one metre.
-      {"huge", {}, {{0, "LINE"}, {10, "0"}, {20, "0"}, {11, "1e6"}, {21, "5e5"}},
-       100000, 50000, {0, 500 * mm}, {1000 * mm, 0}},
+      {"huge",
+       {},
+       {{0, "LINE"}, {10, "0"}, {20, "0"}, {11, "1e6"}, {21, "5e5"}},
+       100000,
+       50000,
+       {0, 500 * mm},
+       {1000 * mm, 0}},
       // A circle of 2 microns is shown 5 mm across, not as nothing.
-      {"tiny", {}, {{0, "CIRCLE"}, {10, "0"}, {20, "0"}, {40, "0.001"}}, 500, 500, {5 * mm, 2.5 * mm}, {5 * mm, 2.5 * mm}},
+      {"tiny",
+       {},
+       {{0, "CIRCLE"}, {10, "0"}, {20, "0"}, {40, "0.001"}},
+       500,
+       500,
+       {5 * mm, 2.5 * mm},
+       {5 * mm, 2.5 * mm}},
       // A header extent that misses part of the drawing, or dwarfs it, gives way.
-      {"stale header", {{9, "$EXTMIN"}, {10, "0"}, {20, "0"}, {9, "$EXTMAX"}, {10, "10"}, {20, "10"}},
-       {{0, "LINE"}, {10, "0"}, {20, "0"}, {11, "100"}, {21, "50"}}, 10000, 5000, {0, 50 * mm}, {100 * mm, 0}},
-      {"header far too large", {{9, "$EXTMIN"}, {10, "-1e5"}, {20, "-1e5"}, {9, "$EXTMAX"}, {10, "1e5"}, {20, "1e5"}},
-       {{0, "LINE"}, {10, "0"}, {20, "0"}, {11, "100"}, {21, "50"}}, 10000, 5000, {0, 50 * mm}, {100 * mm, 0}},
+      {"stale header",
+       {{9, "$EXTMIN"}, {10, "0"}, {20, "0"}, {9, "$EXTMAX"}, {10, "10"}, {20, "10"}},
+       {{0, "LINE"}, {10, "0"}, {20, "0"}, {11, "100"}, {21, "50"}},
+       10000,
+       5000,
+       {0, 50 * mm},
+       {100 * mm, 0}},
+      {"header far too large",
+       {{9, "$EXTMIN"}, {10, "-1e5"}, {20, "-1e5"}, {9, "$EXTMAX"}, {10, "1e5"}, {20, "1e5"}},
+       {{0, "LINE"}, {10, "0"}, {20, "0"}, {11, "100"}, {21, "50"}},
+       10000,
+       5000,
+       {0, 50 * mm},
+       {100 * mm, 0}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -428,7 +471,8 @@ TEST(DxfSplines, FitPointsAndControlPointForms) {
     const std::vector<Drawn> drawn = Play(d.emf);
     ASSERT_EQ(drawn.size(), 2u);
     ASSERT_GT(drawn[1].x.size(), 16u);
-    for (const Spot& s : c.on) EXPECT_LT(Nearest(drawn[1], s.x * kPxPerMm, (20 - s.y) * kPxPerMm), 1.0) << s.x << "," << s.y;
+    for (const Spot& s : c.on)
+      EXPECT_LT(Nearest(drawn[1], s.x * kPxPerMm, (20 - s.y) * kPxPerMm), 1.0) << s.x << "," << s.y;
   }
 }
 
@@ -555,8 +599,8 @@ TEST(DxfHostile, MalformedPairsAndNumbers) {
   // A code line that is no number ends the reading.
   EXPECT_FALSE(Read("0\nSECTION\n2\nENTITIES\nxx\nLINE\n", d));
   // Numbers too large to be a drawing are not drawn; no entity left means no picture.
-  const Pairs huge = {{0, "LINE"}, {10, "1e300"}, {20, "0"}, {11, "1"}, {21, "nan"},
-                      {0, "CIRCLE"}, {10, "0"}, {20, "0"}, {40, "1e400"}};
+  const Pairs huge = {{0, "LINE"},   {10, "1e300"}, {20, "0"}, {11, "1"},    {21, "nan"},
+                      {0, "CIRCLE"}, {10, "0"},     {20, "0"}, {40, "1e400"}};
   EXPECT_FALSE(Read(Text(Join({Section("ENTITIES", huge)})), d));
   // A lone point still gets a small area.
   ASSERT_TRUE(Read(Text(Join({Section("ENTITIES", {{0, "POINT"}, {10, "5"}, {20, "5"}})})), d));
@@ -570,9 +614,9 @@ TEST(DxfHostile, MalformedPairsAndNumbers) {
 }
 
 TEST(DxfHostile, SelfAndMutualInsertsEnd) {
-  const Pairs blocks = {{0, "BLOCK"}, {2, "A"}, {0, "LINE"}, {10, "0"}, {20, "0"}, {11, "1"}, {21, "1"},
-                        {0, "INSERT"}, {2, "A"}, {10, "1"}, {20, "1"}, {0, "INSERT"}, {2, "B"}, {0, "ENDBLK"},
-                        {0, "BLOCK"}, {2, "B"}, {0, "INSERT"}, {2, "A"}, {10, "2"}, {20, "0"}, {0, "ENDBLK"}};
+  const Pairs blocks = {{0, "BLOCK"},  {2, "A"}, {0, "LINE"},   {10, "0"}, {20, "0"},     {11, "1"}, {21, "1"},
+                        {0, "INSERT"}, {2, "A"}, {10, "1"},     {20, "1"}, {0, "INSERT"}, {2, "B"},  {0, "ENDBLK"},
+                        {0, "BLOCK"},  {2, "B"}, {0, "INSERT"}, {2, "A"},  {10, "2"},     {20, "0"}, {0, "ENDBLK"}};
   const Pairs ents = {{0, "INSERT"}, {2, "A"}, {0, "INSERT"}, {2, "B"}};
   VectorDrawing d;
   ASSERT_TRUE(Read(Text(Join({Section("BLOCKS", blocks), Section("ENTITIES", ents)})), d));
@@ -611,7 +655,7 @@ TEST(DxfHostile, FanOutOfNestedInsertsIsBounded) {
 TEST(DxfHostile, HugeMultipleInsertIsRefused) {
   const Pairs blocks = {{0, "BLOCK"}, {2, "B"}, {0, "LINE"}, {10, "0"}, {20, "0"}, {11, "1"}, {21, "1"}, {0, "ENDBLK"}};
   const Pairs ents = {{0, "INSERT"}, {2, "B"}, {70, "100000"}, {71, "100000"}, {44, "2"}, {45, "2"},
-                      {0, "INSERT"}, {2, "B"}, {70, "3"}, {71, "2"}, {44, "2"}, {45, "2"}};
+                      {0, "INSERT"}, {2, "B"}, {70, "3"},      {71, "2"},      {44, "2"}, {45, "2"}};
   VectorDrawing d;
   ASSERT_TRUE(Read(Text(Join({Section("BLOCKS", blocks), Section("ENTITIES", ents)})), d));
   EXPECT_EQ(Play(d.emf).size(), 6u);

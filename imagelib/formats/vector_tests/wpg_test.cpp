@@ -21,7 +21,7 @@ namespace emf = vel::gdi::emf;
 
 struct Drawn {
   DWORD type = 0;
-  std::vector<BYTE> body;  // the record after type and size
+  std::vector<BYTE> body;    // the record after type and size
   std::vector<double> x, y;  // its points in device pixels (shapes only)
   COLORREF pen = 0, brush = 0, textColor = 0;
   bool penNull = false, brushNull = true;
@@ -66,30 +66,46 @@ std::vector<Drawn> Play(const std::vector<BYTE>& bytes) {
       case emf::EMR_SETWINDOWEXTEX: wx = r.i32(0), wy = r.i32(4); break;
       case emf::EMR_SETVIEWPORTEXTEX: vx = r.i32(0), vy = r.i32(4); break;
       case emf::EMR_SETTEXTCOLOR: state.textColor = static_cast<COLORREF>(r.i32(0)); break;
-      case emf::EMR_CREATEPEN: table.at(r.i32(0)) = Obj{1, static_cast<COLORREF>(r.i32(16)), r.i32(4) == PS_NULL, 0}; break;
-      case emf::EMR_CREATEBRUSHINDIRECT: table.at(r.i32(0)) = Obj{2, static_cast<COLORREF>(r.i32(8)), r.i32(4) == 1, 0}; break;
+      case emf::EMR_CREATEPEN:
+        table.at(r.i32(0)) = Obj{1, static_cast<COLORREF>(r.i32(16)), r.i32(4) == PS_NULL, 0};
+        break;
+      case emf::EMR_CREATEBRUSHINDIRECT:
+        table.at(r.i32(0)) = Obj{2, static_cast<COLORREF>(r.i32(8)), r.i32(4) == 1, 0};
+        break;
       case emf::EMR_EXTCREATEFONTINDIRECTW: table.at(r.i32(0)) = Obj{3, 0, false, r.i32(4)}; break;
       case emf::EMR_SELECTOBJECT: {
         const DWORD h = static_cast<DWORD>(r.i32(0));
-        if (h == (emf::kStockObjectFlag | NULL_BRUSH)) state.brushNull = true;
-        else if (h < table.size() && table[h].kind == 1) state.pen = table[h].color, state.penNull = table[h].null;
-        else if (h < table.size() && table[h].kind == 2) state.brush = table[h].color, state.brushNull = table[h].null;
-        else if (h < table.size() && table[h].kind == 3) state.fontHeight = table[h].height;
+        if (h == (emf::kStockObjectFlag | NULL_BRUSH))
+          state.brushNull = true;
+        else if (h < table.size() && table[h].kind == 1)
+          state.pen = table[h].color, state.penNull = table[h].null;
+        else if (h < table.size() && table[h].kind == 2)
+          state.brush = table[h].color, state.brushNull = table[h].null;
+        else if (h < table.size() && table[h].kind == 3)
+          state.fontHeight = table[h].height;
         break;
       }
-      case emf::EMR_POLYLINE: case emf::EMR_POLYGON: case emf::EMR_POLYBEZIER: {
+      case emf::EMR_POLYLINE:
+      case emf::EMR_POLYGON:
+      case emf::EMR_POLYBEZIER: {
         const DWORD n = static_cast<DWORD>(r.i32(16));
         EXPECT_EQ(r.body.size(), 20 + n * 8u);
         for (DWORD i = 0; i < n; ++i) dev(r.i32(20 + i * 8), r.i32(24 + i * 8));
         out.push_back(r);
         break;
       }
-      case emf::EMR_RECTANGLE: case emf::EMR_ELLIPSE: case emf::EMR_ROUNDRECT: case emf::EMR_ARC:
+      case emf::EMR_RECTANGLE:
+      case emf::EMR_ELLIPSE:
+      case emf::EMR_ROUNDRECT:
+      case emf::EMR_ARC:
         dev(r.i32(0), r.i32(4));
         dev(r.i32(8), r.i32(12));
         out.push_back(r);
         break;
-      case emf::EMR_EXTTEXTOUTW: dev(r.i32(28), r.i32(32)); out.push_back(r); break;
+      case emf::EMR_EXTTEXTOUTW:
+        dev(r.i32(28), r.i32(32));
+        out.push_back(r);
+        break;
       case emf::EMR_STRETCHDIBITS:
         dev(r.i32(16), r.i32(20));
         dev(r.i32(16) + r.i32(64), r.i32(20) + r.i32(68));
@@ -126,10 +142,16 @@ ENHMETAHEADER Header(const VectorDrawing& d) {
 
 struct Bytes {
   std::vector<BYTE> b;
-  Bytes& u8(int v) { b.push_back(static_cast<BYTE>(v)); return *this; }
+  Bytes& u8(int v) {
+    b.push_back(static_cast<BYTE>(v));
+    return *this;
+  }
   Bytes& u16(int v) { return u8(v & 0xFF).u8((v >> 8) & 0xFF); }
   Bytes& u32(long v) { return u16(static_cast<int>(v & 0xFFFF)).u16(static_cast<int>((v >> 16) & 0xFFFF)); }
-  Bytes& add(const Bytes& o) { b.insert(b.end(), o.b.begin(), o.b.end()); return *this; }
+  Bytes& add(const Bytes& o) {
+    b.insert(b.end(), o.b.begin(), o.b.end());
+    return *this;
+  }
 };
 
 Bytes FileHeader(int major) {
@@ -142,16 +164,20 @@ Bytes FileHeader(int major) {
 Bytes Rec1(int type, const Bytes& body, bool longLength = false) {
   Bytes r;
   r.u8(type);
-  if (longLength || body.b.size() >= 0xFF) r.u8(0xFF).u16(static_cast<int>(body.b.size()));
-  else r.u8(static_cast<int>(body.b.size()));
+  if (longLength || body.b.size() >= 0xFF)
+    r.u8(0xFF).u16(static_cast<int>(body.b.size()));
+  else
+    r.u8(static_cast<int>(body.b.size()));
   return r.add(body);
 }
 
 Bytes Rec2(int type, const Bytes& body) {
   Bytes r;
   r.u8(0x01).u8(type).u8(0);
-  if (body.b.size() >= 0xFF) r.u8(0xFF).u16(static_cast<int>(body.b.size()));
-  else r.u8(static_cast<int>(body.b.size()));
+  if (body.b.size() >= 0xFF)
+    r.u8(0xFF).u16(static_cast<int>(body.b.size()));
+  else
+    r.u8(static_cast<int>(body.b.size()));
   return r.add(body);
 }
 
@@ -407,10 +433,10 @@ TEST(Wpg2, RunLengthBitmapWithPalette) {
   f.add(Rec2(0x1B, Bytes().u16(0).u16(0).u16(0).u16(600).u16(600).u16(75).u16(75)));
   Bytes data;
   data.u16(8).u16(2).u8(4).u8(1);
-  data.u8(0x83).u8(5);           // four samples of 5
-  data.u8(0x01).u8(7).u8(8);     // two literal samples
-  data.u8(0x7F).u8(1);           // two zero samples
-  data.u8(0xFE).u8(0);           // the row above once
+  data.u8(0x83).u8(5);        // four samples of 5
+  data.u8(0x01).u8(7).u8(8);  // two literal samples
+  data.u8(0x7F).u8(1);        // two zero samples
+  data.u8(0xFE).u8(0);        // the row above once
   f.add(Rec2(0x0E, data));
   VectorDrawing d;
   ASSERT_TRUE(ReadWpg(f.b.data(), f.b.size(), d));
@@ -458,8 +484,10 @@ TEST(WpgHostile, GarbageAfterAValidHeaderIsClean) {
   std::mt19937 rng(1234);
   for (int round = 0; round < 400; ++round) {
     Bytes f = FileHeader(1 + round % 2);
-    if (round % 2 == 0) f.add(Rec1(0x0F, Bytes().u8(1).u8(0).u16(1200).u16(1200)));
-    else f.add(Rec2(0x01, Wpg2Start(1200, 1200)));
+    if (round % 2 == 0)
+      f.add(Rec1(0x0F, Bytes().u8(1).u8(0).u16(1200).u16(1200)));
+    else
+      f.add(Rec2(0x01, Wpg2Start(1200, 1200)));
     const size_t n = rng() % 300;
     for (size_t i = 0; i < n; ++i) f.u8(static_cast<int>(rng() & 0xFF));
     ExpectCleanOutcome(f.b);

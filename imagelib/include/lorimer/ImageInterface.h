@@ -90,9 +90,8 @@ class LORIMER_API CImageSaver {
   static int Save(HIMG* handle, const char* path, _SAVEIMAGEINFO::_WMF* record);
   static int Save(HIMG* handle, const char* path, _SAVEIMAGEINFO::_EMF* record);
   static int Save(HIMG* handle, const char* path, _SAVEIMAGEINFO::_EPS* record);
-  static int CreateThumbnailFilePath(HIMG* handle, int maxWidth, int maxHeight, QUALITY quality, char* path,
-                                     int border, DWORD background, int gray, int depth, int* width, int* height,
-                                     int page);
+  static int CreateThumbnailFilePath(HIMG* handle, int maxWidth, int maxHeight, QUALITY quality, char* path, int border,
+                                     DWORD background, int gray, int depth, int* width, int* height, int page);
   static int CreateThumbnailFileEx(HIMG* handle, int maxWidth, int maxHeight, QUALITY quality, char* path, int border,
                                    DWORD background, int gray, int depth, int* width, int* height, int page);
 };
@@ -187,8 +186,8 @@ class LORIMER_API CImageInterface {
                               int gray, int depth, int* width, int* height, int page);
   int CreateThumbnailFileEx(int maxWidth, int maxHeight, char* path, QUALITY quality, int border, DWORD background,
                             int gray, int depth, int* width, int* height, int page);
-  HBITMAP CreateThumbnailHBITMAPEx(int maxWidth, int maxHeight, QUALITY quality, int border, DWORD background,
-                                   int gray, int depth, int* width, int* height, int page);
+  HBITMAP CreateThumbnailHBITMAPEx(int maxWidth, int maxHeight, QUALITY quality, int border, DWORD background, int gray,
+                                   int depth, int* width, int* height, int page);
 
   int DrawImage(HDC dc, RECT* dest, RECT* src, int page);
   int DrawImage(HDC dc, int x, int y, int width, int height, int page);

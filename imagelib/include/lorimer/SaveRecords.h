@@ -11,8 +11,8 @@ struct _SAVEIMAGEINFO {
   int page;          // page to save
   int proportional;  // non-zero: fit proportionally into width x height
   int reserved;
-  float angle;       // rotation in degrees
-  RECT crop;         // applied when right > left and bottom > top
+  float angle;  // rotation in degrees
+  RECT crop;    // applied when right > left and bottom > top
 
   _SAVEIMAGEINFO& operator=(const _SAVEIMAGEINFO&) { return *this; }
 

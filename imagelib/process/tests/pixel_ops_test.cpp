@@ -119,7 +119,7 @@ TEST(PixelRotate, SmallAnglesTurnClockwise) {
   Owned r(Rotate(src.h, 1000, 0xFFFFFF));
   ASSERT_TRUE(r.h);
   const RgbImage img = Pixels(r.h);
-  ASSERT_EQ(img.width, 41);  // 40 cos 10 + 4 sin 10 = 40.09
+  ASSERT_EQ(img.width, 41);   // 40 cos 10 + 4 sin 10 = 40.09
   ASSERT_EQ(img.height, 11);  // 40 sin 10 + 4 cos 10 = 10.88
   const Rgb black{0, 0, 0}, white{255, 255, 255};
   EXPECT_EQ(img.at(1, 2), black);
@@ -222,7 +222,9 @@ TEST(PixelFilter, BandsOfABigPictureMeetSeamlessly) {
 }
 
 TEST(PixelTone, InvertTwiceRestores) {
-  Owned bmp(Make(3, 2, [](int x, int y) { return Rgb{static_cast<std::uint8_t>(x * 90), static_cast<std::uint8_t>(y), 255}; }));
+  Owned bmp(Make(3, 2, [](int x, int y) {
+    return Rgb{static_cast<std::uint8_t>(x * 90), static_cast<std::uint8_t>(y), 255};
+  }));
   const RgbImage before = Pixels(bmp.h);
   ASSERT_TRUE(Invert(bmp.h));
   EXPECT_EQ(Pixels(bmp.h).at(2, 1), (Rgb{75, 254, 0}));
@@ -243,10 +245,12 @@ TEST(PixelTone, BrightnessClamps) {
 }
 
 TEST(PixelTone, ContrastAroundMidGrayPerChannel) {
-  auto make = [] { return Make(3, 1, [](int x, int) {
-    const std::uint8_t v[3] = {200, 100, 129};
-    return Rgb{v[x], v[x], v[x]};
-  }); };
+  auto make = [] {
+    return Make(3, 1, [](int x, int) {
+      const std::uint8_t v[3] = {200, 100, 129};
+      return Rgb{v[x], v[x], v[x]};
+    });
+  };
   Owned doubled(make()), flat(make()), half(make()), redOnly(make()), all(make());
   ASSERT_TRUE(Contrast(doubled.h, 100, 7));
   ASSERT_TRUE(Contrast(flat.h, -100, -1));
@@ -267,7 +271,8 @@ TEST(PixelTone, ContrastAroundMidGrayPerChannel) {
 
 TEST(PixelResample, SameSizeIsIdentityForBothMethods) {
   Owned src(Make(7, 5, [](int x, int y) {
-    return Rgb{static_cast<std::uint8_t>(x * 31 + y), static_cast<std::uint8_t>(y * 50), static_cast<std::uint8_t>(x ^ y)};
+    return Rgb{static_cast<std::uint8_t>(x * 31 + y), static_cast<std::uint8_t>(y * 50),
+               static_cast<std::uint8_t>(x ^ y)};
   }));
   for (int method : {kResampleNearest, kResampleGood, 1, 5}) {
     Owned copy(CopyResample(src.h, 7, 5, method));
@@ -347,7 +352,10 @@ bool WritePpm(const std::string& path, const RgbImage& img) {
 HBITMAP Noise(int w, int h) {
   unsigned state = 12345;
   return Make(w, h, [&](int, int) {
-    auto next = [&] { state = state * 1103515245u + 12345u; return static_cast<std::uint8_t>(state >> 16); };
+    auto next = [&] {
+      state = state * 1103515245u + 12345u;
+      return static_cast<std::uint8_t>(state >> 16);
+    };
     const std::uint8_t r = next(), g = next(), b = next();
     return Rgb{r, g, b};
   });
@@ -366,8 +374,10 @@ std::optional<RgbImage> Magick(HBITMAP src, const std::string& operation, const 
 
 TEST(PixelInterop, BlurMatchesImageMagickConvolution) {
   Owned src(Noise(23, 17));
-  auto expected = Magick(src.h, "-virtual-pixel edge -morphology Convolve '3x3: 0.0625,0.125,0.0625 "
-                                "0.125,0.25,0.125 0.0625,0.125,0.0625'", "blur");
+  auto expected = Magick(src.h,
+                         "-virtual-pixel edge -morphology Convolve '3x3: 0.0625,0.125,0.0625 "
+                         "0.125,0.25,0.125 0.0625,0.125,0.0625'",
+                         "blur");
   if (!expected) GTEST_SKIP() << "convert-im6.q16 (ImageMagick) is missing or failed";
   ASSERT_TRUE(Filter(src.h, kFilterBlur));
   EXPECT_LE(testing::MaxDifference(Pixels(src.h), *expected), 1);

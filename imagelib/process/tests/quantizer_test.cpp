@@ -102,9 +102,7 @@ TEST(KestReduceColors, DepthAndPaletteSizeFollowTheColourCount) {
 }
 
 TEST(KestReduceColors, TwoColoursArePureBlackAndWhiteEvenForTwoReds) {
-  Owned src{Picture(13, 9, [](int x, int y) {
-    return (x + y) % 3 ? Rgb{200, 30, 30} : Rgb{120, 10, 10};
-  })};
+  Owned src{Picture(13, 9, [](int x, int y) { return (x + y) % 3 ? Rgb{200, 30, 30} : Rgb{120, 10, 10}; })};
   Owned out{KestReduceColors(src.h, 2, false)};
   ASSERT_TRUE(out.h);
   vel::gdi::BitmapView view = View(out.h);
@@ -120,8 +118,8 @@ TEST(KestReduceColors, TwoColoursArePureBlackAndWhiteEvenForTwoReds) {
 }
 
 TEST(KestReduceColors, FewerColoursThanAskedStayExactAtEveryDepth) {
-  const Rgb ten[10] = {{0, 0, 0},     {255, 255, 255}, {200, 16, 40},  {16, 200, 90},  {30, 60, 220},
-                       {250, 220, 0}, {128, 128, 128}, {90, 40, 150},  {10, 140, 140}, {240, 120, 180}};
+  const Rgb ten[10] = {{0, 0, 0},     {255, 255, 255}, {200, 16, 40}, {16, 200, 90},  {30, 60, 220},
+                       {250, 220, 0}, {128, 128, 128}, {90, 40, 150}, {10, 140, 140}, {240, 120, 180}};
   Owned src{Picture(23, 17, [&](int x, int y) { return ten[(x * 3 + y * 7 + x * y) % 10]; })};
   auto in = BitmapToRgb(src.h);
   for (int colours : {256, 16}) {

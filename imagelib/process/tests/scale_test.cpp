@@ -82,25 +82,25 @@ TEST(HarrowScale, SameSizeKeepsEveryPixelAndGivesTopDown24Bit) {
 TEST(HarrowScale, HalvingAveragesTwoByTwoBoxesAndNarrowsTheLastOnes) {
   // 1200 x 1200 is large enough to be shared out between threads.
   for (const int n : {100, 1200}) {
-  Owned src{Picture(n, n, Pattern)};
-  Owned out{HarrowScale(src.h, n / 2, n / 2)};
-  ASSERT_TRUE(out.h);
-  auto img = BitmapToRgb(out.h);
-  ASSERT_TRUE(img);
-  ASSERT_EQ(img->width, n / 2);
-  auto expected = [&](int j, int k) {
-    // Boxes of 2x2 from (2j, 2k); the last column and row keep one pixel.
-    int w = j == n / 2 - 1 ? 1 : 2, h = k == n / 2 - 1 ? 1 : 2;
-    int sum[3] = {0, 0, 0};
-    for (int y = 2 * k; y < 2 * k + h; ++y)
-      for (int x = 2 * j; x < 2 * j + w; ++x) {
-        Rgb c = Pattern(x, y);
-        sum[0] += c.r, sum[1] += c.g, sum[2] += c.b;
-      }
-    return Rgb{std::uint8_t(sum[0] / (w * h)), std::uint8_t(sum[1] / (w * h)), std::uint8_t(sum[2] / (w * h))};
-  };
-  for (int k = 0; k < n / 2; ++k)
-    for (int j = 0; j < n / 2; ++j) ASSERT_EQ(img->at(j, k), expected(j, k)) << j << "," << k << " of " << n;
+    Owned src{Picture(n, n, Pattern)};
+    Owned out{HarrowScale(src.h, n / 2, n / 2)};
+    ASSERT_TRUE(out.h);
+    auto img = BitmapToRgb(out.h);
+    ASSERT_TRUE(img);
+    ASSERT_EQ(img->width, n / 2);
+    auto expected = [&](int j, int k) {
+      // Boxes of 2x2 from (2j, 2k); the last column and row keep one pixel.
+      int w = j == n / 2 - 1 ? 1 : 2, h = k == n / 2 - 1 ? 1 : 2;
+      int sum[3] = {0, 0, 0};
+      for (int y = 2 * k; y < 2 * k + h; ++y)
+        for (int x = 2 * j; x < 2 * j + w; ++x) {
+          Rgb c = Pattern(x, y);
+          sum[0] += c.r, sum[1] += c.g, sum[2] += c.b;
+        }
+      return Rgb{std::uint8_t(sum[0] / (w * h)), std::uint8_t(sum[1] / (w * h)), std::uint8_t(sum[2] / (w * h))};
+    };
+    for (int k = 0; k < n / 2; ++k)
+      for (int j = 0; j < n / 2; ++j) ASSERT_EQ(img->at(j, k), expected(j, k)) << j << "," << k << " of " << n;
   }
 }
 
@@ -156,8 +156,8 @@ RgbImage ReferenceBoxShrink(const RgbImage& src, int width, int height) {
         }
         v[c] = static_cast<int>(sum / n);
       }
-      out.pixels.push_back(Rgb{static_cast<std::uint8_t>(v[0]), static_cast<std::uint8_t>(v[1]),
-                               static_cast<std::uint8_t>(v[2])});
+      out.pixels.push_back(
+          Rgb{static_cast<std::uint8_t>(v[0]), static_cast<std::uint8_t>(v[1]), static_cast<std::uint8_t>(v[2])});
     }
   }
   return out;
@@ -168,8 +168,8 @@ RgbImage ReferenceBoxShrink(const RgbImage& src, int width, int height) {
 RgbImage ReferenceBilinear(const RgbImage& src, int width, int height) {
   auto taps = [](int size, int newSize) {
     std::vector<std::tuple<int, int, float>> out;
-    float s = size - 1 > 1 ? static_cast<float>(size - 1) / static_cast<float>(newSize)
-                           : 1.0f / static_cast<float>(newSize);
+    float s =
+        size - 1 > 1 ? static_cast<float>(size - 1) / static_cast<float>(newSize) : 1.0f / static_cast<float>(newSize);
     for (int j = 0; j < newSize; ++j) {
       float x = static_cast<float>(j) * s;
       int x0 = std::min(static_cast<int>(std::floor(x)), size - 1);
@@ -225,13 +225,14 @@ struct ScaleCase {
 // pixel by pixel in 64 bits), and pictures large enough to be shared out between
 // threads.
 const ScaleCase kNoiseCases[] = {
-    {1, 1, 1, 1},      {1, 1, 3, 3},     {1, 1, 1, 7},      {1, 1, 7, 1},      {1, 5, 3, 9},     {1, 5, 1, 2},
-    {1, 5, 4, 2},      {5, 1, 9, 3},     {5, 1, 2, 1},      {2, 2, 4, 4},      {2, 2, 3, 5},     {2, 2, 1, 1},
-    {2, 2, 2, 5},      {2, 3, 1, 2},     {3, 3, 8, 8},      {3, 3, 17, 9},     {3, 3, 2, 2},     {3, 3, 1, 3},
-    {97, 61, 48, 30},  {97, 61, 33, 61}, {97, 61, 97, 20},  {97, 61, 7, 5},    {97, 61, 1, 1},   {97, 61, 200, 150},
-    {97, 61, 98, 62},  {97, 61, 250, 40}, {97, 61, 13, 400}, {97, 61, 96, 60}, {97, 61, 33, 17}, {96, 64, 64, 43},
-    {100, 100, 40, 40}, {1000, 570, 50, 30}, {64, 48, 1024, 9}, {64, 48, 8, 768}, {640, 3, 17, 1}, {5000, 2, 1, 1},
-    {9000, 7, 3, 2},    {70000, 2, 1, 1}, {1200, 1000, 613, 301}, {500, 400, 1100, 1000},
+    {1, 1, 1, 1},       {1, 1, 3, 3},        {1, 1, 1, 7},      {1, 1, 7, 1},           {1, 5, 3, 9},
+    {1, 5, 1, 2},       {1, 5, 4, 2},        {5, 1, 9, 3},      {5, 1, 2, 1},           {2, 2, 4, 4},
+    {2, 2, 3, 5},       {2, 2, 1, 1},        {2, 2, 2, 5},      {2, 3, 1, 2},           {3, 3, 8, 8},
+    {3, 3, 17, 9},      {3, 3, 2, 2},        {3, 3, 1, 3},      {97, 61, 48, 30},       {97, 61, 33, 61},
+    {97, 61, 97, 20},   {97, 61, 7, 5},      {97, 61, 1, 1},    {97, 61, 200, 150},     {97, 61, 98, 62},
+    {97, 61, 250, 40},  {97, 61, 13, 400},   {97, 61, 96, 60},  {97, 61, 33, 17},       {96, 64, 64, 43},
+    {100, 100, 40, 40}, {1000, 570, 50, 30}, {64, 48, 1024, 9}, {64, 48, 8, 768},       {640, 3, 17, 1},
+    {5000, 2, 1, 1},    {9000, 7, 3, 2},     {70000, 2, 1, 1},  {1200, 1000, 613, 301}, {500, 400, 1100, 1000},
 };
 
 // The scaler's inner loops have an AVX2 build and a plain one: both are checked

@@ -118,7 +118,8 @@ TEST(Owned, ReleasesOnceAndMovesOwnership) {
 }
 
 TEST(ReplaceFileContents, KeepsPermissionsAndLeavesNoTemporary) {
-  const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("bytes_test_" + std::to_string(::getpid()));
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("bytes_test_" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
   const std::string target = (dir / "a.bin").string();
   ASSERT_TRUE(vel::ReplaceFileContents(target, std::string("first")));

@@ -424,8 +424,8 @@ TEST(GdiCaps, RealDisplayAnswers) {
   ASSERT_GE(number, 0) << "Xvfb did not start";
   std::string display = ":" + std::to_string(number);
   std::string out = "/tmp/gdi-caps-" + std::to_string(getpid()) + ".txt";
-  std::string child = "DISPLAY=" + display + " VELMARK_GDI_CAPS_OUT=" + out +
-                      " /proc/" + std::to_string(getpid()) + "/exe --gtest_filter=GdiCaps.ReportScreenForParent >/dev/null 2>&1";
+  std::string child = "DISPLAY=" + display + " VELMARK_GDI_CAPS_OUT=" + out + " /proc/" + std::to_string(getpid()) +
+                      "/exe --gtest_filter=GdiCaps.ReportScreenForParent >/dev/null 2>&1";
   int rc = std::system(child.c_str());
   kill(pid, SIGTERM);
   ASSERT_EQ(rc, 0);

@@ -244,7 +244,8 @@ TEST(PainterDc, PicturesScaleAndMirror) {
   EXPECT_EQ(at(119, 100), kWhite);
   EXPECT_EQ(at(200, 100), kWhite);
   // Same places as the bitmap's own stretch.
-  for (auto [x, y] : {std::pair{30, 25}, {70, 55}, {140, 85}, {180, 115}}) EXPECT_EQ(at(x, y), GetPixel(p.memory, x, y));
+  for (auto [x, y] : {std::pair{30, 25}, {70, 55}, {140, 85}, {180, 115}})
+    EXPECT_EQ(at(x, y), GetPixel(p.memory, x, y));
 }
 
 TEST(PainterDc, CapsPainterSwapAndRefusals) {

@@ -208,11 +208,11 @@ TEST(PlayEnhMetaFile, SaveAndRestoreBringBackTheMapping) {
       .add(EMR_SETWINDOWEXTEX, {1, 1})
       .add(EMR_SETVIEWPORTEXTEX, {4, 4})
       .add(EMR_SAVEDC, {})
-      .add(EMR_SCALEVIEWPORTEXTEX, {1, 2, 1, 2})  // now 2x
-      .add(EMR_RECTANGLE, {1, 1, 5, 5})            // 2..10
-      .add(EMR_RESTOREDC, {static_cast<DWORD>(-2)}) // back past both saves: MM_TEXT, black brush
+      .add(EMR_SCALEVIEWPORTEXTEX, {1, 2, 1, 2})     // now 2x
+      .add(EMR_RECTANGLE, {1, 1, 5, 5})              // 2..10
+      .add(EMR_RESTOREDC, {static_cast<DWORD>(-2)})  // back past both saves: MM_TEXT, black brush
       .add(EMR_RECTANGLE, {50, 50, 60, 60})
-      .add(EMR_RESTOREDC, {static_cast<DWORD>(-1)}); // nothing left to restore: skipped
+      .add(EMR_RESTOREDC, {static_cast<DWORD>(-1)});  // nothing left to restore: skipped
   Canvas c(100, 100);
   vel::gdi::emfplay::Stats stats;
   std::vector<BYTE> emf = e.finish();
@@ -356,8 +356,8 @@ TEST(PlayEnhMetaFile, StretchDibitsScalesATwoByTwoBitmap) {
   h.biHeight = 2;
   h.biPlanes = 1;
   h.biBitCount = 24;
-  const BYTE bits[16] = {255, 0, 0, 0, 255, 0, 0, 0,  // blue, green, pad
-                         0, 0, 255, 255, 255, 255, 0, 0};  // red, white, pad
+  const BYTE bits[16] = {255, 0, 0,   0,   255, 0,   0, 0,   // blue, green, pad
+                         0,   0, 255, 255, 255, 255, 0, 0};  // red, white, pad
   std::vector<BYTE> p = Words({0, 0, 0, 0, 10, 10, 0, 0, 2, 2, 80, 40, 120, 16, DIB_RGB_COLORS, SRCCOPY, 40, 40});
   std::vector<BYTE> hb(sizeof h);
   std::memcpy(hb.data(), &h, sizeof h);
@@ -385,21 +385,41 @@ TEST(PlayEnhMetaFile, StretchDibitsScalesATwoByTwoBitmap) {
 
 TEST(PlayEnhMetaFile, BlitsWithoutSourceFillWithTheBrushOrAConstant) {
   auto blit = [](LONG x, LONG y, LONG w, LONG h, DWORD rop) {
-    std::vector<BYTE> p = Words({0, 0, 0, 0, static_cast<DWORD>(x), static_cast<DWORD>(y), static_cast<DWORD>(w),
-                                 static_cast<DWORD>(h), rop, 0, 0, FloatBits(1), 0, 0, FloatBits(1), 0, 0, 0,
-                                 DIB_RGB_COLORS, 0, 0, 0, 0});
+    std::vector<BYTE> p = Words({0,
+                                 0,
+                                 0,
+                                 0,
+                                 static_cast<DWORD>(x),
+                                 static_cast<DWORD>(y),
+                                 static_cast<DWORD>(w),
+                                 static_cast<DWORD>(h),
+                                 rop,
+                                 0,
+                                 0,
+                                 FloatBits(1),
+                                 0,
+                                 0,
+                                 FloatBits(1),
+                                 0,
+                                 0,
+                                 0,
+                                 DIB_RGB_COLORS,
+                                 0,
+                                 0,
+                                 0,
+                                 0});
     return p;
   };
   EmfBuilder e;
   e.add(EMR_CREATEBRUSHINDIRECT, {1, BS_SOLID, kRed, 0})
       .add(EMR_SELECTOBJECT, {1})
-      .raw(EMR_BITBLT, blit(0, 0, 10, 10, 0x00F00021))   // PATCOPY
+      .raw(EMR_BITBLT, blit(0, 0, 10, 10, 0x00F00021))  // PATCOPY
       .raw(EMR_BITBLT, blit(20, 0, 10, 10, BLACKNESS))
       .raw(EMR_BITBLT, blit(5, 0, 10, 5, 0x00550009));  // DSTINVERT over red and white
   Canvas c(40, 20);
   ASSERT_TRUE(c.play(e.finish(), RECT{0, 0, 100, 100}));
   EXPECT_EQ(c.count(kRed), 100 - 25);
-  EXPECT_EQ(c.count(RGB(0, 255, 255)), 25);  // inverted red
+  EXPECT_EQ(c.count(RGB(0, 255, 255)), 25);    // inverted red
   EXPECT_EQ(c.count(RGB(0, 0, 0)), 100 + 25);  // the black blit and inverted white
   EXPECT_EQ(c.at(12, 2), RGB(0, 0, 0));
   EXPECT_EQ(c.at(12, 7), kWhite);
@@ -414,9 +434,9 @@ TEST(PlayEnhMetaFile, ObjectTableSelectionAndDeletion) {
       .add(EMR_CREATEBRUSHINDIRECT, {2, BS_SOLID, kBlue, 0})
       .add(EMR_SELECTOBJECT, {2})
       .add(EMR_DELETEOBJECT, {1})
-      .add(EMR_SELECTOBJECT, {1})   // deleted: skipped, blue stays
+      .add(EMR_SELECTOBJECT, {1})  // deleted: skipped, blue stays
       .add(EMR_RECTANGLE, {0, 0, 11, 11})
-      .add(EMR_DELETEOBJECT, {2})   // selected: still draws until replaced
+      .add(EMR_DELETEOBJECT, {2})  // selected: still draws until replaced
       .add(EMR_RECTANGLE, {20, 0, 31, 11})
       .add(EMR_CREATEBRUSHINDIRECT, {1, BS_SOLID, RGB(0, 255, 0), 0})  // slot 1 reused
       .add(EMR_SELECTOBJECT, {1})
@@ -648,10 +668,10 @@ std::vector<BYTE> PlaceableWmf() {
     w16(function);
     for (int p : params) w16(p);
   };
-  record(0x020B, {0, 0});         // SETWINDOWORG y, x
-  record(0x020C, {1000, 1000});   // SETWINDOWEXT h, w
+  record(0x020B, {0, 0});             // SETWINDOWORG y, x
+  record(0x020C, {1000, 1000});       // SETWINDOWEXT h, w
   record(0x02FC, {0, 0x00FF, 0, 0});  // CREATEBRUSHINDIRECT solid red
-  record(0x012D, {0});            // SELECTOBJECT
+  record(0x012D, {0});                // SELECTOBJECT
   record(0x041B, {1000, 500, 0, 0});  // RECTANGLE bottom, right, top, left
   record(0x0000, {});
   DWORD words = static_cast<DWORD>((out.size() - header) / 2);

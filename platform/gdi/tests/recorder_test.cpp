@@ -135,7 +135,7 @@ TEST(Recorder, PlayedBackLikeDrawnDirectly) {
   DeleteDC(dc);
 
   EXPECT_EQ(At(played, 20, 15), RGB(220, 0, 0));
-  EXPECT_EQ(At(played, 55, 9), At(direct, 55, 9));   // the picture's quadrants
+  EXPECT_EQ(At(played, 55, 9), At(direct, 55, 9));  // the picture's quadrants
   EXPECT_EQ(At(played, 85, 40), At(direct, 85, 40));
   EXPECT_EQ(At(played, 125, 20), RGB(0, 0, 200));
   EXPECT_EQ(At(played, 30, 70), RGB(0, 0, 200));

@@ -241,7 +241,7 @@ TEST(Polygon, PolyPolygonHolesAndPolylineOutline) {
   EXPECT_EQ(l.at(5, 5), kBlack);
   EXPECT_EQ(l.at(29, 5), kBlack);
   EXPECT_EQ(l.at(30, 12), kBlack);
-  EXPECT_EQ(l.at(20, 12), kWhite);  // not filled
+  EXPECT_EQ(l.at(20, 12), kWhite);      // not filled
   EXPECT_EQ(l.count(kBlack), 25 + 15);  // the last point is left out
 }
 
@@ -362,8 +362,8 @@ TEST(Brushes, MixModesInvertXorAndSkip) {
   HBRUSH red = CreateSolidBrush(kRed);
   SelectObject(c.dc, red);
   SetROP2(c.dc, R2_XORPEN);
-  Rectangle(c.dc, 0, 0, 3, 3);     // black ^ red = red
-  Rectangle(c.dc, 17, 0, 20, 3);   // white ^ red = cyan
+  Rectangle(c.dc, 0, 0, 3, 3);    // black ^ red = red
+  Rectangle(c.dc, 17, 0, 20, 3);  // white ^ red = cyan
   EXPECT_EQ(c.at(1, 1), kRed);
   EXPECT_EQ(c.at(18, 1), RGB(0, 255, 255));
   SetROP2(c.dc, R2_NOP);

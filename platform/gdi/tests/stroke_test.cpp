@@ -243,7 +243,7 @@ TEST(GeometricPens, RefusesBadStyles) {
   EXPECT_EQ(ExtCreatePen(PS_GEOMETRIC | PS_SOLID, 2, &brush, 2, ok), nullptr);  // styles only for user styles
   EXPECT_EQ(ExtCreatePen(PS_GEOMETRIC | PS_SOLID, 2, nullptr, 0, nullptr), nullptr);
   EXPECT_EQ(ExtCreatePen(PS_COSMETIC | PS_SOLID, 3, &brush, 0, nullptr), nullptr);  // cosmetic is 1 wide
-  EXPECT_EQ(ExtCreatePen(PS_GEOMETRIC | 0x0300, 2, &brush, 0, nullptr), nullptr);  // unknown cap
+  EXPECT_EQ(ExtCreatePen(PS_GEOMETRIC | 0x0300, 2, &brush, 0, nullptr), nullptr);   // unknown cap
   EXPECT_EQ(ExtCreatePen(PS_GEOMETRIC | 0x00F00000, 2, &brush, 0, nullptr), nullptr);
   EXPECT_EQ(ExtCreatePen(PS_GEOMETRIC | PS_SOLID, 0x7FFFFFFF, &brush, 0, nullptr), nullptr);
   LOGBRUSH hatched{2, kInk, 0};
@@ -260,9 +260,9 @@ TEST(GeometricPens, FarAwayAndNullLinesAreHarmless) {
   MoveToEx(c.dc, -2000000000, 5, nullptr);
   EXPECT_FALSE(LineTo(c.dc, 2000000000, 5));  // refused, not looped over
   MoveToEx(c.dc, 5, 5, nullptr);
-  EXPECT_TRUE(LineTo(c.dc, 5, 5));            // zero length: nothing
+  EXPECT_TRUE(LineTo(c.dc, 5, 5));  // zero length: nothing
   MoveToEx(c.dc, -100, 10, nullptr);
-  EXPECT_TRUE(LineTo(c.dc, 100, 10));         // clipped to the bitmap
+  EXPECT_TRUE(LineTo(c.dc, 100, 10));  // clipped to the bitmap
   SelectObject(c.dc, before);
   EXPECT_EQ(c.inked(), FlatHorizontal(0, 20, 10, 3));
   DeleteObject(pen);
@@ -296,15 +296,15 @@ TEST(MappingModes, LometricBothWaysWithRoundingAndUpwardY) {
   POINT p[4] = {{254, 100}, {127, -300}, {-254, 0}, {1, 1}};
   ASSERT_TRUE(LPtoDP(dc, p, 4));
   EXPECT_EQ(p[0].x, 100);
-  EXPECT_EQ(p[0].y, -39);   // -round(100 * 800 / 2030) = -round(39.41)
+  EXPECT_EQ(p[0].y, -39);  // -round(100 * 800 / 2030) = -round(39.41)
   EXPECT_EQ(p[1].x, 50);
-  EXPECT_EQ(p[1].y, 118);   // -round(-300 * 0.39409) = 118
+  EXPECT_EQ(p[1].y, 118);  // -round(-300 * 0.39409) = 118
   EXPECT_EQ(p[2].x, -100);
-  EXPECT_EQ(p[3].x, 0);     // 0.39 rounds down
+  EXPECT_EQ(p[3].x, 0);  // 0.39 rounds down
   POINT d[2] = {{100, -39}, {50, 118}};
   ASSERT_TRUE(DPtoLP(dc, d, 2));
   EXPECT_EQ(d[0].x, 254);
-  EXPECT_EQ(d[0].y, 99);    // 39 * 2030 / 800 = 98.96
+  EXPECT_EQ(d[0].y, 99);  // 39 * 2030 / 800 = 98.96
   EXPECT_EQ(d[1].x, 127);
   EXPECT_EQ(d[1].y, -299);  // -118 * 2.5375 = -299.4
   // In MM_TEXT nothing moves.

@@ -388,8 +388,7 @@ TEST(TextSpeed, LargePageStaysFast) {
     RECT r{100, 100 + i * 150, 2380, 240 + i * 150};
     Draw(p, "Page header with some words " + std::to_string(i), r, DT_SINGLELINE | DT_CENTER | DT_VCENTER);
   }
-  const double ms =
-      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+  const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
   std::printf("20 DrawTextA calls on a 2480 x 3508 24-bit page: %.1f ms\n", ms);
   // Generous: copying whole pages would take seconds.
   EXPECT_LT(ms, 3000);

@@ -120,7 +120,7 @@ TEST(FontObject, SelectReturnsPreviousAndPinsTheFont) {
   EXPECT_EQ(GetCurrentObject(dc, OBJ_FONT), fa);
   EXPECT_FALSE(DeleteObject(fa));  // still selected
   EXPECT_EQ(SelectObject(dc, fb), fa);
-  EXPECT_TRUE(DeleteObject(fa));   // free once deselected
+  EXPECT_TRUE(DeleteObject(fa));             // free once deselected
   EXPECT_EQ(SelectObject(dc, fa), nullptr);  // a deleted font cannot be selected
   EXPECT_EQ(GetCurrentObject(dc, OBJ_FONT), fb);
   EXPECT_EQ(SelectObject(dc, initial), fb);

@@ -21,10 +21,16 @@ class PdfDirGuard {
     const char* old = std::getenv("VELMARK_PDF_DIR");
     had_ = old != nullptr;
     if (old) old_ = old;
-    if (value) setenv("VELMARK_PDF_DIR", value, 1); else unsetenv("VELMARK_PDF_DIR");
+    if (value)
+      setenv("VELMARK_PDF_DIR", value, 1);
+    else
+      unsetenv("VELMARK_PDF_DIR");
   }
   ~PdfDirGuard() {
-    if (had_) setenv("VELMARK_PDF_DIR", old_.c_str(), 1); else unsetenv("VELMARK_PDF_DIR");
+    if (had_)
+      setenv("VELMARK_PDF_DIR", old_.c_str(), 1);
+    else
+      unsetenv("VELMARK_PDF_DIR");
   }
 
  private:

@@ -136,8 +136,8 @@ TEST(PageMapping, LetterLandscapeAt600Dpi) {
   EXPECT_EQ(dm.printQuality, 600);
   EXPECT_EQ(dm.yResolution, 600);
   EXPECT_EQ(dm.formName, QPageSize(QPageSize::Letter).name().toStdString());
-  EXPECT_EQ(dm.fields, DM_PAPERSIZE | DM_PAPERWIDTH | DM_PAPERLENGTH | DM_FORMNAME | DM_ORIENTATION |
-                           DM_PRINTQUALITY | DM_YRESOLUTION);
+  EXPECT_EQ(dm.fields, DM_PAPERSIZE | DM_PAPERWIDTH | DM_PAPERLENGTH | DM_FORMNAME | DM_ORIENTATION | DM_PRINTQUALITY |
+                           DM_YRESOLUTION);
 }
 
 TEST(PageMapping, CustomSizeIsUserPaperRounded) {

@@ -23,7 +23,9 @@ namespace fs = std::filesystem;
 using vel::print::DevMode;
 using vel::print::kPdfPrinterName;
 
-bool HaveTool(const char* name) { return std::system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0; }
+bool HaveTool(const char* name) {
+  return std::system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0;
+}
 
 std::string Capture(const std::string& command) {
   std::string out;
@@ -170,7 +172,7 @@ TEST_F(PdfPrinter, CallsOutOfOrderFail) {
   EXPECT_LE(StartDocA(dc, &info), 0);  // one document at a time
   EXPECT_LE(EndPage(dc), 0);           // no page started
   ASSERT_GT(StartPage(dc), 0);
-  EXPECT_LE(StartPage(dc), 0);         // page already open
+  EXPECT_LE(StartPage(dc), 0);  // page already open
   EXPECT_GT(EndPage(dc), 0);
   EXPECT_GT(EndDoc(dc), 0);
   DeleteDC(dc);

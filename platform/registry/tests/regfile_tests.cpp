@@ -185,7 +185,9 @@ TEST_F(RegFileTest, MalformedFilesAreRejectedWholeWithTheirLine) {
       {"", 0},
       {"\n\n  \n", 0},
       {"Windows Registry Editor Version 4.00\n" + k, 1},
-      {"\xFF\xFE" "W\0i\0", 0},
+      {"\xFF\xFE"
+       "W\0i\0",
+       0},
       {h + "\"v\"=\"x\"\n", 2},
       {h + "[-HKEY_CURRENT_USER\\Software\\X]\n\"v\"=\"x\"\n", 3},
       {h + k + "\"v\"=\"unterminated\n", 3},

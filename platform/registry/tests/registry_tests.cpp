@@ -20,9 +20,9 @@ class RegistryTest : public TempRegistry {
  protected:
   HKEY Create(HKEY root, const char* sub, DWORD* disposition = nullptr) {
     HKEY key = nullptr;
-    EXPECT_EQ(RegCreateKeyExA(root, sub, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
-                              disposition),
-              ERROR_SUCCESS);
+    EXPECT_EQ(
+        RegCreateKeyExA(root, sub, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key, disposition),
+        ERROR_SUCCESS);
     return key;
   }
   LONG Open(HKEY root, const char* sub, HKEY* key, REGSAM access = KEY_READ) {
@@ -75,7 +75,8 @@ TEST_F(RegistryTest, CreateMakesIntermediateKeysAndReportsDisposition) {
 
 TEST_F(RegistryTest, SubKeyStringsTolerateStrayBackslashes) {
   RegCloseKey(Create(HKEY_CURRENT_USER, "Software\\A\\B"));
-  for (const char* spelling : {"\\Software\\A\\B", "Software\\A\\B\\", "Software\\\\A\\\\\\B", "\\\\Software\\A\\B\\\\"}) {
+  for (const char* spelling :
+       {"\\Software\\A\\B", "Software\\A\\B\\", "Software\\\\A\\\\\\B", "\\\\Software\\A\\B\\\\"}) {
     HKEY key = nullptr;
     EXPECT_EQ(Open(HKEY_CURRENT_USER, spelling, &key), ERROR_SUCCESS) << spelling;
     RegCloseKey(key);
@@ -380,8 +381,7 @@ TEST_F(RegistryTest, BadArgumentsFailCleanly) {
   EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_READ, nullptr), ERROR_INVALID_PARAMETER);
   std::string longPart(256, 'k');
   HKEY key = nullptr;
-  EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, longPart.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                            nullptr),
+  EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, longPart.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
             ERROR_INVALID_PARAMETER);
   std::string okPart(255, 'k');
   key = Create(HKEY_CURRENT_USER, okPart.c_str());
@@ -464,8 +464,8 @@ TEST_F(RegistryTest, SeveralProcessesWriteAtOnce) {
       HKEY shared = nullptr;
       std::string own = "Software\\Shared\\Child" + std::to_string(c);
       for (int i = 0; i < kValuesEach; ++i) {
-        if (RegCreateKeyExA(HKEY_CURRENT_USER, own.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &shared,
-                            nullptr) != ERROR_SUCCESS) {
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, own.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &shared, nullptr) !=
+            ERROR_SUCCESS) {
           ++failures;
           continue;
         }

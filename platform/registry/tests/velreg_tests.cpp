@@ -170,9 +170,9 @@ TEST_F(VelregTest, AddStoresEachTypeAsRegDoes) {
 
 TEST_F(VelregTest, BadDataIsRefusedAndNothingWritten) {
   const std::vector<std::vector<std::string>> bad = {
-      {"/t", "REG_DWORD", "/d", "4294967296"}, {"/t", "REG_DWORD", "/d", "-1"},
+      {"/t", "REG_DWORD", "/d", "4294967296"},  {"/t", "REG_DWORD", "/d", "-1"},
       {"/t", "REG_DWORD", "/d", "0x123456789"}, {"/t", "REG_DWORD", "/d", "12abc"},
-      {"/t", "REG_BINARY", "/d", "abc"},       {"/t", "REG_BINARY", "/d", "zz"},
+      {"/t", "REG_BINARY", "/d", "abc"},        {"/t", "REG_BINARY", "/d", "zz"},
       {"/t", "REG_MULTI_SZ", "/d", "a\\0\\0b"}, {"/t", "REG_FANCY", "/d", "1"},
   };
   for (const auto& extra : bad) {

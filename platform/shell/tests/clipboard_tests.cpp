@@ -250,8 +250,10 @@ TEST(SystemClipboard, ACopyOutlivesItsProgramUntilAnotherProgramTakesTheClipboar
   }
 
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  if (oldDisplay.empty()) unsetenv("DISPLAY");
-  else setenv("DISPLAY", oldDisplay.c_str(), 1);
+  if (oldDisplay.empty())
+    unsetenv("DISPLAY");
+  else
+    setenv("DISPLAY", oldDisplay.c_str(), 1);
   kill(xvfb, SIGTERM);
   waitpid(xvfb, nullptr, 0);
   // Without their display the helpers end by themselves.

@@ -131,8 +131,8 @@ TEST_F(ProcessTest, ParametersAreSplitAsWindowsCommandLines) {
   ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
   std::string output = TempPath("args.txt");
   std::string script = WriteRecorder(folder + "/my prog.sh", output, 4);
-  HANDLE process = Start(script.c_str(), "\"first arg\" second \"C:\\Program Files\\x\" \\\"q\\\"", SW_HIDE,
-                         folder.c_str());
+  HANDLE process =
+      Start(script.c_str(), "\"first arg\" second \"C:\\Program Files\\x\" \\\"q\\\"", SW_HIDE, folder.c_str());
   EXPECT_EQ(ExitCodeAfterWait(process), 4u);
   EXPECT_EQ(Slurp(output), folder + "\nfirst arg\nsecond\nC:\\Program Files\\x\n\"q\"\n");
 }

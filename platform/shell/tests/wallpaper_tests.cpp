@@ -39,8 +39,10 @@ class WallpaperTest : public ::testing::Test {
   }
   static std::string Get(const char* n) { return std::getenv(n) ? std::getenv(n) : std::string("\x01"); }
   static void Restore(const char* n, const std::string& v) {
-    if (v == "\x01") unsetenv(n);
-    else setenv(n, v.c_str(), 1);
+    if (v == "\x01")
+      unsetenv(n);
+    else
+      setenv(n, v.c_str(), 1);
   }
   std::string Script(const std::string& name, const std::string& body) {
     const std::string path = dir_ + "/" + name;
@@ -108,9 +110,9 @@ TEST_F(WallpaperTest, XfceSetsEveryBackdropAndOthersUseTheirTool) {
       "/backdrop/screen0/monitorHDMI-1/workspace1/last-image\n";
   const auto calls = vel::shell::WallpaperCalls(Desktop::Xfce, "/w.bmp", true, list);
   ASSERT_EQ(calls.size(), 4u);
-  EXPECT_EQ(calls[0].argv, (Args{"xfconf-query", "-c", "xfce4-desktop", "-p",
-                                 "/backdrop/screen0/monitorVGA-1/workspace0/last-image", "-n", "-t", "string", "-s",
-                                 "/w.bmp"}));
+  EXPECT_EQ(calls[0].argv,
+            (Args{"xfconf-query", "-c", "xfce4-desktop", "-p", "/backdrop/screen0/monitorVGA-1/workspace0/last-image",
+                  "-n", "-t", "string", "-s", "/w.bmp"}));
   EXPECT_EQ(calls[1].argv[4], "/backdrop/screen0/monitorVGA-1/workspace0/image-style");
   EXPECT_EQ(calls[1].argv.back(), "2");
   EXPECT_EQ(calls[2].argv[4], "/backdrop/screen0/monitorHDMI-1/workspace1/last-image");

@@ -24,10 +24,16 @@ class EnvGuard {
     const char* old = std::getenv(name);
     if (old) old_ = old;
     had_ = old != nullptr;
-    if (value) setenv(name, value, 1); else unsetenv(name);
+    if (value)
+      setenv(name, value, 1);
+    else
+      unsetenv(name);
   }
   ~EnvGuard() {
-    if (had_) setenv(name_, old_.c_str(), 1); else unsetenv(name_);
+    if (had_)
+      setenv(name_, old_.c_str(), 1);
+    else
+      unsetenv(name_);
   }
 
  private:
@@ -204,9 +210,7 @@ TEST_F(FreshProcessTest, ExistingCoreApplicationIsLeftAlone) {
   EXPECT_EXIT(KeepCoreApplication(), testing::ExitedWithCode(0), "T: core only");
 }
 
-TEST_F(FreshProcessTest, UserChosenPlatformIsKept) {
-  EXPECT_EXIT(KeepUserPlatform(), testing::ExitedWithCode(0), "");
-}
+TEST_F(FreshProcessTest, UserChosenPlatformIsKept) { EXPECT_EXIT(KeepUserPlatform(), testing::ExitedWithCode(0), ""); }
 
 }  // namespace
 

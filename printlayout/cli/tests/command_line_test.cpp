@@ -22,8 +22,7 @@ CommandLineRecord Parse(const std::vector<std::string>& words) { return ParseCom
 TEST(Switches, ViewerPreviewLine) {
   TempFolder dir;
   ASSERT_TRUE(WritePicture(dir / "shot.png", 40, 30, 0x0000FF, kExportPNG));
-  const CommandLineRecord r =
-      Parse({"/N:Print Manager for Corbanix", "/C: ", "/A:3,2", dir / "shot.png"});
+  const CommandLineRecord r = Parse({"/N:Print Manager for Corbanix", "/C: ", "/A:3,2", dir / "shot.png"});
   EXPECT_EQ(r.windowTitle, "Print Manager for Corbanix");
   EXPECT_EQ(r.defaultComment, " ");
   EXPECT_TRUE(r.arrangeOn);
@@ -71,7 +70,7 @@ TEST(Switches, ArrangeAloneKeepsTheDefaultGrid) {
 
 TEST(Switches, SlashWordsThatAreNoSwitchesArePaths) {
   const CommandLineRecord r = Parse({"/x", "/tmp", "-x"});
-  EXPECT_TRUE(r.badCommandLine);  // "/x" is a missing file
+  EXPECT_TRUE(r.badCommandLine);                            // "/x" is a missing file
   EXPECT_EQ(r.images, (std::vector<std::string>{"/tmp"}));  // a folder that exists
 
   // A second "/" makes a missing path of a word that starts like the grid
@@ -113,7 +112,7 @@ TEST(Switches, MarginsWithHeaderPositions) {
   FakeEnvironment env;
   Project project(env);
   FillProject(project, Parse({"/M:15,-4,25,,,,40,50,0"}));
-  EXPECT_EQ(project.marginTop, 0);  // negative becomes 0
+  EXPECT_EQ(project.marginTop, 0);       // negative becomes 0
   EXPECT_EQ(project.headerSplit1, 550);  // (15 + 40) mm
   EXPECT_EQ(project.footerSplit1, 550);
   EXPECT_EQ(project.headerSplit2, 2100 - 750);  // page width - (50 + 25) mm
@@ -140,9 +139,8 @@ TEST(Switches, ShadowClampsAndUnknownColour) {
 }
 
 TEST(Switches, BordersHeadersFootersAndFlags) {
-  const CommandLineRecord r =
-      Parse({"/B:F0F,red,20,0,7", "/H:&[Project];Page &[Page] of &[Pages];&[Date]", "/F:;mid", "/p", "/nosplash",
-             "/ps", "/unknown", "/P"});
+  const CommandLineRecord r = Parse({"/B:F0F,red,20,0,7", "/H:&[Project];Page &[Page] of &[Pages];&[Date]", "/F:;mid",
+                                     "/p", "/nosplash", "/ps", "/unknown", "/P"});
   EXPECT_EQ(r.borderCount, 5);
   FakeEnvironment env;
   Project project(env);
@@ -187,7 +185,8 @@ TEST(FileArguments, MissingFoldersListsAndProjects) {
   EXPECT_EQ(r.projectFile, dir / "two.tsp");
   EXPECT_EQ(r.images, (std::vector<std::string>{dir.path(), "@" + (dir / "list.txt")}));
 
-  EXPECT_EQ(ExpandImageArgument("@" + (dir / "list.txt")), (std::vector<std::string>{dir / "a.bmp", dir / "sub/b.bmp"}));
+  EXPECT_EQ(ExpandImageArgument("@" + (dir / "list.txt")),
+            (std::vector<std::string>{dir / "a.bmp", dir / "sub/b.bmp"}));
   const auto walked = ExpandImageArgument(dir.path());
   EXPECT_NE(std::find(walked.begin(), walked.end(), dir / "sub/b.bmp"), walked.end());
   EXPECT_NE(std::find(walked.begin(), walked.end(), dir / "a.bmp"), walked.end());

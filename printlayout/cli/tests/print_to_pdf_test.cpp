@@ -73,10 +73,11 @@ TEST(PrintToPdf, FiveImagesOnATwoByTwoGridMakeTwoPages) {
     args += " '" + (dir / names[i]) + "'";
   }
   const std::string pdfDir = dir / "pdf";
-  const std::string env = "VELMARK_PDF_DIR='" + pdfDir + "' VELMARK_REGISTRY_DIR='" + (dir / "reg") +
-                          "' DISPLAY= WAYLAND_DISPLAY= ";
-  const std::string run = env + "'" + BinDir() + "/tessaly' /p /A:2,2 '/H:&[Project];Page &[Page] of &[Pages];&[Date]'" +
-                          args + " >'" + (dir / "out.txt") + "' 2>'" + (dir / "err.txt") + "'";
+  const std::string env =
+      "VELMARK_PDF_DIR='" + pdfDir + "' VELMARK_REGISTRY_DIR='" + (dir / "reg") + "' DISPLAY= WAYLAND_DISPLAY= ";
+  const std::string run = env + "'" + BinDir() +
+                          "/tessaly' /p /A:2,2 '/H:&[Project];Page &[Page] of &[Pages];&[Date]'" + args + " >'" +
+                          (dir / "out.txt") + "' 2>'" + (dir / "err.txt") + "'";
   ASSERT_EQ(Shell(run), 0) << ReadText(dir / "err.txt");
   const std::string pdf = pdfDir + "/Untitled.pdf";
   ASSERT_TRUE(FileExists(pdf)) << ReadText(dir / "err.txt");
@@ -95,8 +96,10 @@ TEST(PrintToPdf, FiveImagesOnATwoByTwoGridMakeTwoPages) {
   const int margin = 39;
   const int midX = w / 2, midY = h / 2;
   // Each picture sits in its own quadrant of the content, nothing outside the margins.
-  const int quadrants[4][4] = {{margin, margin, midX, midY}, {midX, margin, w - margin, midY},
-                               {margin, midY, midX, h - margin}, {midX, midY, w - margin, h - margin}};
+  const int quadrants[4][4] = {{margin, margin, midX, midY},
+                               {midX, margin, w - margin, midY},
+                               {margin, midY, midX, h - margin},
+                               {midX, midY, w - margin, h - margin}};
   for (int i = 0; i < 4; ++i) {
     const auto& q = quadrants[i];
     const auto isColour = [i](COLORREF c) { return Near(c, kColours[i]); };
@@ -164,8 +167,8 @@ TEST(PrintToPdf, ExportAt300DpiLooksLikeThePdf) {
   Project project(env);
   PrepareStartup(project, words, "/usr/bin/tessaly");
   ExportResult result;
-  ASSERT_TRUE(exportPages(project, {1}, dir.path(), "exported", kExportPNG, 300, kDepth24, false, false, nullptr,
-                          &result));
+  ASSERT_TRUE(
+      exportPages(project, {1}, dir.path(), "exported", kExportPNG, 300, kDepth24, false, false, nullptr, &result));
   ASSERT_EQ(result.written, 1);
 
   Raster printed, exported;

@@ -60,9 +60,8 @@ TEST_F(ExportDialogTest, Defaults) {
 
 TEST_F(ExportDialogTest, TypeAndDpiEntriesInOrder) {
   ExportDialog dialog(project);
-  EXPECT_EQ(Entries(dialog.typeList()),
-            (QStringList{"BMP image", "GIF image", "JPEG image", "TIFF image", "PCX image", "EPS image", "PNG image",
-                         "FMF image", "DCX image", "TGA image"}));
+  EXPECT_EQ(Entries(dialog.typeList()), (QStringList{"BMP image", "GIF image", "JPEG image", "TIFF image", "PCX image",
+                                                     "EPS image", "PNG image", "FMF image", "DCX image", "TGA image"}));
   EXPECT_EQ(Entries(dialog.dpiList()), (QStringList{"72", "96", "150", "200", "300", "600"}));
 }
 
@@ -206,7 +205,8 @@ TEST_F(ExportDialogTest, NoDepthNoExportEvenWhenAcceptIsCalled) {
 // ---- overwrite question ----------------------------------------------------
 
 TEST(OverwriteQuestionTest, TextHoldsThePath) {
-  EXPECT_EQ(OverwriteQuestion("/tmp/Holiday-1.jpg"), "File /tmp/Holiday-1.jpg already exist.\n Do you want to rewrite it?");
+  EXPECT_EQ(OverwriteQuestion("/tmp/Holiday-1.jpg"),
+            "File /tmp/Holiday-1.jpg already exist.\n Do you want to rewrite it?");
   // A path that looks like a format is taken literally.
   EXPECT_EQ(OverwriteQuestion("/tmp/%s%d.png"), "File /tmp/%s%d.png already exist.\n Do you want to rewrite it?");
 }

@@ -73,8 +73,8 @@ TEST_F(ExportTest, ThreeHundredDpiPagesInEveryCommonType) {
   p.x = p.y = 200;
   p.width = 1700;
   p.height = 1200;
-  const std::pair<int, int> types[] = {{kExportPNG, kDepth24}, {kExportTIFF, kDepth24}, {kExportBMP, kDepth8},
-                                       {kExportJPEG, kDepth24}};
+  const std::pair<int, int> types[] = {
+      {kExportPNG, kDepth24}, {kExportTIFF, kDepth24}, {kExportBMP, kDepth8}, {kExportJPEG, kDepth24}};
   for (auto [type, depth] : types) {
     ASSERT_TRUE(Export({1}, type, 300, depth)) << kTypeNames[type];
     const std::string path = (dir / "Holiday-1") + kTypeExtensions[type];
@@ -161,8 +161,8 @@ TEST_F(ExportTest, CropKeepsTheContentOnly) {
 }
 
 TEST_F(ExportTest, FailedSavesAreCountedNotReported) {
-  ASSERT_TRUE(exportPages(project, {1}, dir / "no/such/folder", "x", kExportPNG, 72, kDepth24, false, false, nullptr,
-                          &result));
+  ASSERT_TRUE(
+      exportPages(project, {1}, dir / "no/such/folder", "x", kExportPNG, 72, kDepth24, false, false, nullptr, &result));
   EXPECT_EQ(result.failed, 1);
   EXPECT_EQ(result.written, 0);
   // A name with a forbidden character fails silently as well.

@@ -18,7 +18,8 @@ std::string Written(const std::string& value) {
 
 TEST(ArchiveStringWrite, ShortLengthsTakeOneByte) {
   EXPECT_EQ(Written(""), std::string(1, '\0'));
-  EXPECT_EQ(Written("abc"), std::string("\x03" "abc"));
+  EXPECT_EQ(Written("abc"), std::string("\x03"
+                                        "abc"));
   const std::string s254(254, 'x');
   const std::string out = Written(s254);
   ASSERT_EQ(out.size(), 255u);
@@ -65,20 +66,29 @@ TEST(ArchiveStringRead, EveryWidthRoundTrips) {
 }
 
 TEST(ArchiveStringRead, AcceptsWideFormsForShortStrings) {
-  const auto mid = U8(std::string("\xFF\x03\x00" "abc", 6));
+  const auto mid =
+      U8(std::string("\xFF\x03\x00"
+                     "abc",
+                     6));
   ArchiveReader r1(mid.data(), mid.size());
   std::string s;
   ASSERT_TRUE(r1.readString(s));
   EXPECT_EQ(s, "abc");
 
-  const auto wide = U8(std::string("\xFF\xFF\xFF\x02\x00\x00\x00" "hi", 9));
+  const auto wide =
+      U8(std::string("\xFF\xFF\xFF\x02\x00\x00\x00"
+                     "hi",
+                     9));
   ArchiveReader r2(wide.data(), wide.size());
   ASSERT_TRUE(r2.readString(s));
   EXPECT_EQ(s, "hi");
 }
 
 TEST(ArchiveStringRead, WideCharacterMarkerIsAFileError) {
-  const auto bytes = U8(std::string("\xFF\xFE\xFF\x01" "a", 5));
+  const auto bytes =
+      U8(std::string("\xFF\xFE\xFF\x01"
+                     "a",
+                     5));
   ArchiveReader r(bytes.data(), bytes.size());
   std::string s = "kept";
   EXPECT_FALSE(r.readString(s));
@@ -87,8 +97,15 @@ TEST(ArchiveStringRead, WideCharacterMarkerIsAFileError) {
 }
 
 TEST(ArchiveStringRead, LengthBeyondTheDataFailsWithoutChangingTheOutput) {
-  for (const std::string& raw : {std::string("\x05" "abcd", 5), std::string("\xFF\x00\x01" "x", 4),
-                                 std::string("\xFF\xFF\xFF\xFF\xFF\xFF\xFF" "abc", 10)}) {
+  for (const std::string& raw : {std::string("\x05"
+                                             "abcd",
+                                             5),
+                                 std::string("\xFF\x00\x01"
+                                             "x",
+                                             4),
+                                 std::string("\xFF\xFF\xFF\xFF\xFF\xFF\xFF"
+                                             "abc",
+                                             10)}) {
     const auto bytes = U8(raw);
     ArchiveReader r(bytes.data(), bytes.size());
     std::string s = "kept";

@@ -19,8 +19,7 @@ ProfileFile Parse(const std::string& text) {
 // The stand-alone look-up must agree with the parsed profile.
 void ExpectFindAgrees(const std::string& text, const char* section, const char* key, std::size_t limit) {
   const ProfileFile profile = Parse(text);
-  EXPECT_EQ(ProfileFile::find(reinterpret_cast<const std::uint8_t*>(text.data()), text.size(), section, key,
-                              limit),
+  EXPECT_EQ(ProfileFile::find(reinterpret_cast<const std::uint8_t*>(text.data()), text.size(), section, key, limit),
             profile.value(section, key, limit))
       << section << "/" << key;
 }

@@ -98,18 +98,18 @@ std::string BuildSettings(const HandBuilt& h) {
   w.writeBytes(h.version201 ? "KX21" : "KX20", 4);
   int item = 0;
   auto more = [&] { return ++item <= h.items; };
-  if (more()) w.writeString("Hand built");                      // 2
-  if (more()) w.writeU32(0x0123456);                            // 3
-  if (more()) w.writeI32(3);                                    // 4
-  if (more()) w.writeU32(0x00112233);                           // 5
-  if (more()) w.writeI32(11);                                   // 6
-  if (more()) w.writeI32(12);                                   // 7
-  if (more()) w.writeI32(-13);                                  // 8
-  if (more()) w.writeI32(14);                                   // 9
-  if (more()) w.writeU32(0x00445566);                           // 10
+  if (more()) w.writeString("Hand built");                         // 2
+  if (more()) w.writeU32(0x0123456);                               // 3
+  if (more()) w.writeI32(3);                                       // 4
+  if (more()) w.writeU32(0x00112233);                              // 5
+  if (more()) w.writeI32(11);                                      // 6
+  if (more()) w.writeI32(12);                                      // 7
+  if (more()) w.writeI32(-13);                                     // 8
+  if (more()) w.writeI32(14);                                      // 9
+  if (more()) w.writeU32(0x00445566);                              // 10
   if (more()) WriteFontRecord(w, "Courier", 100, 1, 0, 0x0000AA);  // 11
-  if (more()) w.writeString("&[Image] comment");                // 12
-  if (more()) {                                                 // 13
+  if (more()) w.writeString("&[Image] comment");                   // 12
+  if (more()) {                                                    // 13
     w.writeI32(101);
     w.writeI32(102);
     w.writeI32(103);

@@ -244,7 +244,7 @@ TEST_F(LayoutTest, AlignmentKeepsImagesOnThePaper) {
   ref->x = -50;
   ref->width = 100;  // centre 0
   align(project, {ref, wide}, kAlignHCenter);
-  EXPECT_EQ(wide->x, 0);      // target raised to 250
+  EXPECT_EQ(wide->x, 0);  // target raised to 250
   EXPECT_EQ(ref->x, 200);
 }
 
@@ -263,7 +263,7 @@ TEST_F(LayoutTest, AlignToThePage) {
   align(project, {a, b}, kAlignVCenter | AlignVerticalReference(kAlignToPageCenter));
   EXPECT_EQ(a->y, 1385);  // 1485 - 100
   EXPECT_EQ(b->y, 1335);
-  EXPECT_EQ(a->x, 1050);  // the horizontal part was not asked for
+  EXPECT_EQ(a->x, 1050);           // the horizontal part was not asked for
   align(project, {}, kAlignLeft);  // nothing selected: nothing happens
 }
 
@@ -308,7 +308,7 @@ TEST_F(LayoutTest, DistributeVerticalCentresWithPageExtent) {
 }
 
 TEST_F(LayoutTest, DistributeEqualSpacing) {
-  ImagePlacement* a = Box(1, 0, 100, 0, 100, 10);   // leftmost
+  ImagePlacement* a = Box(1, 0, 100, 0, 100, 10);  // leftmost
   ImagePlacement* m1 = Box(1, 1, 900, 0, 200, 10);
   ImagePlacement* z = Box(1, 2, 1500, 0, 100, 10);  // right edge 1600
   ImagePlacement* m2 = Box(1, 3, 300, 0, 100, 10);

@@ -113,8 +113,8 @@ TEST_F(MacrosTest, DateAndTimeStrings) {
   EXPECT_EQ(MacroTime(when), "09:05:03");
   when.tm_year = 100;  // 2000
   EXPECT_EQ(MacroDate(when), "03/07/00");
-  EXPECT_TRUE(std::regex_match(Expand("&[Date] &[Time]", nullptr, nullptr),
-                               std::regex(R"(\d\d/\d\d/\d\d \d\d:\d\d:\d\d)")));
+  EXPECT_TRUE(
+      std::regex_match(Expand("&[Date] &[Time]", nullptr, nullptr), std::regex(R"(\d\d/\d\d/\d\d \d\d:\d\d:\d\d)")));
 }
 
 TEST(MacroMenu, EveryMacroHasItsMenuText) {

@@ -23,12 +23,12 @@ class FakeEnvironment : public Environment {
   void message(const std::string& text) override { messages.push_back(text); }
 
   // Installs a printer with the given device mode (all fields present).
-  void addPrinter(const std::string& name, int widthTenthsMm, int lengthTenthsMm, short orientation,
-                  short paperSize, const std::string& form, int dpiX, int dpiY) {
+  void addPrinter(const std::string& name, int widthTenthsMm, int lengthTenthsMm, short orientation, short paperSize,
+                  const std::string& form, int dpiX, int dpiY) {
     vel::print::DevMode mode;
     mode.deviceName = name;
-    mode.fields = DM_ORIENTATION | DM_PAPERSIZE | DM_PAPERLENGTH | DM_PAPERWIDTH | DM_PRINTQUALITY |
-                  DM_YRESOLUTION | DM_FORMNAME;
+    mode.fields =
+        DM_ORIENTATION | DM_PAPERSIZE | DM_PAPERLENGTH | DM_PAPERWIDTH | DM_PRINTQUALITY | DM_YRESOLUTION | DM_FORMNAME;
     mode.paperWidth = widthTenthsMm;
     mode.paperLength = lengthTenthsMm;
     mode.orientation = orientation;

@@ -178,8 +178,8 @@ TEST(Normalize, SideMarginsKeepTheirRatioWithRounding) {
 TEST(Normalize, ValidSplitsAreKeptAndCrampedOnesReset) {
   NullEnvironment env;
   Project project(env);
-  project.headerSplit1 = 300;  // exactly marginLeft + 100
-  project.headerSplit2 = 1800; // exactly pageWidth - marginRight - 100
+  project.headerSplit1 = 300;   // exactly marginLeft + 100
+  project.headerSplit2 = 1800;  // exactly pageWidth - marginRight - 100
   project.footerSplit1 = 900;
   project.footerSplit2 = 950;  // cells closer than 10 mm
   project.normalizeLayout();
@@ -440,7 +440,7 @@ TEST(BorderLineStyles, NibblesPerEdge) {
 TEST(Arithmetic, MulDivRoundsHalvesAwayFromZero) {
   EXPECT_EQ(MulDiv(5, 1, 2), 3);
   EXPECT_EQ(MulDiv(-5, 1, 2), -3);
-  EXPECT_EQ(MulDiv(7, 3, -2), -11);  // -10.5
+  EXPECT_EQ(MulDiv(7, 3, -2), -11);                   // -10.5
   EXPECT_EQ(MulDiv(100000, 100000, 100000), 100000);  // the product needs 64 bits
   EXPECT_EQ(MulDiv(1, 2, 0), -1);
   EXPECT_EQ(MulDiv(0x40000000, 8, 1), -1);

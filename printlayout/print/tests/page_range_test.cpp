@@ -53,7 +53,7 @@ TEST_F(PageRangeTest, PagesOutsideTheProjectAreSkipped) {
   EXPECT_EQ(Parse("0-5"), (PageList{1, 2, 3}));
   EXPECT_EQ(Parse("5,1"), (PageList{1}));
   Parse("5");
-  EXPECT_FALSE(ok);  // nothing selected
+  EXPECT_FALSE(ok);                                       // nothing selected
   EXPECT_EQ(Parse("0-2000000000"), (PageList{1, 2, 3}));  // far ends cost nothing
   EXPECT_TRUE(ok);
   EXPECT_EQ(Parse("99999999999999999999-2"), (PageList{3, 2}));

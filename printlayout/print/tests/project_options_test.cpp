@@ -42,9 +42,9 @@ TEST(ParseScaled, CentimetresAreExactWithoutFloatingPoint) {
   };
   // Values such as 2.3, 0.29 and 4.35 are one step short of the next integer
   // when multiplied in binary floating point.
-  for (const Case& c : {Case{"2.3", 230}, Case{"0.29", 29}, Case{"4.35", 435}, Case{"1.15", 115},
-                        Case{"2,3", 230}, Case{" 2.35 ", 235}, Case{"2", 200}, Case{"2.", 200}, Case{".5", 50},
-                        Case{"0", 0}, Case{"10", 1000}, Case{"0.07", 7}}) {
+  for (const Case& c :
+       {Case{"2.3", 230}, Case{"0.29", 29}, Case{"4.35", 435}, Case{"1.15", 115}, Case{"2,3", 230}, Case{" 2.35 ", 235},
+        Case{"2", 200}, Case{"2.", 200}, Case{".5", 50}, Case{"0", 0}, Case{"10", 1000}, Case{"0.07", 7}}) {
     std::int32_t v = -1;
     EXPECT_TRUE(ParseScaled(c.text, 2, v)) << c.text;
     EXPECT_EQ(v, c.expected) << c.text;
@@ -64,7 +64,8 @@ TEST(ParseScaled, ExtraDigitsAreCutNotRounded) {
 }
 
 TEST(ParseScaled, MalformedTextIsRefusedAndLeavesTheValue) {
-  for (const char* bad : {"", "  ", ".", "-", "1.2.3", "1,2.3", "abc", "12a", "1 2", "--1", "99999999999", "21474836.48"}) {
+  for (const char* bad :
+       {"", "  ", ".", "-", "1.2.3", "1,2.3", "abc", "12a", "1 2", "--1", "99999999999", "21474836.48"}) {
     std::int32_t v = 77;
     EXPECT_FALSE(ParseScaled(bad, 2, v)) << bad;
     EXPECT_EQ(v, 77) << bad;
@@ -196,7 +197,8 @@ TEST_F(OptionsValues, ApplyRunsThePrinterCheckAndSetsModified) {
   EXPECT_EQ(project.printerName, "Office");
   EXPECT_EQ(project.pageWidth, 2100);
   // ... and the layout is normalised for its page.
-  EXPECT_EQ(project.headerSplit1, project.marginLeft + (project.pageWidth - project.marginLeft - project.marginRight) / 3);
+  EXPECT_EQ(project.headerSplit1,
+            project.marginLeft + (project.pageWidth - project.marginLeft - project.marginRight) / 3);
 }
 
 TEST_F(OptionsValues, ApplyNormalisesMarginsWiderThanThePage) {

@@ -93,9 +93,7 @@ class RenderTest : public ::testing::Test {
 
   static bool Dark(COLORREF c) { return GetRValue(c) < 128 && GetGValue(c) < 128 && GetBValue(c) < 128; }
   static bool Blue(COLORREF c) { return GetBValue(c) > 200 && GetRValue(c) < 60 && GetGValue(c) < 60; }
-  static bool ShadowGray(COLORREF c) {
-    return GetRValue(c) == 0x80 && GetGValue(c) == 0x80 && GetBValue(c) == 0x80;
-  }
+  static bool ShadowGray(COLORREF c) { return GetRValue(c) == 0x80 && GetGValue(c) == 0x80 && GetBValue(c) == 0x80; }
 
   ImagePlacement* Place(const std::string& path, int pw, int ph, int x, int y, int w, int h) {
     project.addImage(path, "", pw, ph, 1, 0, 15);
@@ -143,7 +141,7 @@ TEST_F(RenderTest, ThreeLineFooterGrowsUpwardsFromItsBottomLine) {
   EXPECT_LE(text.bottom, bottomLine);
   EXPECT_GE(text.bottom, bottomLine - Y(60));  // ends near the bottom line
   const int lineHeight = Y(200 * 254 / 720);
-  EXPECT_GE(text.height(), 2 * lineHeight);  // three lines stacked upwards
+  EXPECT_GE(text.height(), 2 * lineHeight);   // three lines stacked upwards
   EXPECT_NEAR((text.left), content.left, 6);  // left cell, left-aligned
 
   project.footerMultiline = 0;
@@ -286,8 +284,8 @@ TEST_F(RenderTest, EveryPlaneOfAMultiPageFileShowsItsOwnPage) {
       const Box box{X(p.x), Y(p.y), X(p.x + p.width) - 1, Y(p.y + p.height) - 1};
       for (int other = 0; other < 3; ++other) {
         const COLORREF want = colours[static_cast<size_t>(other)];
-        const Box found = Find([want](COLORREF c) { return c == want; }, box.left, box.top, box.right + 1,
-                               box.bottom + 1);
+        const Box found =
+            Find([want](COLORREF c) { return c == want; }, box.left, box.top, box.right + 1, box.bottom + 1);
         if (other == plane) {
           EXPECT_GT(found.width(), box.width() / 2) << "plane " << plane << (viaPrinter ? " printed" : " drawn");
         } else {

@@ -39,9 +39,9 @@ std::string ReadAll(const std::string& path) {
 
 // A 2 x 1 24-bit BMP.
 void WriteBmp(const std::string& path) {
-  const unsigned char bmp[] = {'B', 'M', 62, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 2, 0, 0, 0, 1, 0, 0, 0,
-                               1, 0, 24, 0, 0, 0, 0, 0, 8, 0, 0, 0, 0x13, 0x0B, 0, 0, 0x13, 0x0B, 0, 0, 0, 0, 0, 0,
-                               0, 0, 0, 0, 255, 0, 0, 0, 255, 0, 0, 0};
+  const unsigned char bmp[] = {'B',  'M',  62, 0, 0, 0, 0, 0,  0, 0, 54, 0, 0,   0, 40, 0, 0,   0,    2,    0, 0,
+                               0,    1,    0,  0, 0, 1, 0, 24, 0, 0, 0,  0, 0,   8, 0,  0, 0,   0x13, 0x0B, 0, 0,
+                               0x13, 0x0B, 0,  0, 0, 0, 0, 0,  0, 0, 0,  0, 255, 0, 0,  0, 255, 0,    0,    0};
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bmp), sizeof(bmp));
 }
 

@@ -91,10 +91,11 @@ TEST_F(Browser, ATypedFolderCountsOnlyWhenItExists) {
 TEST_F(Browser, CancelLeavesThePathAsItWas) {
   CAdvBrovserDlg browser;
   browser.m_strPath = root_ + "/c";
-  EXPECT_EQ(Run(browser, [&] {
-              browser.Browse(root_);
-              browser.reject();
-            }),
+  EXPECT_EQ(Run(browser,
+                [&] {
+                  browser.Browse(root_);
+                  browser.reject();
+                }),
             IDCANCEL);
   EXPECT_EQ(browser.m_strPath, root_ + "/c");
 }

@@ -36,7 +36,8 @@ bool HaveGs() { return OnPath("gs"); }
 std::string PostScriptOf(const Bytes& eps) {
   if (eps.size() >= 30 && Get32(eps, 0) == 0xC6D3D0C5u) {
     const size_t off = Get32(eps, 4), len = Get32(eps, 8);
-    if (off + len <= eps.size()) return std::string(eps.begin() + static_cast<long>(off), eps.begin() + static_cast<long>(off + len));
+    if (off + len <= eps.size())
+      return std::string(eps.begin() + static_cast<long>(off), eps.begin() + static_cast<long>(off + len));
   }
   return std::string(eps.begin(), eps.end());
 }

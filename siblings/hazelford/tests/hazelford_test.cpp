@@ -79,8 +79,17 @@ std::vector<BYTE> Pack(const Dib& d) {
   const size_t table = d.palette.size() * 4;
   std::vector<BYTE> b(14 + 40 + table + d.rows.size(), 0);
   BITMAPFILEHEADER fh{0x4D42, static_cast<DWORD>(b.size()), 0, 0, static_cast<DWORD>(14 + 40 + table)};
-  BITMAPINFOHEADER ih{40, d.width, d.topDown ? -d.height : d.height, 1, static_cast<WORD>(d.bits), 0,
-                      static_cast<DWORD>(d.rows.size()), 0, 0, static_cast<DWORD>(d.palette.size()), 0};
+  BITMAPINFOHEADER ih{40,
+                      d.width,
+                      d.topDown ? -d.height : d.height,
+                      1,
+                      static_cast<WORD>(d.bits),
+                      0,
+                      static_cast<DWORD>(d.rows.size()),
+                      0,
+                      0,
+                      static_cast<DWORD>(d.palette.size()),
+                      0};
   std::memcpy(b.data(), &fh, 14);
   std::memcpy(b.data() + 14, &ih, 40);
   if (table) std::memcpy(b.data() + 54, d.palette.data(), table);
@@ -108,8 +117,8 @@ class TargaSave : public ::testing::TestWithParam<std::tuple<int, bool, int>> {}
 TEST_P(TargaSave, ReadsBackExactly) {
   const auto [bits, topDown, width] = GetParam();
   const Dib dib = MakeDib(width, 9, bits, topDown);
-  const std::string path = TempDir() + "/hz-" + std::to_string(bits) + (topDown ? "t" : "b") +
-                           std::to_string(width) + ".tga";
+  const std::string path =
+      TempDir() + "/hz-" + std::to_string(bits) + (topDown ? "t" : "b") + std::to_string(width) + ".tga";
   ASSERT_NE(SaveTGA(path.c_str(), Block(Pack(dib)).handle), 0);
   EXPECT_EQ(GetLastPicLibError(), kHzlNoError);
 
@@ -269,7 +278,8 @@ TEST(Palette, FewColoursComeBackExactly) {
     RGBQUAD palette[256] = {};
     const int n = builder(histogram.data(), palette, 256);
     ASSERT_EQ(n, 6);
-    for (const auto& c : kFew) EXPECT_TRUE(Contains(palette, n, c[0], c[1], c[2])) << c[0] << "," << c[1] << "," << c[2];
+    for (const auto& c : kFew)
+      EXPECT_TRUE(Contains(palette, n, c[0], c[1], c[2])) << c[0] << "," << c[1] << "," << c[2];
   }
 }
 
@@ -330,7 +340,8 @@ TEST(Palette, PhotoLikeHistogramGivesSaneError) {
   ASSERT_EQ(MedianCut(histogram.data(), cut, 256), 256);
   ASSERT_EQ(Popularity(histogram.data(), popular, 256), 256);
   ASSERT_EQ(MedianCut(histogram.data(), small, 16), 16);
-  const double cutError = meanError(cut, 256), popularError = meanError(popular, 256), smallError = meanError(small, 16);
+  const double cutError = meanError(cut, 256), popularError = meanError(popular, 256),
+               smallError = meanError(small, 16);
   EXPECT_LT(cutError, 8.0);
   EXPECT_LT(smallError, 30.0);
   EXPECT_LT(cutError, smallError);

@@ -144,8 +144,8 @@ TEST(EmfToWmf, PenWidthsInPointsBecomeTwips) {
   e.record(38, {1, 0, 4, 0, 0xFF0000}).record(37, {1});
   e.record(38, {2, 0, 0, 0, 0}).record(37, {2});
   e.record(27, {400, 15440}).record(54, {3600, 14240});
-  const auto out = marrow::EmfToPlaceableWmf(e.finish({400, 14240, 3600, 15440}, {0, 0, 1, 1}),
-                                             marrow::BoundingBox{0, 0, 200, 100});
+  const auto out =
+      marrow::EmfToPlaceableWmf(e.finish({400, 14240, 3600, 15440}, {0, 0, 1, 1}), marrow::BoundingBox{0, 0, 200, 100});
   ASSERT_TRUE(out);
   Wrapped w;
   ASSERT_TRUE(Unwrap(*out, w));
@@ -207,8 +207,10 @@ class Conversion : public ::testing::Test {
     setenv("TMPDIR", tmp_.path().c_str(), 1);
   }
   void TearDown() override {
-    if (hadTmp_) setenv("TMPDIR", saved_.c_str(), 1);
-    else unsetenv("TMPDIR");
+    if (hadTmp_)
+      setenv("TMPDIR", saved_.c_str(), 1);
+    else
+      unsetenv("TMPDIR");
   }
   bool Convert(const std::string& in, const std::string& out) {
     return EPS2WMF(marrow::WidenToSystemString(in), marrow::WidenToSystemString(out));
@@ -331,8 +333,8 @@ TEST(RunTool, ArgumentsArriveWhole) {
 }
 
 TEST(RunTool, TemporaryFolderIsHandedOn) {
-  EXPECT_TRUE(marrow::RunTool({{"sh", "-c", "test \"$TMPDIR\" = /some/where && test \"$TMP\" = /some/where"},
-                               "/some/where", 10}));
+  EXPECT_TRUE(marrow::RunTool(
+      {{"sh", "-c", "test \"$TMPDIR\" = /some/where && test \"$TMP\" = /some/where"}, "/some/where", 10}));
 }
 
 TEST(RunTool, FailuresAreFalse) {

@@ -10,8 +10,8 @@ namespace {
 
 using namespace testfiles;
 
-constexpr int kStretchDib = 0x0F43, kSetWindowExt = 0x020C, kRectangle = 0x041B, kDibBitBlt = 0x0940,
-              kLineTo = 0x0213, kMoveTo = 0x0214, kPolygon = 0x0324;
+constexpr int kStretchDib = 0x0F43, kSetWindowExt = 0x020C, kRectangle = 0x041B, kDibBitBlt = 0x0940, kLineTo = 0x0213,
+              kMoveTo = 0x0214, kPolygon = 0x0324;
 
 struct Result {
   bool ok = false;
@@ -93,11 +93,8 @@ TEST(WmfInfoPlain, DrawnExtentWithoutWindow) {
   EXPECT_EQ(r.width, 100);
   EXPECT_EQ(r.height, 50);
   // Lines and a polygon reaching further.
-  r = InfoOf(Wmf()
-                 .record(kMoveTo, {0, 0})
-                 .record(kLineTo, {30, 40})
-                 .record(kPolygon, {3, 5, 5, 90, 5, 5, 60})
-                 .finish());
+  r = InfoOf(
+      Wmf().record(kMoveTo, {0, 0}).record(kLineTo, {30, 40}).record(kPolygon, {3, 5, 5, 90, 5, 5, 60}).finish());
   ASSERT_TRUE(r.ok);
   EXPECT_EQ(r.width, 90);
   EXPECT_EQ(r.height, 60);
@@ -126,8 +123,8 @@ TEST(WmfInfoDepth, HighestDibDepthAndFlag) {
 }
 
 TEST(WmfInfoDepth, OnlyAMonochromeBitmap) {
-  const Result r =
-      InfoOf(Wmf().record(kSetWindowExt, {10, 10}).record(kStretchDib, StretchWords(4, 4), PackedDib(4, 4, 1)).finish());
+  const Result r = InfoOf(
+      Wmf().record(kSetWindowExt, {10, 10}).record(kStretchDib, StretchWords(4, 4), PackedDib(4, 4, 1)).finish());
   ASSERT_TRUE(r.ok);
   EXPECT_EQ(r.depth, 1);
   EXPECT_EQ(r.flag, 1);
@@ -162,10 +159,10 @@ TEST(EmfInfo, StretchDibitsBitmapDepth) {
   const long long header = 40, bits = static_cast<long long>(dib.size()) - header;
   // EMR_STRETCHDIBITS: bounds, dest x/y, src x/y/cx/cy, offBmi, cbBmi, offBits, cbBits,
   // usage, rop, dest cx/cy; the DIB follows at offset 80.
-  const Bytes emf = Emf()
-                        .record(81, {0, 0, 1, 1, 0, 0, 0, 0, 2, 2, 80, header, 80 + header, bits, 0, 0xCC0020, 2, 2},
-                                dib)
-                        .finish({0, 0, 1, 1}, {0, 0, 100, 100});
+  const Bytes emf =
+      Emf()
+          .record(81, {0, 0, 1, 1, 0, 0, 0, 0, 2, 2, 80, header, 80 + header, bits, 0, 0xCC0020, 2, 2}, dib)
+          .finish({0, 0, 1, 1}, {0, 0, 100, 100});
   const Result r = InfoOf(emf);
   ASSERT_TRUE(r.ok);
   EXPECT_EQ(r.depth, 24);
@@ -190,12 +187,14 @@ TEST(MetafileRefusals, NotAMetafileLeavesTheOutputsAlone) {
       {"wmf without its end", Bytes(wmf.begin(), wmf.end() - 6)},
       {"type 3 header", badType},
       {"placeable key only", Placeable(0, 0, 10, 10, 96, {})},
-      {"placeable cut short", [&] {
+      {"placeable cut short",
+       [&] {
          Bytes p = Placeable(0, 0, 10, 10, 96, wmf);
          p.resize(20);
          return p;
        }()},
-      {"emf cut short", [] {
+      {"emf cut short",
+       [] {
          Bytes e = Emf().finish({0, 0, 1, 1}, {0, 0, 10, 10});
          e.resize(e.size() - 8);
          return e;

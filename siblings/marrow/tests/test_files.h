@@ -187,17 +187,15 @@ class TempDir {
   }
   const std::string& path() const { return path_; }
   std::string file(const std::string& name) const { return path_ + "/" + name; }
-  size_t entries() const {
-    return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(path_), {}));
-  }
+  size_t entries() const { return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(path_), {})); }
 
  private:
   std::string path_;
 };
 
 inline void WriteFile(const std::string& path, const Bytes& bytes) {
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                              static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 inline void WriteText(const std::string& path, const std::string& text) {
   WriteFile(path, Bytes(text.begin(), text.end()));
@@ -248,10 +246,9 @@ inline bool OnPath(const std::string& tool) {
 // A small EPS: a filled rectangle inside the given bounding box.
 inline std::string SmallEps(int llx, int lly, int urx, int ury) {
   return "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: " + std::to_string(llx) + " " + std::to_string(lly) + " " +
-         std::to_string(urx) + " " + std::to_string(ury) +
-         "\n%%EndComments\n0.2 0.4 0.8 setrgbcolor\n" + std::to_string(llx + 10) + " " + std::to_string(lly + 10) +
-         " " + std::to_string(urx - llx - 20) + " " + std::to_string(ury - lly - 20) +
-         " rectfill\nshowpage\n%%EOF\n";
+         std::to_string(urx) + " " + std::to_string(ury) + "\n%%EndComments\n0.2 0.4 0.8 setrgbcolor\n" +
+         std::to_string(llx + 10) + " " + std::to_string(lly + 10) + " " + std::to_string(urx - llx - 20) + " " +
+         std::to_string(ury - lly - 20) + " rectfill\nshowpage\n%%EOF\n";
 }
 
 }  // namespace testfiles

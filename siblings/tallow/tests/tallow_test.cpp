@@ -19,7 +19,7 @@ QLabel* Label(void* box, const char* name) { return tallow::AboutWidget(box)->fi
 
 // A 32 x 32 icon, solid red where the mask lets it show.
 HICON RedIcon() {
-  BITMAPINFO info {};
+  BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
   info.bmiHeader.biWidth = 32;
   info.bmiHeader.biHeight = 32;

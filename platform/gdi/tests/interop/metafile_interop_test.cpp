@@ -204,7 +204,7 @@ class EmfBytes {
     Bytes out;
     Put32(out, 1);  // EMR_HEADER
     Put32(out, 108);
-    for (long long v : {0LL, 0LL, width_ - 1, height_ - 1}) Put32(out, v);   // bounds, pixels
+    for (long long v : {0LL, 0LL, width_ - 1, height_ - 1}) Put32(out, v);    // bounds, pixels
     for (long long v : {0LL, 0LL, width_ * 10, height_ * 10}) Put32(out, v);  // frame, 0.01 mm
     Put32(out, 0x464D4520);
     Put32(out, 0x10000);
@@ -307,7 +307,7 @@ struct Shape {
   const char* name;
   const char* svgName;  // the colour is the SVG colour of this name
   Rgb colour;
-  Box box;            // where it lies in picture units, inclusive
+  Box box;               // where it lies in picture units, inclusive
   int sampleX, sampleY;  // a point well inside it
 };
 constexpr int kPictureW = 200;
@@ -364,7 +364,8 @@ void ExpectShapes(const Image& img, const std::string& who, double scaleX, doubl
     }
     const Box got = ColourBox(img, s.colour, colourTolerance);
     const Box want{static_cast<int>(s.box.left * scaleX), static_cast<int>(s.box.top * scaleY),
-                   static_cast<int>((s.box.right + 1) * scaleX) - 1, static_cast<int>((s.box.bottom + 1) * scaleY) - 1, 1};
+                   static_cast<int>((s.box.right + 1) * scaleX) - 1, static_cast<int>((s.box.bottom + 1) * scaleY) - 1,
+                   1};
     EXPECT_NEAR(got.left, want.left, slack) << who << ": " << s.name << " " << Describe(got);
     EXPECT_NEAR(got.top, want.top, slack) << who << ": " << s.name << " " << Describe(got);
     EXPECT_NEAR(got.right, want.right, slack) << who << ": " << s.name << " " << Describe(got);
@@ -434,7 +435,8 @@ TEST(WmfReadByLibwmf, ShapesLandInPlaceInTheirColours) {
   ASSERT_TRUE(vel::gdi::PlayWinMetaFile(ours.dc, placeable.data(), placeable.size(), &dest));
   const Image mine = ours.snapshot();
 
-  const double sx = theirs->width / static_cast<double>(kPictureW), sy = theirs->height / static_cast<double>(kPictureH);
+  const double sx = theirs->width / static_cast<double>(kPictureW),
+               sy = theirs->height / static_cast<double>(kPictureH);
   // libwmf's GD renderer (0.2.12) draws META_ELLIPSE as its outline only, although
   // the same library's SVG output fills it with the selected brush: for the ellipse
   // only the outline's bounds are held against libwmf.
@@ -479,7 +481,8 @@ TEST(WmfReadByLibwmf, SvgOutputHasEveryShapeFilledInPlace) {
   };
   auto fill = [](const std::string& element) {
     std::smatch m;
-    return std::regex_search(element, m, std::regex("[\\s;\"]fill:\\s*([a-z#0-9]+)")) ? std::string(m[1]) : std::string();
+    return std::regex_search(element, m, std::regex("[\\s;\"]fill:\\s*([a-z#0-9]+)")) ? std::string(m[1])
+                                                                                      : std::string();
   };
   double scaleX = number(svg, "width") / kPictureW, scaleY = number(svg, "height") / kPictureH;
   ASSERT_GT(scaleX, 0) << "no SVG width";
@@ -517,7 +520,8 @@ TEST(WmfReadByLibwmf, SvgOutputHasEveryShapeFilledInPlace) {
         v.push_back(std::stod(it->str()));
       const std::vector<double> want = {20, 130, 60, 85, 100, 130};  // the triangle's corners
       ASSERT_EQ(v.size(), want.size()) << e;
-      for (size_t k = 0; k < v.size(); ++k) EXPECT_NEAR(v[k] / (k % 2 ? scaleY : scaleX), want[k], tol) << s.name << " " << k;
+      for (size_t k = 0; k < v.size(); ++k)
+        EXPECT_NEAR(v[k] / (k % 2 ? scaleY : scaleX), want[k], tol) << s.name << " " << k;
     }
   }
 }
@@ -609,7 +613,8 @@ TEST(EmfWrittenByPstoedit, PlaysLikeGhostscriptDrawsTheEps) {
     EXPECT_NEAR(o.left, g.left * scale, 3) << s.name << ": ours " << Describe(o) << ", gs " << Describe(g);
     EXPECT_NEAR(o.top, g.top * scale, 3) << s.name << ": ours " << Describe(o) << ", gs " << Describe(g);
     EXPECT_NEAR(o.right + 1, (g.right + 1) * scale, 3) << s.name << ": ours " << Describe(o) << ", gs " << Describe(g);
-    EXPECT_NEAR(o.bottom + 1, (g.bottom + 1) * scale, 3) << s.name << ": ours " << Describe(o) << ", gs " << Describe(g);
+    EXPECT_NEAR(o.bottom + 1, (g.bottom + 1) * scale, 3)
+        << s.name << ": ours " << Describe(o) << ", gs " << Describe(g);
     // The colour in the middle of the shape, in both pictures.
     const int gx = s.sampleX, gy = s.sampleY;
     EXPECT_TRUE(Near(gs->at(gx, gy), s.colour, 6)) << "Ghostscript: " << s.name;
@@ -647,8 +652,9 @@ TEST(RasterThroughEmf, StretchDibitsGivesEveryPixelBack) {
   // EMR_STRETCHDIBITS: bounds, dest x/y, src x/y/cx/cy, offsets and sizes of the header
   // and the bits (from the record's start; the fixed part is 80 bytes), usage, ROP,
   // dest cx/cy; then the BITMAPINFOHEADER and the bits.
-  e.record(81, {0, 0, raster.width - 1, raster.height - 1, 0, 0, 0, 0, raster.width, raster.height, 80, 40, 120,
-                bitsSize, DIB_RGB_COLORS, SRCCOPY, raster.width, raster.height},
+  e.record(81,
+           {0, 0, raster.width - 1, raster.height - 1, 0, 0, 0, 0, raster.width, raster.height, 80, 40, 120, bitsSize,
+            DIB_RGB_COLORS, SRCCOPY, raster.width, raster.height},
            dib);
   const Bytes emf = e.finish();
   Canvas canvas(raster.width, raster.height);
@@ -765,9 +771,11 @@ TEST(WmfEmfRoundTrip, ConversionsKeepThePicture) {
     return c.snapshot();
   };
   const Image first = playWmf(wmf1);
-  const std::vector<std::pair<std::string, Image>> pictures = {
-      {"first WMF", first},           {"first EMF", playEmf(emf1)},  {"second EMF", playEmf(emf2)},
-      {"WMF without its EMF", playWmf(bare)}, {"EMF from that WMF", playEmf(emf3)}};
+  const std::vector<std::pair<std::string, Image>> pictures = {{"first WMF", first},
+                                                               {"first EMF", playEmf(emf1)},
+                                                               {"second EMF", playEmf(emf2)},
+                                                               {"WMF without its EMF", playWmf(bare)},
+                                                               {"EMF from that WMF", playEmf(emf3)}};
   for (const auto& [name, img] : pictures) {
     ExpectShapes(img, name, 2.0, 2.0, 2, 0);
     const long diff = DifferentPixels(img, first);
