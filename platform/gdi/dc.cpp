@@ -4,6 +4,7 @@
 #include "platform/gdi/font.h"
 
 #include <algorithm>
+#include <limits>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -209,6 +210,15 @@ std::optional<COLORREF> DeviceContext::getPixel(int x, int y) const {
 std::unique_ptr<PixelSource> DeviceContext::pixels() const {
   if (!bitmap) return nullptr;
   return std::make_unique<BitmapSource>(bitmap->view());
+}
+
+bool DrawingDevice::drawLine(int x0, int y0, int x1, int y1, COLORREF color) {
+  return strokeLine(x0, y0, x1, y1, Pen(PS_SOLID, 1, color));
+}
+
+bool DrawingDevice::setPixel(int x, int y, COLORREF color) {
+  if (x == std::numeric_limits<int>::max() || y == std::numeric_limits<int>::max()) return false;
+  return fillRect(RECT{x, y, x + 1, y + 1}, color);
 }
 
 }  // namespace vel::gdi

@@ -109,6 +109,17 @@ class ScreenDC : public DeviceContext {
   bool strokeLine(int, int, int, int, const Pen&) override { return true; }
 };
 
+// A device that draws itself (a painter's device, a metafile recorder): nothing goes
+// through a selected bitmap, and what it shows cannot be read back. A plain line is a
+// one-pixel solid pen and a pixel a one-pixel fill, unless the device knows better.
+class DrawingDevice : public DeviceContext {
+ public:
+  bool drawLine(int x0, int y0, int x1, int y1, COLORREF color) override;
+  bool setPixel(int x, int y, COLORREF color) override;
+  std::optional<COLORREF> getPixel(int, int) const override { return std::nullopt; }
+  std::unique_ptr<PixelSource> pixels() const override { return nullptr; }
+};
+
 // One attribute of a live DC: set when `valid` (answering the value it had) and
 // read; a stale handle or a refused value answers `failure`.
 template <typename T>

@@ -190,15 +190,6 @@ bool PainterDC::strokeLine(int x0, int y0, int x1, int y1, const Pen& pen) {
   return true;
 }
 
-bool PainterDC::setPixel(int x, int y, COLORREF color) {
-  if (!painter) return true;
-  painter->save();
-  PrepareForShapes(painter);
-  painter->fillRect(QRect(x, y, 1, 1), ToQColor(color));
-  painter->restore();
-  return true;
-}
-
 }  // namespace vel::gdi
 
 using namespace vel::gdi;

@@ -7,7 +7,7 @@
 
 namespace vel::gdi {
 
-class PainterDC : public DeviceContext {
+class PainterDC : public DrawingDevice {
  public:
   PainterDC(QPainter* painter, const PainterCaps& caps);
   int caps(int index) const override;
@@ -16,10 +16,6 @@ class PainterDC : public DeviceContext {
   bool fillRect(const RECT& rect, COLORREF color) override;
   bool drawLine(int x0, int y0, int x1, int y1, COLORREF color) override;
   bool strokeLine(int x0, int y0, int x1, int y1, const Pen& pen) override;
-  bool setPixel(int x, int y, COLORREF color) override;
-  // What is on a painter's device cannot be read back.
-  std::optional<COLORREF> getPixel(int, int) const override { return std::nullopt; }
-  std::unique_ptr<PixelSource> pixels() const override { return nullptr; }
 
   QPainter* painter = nullptr;
   PainterCaps painterCaps;

@@ -163,11 +163,6 @@ bool RecorderDC::fillRect(const RECT& r, COLORREF color) {
   return true;
 }
 
-bool RecorderDC::drawLine(int x0, int y0, int x1, int y1, COLORREF color) {
-  Pen thin(PS_SOLID, 1, color);
-  return strokeLine(x0, y0, x1, y1, thin);
-}
-
 bool RecorderDC::strokeLine(int x0, int y0, int x1, int y1, const Pen& pen) {
   const DWORD handle = createPen(&pen);
   select(handle);

@@ -15,7 +15,7 @@
 
 namespace vel::gdi {
 
-class RecorderDC : public DeviceContext {
+class RecorderDC : public DrawingDevice {
  public:
   RecorderDC(HDC reference, const RECT* frame, std::string file);
 
@@ -23,7 +23,6 @@ class RecorderDC : public DeviceContext {
   bool drawPixels(int xd, int yd, int wd, int hd, const PixelSource& src, int xs, int ys, int ws, int hs,
                   DWORD rop) override;
   bool fillRect(const RECT& rect, COLORREF color) override;
-  bool drawLine(int x0, int y0, int x1, int y1, COLORREF color) override;
   bool strokeLine(int x0, int y0, int x1, int y1, const Pen& pen) override;
   bool setPixel(int x, int y, COLORREF color) override;
 
