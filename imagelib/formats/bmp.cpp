@@ -80,15 +80,8 @@ vel::Expected<void> CheckHeader(const BITMAPINFOHEADER& h) {
     return vel::Fail("BMP header: size " + std::to_string(h.biWidth) + " x " + std::to_string(h.biHeight));
   }
   if (h.biPlanes != 1) return vel::Fail("BMP header: " + std::to_string(h.biPlanes) + " planes");
-  switch (h.biBitCount) {
-    case 1:
-    case 4:
-    case 8:
-    case 16:
-    case 24:
-    case 32: break;
-    default: return vel::Fail("BMP header: " + std::to_string(h.biBitCount) + " bits per pixel");
-  }
+  if (!vel::gdi::IsDibBitCount(h.biBitCount))
+    return vel::Fail("BMP header: " + std::to_string(h.biBitCount) + " bits per pixel");
   bool fits = true;
   switch (h.biCompression) {
     case BI_RGB: break;

@@ -120,15 +120,14 @@ class GemReader : public ImageReader {
   int pageCount() const override { return 1; }
 
   PageInfo pageInfo(int page) const override {
-    PageInfo info;
-    if (page != 0) return info;
-    info.width = h_.width;
-    info.height = h_.height;
-    info.bitCount = h_.heldBits();  // what decodePage holds, not the file's plane count
-    info.colorsUsed = static_cast<unsigned>(palette_.size());
-    info.xDpi = h_.xDpi;
-    info.yDpi = h_.yDpi;
-    return info;
+    if (page != 0) return {};
+    // The bits are what decode holds, not the file's plane count.
+    return {.width = h_.width,
+            .height = h_.height,
+            .bitCount = h_.heldBits(),
+            .colorsUsed = static_cast<unsigned>(palette_.size()),
+            .xDpi = h_.xDpi,
+            .yDpi = h_.yDpi};
   }
 
   Decoded decode(int page) override {

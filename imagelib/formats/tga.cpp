@@ -266,15 +266,11 @@ class TgaReader : public ImageReader {
   int pageCount() const override { return 1; }
 
   PageInfo pageInfo(int page) const override {
-    PageInfo info;
-    if (page != 0) return info;
-    info.width = h_.width;
-    info.height = h_.height;
-    info.bitCount = h_.heldBits();
-    info.colorsUsed = h_.baseType() == kMapped ? static_cast<unsigned>(std::min(h_.mapLength, 256))
-                      : h_.baseType() == kGrey ? 256u
-                                               : 0u;
-    return info;
+    if (page != 0) return {};
+    unsigned colors = 0;
+    if (h_.baseType() == kMapped) colors = static_cast<unsigned>(std::min(h_.mapLength, 256));
+    if (h_.baseType() == kGrey) colors = 256;
+    return {.width = h_.width, .height = h_.height, .bitCount = h_.heldBits(), .colorsUsed = colors};
   }
 
   Decoded decode(int page) override {

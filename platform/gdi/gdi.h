@@ -462,6 +462,11 @@ constexpr long long kMaxBitmapPixels = 1LL << 29;
 // deleted earlier is reused, so a batch does not pay for fresh pages with every picture.
 HBITMAP CreateDIBSectionForWriting(const BITMAPINFO* info, void** bits);
 
+// The pixel depths a device-independent bitmap may have.
+inline bool IsDibBitCount(int bits) {
+  return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
+}
+
 // The header of a top-down, uncompressed DIB of width x height at `bitsPerPixel`.
 inline BITMAPINFOHEADER TopDownHeader(int width, int height, int bitsPerPixel) {
   BITMAPINFOHEADER h{};

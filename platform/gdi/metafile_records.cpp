@@ -177,15 +177,7 @@ size_t DibInfoBytes(std::span<const BYTE> block, UINT usage, BITMAPINFOHEADER& h
   in.seek(0);
   h = ReadBitmapInfoHeader(in);
   if (h.biWidth <= 0 || h.biHeight == 0 || h.biHeight == INT32_MIN || h.biPlanes != 1) return 0;
-  switch (h.biBitCount) {
-    case 1:
-    case 4:
-    case 8:
-    case 16:
-    case 24:
-    case 32: break;
-    default: return 0;
-  }
+  if (!IsDibBitCount(h.biBitCount)) return 0;
   size_t table = DibColorTableBytes(h);
   if (usage == DIB_PAL_COLORS && h.biBitCount <= 8) table = table / sizeof(RGBQUAD) * 2;
   const size_t total = headerSize + table;

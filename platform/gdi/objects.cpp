@@ -144,15 +144,7 @@ Bitmap::~Bitmap() { ReleasePixels(bits, capacity); }
 Bitmap* NewBitmap(int width, int height, int bitsPerPixel, bool topDown, bool dibSection, bool zeroFill) {
   if (width <= 0 || height <= 0) return nullptr;
   if (static_cast<long long>(width) * height > kMaxBitmapPixels) return nullptr;
-  switch (bitsPerPixel) {
-    case 1:
-    case 4:
-    case 8:
-    case 16:
-    case 24:
-    case 32: break;
-    default: return nullptr;
-  }
+  if (!IsDibBitCount(bitsPerPixel)) return nullptr;
   size_t stride = ((static_cast<size_t>(width) * bitsPerPixel + 31) / 32) * 4;
   size_t capacity = 0;
   void* bits = AllocatePixels(stride * static_cast<size_t>(height), zeroFill, &capacity);

@@ -184,15 +184,7 @@ std::unique_ptr<DibSource> DibSource::Create(const BITMAPINFO* info, const void*
   } else if (h.biCompression != BI_RGB) {
     return nullptr;
   }
-  switch (bpp) {
-    case 1:
-    case 4:
-    case 8:
-    case 16:
-    case 24:
-    case 32: break;
-    default: return nullptr;
-  }
+  if (!IsDibBitCount(bpp)) return nullptr;
 
   if (bpp <= 8) {
     int n = 1 << bpp;
