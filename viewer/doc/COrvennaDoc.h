@@ -5,15 +5,19 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "lorimer/ImageInterface.h"
 #include "platform/base/wintypes.h"
 
+class CSaveDlg;
+
 namespace orvenna {
 
 class CBmpMenu;
+class CSaveFormatDlg;
 class IViewerHost;
 
 class COrvennaDoc : public QObject {
@@ -71,6 +75,11 @@ class COrvennaDoc : public QObject {
 
   IViewerHost* Host() const { return host_; }
 
+  // Test hooks: when set, they run instead of showing the dialog and return what
+  // DoModal/exec would (IDOK or IDCANCEL), the dialog's fields holding the choice.
+  static std::function<int(CSaveDlg&)> s_saveDialogHook;
+  static std::function<int(CSaveFormatDlg&)> s_chooseFormatHook;
+
   // --- Members the view and the edits work on.
   std::unique_ptr<CBmpMenu> m_popupMenu;
   CBmpMenu* m_pActivePopup = nullptr;  // the popup being shown; a second one waits
@@ -105,10 +114,12 @@ class COrvennaDoc : public QObject {
 COLORREF ReadWorkAreaColor();
 void WriteWorkAreaColor(COLORREF color);
 // The desktop colours the work-area commands offer.
-COLORREF SystemWindowColor();      // "Windows default"
-COLORREF SystemBtnShadowColor();   // "Malvito default"
+COLORREF SystemWindowColor();     // "Windows default"
+COLORREF SystemBtnShadowColor();  // "Malvito default"
 
 }  // namespace orvenna
 
 // Undo, redo, copy, the page commands and the twelve "Save As" commands.
-namespace orvenna { void RegisterDocumentCommands(IViewerHost& host); }
+namespace orvenna {
+void RegisterDocumentCommands(IViewerHost& host);
+}
