@@ -39,6 +39,8 @@ class COrvennaView : public QAbstractScrollArea {
   void timerEvent(QTimerEvent* event) override;
 
  private:
+  QSize InnerSize() const;
+
   COrvennaDoc* doc_;
   IViewerHost* host_;
   Impl* d_;
