@@ -29,6 +29,9 @@ namespace {
 // then the message and its two parameters, in the machine's byte order (both
 // ends are on this machine).
 constexpr std::uint32_t kRecordTag = 0x314D5756;  // "VWM1"
+// A block of data: the tag, its length, the sender's identifier, then the
+// bytes. The head is as long as a message record, so one peek tells them apart.
+constexpr std::uint32_t kDataTag = 0x31445756;  // "VWD1"
 constexpr size_t kRecordBytes = 24;
 // A sender that stops in the middle of a record is not waited for long.
 constexpr int kSendTimeoutMs = 2000;
@@ -84,6 +87,27 @@ std::vector<char> EncodeRecord(UINT message, WPARAM w, LPARAM l) {
   return record;
 }
 
+std::vector<char> EncodeDataHead(UINT_PTR id, size_t length) {
+  std::vector<char> head(kRecordBytes, 0);
+  const std::uint32_t tag = kDataTag, size = static_cast<std::uint32_t>(length);
+  const std::uint64_t wide = id;
+  std::memcpy(head.data(), &tag, 4);
+  std::memcpy(head.data() + 4, &size, 4);
+  std::memcpy(head.data() + 8, &wide, 8);
+  return head;
+}
+
+bool SendAll(int fd, const char* bytes, size_t length) {
+  size_t sent = 0;
+  while (sent < length) {
+    ssize_t n = ::send(fd, bytes + sent, length - sent, MSG_NOSIGNAL);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    sent += static_cast<size_t>(n);
+  }
+  return sent == length;
+}
+
 }  // namespace
 
 std::string RuntimeFolder() {
@@ -126,20 +150,25 @@ bool PostNamedMessage(const std::string& name, UINT message, WPARAM w, LPARAM l)
   int fd = Connect(name);
   if (fd < 0) return false;
   const std::vector<char> record = EncodeRecord(message, w, l);
-  size_t sent = 0;
-  while (sent < record.size()) {
-    ssize_t n = ::send(fd, record.data() + sent, record.size() - sent, MSG_NOSIGNAL);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    sent += static_cast<size_t>(n);
-  }
+  const bool sent = SendAll(fd, record.data(), record.size());
   ::close(fd);
-  return sent == record.size();
+  return sent;
+}
+
+bool SendNamedData(const std::string& name, UINT_PTR id, const std::string& data) {
+  if (data.size() > kMaxNamedData) return false;
+  int fd = Connect(name);
+  if (fd < 0) return false;
+  const std::vector<char> head = EncodeDataHead(id, data.size());
+  const bool sent = SendAll(fd, head.data(), head.size()) && SendAll(fd, data.data(), data.size());
+  ::close(fd);
+  return sent;
 }
 
 struct NamedWindow::Impl {
   QPointer<QWidget> window;
   std::function<void(UINT, WPARAM, LPARAM)> onMessage;
+  DataHandler onData;
   QLocalServer server;
   bool listening = false;
 
@@ -159,19 +188,36 @@ struct NamedWindow::Impl {
     QPointer<QLocalSocket> open(socket);
     while (alive && open && socket->bytesAvailable() >= static_cast<qint64>(kRecordBytes)) {
       char record[kRecordBytes];
-      if (socket->read(record, kRecordBytes) != static_cast<qint64>(kRecordBytes)) break;
+      if (socket->peek(record, kRecordBytes) != static_cast<qint64>(kRecordBytes)) break;
       std::uint32_t tag, message;
-      std::uint64_t w;
-      std::int64_t l;
       std::memcpy(&tag, record, 4);
       std::memcpy(&message, record + 4, 4);
-      std::memcpy(&w, record + 8, 8);
-      std::memcpy(&l, record + 16, 8);
+      if (tag == kDataTag) {
+        // A block waits until all its bytes are here; a length past the limit
+        // is not ours to buffer.
+        if (message > kMaxNamedData) {
+          socket->abort();
+          return;
+        }
+        if (socket->bytesAvailable() < static_cast<qint64>(kRecordBytes + message)) return;
+        std::uint64_t id;
+        std::memcpy(&id, record + 8, 8);
+        socket->skip(kRecordBytes);
+        std::string data(message, '\0');
+        if (message > 0 && socket->read(data.data(), message) != static_cast<qint64>(message)) break;
+        if (onData) onData(static_cast<UINT_PTR>(id), data);
+        continue;
+      }
       if (tag != kRecordTag) {
         // Not one of ours: drop the connection rather than guess at framing.
         socket->abort();
         return;
       }
+      socket->skip(kRecordBytes);
+      std::uint64_t w;
+      std::int64_t l;
+      std::memcpy(&w, record + 8, 8);
+      std::memcpy(&l, record + 16, 8);
       Dispatch(message, static_cast<WPARAM>(w), static_cast<LPARAM>(l));
     }
   }
@@ -215,5 +261,7 @@ NamedWindow::~NamedWindow() {
 }
 
 bool NamedWindow::listening() const { return impl_->listening; }
+
+void NamedWindow::SetDataHandler(DataHandler handler) { impl_->onData = std::move(handler); }
 
 }  // namespace vel::shell

@@ -2,7 +2,8 @@
 // FindWindowA and PostMessageA between programs of the suite.
 //
 // Each name is one local socket in the user's runtime folder; a message travels
-// as one small fixed-size record. Finding and posting need no Qt and no event
+// as one small fixed-size record, a block of data (WM_COPYDATA's job) as one
+// record head followed by its bytes. Finding and posting need no Qt and no event
 // loop; receiving happens on the Qt event loop of the thread that made the
 // NamedWindow.
 #pragma once
@@ -19,6 +20,8 @@ namespace vel::shell {
 
 constexpr UINT kWmClose = 0x0010;
 constexpr UINT kNamedActivate = 0x0006;  // bring the window to the front
+// The most bytes one SendNamedData carries; more is refused by both ends.
+constexpr size_t kMaxNamedData = 64 * 1024;
 
 // $XDG_RUNTIME_DIR, else a private /tmp/runtime-<user> (made when missing).
 // "" when no private folder can be had.
@@ -44,6 +47,11 @@ class NamedWindow {
   // socket could be made.
   bool listening() const;
 
+  // Receives what SendNamedData sends to this window (as WM_COPYDATA would:
+  // the sender's identifier and its bytes). Without one, data is dropped.
+  using DataHandler = std::function<void(UINT_PTR id, const std::string& data)>;
+  void SetDataHandler(DataHandler handler);
+
   struct Impl;
 
  private:
@@ -56,5 +64,9 @@ bool FindNamedWindow(const std::string& name);
 // Queues the message for the window and returns without waiting for it to be
 // handled. FALSE when no live window has that name.
 bool PostNamedMessage(const std::string& name, UINT message, WPARAM w = 0, LPARAM l = 0);
+// Hands a block of bytes (at most kMaxNamedData) to the window, in place of
+// WM_COPYDATA. Returns when the bytes are on their way; FALSE when no live
+// window has that name, the data is too long or it could not all be sent.
+bool SendNamedData(const std::string& name, UINT_PTR id, const std::string& data);
 
 }  // namespace vel::shell
