@@ -92,7 +92,11 @@ bool PainterDC::drawPixels(int xd, int yd, int wd, int hd, const PixelSource& sr
 
   painter->save();
   PrepareForShapes(painter);
-  painter->setRenderHint(QPainter::SmoothPixmapTransform, true);
+  // On a screen, a picture enlarged two times or more shows its pixels as crisp
+  // blocks, as people expect of a magnifier or a zoomed view; reductions, small
+  // enlargements and everything printed are smoothed.
+  const bool crisp = painterCaps.technology == DT_RASDISPLAY && kx >= 2 && ky >= 2;
+  painter->setRenderHint(QPainter::SmoothPixmapTransform, !crisp);
   // Raster operations other than a copy, as near as a painter gets.
   switch (rop) {
     case SRCAND: painter->setCompositionMode(QPainter::CompositionMode_Multiply); break;
