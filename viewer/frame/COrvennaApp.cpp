@@ -1,0 +1,80 @@
+#include "viewer/frame/COrvennaApp.h"
+
+#include <QApplication>
+
+#include <cstring>
+#include <filesystem>
+
+#include "platform/registry/owned_key.h"
+#include "platform/registry/registry.h"
+#include "platform/shell/named_window.h"
+#include "platform/shell/shell.h"
+#include "platform/ui/ui.h"
+#include "viewer/core/Commands.h"
+#include "viewer/frame/CMainFrame.h"
+#include "viewer/frame/Icons.h"
+
+namespace orvenna {
+
+COrvennaApp::COrvennaApp() = default;
+COrvennaApp::~COrvennaApp() = default;
+
+std::string COrvennaApp::FileArgument(const std::vector<std::string>& args) {
+  for (const std::string& arg : args) {
+    if (arg.empty()) continue;
+    std::error_code error;
+    const auto absolute = std::filesystem::absolute(arg, error);
+    return error ? arg : absolute.lexically_normal().string();
+  }
+  return "";
+}
+
+bool COrvennaApp::HandOverToRunningInstance(const std::string& file) {
+  if (!vel::shell::FindNamedWindow(kAppName)) return false;
+  if (!file.empty()) {
+    // As WM_COPYDATA carried it: identifier 0, the name with its terminating zero.
+    vel::shell::SendNamedData(kAppName, 0, std::string(file.c_str(), file.size() + 1));
+    vel::shell::PostNamedMessage(kAppName, vel::shell::kNamedActivate);
+  }
+  return true;
+}
+
+bool COrvennaApp::RegisterAppPath() {
+  char self[4096] = {};
+  if (!GetModuleFileNameA(nullptr, self, sizeof self)) return false;
+  if (FindAppPath(kAppPathName) == self) return true;
+  vel::OwnedKey key;
+  const std::string sub = std::string(kAppPathsKey) + "\\" + kAppPathName;
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, sub.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, key.put(), nullptr) !=
+      ERROR_SUCCESS)
+    return false;
+  return RegSetValueExA(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(self),
+                        static_cast<DWORD>(std::strlen(self) + 1)) == ERROR_SUCCESS;
+}
+
+bool COrvennaApp::InitInstance(const std::string& file) {
+  frame_ = std::make_unique<CMainFrame>();
+  if (!frame_->ListenForOtherInstances() && HandOverToRunningInstance(file)) {
+    frame_.reset();
+    return false;
+  }
+  // A file that cannot be opened leaves the empty window rather than ending the
+  // program the user just started.
+  if (!file.empty() && !frame_->OpenDocument(file)) frame_->SetStatusText("Cannot open " + file);
+  frame_->showMaximized();
+  return true;
+}
+
+int COrvennaApp::Main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  const std::string file = FileArgument(args);
+  if (HandOverToRunningInstance(file)) return 0;
+  vel::ui::EnsureApplication();
+  QApplication::setWindowIcon(ProgramIcon());
+  RegisterAppPath();
+  COrvennaApp app;
+  if (!app.InitInstance(file)) return 0;
+  return QApplication::exec();
+}
+
+}  // namespace orvenna
