@@ -20,17 +20,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::vector<unsigned char> ReadAll(const std::string& path) {
-  std::vector<unsigned char> data;
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return data;
-  unsigned char buf[1 << 16];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) data.insert(data.end(), buf, buf + n);
-  std::fclose(f);
-  return data;
-}
-
 // A photo-like test picture: smooth gradients with some texture, quality 90.
 bool WriteTestJpeg(const std::string& path, int w, int h) {
   std::vector<unsigned char> rgb(static_cast<size_t>(w) * h * 3);
@@ -43,29 +32,6 @@ bool WriteTestJpeg(const std::string& path, int w, int h) {
       p[2] = static_cast<unsigned char>((y * 255) / h ^ ((x >> 3) & 31));
     }
   return bench::WriteJpeg(path, rgb, w, h, 90);
-}
-
-// libjpeg-turbo on its own: read the file and decode to BGR rows.
-double PlainDecode(const std::string& path) {
-  auto start = Clock::now();
-  std::vector<unsigned char> data = ReadAll(path);
-  jpeg_decompress_struct d{};
-  jpeg_error_mgr err{};
-  d.err = jpeg_std_error(&err);
-  jpeg_create_decompress(&d);
-  jpeg_mem_src(&d, data.data(), data.size());
-  jpeg_read_header(&d, TRUE);
-  d.out_color_space = JCS_EXT_BGR;
-  jpeg_start_decompress(&d);
-  size_t stride = (static_cast<size_t>(d.output_width) * 3 + 3) & ~size_t(3);
-  std::vector<unsigned char> pixels(stride * d.output_height);
-  while (d.output_scanline < d.output_height) {
-    JSAMPROW r = pixels.data() + stride * d.output_scanline;
-    jpeg_read_scanlines(&d, &r, 1);
-  }
-  jpeg_finish_decompress(&d);
-  jpeg_destroy_decompress(&d);
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
 // The suite's path: Load(path, 1), then DrawImage into a new 24-bit DIB section of the
@@ -93,11 +59,6 @@ Timing LoadAndRender(const std::string& path, bool* ok) {
   return t;
 }
 
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -110,7 +71,7 @@ int main(int argc, char** argv) {
   std::vector<double> plain, load, total;
   for (int i = 0; i < runs; ++i) {
     // Alternate, so that both see the same cache and clock conditions.
-    plain.push_back(PlainDecode(path));
+    plain.push_back(bench::PlainDecode(path));
     bool ok = false;
     Timing t = LoadAndRender(path, &ok);
     if (!ok) {
@@ -120,7 +81,7 @@ int main(int argc, char** argv) {
     load.push_back(t.load);
     total.push_back(t.total);
   }
-  double p = Median(plain), l = Median(load), o = Median(total);
+  double p = bench::Median(plain), l = bench::Median(load), o = bench::Median(total);
   std::printf("12-megapixel JPEG, median of %d runs\n", runs);
   std::printf("  libjpeg-turbo decode:             %8.1f ms\n", p);
   std::printf("  Load(path, 1):                    %8.1f ms   ratio %.2f (target <= 1.20)\n", l, l / p);

@@ -39,6 +39,47 @@ inline bool WriteJpeg(const std::string& path, const std::vector<unsigned char>&
   return true;
 }
 
+// The whole file; empty when it cannot be read.
+inline std::vector<unsigned char> ReadAll(const std::string& path) {
+  std::vector<unsigned char> data;
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return data;
+  unsigned char buf[1 << 16];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) data.insert(data.end(), buf, buf + n);
+  std::fclose(f);
+  return data;
+}
+
+// libjpeg-turbo on its own: read the file and decode to BGR rows.
+inline double PlainDecode(const std::string& path) {
+  auto start = std::chrono::steady_clock::now();
+  std::vector<unsigned char> data = ReadAll(path);
+  jpeg_decompress_struct d{};
+  jpeg_error_mgr err{};
+  d.err = jpeg_std_error(&err);
+  jpeg_create_decompress(&d);
+  jpeg_mem_src(&d, data.data(), data.size());
+  jpeg_read_header(&d, TRUE);
+  d.out_color_space = JCS_EXT_BGR;
+  jpeg_start_decompress(&d);
+  size_t stride = (static_cast<size_t>(d.output_width) * 3 + 3) & ~size_t(3);
+  std::vector<unsigned char> pixels(stride * d.output_height);
+  while (d.output_scanline < d.output_height) {
+    JSAMPROW r = pixels.data() + stride * d.output_scanline;
+    jpeg_read_scanlines(&d, &r, 1);
+  }
+  jpeg_finish_decompress(&d);
+  jpeg_destroy_decompress(&d);
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The middle value (of a copy).
+inline double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
 // A photo-like picture: smooth gradients, texture and some edges; `seed` varies it.
 inline std::vector<unsigned char> Photo(int w, int h, int seed) {
   std::vector<unsigned char> rgb(static_cast<size_t>(w) * h * 3);

@@ -78,6 +78,9 @@ void CChildFrame::UpdatePageBar() {
 void CChildFrame::InitialUpdate(const QSize& workArea) {
   if (initialised_) return;
   initialised_ = true;
+  // The view measures the window's frame against its own size: lay both out first.
+  if (layout()) layout()->activate();
+  if (body_->layout()) body_->layout()->activate();
   view_->OnInitialUpdate(this, workArea);
   if (pageBar_) view_->FitToPageBar(this, pageBar_->sizeHint());
 }

@@ -238,6 +238,16 @@ void COrvennaView::OnInitialUpdate(QMdiSubWindow* child, const QSize& workArea) 
   if (child->isMaximized()) return;
   const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
   if (auto wanted = InitialChildSize(image, workArea, d_->allowance, bar)) child->resize(*wanted);
+  KeepInside(child, workArea);
+}
+
+// A window the area placed beside others must not reach past the area's edge, where
+// nobody sees its scroll bars.
+void COrvennaView::KeepInside(QMdiSubWindow* child, const QSize& area) {
+  QPoint at = child->pos();
+  at.setX(std::max(0, std::min(at.x(), area.width() - child->width())));
+  at.setY(std::max(0, std::min(at.y(), area.height() - child->height())));
+  if (at != child->pos()) child->move(at);
 }
 
 void COrvennaView::FitToPageBar(QMdiSubWindow* child, const QSize& pageBar) {
@@ -251,8 +261,10 @@ void COrvennaView::FitToPageBar(QMdiSubWindow* child, const QSize& pageBar) {
   if (child->isMaximized()) return;
   QSize wanted = PageBarChildSize(d_->PageSize(0), pageBar, d_->allowance);
   // A big picture would make a window larger than the area holding it.
-  if (QMdiArea* area = child->mdiArea()) wanted = wanted.boundedTo(area->viewport()->size());
+  QMdiArea* area = child->mdiArea();
+  if (area) wanted = wanted.boundedTo(area->viewport()->size());
   child->resize(wanted);
+  if (area) KeepInside(child, area->viewport()->size());
 }
 
 void COrvennaView::paintEvent(QPaintEvent*) {

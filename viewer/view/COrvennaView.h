@@ -27,6 +27,9 @@ class COrvennaView : public QAbstractScrollArea {
 
   struct Impl;
 
+ private:
+  static void KeepInside(QMdiSubWindow* child, const QSize& area);
+
  protected:
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
