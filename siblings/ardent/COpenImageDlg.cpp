@@ -31,7 +31,7 @@
 #include "platform/gdi/owned.h"
 #include "platform/registry/owned_key.h"
 #include "platform/ui/ui.h"
-#include "siblings/ardent/FileDialogText.h"
+#include "platform/ui/file_dialog_text.h"
 
 namespace {
 
@@ -248,7 +248,7 @@ struct COpenImageDlg::Impl {
   unsigned long flags = 0;
   std::string programName;
   std::string defaultExtension;
-  std::vector<ardent::FilterEntry> filters;
+  std::vector<vel::ui::FilterEntry> filters;
   std::string folder;
   std::vector<std::string> chosen;  // the names picked, relative to the folder or full
   bool syncing = false;             // the view is being set from `chosen`
@@ -360,7 +360,7 @@ void COpenImageDlg::Impl::Build() {
 
   QObject::connect(types, &QComboBox::currentIndexChanged, dlg, [this](int i) { ApplyFilter(i); });
   QObject::connect(folderEdit, &QLineEdit::returnPressed, dlg, [this] { dlg->SetFolder(S(folderEdit->text())); });
-  QObject::connect(up, &QToolButton::clicked, dlg, [this] { dlg->SetFolder(ardent::FolderOf(folder)); });
+  QObject::connect(up, &QToolButton::clicked, dlg, [this] { dlg->SetFolder(vel::ui::FolderOf(folder)); });
   QObject::connect(home, &QToolButton::clicked, dlg, [this] { dlg->SetFolder(S(QDir::homePath())); });
   QObject::connect(view->selectionModel(), &QItemSelectionModel::selectionChanged, dlg, [this] { SelectionChanged(); });
   QObject::connect(view, &QTreeView::activated, dlg, [this](const QModelIndex& i) { Activated(i); });
@@ -389,13 +389,13 @@ void COpenImageDlg::Impl::SelectionChanged() {
   nameEdit->setText(NamesText(names));
   const QModelIndex current = view->currentIndex();
   RequestPreview(current.isValid() && !model->isDir(current) ? S(model->filePath(current))
-                                                             : ardent::JoinPath(folder, names.back()));
+                                                             : vel::ui::JoinPath(folder, names.back()));
 }
 
 void COpenImageDlg::Impl::RequestPreview(const std::string& path) {
   ++previewId;
   pane->SetPicture({});
-  if (!ardent::IsFile(path)) {
+  if (!vel::ui::IsFile(path)) {
     info->clear();
     return;
   }
@@ -436,16 +436,16 @@ COpenImageDlg::COpenImageDlg(int, const char* defaultExtension, const char* file
   d_->programName = programName;
   d_->defaultExtension = defaultExtension ? defaultExtension : "";
   while (!d_->defaultExtension.empty() && d_->defaultExtension.front() == '.') d_->defaultExtension.erase(0, 1);
-  d_->filters = ardent::ParseFilter(filter);
+  d_->filters = vel::ui::ParseFilter(filter);
   setWindowTitle(QString::fromLatin1(kTitle));
   d_->Build();
   resize(780, 480);
 
   // A given name starts in its own folder; otherwise the folder used last time.
   const std::string given = fileName ? fileName : "";
-  std::string start = ardent::FolderOf(given);
-  if (!ardent::IsFolder(start)) start = ReadRememberedFolder(programName);
-  if (!ardent::IsFolder(start)) start = S(QDir::currentPath());
+  std::string start = vel::ui::FolderOf(given);
+  if (!vel::ui::IsFolder(start)) start = ReadRememberedFolder(programName);
+  if (!vel::ui::IsFolder(start)) start = S(QDir::currentPath());
   SetFolder(start);
   if (!given.empty() && given.back() != '/') {
     const size_t slash = given.find_last_of('/');
@@ -476,7 +476,7 @@ std::string COpenImageDlg::GetNextPathName(POSITION& pos) const {
 }
 
 void COpenImageDlg::SetFolder(const std::string& folder) {
-  if (!ardent::IsFolder(folder)) {
+  if (!vel::ui::IsFolder(folder)) {
     d_->folderEdit->setText(Q(d_->folder));
     return;
   }
@@ -494,12 +494,12 @@ void COpenImageDlg::SelectFiles(const std::vector<std::string>& names) {
   d_->syncing = true;
   d_->view->clearSelection();
   for (const auto& name : names) {
-    const QModelIndex index = d_->model->index(Q(ardent::JoinPath(d_->folder, name)));
+    const QModelIndex index = d_->model->index(Q(vel::ui::JoinPath(d_->folder, name)));
     if (index.isValid())
       d_->view->selectionModel()->select(index, QItemSelectionModel::Select | QItemSelectionModel::Rows);
   }
   d_->syncing = false;
-  d_->RequestPreview(names.empty() ? std::string() : ardent::JoinPath(d_->folder, names.back()));
+  d_->RequestPreview(names.empty() ? std::string() : vel::ui::JoinPath(d_->folder, names.back()));
 }
 
 bool COpenImageDlg::Accept() {
@@ -511,11 +511,11 @@ bool COpenImageDlg::Accept() {
   }
   std::vector<std::string> paths;
   for (const auto& name : names) {
-    std::string path = Clean(ardent::JoinPath(d_->folder, name));
+    std::string path = Clean(vel::ui::JoinPath(d_->folder, name));
     if (names.size() == 1) {
       // A typed folder is entered and a typed pattern becomes the filter, as in
       // every file dialog.
-      if (ardent::IsFolder(path)) {
+      if (vel::ui::IsFolder(path)) {
         SetFolder(path);
         d_->chosen.clear();
         d_->nameEdit->clear();
@@ -526,14 +526,14 @@ bool COpenImageDlg::Accept() {
         return false;
       }
     }
-    if (!d_->defaultExtension.empty() && !HasExtension(path) && !ardent::IsFile(path))
+    if (!d_->defaultExtension.empty() && !HasExtension(path) && !vel::ui::IsFile(path))
       path += "." + d_->defaultExtension;
-    if ((d_->flags & (OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST)) && !ardent::IsFolder(ardent::FolderOf(path))) {
+    if ((d_->flags & (OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST)) && !vel::ui::IsFolder(vel::ui::FolderOf(path))) {
       vel::ui::MessageBox(kTitle, path + "\nThe folder does not exist.\nCheck the path and try again.",
                           MB_OK | MB_ICONWARNING);
       return false;
     }
-    if ((d_->flags & OFN_FILEMUSTEXIST) && !ardent::IsFile(path)) {
+    if ((d_->flags & OFN_FILEMUSTEXIST) && !vel::ui::IsFile(path)) {
       vel::ui::MessageBox(kTitle, path + "\nFile not found.\nCheck the file name and try again.",
                           MB_OK | MB_ICONWARNING);
       return false;
@@ -541,7 +541,7 @@ bool COpenImageDlg::Accept() {
     paths.push_back(path);
   }
   paths_ = std::move(paths);
-  RememberFolder(d_->programName, ardent::FolderOf(paths_.front()));
+  RememberFolder(d_->programName, vel::ui::FolderOf(paths_.front()));
   QDialog::accept();
   return true;
 }

@@ -24,7 +24,7 @@
 
 #include "lorimer/ImageInterface.h"
 #include "platform/ui/ui.h"
-#include "siblings/ardent/FileDialogText.h"
+#include "platform/ui/file_dialog_text.h"
 
 namespace {
 
@@ -180,7 +180,7 @@ void CSaveDlg::Impl::Build(const char* filter) {
 
   // The files of this type already in the folder, so the user sees what a name
   // would replace; a click takes a name over, a double click enters a folder.
-  const auto entries = ardent::ParseFilter(filter);
+  const auto entries = vel::ui::ParseFilter(filter);
   QStringList patterns;
   if (!entries.empty())
     for (const auto& p : entries.front().patterns) patterns << Q(p);
@@ -223,7 +223,7 @@ void CSaveDlg::Impl::Build(const char* filter) {
     if (!chosen.isEmpty()) SetFolder(S(chosen));
   });
   QObject::connect(folderEdit, &QLineEdit::editingFinished, dlg, [this] {
-    if (ardent::IsFolder(S(folderEdit->text()))) SetFolder(S(folderEdit->text()));
+    if (vel::ui::IsFolder(S(folderEdit->text()))) SetFolder(S(folderEdit->text()));
   });
   QObject::connect(files, &QListView::clicked, dlg, [this](const QModelIndex& i) {
     if (!model->isDir(i)) nameEdit->setText(model->fileName(i));
@@ -362,7 +362,7 @@ void CSaveDlg::Impl::AddMetafileMode(QFormLayout* form) {
 }
 
 void CSaveDlg::Impl::SetFolder(const std::string& path) {
-  if (!ardent::IsFolder(path)) return;
+  if (!vel::ui::IsFolder(path)) return;
   folder = S(QDir::cleanPath(Q(path)));
   folderEdit->setText(Q(folder));
   files->setRootIndex(model->setRootPath(Q(folder)));
@@ -448,11 +448,11 @@ int CSaveDlg::DoModal() {
   return exec() == QDialog::Accepted ? IDOK : IDCANCEL;
 }
 
-std::string CSaveDlg::GetPathName() const { return ardent::JoinPath(d_->folder, S(d_->nameEdit->text().trimmed())); }
+std::string CSaveDlg::GetPathName() const { return vel::ui::JoinPath(d_->folder, S(d_->nameEdit->text().trimmed())); }
 
 void CSaveDlg::SetFileName(const std::string& path) {
-  const std::string folder = ardent::FolderOf(path);
-  if (!folder.empty() && ardent::IsFolder(folder)) {
+  const std::string folder = vel::ui::FolderOf(path);
+  if (!folder.empty() && vel::ui::IsFolder(folder)) {
     d_->SetFolder(folder);
     d_->nameEdit->setText(Q(path.substr(path.find_last_of('/') + 1)));
   } else {
@@ -464,13 +464,13 @@ bool CSaveDlg::Accept() {
   if (d_->nameEdit->text().trimmed().isEmpty()) return false;
   const std::string path = GetPathName();
   // A folder typed as the name is entered, as in every file dialog.
-  if (ardent::IsFolder(path)) {
+  if (vel::ui::IsFolder(path)) {
     d_->SetFolder(path);
     d_->nameEdit->clear();
     return false;
   }
-  const std::string folder = ardent::FolderOf(path);
-  if (!ardent::IsFolder(folder)) {
+  const std::string folder = vel::ui::FolderOf(path);
+  if (!vel::ui::IsFolder(folder)) {
     vel::ui::MessageBox(kTitle, folder + "\nThe folder does not exist.\nCheck the path and try again.",
                         MB_OK | MB_ICONWARNING);
     return false;

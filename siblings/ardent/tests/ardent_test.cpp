@@ -18,7 +18,7 @@
 #include "platform/registry/tests/temp_registry.h"
 #include "platform/ui/ui.h"
 #include "siblings/ardent/COpenImageDlg.h"
-#include "siblings/ardent/FileDialogText.h"
+#include "platform/ui/file_dialog_text.h"
 
 namespace {
 
@@ -66,13 +66,13 @@ TEST(ArdentFilter, ParsesTextsAndPatterns) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.filter ? c.filter : "(null)");
-    const auto entries = ardent::ParseFilter(c.filter);
+    const auto entries = vel::ui::ParseFilter(c.filter);
     ASSERT_EQ(entries.size(), c.entries);
     if (c.entries == 0) continue;
     EXPECT_EQ(entries[0].text, c.firstText);
     EXPECT_EQ(entries[0].patterns, c.firstPatterns);
   }
-  const auto library = ardent::ParseFilter(CImageInterface::GetOpenAllFilesFilter());
+  const auto library = vel::ui::ParseFilter(CImageInterface::GetOpenAllFilesFilter());
   ASSERT_EQ(library.size(), 4u);
   EXPECT_EQ(library[0].text, "Graphic files");
   EXPECT_EQ(library[0].patterns.size(), 28u);

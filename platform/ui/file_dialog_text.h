@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace ardent {
+namespace vel::ui {
 
 struct FilterEntry {
   std::string text;                   // what the type list shows
@@ -73,4 +73,4 @@ inline std::string JoinPath(const std::string& folder, const std::string& name) 
   return folder.back() == '/' ? folder + name : folder + "/" + name;
 }
 
-}  // namespace ardent
+}  // namespace vel::ui
