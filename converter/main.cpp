@@ -46,19 +46,7 @@ std::string RawCommandLine(int argc, char** argv) {
 
 // Other programs find the converter through its App Paths entry; written at
 // install time and again whenever it is missing or names another program.
-bool RegisterAppPath() {
-  char self[4096] = {};
-  if (!GetModuleFileNameA(nullptr, self, sizeof self)) return false;
-  if (FindAppPath(kAppPathName) == self) return true;
-  vel::OwnedKey key;
-  const std::string sub = std::string(kAppPathsKey) + "\\" + kAppPathName;
-  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, sub.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, key.put(), nullptr) !=
-      ERROR_SUCCESS)
-    return false;
-  const bool ok = RegSetValueExA(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(self),
-                                 static_cast<DWORD>(std::strlen(self) + 1)) == ERROR_SUCCESS;
-  return ok;
-}
+bool RegisterAppPath() { return RegisterOwnAppPath(kAppPathName); }
 
 void StoreSpecialCommand(unsigned flags) {
   vel::OwnedKey key;

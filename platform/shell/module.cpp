@@ -92,3 +92,16 @@ std::string FindAppPath(const char* exeName) {
   if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
   return type == REG_EXPAND_SZ ? ExpandVariables(value) : value;
 }
+
+bool RegisterOwnAppPath(const char* exeName) {
+  char self[4096] = {};
+  if (!exeName || !*exeName || !GetModuleFileNameA(nullptr, self, sizeof self)) return false;
+  if (FindAppPath(exeName) == self) return true;
+  vel::OwnedKey key;
+  const std::string sub = std::string(kAppPathsKey) + "\\" + exeName;
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, sub.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, key.put(), nullptr) !=
+      ERROR_SUCCESS)
+    return false;
+  return RegSetValueExA(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(self),
+                        static_cast<DWORD>(std::strlen(self) + 1)) == ERROR_SUCCESS;
+}

@@ -29,6 +29,9 @@ constexpr const char* kAppPathsKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersi
 // was installed. Surrounding quotes are removed and %VAR% expanded for
 // REG_EXPAND_SZ. "" when the entry is missing or empty.
 std::string FindAppPath(const char* exeName);
+// Makes HKLM\<kAppPathsKey>\<exeName> name the running program, unless it already
+// does. False when the entry cannot be written.
+bool RegisterOwnAppPath(const char* exeName);
 
 // --- temporary files --------------------------------------------------------
 

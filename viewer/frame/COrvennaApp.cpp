@@ -39,18 +39,7 @@ bool COrvennaApp::HandOverToRunningInstance(const std::string& file) {
   return true;
 }
 
-bool COrvennaApp::RegisterAppPath() {
-  char self[4096] = {};
-  if (!GetModuleFileNameA(nullptr, self, sizeof self)) return false;
-  if (FindAppPath(kAppPathName) == self) return true;
-  vel::OwnedKey key;
-  const std::string sub = std::string(kAppPathsKey) + "\\" + kAppPathName;
-  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, sub.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, key.put(), nullptr) !=
-      ERROR_SUCCESS)
-    return false;
-  return RegSetValueExA(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(self),
-                        static_cast<DWORD>(std::strlen(self) + 1)) == ERROR_SUCCESS;
-}
+bool COrvennaApp::RegisterAppPath() { return RegisterOwnAppPath(kAppPathName); }
 
 bool COrvennaApp::InitInstance(const std::string& file) {
   frame_ = std::make_unique<CMainFrame>();
