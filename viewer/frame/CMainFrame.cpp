@@ -464,6 +464,9 @@ bool CMainFrame::CreateFromClipboard() {
 
 void CMainFrame::AddChild(CChildFrame* child) {
   mdi_->addSubWindow(child);
+  // A new window starts at three quarters of the area, as image windows do by
+  // default; the view then fits it to a picture that fits.
+  child->resize(mdi_->viewport()->size() * 3 / 4);
   connect(child, &QObject::destroyed, this, [this] {
     // The list no longer holds the window once this runs from the event loop.
     QTimer::singleShot(0, this, [this] {

@@ -1,5 +1,8 @@
 #include "viewer/frame/COrvennaApp.h"
 
+#include <QCoreApplication>
+#include <QScreen>
+
 #include <QApplication>
 
 #include <cstring>
@@ -47,10 +50,14 @@ bool COrvennaApp::InitInstance(const std::string& file) {
     frame_.reset();
     return false;
   }
+  // Shown before the file opens, so the first image window is sized against the
+  // work area the user will see. The whole screen also without a window manager.
+  if (QScreen* screen = frame_->screen()) frame_->setGeometry(screen->availableGeometry());
+  frame_->showMaximized();
+  QCoreApplication::processEvents();
   // A file that cannot be opened leaves the empty window rather than ending the
   // program the user just started.
   if (!file.empty() && !frame_->OpenDocument(file)) frame_->SetStatusText("Cannot open " + file);
-  frame_->showMaximized();
   return true;
 }
 
