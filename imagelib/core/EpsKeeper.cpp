@@ -6,10 +6,12 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "imagelib/core/Common.h"
 #include "imagelib/core/ImageMan.h"
 #include "lorimer/MetaFile.h"
+#include "platform/base/file.h"
 #include "platform/gdi/owned.h"
 #include "platform/shell/shell.h"
 
@@ -104,6 +106,14 @@ int CEpsKeeper::SaveToEPS(HIMG image, const char* path, int preview, long first,
     written = CMetaFile::_BMP2WMF_Proc(CImageMan::GetHBITMAP(&handle), wmf.get());
   }
   if (!written) return 0;
-  std::string eps = path;
-  return _WMF2EPS_Proc(wmf.get(), eps.data(), preview, first, second);
+  // The writer is another program, whose failure can leave no trace but a missing
+  // file: it writes a fresh temporary, and only a complete one replaces the target,
+  // so an older file of that name neither passes for the result nor gets lost.
+  TempWmf eps;
+  if (!eps.get()) return 0;
+  ::unlink(eps.get());
+  if (!_WMF2EPS_Proc(wmf.get(), eps.get(), preview, first, second)) return 0;
+  std::vector<std::uint8_t> bytes;
+  if (!vel::ReadWholeFile(eps.get(), bytes, std::uint64_t{1} << 31) || bytes.empty()) return 0;
+  return vel::ReplaceFileContents(path, bytes, "lrmr") ? 1 : 0;
 }

@@ -129,14 +129,15 @@ bool RunHelper(const char* baseName, const std::string& params) {
 
 int CopyWMFOnDisk(HMETAFILE metafile, const char* path) {
   if (!metafile || !path) return 0;
+  // The copy's own result: an older file of that name says nothing about this write.
   vel::gdi::OwnedMetaFile written(CopyMetaFileA(metafile, path));
-  return Exists(path) ? 1 : 0;
+  return written ? 1 : 0;
 }
 
 int CopyEMFOnDisk(HENHMETAFILE metafile, const char* path) {
   if (!metafile || !path) return 0;
   vel::gdi::OwnedEnhMetaFile written(CopyEnhMetaFileA(metafile, path));
-  return Exists(path) ? 1 : 0;
+  return written ? 1 : 0;
 }
 
 CMetaFile::CMetaFile() = default;

@@ -2,10 +2,10 @@
 // draw by playing, save as metafiles or EPS, and raster pictures survive a trip
 // through a metafile pixel for pixel.
 #include <dirent.h>
+#include <sys/stat.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -283,6 +283,25 @@ TEST_F(VectorImages, ForeignEmfOpensAtTheSizeItDraws) {
   HBITMAP pixels = image.GetHBITMAP(1, 0);
   EXPECT_EQ(At(pixels, image.GetWidth(0) / 2, image.GetHeight(0) / 2), RGB(255, 0, 0));
   DeleteObject(pixels);
+}
+
+// A save whose file could not be written fails, also when something of that name is
+// already there: the viewer would otherwise call a lost edit saved.
+TEST_F(VectorImages, AFailedDrawingSaveIsNotReportedAsSaved) {
+  CImageInterface image;
+  ASSERT_TRUE(image.InitFromHBITMAP(Picture(40, 30)));
+  ASSERT_EQ(::mkdir(file("taken.wmf").c_str(), 0755), 0);
+  ASSERT_EQ(::mkdir(file("taken.emf").c_str(), 0755), 0);
+  ASSERT_EQ(::mkdir(file("taken.eps").c_str(), 0755), 0);
+  _SAVEIMAGEINFO::_WMF wmf{};
+  _SAVEIMAGEINFO::_EMF emf{};
+  EXPECT_FALSE(image.Save(file("taken.wmf").c_str(), &wmf));
+  EXPECT_FALSE(image.Save(file("taken.emf").c_str(), &emf));
+  if (HaveEpsTools()) {
+    _SAVEIMAGEINFO::_EPS eps{};
+    EXPECT_FALSE(image.Save(file("taken.eps").c_str(), &eps));
+  }
+  EXPECT_EQ(temporaries(), 0);
 }
 
 TEST_F(VectorImages, EpsLoadsSavesAndLeavesNoTemporaries) {
