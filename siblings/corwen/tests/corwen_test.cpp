@@ -119,12 +119,3 @@ TEST_F(Browser, APathThatIsNoFolderStartsAtHome) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  unsetenv("DISPLAY");
-  unsetenv("WAYLAND_DISPLAY");
-  setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  vel::ui::EnsureApplication();
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

@@ -1,4 +1,5 @@
-// The viewer's tests run without a display, on Qt's offscreen platform.
+// The test main of everything with windows: always headless, on Qt's offscreen
+// platform, with the application object made before the first test.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
