@@ -386,37 +386,5 @@ TEST_F(ViewTest, LensSizeDialogStoresSizeAndSwitchesLensOn) {
   EXPECT_TRUE(host->commands.Query(ID_HAND_MODE).checked);
 }
 
-// Repaint time of a large photo while scrolling; run with
-// --gtest_also_run_disabled_tests.
-TEST_F(ViewTest, DISABLED_RepaintSpeedOfALargePhoto) {
-  QImage photo(6000, 4000, QImage::Format_RGB32);
-  for (int y = 0; y < photo.height(); ++y) {
-    auto* row = reinterpret_cast<QRgb*>(photo.scanLine(y));
-    for (int x = 0; x < photo.width(); ++x) row[x] = qRgb(x % 256, y % 256, (x + y) % 256);
-  }
-  const std::string path = TempPath("big.jpg");
-  ASSERT_TRUE(photo.save(QString::fromStdString(path), "JPG", 85));
-  COrvennaDoc* doc = Show(path, QSize(1200, 800));
-  ASSERT_TRUE(doc);
-  for (double zoom : {1.0, 0.5, kFitZoom}) {
-    QElapsedTimer timer;
-    timer.start();
-    doc->m_dZoom = zoom;
-    doc->UpdateAllViews();
-    view->viewport()->repaint();  // the first paint may build what later ones reuse
-    std::printf("zoom %.2f: first repaint %.1f ms\n", zoom, timer.nsecsElapsed() / 1e6);
-    timer.restart();
-    constexpr int kFrames = 20;
-    for (int i = 0; i < kFrames; ++i) {
-      view->verticalScrollBar()->setValue(view->verticalScrollBar()->value() + 7);
-      view->horizontalScrollBar()->setValue(view->horizontalScrollBar()->value() + 5);
-      view->viewport()->repaint();
-    }
-    const double ms = timer.nsecsElapsed() / 1e6 / kFrames;
-    std::printf("zoom %.2f: %.2f ms per repaint\n", zoom, ms);
-    EXPECT_LT(ms, 16.0);
-  }
-}
-
 }  // namespace
 }  // namespace orvenna
