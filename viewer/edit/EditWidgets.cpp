@@ -38,6 +38,7 @@ QWidget* MakeSizeBox(const QString& title, const char* widthLabel, const char* h
     auto* edit = new QLineEdit(QString::number(values[row]));
     edit->setObjectName(QString::fromLatin1(prefix) + QString::fromLatin1(sides[row]));
     edit->setReadOnly(true);
+    edit->setFocusPolicy(Qt::NoFocus);  // shown, not edited: the first field to type in is the new width
     grid->addWidget(new QLabel(QString::fromLatin1(labels[row])), row, 0);
     grid->addWidget(edit, row, 1);
   }

@@ -109,6 +109,12 @@ TEST_F(Screenshots, MainWindowMenusLensAndDialogs) {
   Save(&frame, "tiled");
   SaveDialog(frame, ID_LENS_SIZE, "lens-size");
   SaveDialog(frame, ID_BATCH, "batch");
+  const std::pair<int, const char*> dialogs[] = {
+      {ID_STRETCH, "stretch"},     {ID_ROTATE_CUSTOM, "rotation"}, {ID_BRIGHTNESS, "brightness"},
+      {ID_CONTRAST, "contrast"},   {ID_FILE_SAVE, "save-as"},      {ID_SAVE_JPEG, "save-jpeg"},
+      {ID_SAVE_TIFF, "save-tiff"},
+  };
+  for (const auto& [command, name] : dialogs) SaveDialog(frame, command, name);
   frame.CloseAllDocuments();
 }
 
