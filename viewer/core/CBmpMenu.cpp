@@ -4,7 +4,6 @@
 #include <QActionGroup>
 #include <QGuiApplication>
 #include <QMenu>
-#include <QPalette>
 #include <QPointer>
 #include <QScreen>
 #include <QWidget>
@@ -65,36 +64,6 @@ int CBmpMenu::TrackPopup(QMenu* menu, const QPoint& globalPos, CommandMap& comma
 
 void CBmpMenu::Dismiss() {
   if (shown_) shown_->close();
-}
-
-QImage CBmpMenu::Recolour(const QImage& bitmap, const QPalette& palette, bool sixteenBits) {
-  if (bitmap.isNull()) return {};
-  const QRgb text = palette.color(QPalette::ButtonText).rgb();
-  const QRgb shadow = palette.color(QPalette::Dark).rgb();
-  const QRgb menu = palette.color(QPalette::Window).rgb();
-  const QRgb highlight = palette.color(QPalette::Light).rgb();
-  const QRgb lightGrey = sixteenBits ? qRgb(0xC6, 0xC3, 0xC6) : qRgb(0xC0, 0xC0, 0xC0);
-  const QImage source = bitmap.convertToFormat(QImage::Format_RGB32);
-  QImage canvas(source.width() + 1, source.height() + 1, QImage::Format_RGB32);
-  canvas.fill(menu);
-  for (int y = 0; y < source.height(); ++y) {
-    const auto* in = reinterpret_cast<const QRgb*>(source.constScanLine(y));
-    auto* out = reinterpret_cast<QRgb*>(canvas.scanLine(y));
-    for (int x = 0; x < source.width(); ++x) {
-      const QRgb c = in[x] | 0xFF000000u;
-      if (c == qRgb(0, 0, 0))
-        out[x] = text;
-      else if (c == qRgb(0x80, 0x80, 0x80))
-        out[x] = shadow;
-      else if (c == lightGrey)
-        out[x] = menu;
-      else if (c == qRgb(0xFF, 0xFF, 0xFF))
-        out[x] = highlight;
-      else
-        out[x] = c;
-    }
-  }
-  return canvas;
 }
 
 void UpdateMenu(QMenu* menu, const CommandMap& commands) {

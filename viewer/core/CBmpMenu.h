@@ -3,10 +3,7 @@
 // state and mark; the chosen entry's command then runs through the command map.
 #pragma once
 
-#include <QImage>
-
 class QMenu;
-class QPalette;
 class QPoint;
 class QWidget;
 
@@ -30,12 +27,6 @@ class CBmpMenu {
   bool IsOpen() const { return open_; }
   // Closes a menu being shown (as a click elsewhere would).
   void Dismiss();
-
-  // An entry bitmap in the colours of the desktop: black, dark grey (0x808080),
-  // light grey (0xC0C0C0, or 0xC6C3C6 in a 16-bit bitmap) and white become the
-  // button text, button shadow, menu and highlight colours, on a canvas one pixel
-  // wider and higher filled with the menu colour.
-  static QImage Recolour(const QImage& bitmap, const QPalette& palette, bool sixteenBits);
 
  private:
   QMenu* shown_ = nullptr;
