@@ -52,24 +52,31 @@ QIcon Themed(const std::vector<const char*>& names) {
   return {};
 }
 
-// Our own drawings, on a 22 x 22 grid in the palette's text colour, so they sit
-// beside the theme's symbolic icons.
-QIcon Drawn(const Drawing& draw) {
+// A drawing at the usual icon sizes, on a grid x grid canvas, antialiased.
+QIcon Painted(double grid, std::initializer_list<int> sizes, const Drawing& draw) {
   QIcon icon;
-  for (int size : {16, 22, 32, 48}) {
+  for (int size : sizes) {
     QPixmap pixmap(size, size);
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
-    p.scale(size / 22.0, size / 22.0);
-    const QColor ink = QApplication::palette().color(QPalette::WindowText);
-    p.setPen(QPen(ink, 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    p.setBrush(Qt::NoBrush);
+    p.scale(size / grid, size / grid);
     draw(p);
     p.end();
     icon.addPixmap(pixmap);
   }
   return icon;
+}
+
+// Our own drawings, on a 22 x 22 grid in the palette's text colour, so they sit
+// beside the theme's symbolic icons.
+QIcon Drawn(const Drawing& draw) {
+  return Painted(22.0, {16, 22, 32, 48}, [&draw](QPainter& p) {
+    const QColor ink = QApplication::palette().color(QPalette::WindowText);
+    p.setPen(QPen(ink, 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(Qt::NoBrush);
+    draw(p);
+  });
 }
 
 void DrawHand(QPainter& p) {
@@ -207,13 +214,8 @@ QIcon CommandIcon(int id) {
 QIcon ProgramIcon() {
   QIcon themed = QIcon::fromTheme(QStringLiteral("orvenna"));
   if (!themed.isNull()) return themed;
-  QIcon icon;
-  for (int size : {16, 32, 48, 64}) {
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.scale(size / 64.0, size / 64.0);
+  // A framed landscape with a sun, as the desktop file's icon shows.
+  return Painted(64.0, {16, 32, 48, 64}, [](QPainter& p) {
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(0x8a, 0x5a, 0x2b));
     p.drawRoundedRect(QRectF(4, 8, 56, 48), 4, 4);
@@ -223,10 +225,7 @@ QIcon ProgramIcon() {
     p.drawEllipse(QRectF(38, 18, 10, 10));
     p.setBrush(QColor(0x3d, 0x8b, 0x3d));
     p.drawPolygon(QPolygonF({QPointF(10, 50), QPointF(26, 28), QPointF(36, 40), QPointF(42, 34), QPointF(54, 50)}));
-    p.end();
-    icon.addPixmap(pixmap);
-  }
-  return icon;
+  });
 }
 
 }  // namespace orvenna
