@@ -288,6 +288,29 @@ void PlanOutput(png_structp png, png_infop info, const PngHeader& h, OutputPlan&
   if (h.bitDepth == 16) plan.sampleBytes = 2;  // alpha is flattened at full precision too
 }
 
+// Checks the plan against what libpng will hand over per row once its transforms are
+// set: the channels it really gives decide the conversion, and a row shorter than the
+// conversion reads is refused. Chunks that libpng ignores (a tRNS it finds invalid)
+// would otherwise make the plan read past the row.
+bool RowMatchesPlan(png_structp png, png_infop info, OutputPlan& plan, int width, std::size_t rowBytes) {
+  const std::size_t w = static_cast<std::size_t>(width);
+  std::size_t need = 0;
+  if (plan.bits == 24) {
+    const int channels = png_get_channels(png, info), depth = png_get_bit_depth(png, info);
+    if ((channels != 3 && channels != 4) || (depth != 8 && depth != 16)) return false;
+    plan.channels = channels;
+    plan.sampleBytes = depth / 8;
+    need = w * static_cast<std::size_t>(channels * plan.sampleBytes);
+  } else if (plan.widen2to4) {
+    need = (w * 2 + 7) / 8;
+  } else if (plan.sampleBytes == 2) {
+    need = w * 2;
+  } else {
+    need = (w * static_cast<std::size_t>(plan.bits) + 7) / 8;
+  }
+  return rowBytes >= need;
+}
+
 // 16-bit sample to 8 bits the way ImageMagick reduces depth (the fraction dropped), so
 // that 16-bit pictures agree with its decode exactly.
 BYTE Scale16(std::uint32_t v) { return static_cast<BYTE>(v / 257); }
@@ -350,6 +373,7 @@ Decoded DecodePng(std::span<const std::uint8_t> file) {
   std::size_t rowBytes = 0;
   int rowsRead = 0;
   int passes = 1;
+  bool rowsMismatch = false;
   const int width = static_cast<int>(header->width);
   const int height = static_cast<int>(header->height);
   const bool finished = session.Guarded([&] {
@@ -358,6 +382,10 @@ Decoded DecodePng(std::span<const std::uint8_t> file) {
     passes = png_set_interlace_handling(png);
     png_read_update_info(png, info);
     rowBytes = png_get_rowbytes(png, info);
+    if (!RowMatchesPlan(png, info, plan, width, rowBytes)) {
+      rowsMismatch = true;
+      return;
+    }
     bitmap = NewPageBitmap(width, height, plan.bits, plan.palette);
     if (!bitmap || !vel::gdi::GetBitmapView(bitmap, &view)) return;
     // Interlaced passes refine the same rows, so they need the whole picture at hand;
@@ -373,6 +401,7 @@ Decoded DecodePng(std::span<const std::uint8_t> file) {
     }
   });
   vel::gdi::OwnedBitmap page(bitmap);
+  if (rowsMismatch) return vel::Fail("PNG: the rows libpng gives do not match the header's colour type and depth");
   if (!page || rowsRead == 0) {
     if (!finished) return vel::Fail(session.failure());
     return vel::Fail("PNG: no memory for a " + std::to_string(width) + " x " + std::to_string(height) + " page");
