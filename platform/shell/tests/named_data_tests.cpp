@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/shell/named_window.h"
+#include "platform/ui/tests/qt_test_util.h"
 
 namespace {
 
@@ -21,14 +22,7 @@ using vel::shell::kMaxNamedData;
 using vel::shell::NamedWindow;
 using vel::shell::SendNamedData;
 
-bool WaitFor(const std::function<bool()>& done, int ms = 5000) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  }
-  return true;
-}
+using vel::ui::testing::WaitFor;
 
 struct Event {
   bool data;

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/shell/named_window.h"
+#include "platform/ui/tests/qt_test_util.h"
 #include "platform/shell/process.h"
 #include "platform/shell/shell.h"
 
@@ -34,14 +35,7 @@ struct Received {
   LPARAM l;
 };
 
-bool WaitFor(const std::function<bool()>& done, int ms = 5000) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  }
-  return true;
-}
+using vel::ui::testing::WaitFor;
 
 class StubbornWindow : public QWidget {
  protected:

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "platform/ui/tests/qt_test_util.h"
 #include "lorimer/ImageInterface.h"
 #include "platform/registry/tests/temp_registry.h"
 #include "platform/ui/ui.h"
@@ -198,16 +199,8 @@ TEST_F(ArdentTest, NothingIsClipped) {
   timer.start();
   while (!info->text().startsWith("64 x 48") && timer.elapsed() < 10000)
     QApplication::processEvents(QEventLoop::AllEvents, 50);
-  for (QWidget* w : dlg.findChildren<QWidget*>()) {
-    if (!w->isVisible() || !(qobject_cast<QLabel*>(w) || qobject_cast<QAbstractButton*>(w))) continue;
-    SCOPED_TRACE(w->objectName().toStdString() + " " + w->metaObject()->className());
-    EXPECT_GE(w->width(), w->minimumSizeHint().width());
-    EXPECT_GE(w->height(), w->minimumSizeHint().height());
-  }
-  if (const char* dir = std::getenv("VELMARK_SHOTS")) {
-    QDir().mkpath(dir);
-    EXPECT_TRUE(dlg.grab().save(QString::fromLocal8Bit(dir) + "/ardent.png"));
-  }
+  vel::ui::testing::ExpectNothingClipped(dlg);
+  vel::ui::testing::SaveShotIfAsked(dlg, "ardent");
 }
 
 }  // namespace

@@ -20,6 +20,7 @@
 #include <set>
 #include <string>
 
+#include "platform/ui/tests/qt_test_util.h"
 #include "lorimer/ImageInterface.h"
 #include "platform/ui/ui.h"
 #include "siblings/bexley/CSaveDlg.h"
@@ -261,16 +262,8 @@ TEST(BexleyTest, NothingIsClipped) {
     QElapsedTimer timer;
     timer.start();
     while (timer.elapsed() < 300) QApplication::processEvents(QEventLoop::AllEvents, 50);
-    for (QWidget* w : dlg.findChildren<QWidget*>()) {
-      if (!w->isVisible() || !(qobject_cast<QLabel*>(w) || qobject_cast<QAbstractButton*>(w))) continue;
-      SCOPED_TRACE(w->objectName().toStdString() + " " + w->metaObject()->className());
-      EXPECT_GE(w->width(), w->minimumSizeHint().width());
-      EXPECT_GE(w->height(), w->minimumSizeHint().height());
-    }
-    if (const char* dir = std::getenv("VELMARK_SHOTS")) {
-      QDir().mkpath(dir);
-      EXPECT_TRUE(dlg.grab().save(QString::fromLocal8Bit(dir) + "/bexley-" + name + ".png"));
-    }
+    vel::ui::testing::ExpectNothingClipped(dlg);
+    vel::ui::testing::SaveShotIfAsked(dlg, std::string("bexley-") + name);
   }
 }
 

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ui/tests/qt_test_util.h"
 #include "platform/registry/tests/temp_registry.h"
 #include "platform/ui/ui.h"
 #include "viewer/frame/CMainFrame.h"
@@ -48,14 +49,7 @@ class FrameTest : public vel::reg::testing::TempRegistry {
     return path;
   }
 
-  static bool WaitFor(const std::function<bool()>& done, int ms = 10000) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (!done()) {
-      if (std::chrono::steady_clock::now() > end) return false;
-      QApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-  }
+  static bool WaitFor(const std::function<bool()>& done, int ms = 10000) { return vel::ui::testing::WaitFor(done, ms); }
 
   static std::vector<QString> MenuTitles(QMainWindow* frame) {
     std::vector<QString> titles;
