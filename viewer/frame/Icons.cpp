@@ -12,72 +12,17 @@
 #include <map>
 #include <vector>
 
+#include "platform/ui/icons.h"
 #include "viewer/core/Commands.h"
 
 namespace orvenna {
 namespace {
 
-using Drawing = std::function<void(QPainter&)>;
+using Drawing = vel::ui::IconDrawing;
 
-// Themes that ship only symbolic icons (Adwaita since 42) name their PNG
-// renderings "<name>-symbolic.symbolic.png", which Qt's theme loader does not
-// look for when it has no SVG support; those files are picked up directly.
-QIcon SymbolicPngs(const QString& name) {
-  QIcon icon;
-  const QString theme = QIcon::fallbackThemeName();
-  if (theme.isEmpty()) return icon;
-  for (const char* size : {"16x16", "24x24", "32x32", "48x48"}) {
-    QDir dir(QStringLiteral("/usr/share/icons/%1/%2").arg(theme, QLatin1String(size)));
-    for (const QString& context : dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-      const QString file = dir.filePath(context + "/" + name + "-symbolic.symbolic.png");
-      if (QFile::exists(file)) {
-        icon.addFile(file);
-        break;
-      }
-    }
-  }
-  return icon;
-}
-
-QIcon Themed(const std::vector<const char*>& names) {
-  for (const char* name : names) {
-    const QString base = QString::fromLatin1(name);
-    for (const QString& candidate : {base, base + "-symbolic"}) {
-      QIcon icon = QIcon::fromTheme(candidate);
-      if (!icon.isNull() && !icon.pixmap(22).isNull()) return icon;
-    }
-    QIcon icon = SymbolicPngs(base);
-    if (!icon.availableSizes().isEmpty()) return icon;
-  }
-  return {};
-}
-
-// A drawing at the usual icon sizes, on a grid x grid canvas, antialiased.
-QIcon Painted(double grid, std::initializer_list<int> sizes, const Drawing& draw) {
-  QIcon icon;
-  for (int size : sizes) {
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.scale(size / grid, size / grid);
-    draw(p);
-    p.end();
-    icon.addPixmap(pixmap);
-  }
-  return icon;
-}
-
-// Our own drawings, on a 22 x 22 grid in the palette's text colour, so they sit
-// beside the theme's symbolic icons.
-QIcon Drawn(const Drawing& draw) {
-  return Painted(22.0, {16, 22, 32, 48}, [&draw](QPainter& p) {
-    const QColor ink = QApplication::palette().color(QPalette::WindowText);
-    p.setPen(QPen(ink, 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    p.setBrush(Qt::NoBrush);
-    draw(p);
-  });
-}
+using vel::ui::DrawnIcon;
+using vel::ui::PaintedIcon;
+using vel::ui::ThemedIcon;
 
 void DrawHand(QPainter& p) {
   // Four fingers, a thumb and the palm.
@@ -187,25 +132,16 @@ const std::map<int, std::pair<const char*, Drawing>>& OwnDrawings() {
 
 }  // namespace
 
-void SetUpIconTheme() {
-  for (const char* theme : {"Adwaita", "breeze"}) {
-    if (QDir(QStringLiteral("/usr/share/icons/") + theme).exists()) {
-      QIcon::setFallbackThemeName(QString::fromLatin1(theme));
-      if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor"))
-        QIcon::setThemeName(QString::fromLatin1(theme));
-      return;
-    }
-  }
-}
+void SetUpIconTheme() { vel::ui::SetUpIconTheme(); }
 
 QIcon CommandIcon(int id) {
   static std::map<int, QIcon> cache;
   if (auto it = cache.find(id); it != cache.end()) return it->second;
   QIcon icon;
-  if (auto it = ThemeNames().find(id); it != ThemeNames().end()) icon = Themed(it->second);
+  if (auto it = ThemeNames().find(id); it != ThemeNames().end()) icon = ThemedIcon(it->second);
   if (auto it = OwnDrawings().find(id); it != OwnDrawings().end()) {
-    icon = Themed({it->second.first});
-    if (icon.isNull()) icon = Drawn(it->second.second);
+    icon = ThemedIcon({it->second.first});
+    if (icon.isNull()) icon = DrawnIcon(it->second.second);
   }
   cache[id] = icon;
   return icon;
@@ -215,7 +151,7 @@ QIcon ProgramIcon() {
   QIcon themed = QIcon::fromTheme(QStringLiteral("orvenna"));
   if (!themed.isNull()) return themed;
   // A framed landscape with a sun, as the desktop file's icon shows.
-  return Painted(64.0, {16, 32, 48, 64}, [](QPainter& p) {
+  return PaintedIcon(64.0, {16, 32, 48, 64}, [](QPainter& p) {
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(0x8a, 0x5a, 0x2b));
     p.drawRoundedRect(QRectF(4, 8, 56, 48), 4, 4);
