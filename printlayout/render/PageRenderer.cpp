@@ -11,6 +11,7 @@
 #include "printlayout/macros/Macros.h"
 #include "printlayout/model/Arithmetic.h"
 #include "printlayout/model/BorderLines.h"
+#include "printlayout/render/PictureCache.h"
 
 namespace tessaly {
 
@@ -232,7 +233,9 @@ bool DrawPlacement(Project& project, const RenderRequest& r, const ProjectPage* 
   if (Cancelled(r)) return false;
 
   // The picture, loaded for this drawing only.
-  if (drawable) {
+  if (drawable && r.pictures && !r.printer) {
+    r.pictures->drawPicture(dc, picture, image);
+  } else if (drawable) {
     CImageInterface picturefile;
     picturefile.Load(image.path.c_str(), 0);
     if (picturefile.IsLoaded()) {

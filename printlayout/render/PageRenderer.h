@@ -9,6 +9,8 @@
 
 namespace tessaly {
 
+class PictureSource;
+
 // The fonts of the three header cells, the three footer cells and the image
 // comments, made for one device at one zoom.
 struct RenderFonts {
@@ -39,6 +41,9 @@ struct RenderRequest {
   const RenderFonts* fonts = nullptr;
   bool printer = false;  // pictures through the library's print call
   RenderProgress* progress = nullptr;
+  // Screen drawing only: where the pictures come from instead of loading each
+  // file for this drawing (the page view's cache of screen-sized copies).
+  PictureSource* pictures = nullptr;
 };
 
 // A length or position in 0.1 mm in device units: through the device's 0.1-mm
