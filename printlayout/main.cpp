@@ -1,3 +1,3 @@
-#include "printlayout/cli/Startup.h"
+#include "printlayout/gui/frame/TessalyApp.h"
 
 int main(int argc, char** argv) { return tessaly::RunTessaly(argc, argv); }

@@ -1,6 +1,5 @@
 #include "printlayout/cli/Startup.h"
 
-#include <QApplication>
 #include <QDialog>
 
 #include <cstdio>
@@ -8,7 +7,6 @@
 #include "platform/shell/shell.h"
 #include "platform/ui/progress.h"
 #include "platform/ui/ui.h"
-#include "printlayout/gui/PageWindow.h"
 #include "printlayout/file/ProjectFile.h"
 #include "printlayout/layout/Layout.h"
 #include "printlayout/print/Printing.h"
@@ -37,8 +35,6 @@ Startup PrepareStartup(Project& project, const std::vector<std::string>& words, 
   return s;
 }
 
-namespace {
-
 int PrintAndExit(Project& project) {
   PageList pages;
   for (int p = project.firstPageNumber; p <= project.lastPageNumber(); ++p) pages.push_back(p);
@@ -64,40 +60,6 @@ int PageSetupAndExit(Project& project) {
     if (!saveProject(project, project.path)) return 1;
   }
   return 0;
-}
-
-}  // namespace
-
-int RunTessaly(int argc, char** argv) {
-  vel::ui::EnsureApplication();
-  auto environment = MakeSystemEnvironment();
-  environment->settings.load();
-  Project project(*environment);
-  std::vector<std::string> words;
-  for (int i = 1; i < argc; ++i) words.emplace_back(argv[i]);
-  char program[4096] = {};
-  GetModuleFileNameA(nullptr, program, sizeof(program));
-  Startup startup = PrepareStartup(project, words, program);
-
-  int status = 0;
-  switch (startup.mode) {
-    case RunMode::PrintAndExit: status = PrintAndExit(project); break;
-    case RunMode::PageSetupAndExit: status = PageSetupAndExit(project); break;
-    case RunMode::Interactive: {
-      project.setModified(false);
-      if (!vel::ui::CanShowWindows()) {
-        std::fprintf(stderr, "Tessaly: no display to show the pages on; use /p to print them\n");
-        status = 1;
-        break;
-      }
-      PageWindow window(project);
-      window.show();
-      status = QApplication::exec();
-      break;
-    }
-  }
-  environment->settings.save();
-  return status;
 }
 
 }  // namespace tessaly

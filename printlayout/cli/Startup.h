@@ -34,7 +34,10 @@ struct Startup {
 // arrangement; the command line also decides how the program runs.
 Startup PrepareStartup(Project& project, const std::vector<std::string>& words, const std::string& programPath);
 
-// The whole program: returns the exit status.
-int RunTessaly(int argc, char** argv);
+// The two modes that end without a window; each returns the exit status.
+// Prints every printable page on the project's printer without a dialog.
+int PrintAndExit(Project& project);
+// The options sheet for the project's file, saved on OK.
+int PageSetupAndExit(Project& project);
 
 }  // namespace tessaly
