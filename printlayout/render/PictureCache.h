@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "platform/gdi/gdi.h"
@@ -36,6 +37,15 @@ class PictureCache : public PictureSource {
   PictureCache& operator=(const PictureCache&) = delete;
 
   bool drawPicture(HDC dc, const RECT& rect, const ImagePlacement& image) override;
+
+  // Pictures not yet held are then made on two worker threads instead of
+  // inside the drawing, newest request first (what is on screen now); the
+  // drawing leaves a light placeholder in their place, and `ready` runs on the
+  // thread that owns the cache each time pictures arrive, so the caller can
+  // draw again. Call from that thread, which must run a Qt event loop.
+  void setBackgroundLoading(std::function<void()> ready);
+  // Requests still waiting or being made (for tests and the benchmark).
+  std::size_t pending() const;
 
   // Forgets every picture.
   void clear();

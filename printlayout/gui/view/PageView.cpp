@@ -66,8 +66,16 @@ PageView::PageView(Project& project, QWidget* parent)
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   autoScroll_.setInterval(kAutoScrollInterval);
   connect(&autoScroll_, &QTimer::timeout, this, [this] { autoScrollTick(); });
+  // Photos are decoded off the GUI thread: a page shows placeholders first and
+  // its pictures as they arrive, so scrolling never waits for a decode.
+  pictures_->setBackgroundLoading([this] {
+    dropPageImages();
+    viewport()->update();
+  });
   relayout();
 }
+
+bool PageView::picturesPending() const { return pictures_->pending() > 0; }
 
 PageView::~PageView() = default;
 

@@ -63,6 +63,8 @@ class PageView : public QAbstractScrollArea {
   void refresh();
   // Forgets cached pictures (their files may have changed).
   void dropPictureCache();
+  // Whether pictures of the pages on show are still being made.
+  bool picturesPending() const;
 
   // ---- collaborators ----------------------------------------------------------
   // The project inspector, for dragging images onto its tree (may be null).

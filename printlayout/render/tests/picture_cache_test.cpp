@@ -14,6 +14,7 @@
 #include "printlayout/model/tests/FakeEnvironment.h"
 #include "printlayout/render/PageRenderer.h"
 #include "printlayout/render/PictureCache.h"
+#include "platform/ui/tests/qt_test_util.h"
 #include "printlayout/tests/gui_helpers.h"
 
 namespace tessaly {
@@ -212,6 +213,36 @@ TEST_F(PictureCacheTest, PageDrawnThroughTheCacheLooksTheSame) {
   for (size_t i = 0; i < pages[0].size(); ++i) differ += pages[0][i] != pages[1][i];
   EXPECT_LT(differ, static_cast<int>(pages[0].size()) / 100);  // picture edges may round a pixel apart
   EXPECT_NE(std::count(pages[1].begin(), pages[1].end(), RGB(0, 200, 255)), 0);
+}
+
+TEST_F(PictureCacheTest, BackgroundLoadingDrawsAPlaceholderUntilThePictureArrives) {
+  PictureCache cache;
+  int readyCalls = 0;
+  cache.setBackgroundLoading([&] { ++readyCalls; });
+  const std::string red = picture("red.png", RGB(255, 0, 0));
+  const std::string missing = folder / "missing.png";
+  ASSERT_TRUE(draw(cache, red));
+  const COLORREF placeholder = canvas.at(10, 20);
+  EXPECT_NE(placeholder, RGB(255, 0, 0));
+  EXPECT_NE(placeholder, kWhite);
+  EXPECT_FALSE(draw(cache, missing));  // a missing file is known at once
+  ASSERT_TRUE(draw(cache, red));       // asked again while in flight: one request
+  EXPECT_EQ(cache.pending(), 1u);
+  ASSERT_TRUE(vel::ui::testing::WaitFor([&] { return readyCalls > 0 && cache.pending() == 0; }));
+  ASSERT_TRUE(draw(cache, red));
+  EXPECT_EQ(canvas.at(10, 20), RGB(255, 0, 0));
+  EXPECT_EQ(canvas.at(209, 119), RGB(255, 0, 0));
+
+  // A file that changes while its picture is made is made again, not shown stale.
+  const std::string green = picture("green.png", RGB(0, 160, 0));
+  ASSERT_TRUE(draw(cache, green));
+  WritePicture(green, 200, 100, RGB(0, 0, 200), kExportPNG);
+  SetMtime(green, 2000000);
+  ASSERT_TRUE(vel::ui::testing::WaitFor([&] { return cache.pending() == 0; }));
+  ASSERT_TRUE(draw(cache, green));
+  ASSERT_TRUE(vel::ui::testing::WaitFor([&] { return cache.pending() == 0; }));
+  ASSERT_TRUE(draw(cache, green));
+  EXPECT_EQ(canvas.at(10, 20), RGB(0, 0, 200));
 }
 
 }  // namespace

@@ -306,6 +306,9 @@ TEST_F(MainWindowTest, Screenshots) {
                                                    {Command::ZoomFourPages, "four-pages"}};
   for (const auto& [id, name] : modes) {
     w->action(id)->trigger();
+    // The pictures arrive from the loading threads after the first paint.
+    w->view()->viewport()->repaint();
+    EXPECT_TRUE(WaitFor([&] { return !w->view()->picturesPending(); }));
     QApplication::processEvents();
     save(w.get(), QString::fromLatin1(name));
   }
