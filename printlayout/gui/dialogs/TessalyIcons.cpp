@@ -164,9 +164,8 @@ void SameBoth(Canvas& c) {
   c.box(c.rect(8, 8, 21, 21));
 }
 
-// A picture with the box's corners drawn in close around it.
-void SizeToContent(Canvas& c) {
-  const int arm = c.g(5), lo = c.g(2), hi = c.size - c.g(2);
+// Four corner brackets of `arm` pixels around the square from lo to hi.
+void Corners(Canvas& c, int lo, int hi, int arm) {
   for (int x : {lo, hi - arm}) {
     c.solid(QRect(x, lo, arm, c.t));
     c.solid(QRect(x, hi - c.t, arm, c.t));
@@ -175,6 +174,11 @@ void SizeToContent(Canvas& c) {
     c.solid(QRect(lo, y, c.t, arm));
     c.solid(QRect(hi - c.t, y, c.t, arm));
   }
+}
+
+// A picture with the box's corners drawn in close around it.
+void SizeToContent(Canvas& c) {
+  Corners(c, c.g(2), c.size - c.g(2), c.g(5));
   const QRect picture = c.rect(6.5, 6.5, 17.5, 17.5);
   c.outline(picture);
   const double l = picture.left() + c.t, r = picture.right() + 1 - c.t, b = picture.bottom() + 1 - c.t;
@@ -271,15 +275,7 @@ void WholePage(Canvas& c) {
 }
 
 void FullScreen(Canvas& c) {
-  const int arm = c.g(6), lo = c.g(3), hi = c.size - c.g(3);
-  for (int x : {lo, hi - arm}) {
-    c.solid(QRect(x, lo, arm, c.t));
-    c.solid(QRect(x, hi - c.t, arm, c.t));
-  }
-  for (int y : {lo, hi - arm}) {
-    c.solid(QRect(lo, y, c.t, arm));
-    c.solid(QRect(hi - c.t, y, c.t, arm));
-  }
+  Corners(c, c.g(3), c.size - c.g(3), c.g(6));
   c.box(c.rect(8, 8, 16, 16));
 }
 
