@@ -28,6 +28,8 @@ struct ProcessState {
   std::condition_variable cv;
   bool done = false;
   int status = 0;
+  bool terminated = false;  // ended by TerminateProcess, which chose its exit code
+  DWORD exitCode = 0;
 };
 
 struct ProcessObject {
@@ -54,14 +56,20 @@ std::shared_ptr<ProcessState> Find(HANDLE handle) {
 // One thread per child blocks in waitpid for exactly that child. This reaps it
 // whether or not anyone holds a handle, and never takes a child that belongs
 // to someone else (as waitpid(-1) in a SIGCHLD handler would).
+// The child is first waited for without being reaped, and reaped only under the
+// state's lock: until `done` is set its pid cannot go to another process, so
+// TerminateProcess never signals a stranger.
 void WatchChild(const std::shared_ptr<ProcessState>& state) {
   std::thread([state] {
+    siginfo_t info{};
+    while (waitid(P_PID, static_cast<id_t>(state->pid), &info, WEXITED | WNOWAIT) < 0 && errno == EINTR) {
+    }
     int status = 0;
+    std::lock_guard<std::mutex> lock(state->mu);
     pid_t r;
     do {
       r = waitpid(state->pid, &status, 0);
     } while (r < 0 && errno == EINTR);
-    std::lock_guard<std::mutex> lock(state->mu);
     // ECHILD: SIGCHLD is ignored and the kernel reaped it; the status is lost.
     state->status = r == state->pid ? status : 0;
     state->done = true;
@@ -163,6 +171,8 @@ BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode) {
   std::lock_guard<std::mutex> lock(state->mu);
   if (!state->done) {
     *exitCode = STILL_ACTIVE;
+  } else if (state->terminated) {
+    *exitCode = state->exitCode;
   } else if (WIFSIGNALED(state->status)) {
     *exitCode = 128 + static_cast<DWORD>(WTERMSIG(state->status));
   } else {
@@ -180,5 +190,17 @@ BOOL CloseHandle(HANDLE handle) {
   }
   // The waiter thread keeps its own reference and still reaps the child.
   delete object;
+  return TRUE;
+}
+
+BOOL TerminateProcess(HANDLE process, UINT exitCode) {
+  auto state = vel::shell::Find(process);
+  if (!state) return FALSE;
+  std::lock_guard<std::mutex> lock(state->mu);
+  // Once done is set the pid may belong to someone else: never signal it then.
+  if (state->done) return TRUE;
+  if (kill(state->pid, SIGKILL) != 0) return FALSE;
+  state->terminated = true;
+  state->exitCode = exitCode;
   return TRUE;
 }

@@ -127,6 +127,9 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 // number for a process ended by a signal (as shells report it).
 BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode);
 BOOL CloseHandle(HANDLE handle);
+// Ends a running process at once (SIGKILL); it then reports `exitCode`. TRUE
+// also when it had already ended; FALSE for a handle that is not a process.
+BOOL TerminateProcess(HANDLE process, UINT exitCode);
 
 namespace vel {
 // A Windows command line split into arguments (the rules of the C runtime:
