@@ -303,6 +303,16 @@ int SetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, const void* bits, 
 UINT GetDIBColorTable(HDC dc, UINT start, UINT count, RGBQUAD* colors);
 UINT SetDIBColorTable(HDC dc, UINT start, UINT count, const RGBQUAD* colors);
 
+// Bitmap files: IMAGE_BITMAP with LR_LOADFROMFILE reads an uncompressed BMP
+// (1, 4, 8, 24 or 32 bits, either row order, with its colour table) into a DIB
+// section; a non-zero cx or cy stretches it to that size. Null for anything
+// else, for a damaged or truncated file and for sizes beyond kMaxBitmapPixels.
+constexpr UINT IMAGE_BITMAP = 0;
+constexpr UINT LR_DEFAULTCOLOR = 0x0000;
+constexpr UINT LR_LOADFROMFILE = 0x0010;
+constexpr UINT LR_CREATEDIBSECTION = 0x2000;
+HANDLE LoadImageA(HINSTANCE instance, LPCSTR name, UINT type, int cx, int cy, UINT flags);
+
 // ---- device contexts ------------------------------------------------------
 HDC CreateCompatibleDC(HDC dc);
 BOOL DeleteDC(HDC dc);
