@@ -14,9 +14,13 @@
 
 class CSaveDlg;
 
+namespace vel::ui {
+class CBmpMenu;
+}
+
 namespace orvenna {
 
-class CBmpMenu;
+using vel::ui::CBmpMenu;
 class CSaveFormatDlg;
 class IViewerHost;
 

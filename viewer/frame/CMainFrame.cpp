@@ -25,9 +25,9 @@
 #include <cstring>
 
 #include "platform/shell/named_window.h"
+#include "platform/ui/bmp_menu.h"
 #include "platform/ui/ui.h"
 #include "siblings/ardent/COpenImageDlg.h"
-#include "viewer/core/CBmpMenu.h"
 #include "viewer/core/Commands.h"
 #include "viewer/doc/COrvennaDoc.h"
 #include "viewer/edit/EditCommands.h"
@@ -42,6 +42,14 @@ namespace {
 constexpr unsigned long kOpenFlags = 0x101A04;  // multiple selection, files must exist
 constexpr int kIdleMs = 200;
 constexpr size_t kMaxGeometryBytes = 4096;
+
+// The menus ask the command map's update handlers for each entry's state.
+vel::ui::MenuItemQuery MenuStates(const CommandMap& commands) {
+  return [&commands](int id) {
+    const CmdUI ui = commands.Query(id);
+    return vel::ui::MenuItemState{ui.enabled, ui.checked, ui.radio};
+  };
+}
 
 // A toolbar button that drops down a popup menu: drawn with the menu arrow,
 // though the menu is the viewer's own popup, shown by the frame.
@@ -230,7 +238,7 @@ void CMainFrame::UpdateMenuBar() {
     connect(menu, &QMenu::aboutToShow, this, [this, menu] {
       if (menu->objectName() == QLatin1String("fileMenu")) FillRecentFiles(menu);
       if (menu->objectName() == QLatin1String("windowMenu")) FillWindowList(menu);
-      UpdateMenu(menu, commands_);
+      vel::ui::UpdateMenu(menu, MenuStates(commands_));
     });
   }
 }
@@ -408,9 +416,13 @@ void CMainFrame::ShowPopupMenu(int menuResource, const QPoint& globalPos) {
   QPointer<COrvennaDoc> guard(doc);
   CBmpMenu* popup = doc->m_popupMenu.get();
   doc->m_pActivePopup = popup;
-  popup->TrackPopup(&menu, pos, commands_, this);
+  vel::ui::UpdateMenu(&menu, MenuStates(commands_));
+  const int command = popup->TrackPopup(&menu, pos, this);
   if (guard) guard->m_pActivePopup = nullptr;
   if (anchor) anchor->setDown(false);
+  // The command runs after the menu has gone, as it would after the popup's own
+  // loop ended: it may open dialogs or close the window that asked.
+  if (command != 0) commands_.Execute(command);
 }
 
 int CMainFrame::ConfirmRaster(COrvennaDoc& doc, const char* verb) { return orvenna::ConfirmRaster(doc, *this, verb); }

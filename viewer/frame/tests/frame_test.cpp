@@ -13,7 +13,7 @@
 #include "platform/registry/registry.h"
 #include "platform/shell/process.h"
 #include "platform/shell/shell.h"
-#include "viewer/core/CBmpMenu.h"
+#include "platform/ui/bmp_menu.h"
 #include "viewer/core/Commands.h"
 #include "viewer/doc/COrvennaDoc.h"
 #include "viewer/frame/CChildFrame.h"
