@@ -30,6 +30,7 @@
 #include "lorimer/ImageInterface.h"
 #include "platform/gdi/owned.h"
 #include "platform/registry/owned_key.h"
+#include "platform/ui/bitmap_image.h"
 #include "platform/ui/ui.h"
 #include "platform/ui/file_dialog_text.h"
 
@@ -109,33 +110,6 @@ struct Preview {
   QString info;
 };
 
-// The thumbnail comes back as a DIB of the library's making; copied into a QImage
-// so the window thread never touches the library.
-QImage ToQImage(HBITMAP bitmap) {
-  vel::gdi::BitmapView v;
-  if (!bitmap || !vel::gdi::GetBitmapView(bitmap, &v) || v.width <= 0 || v.height <= 0) return {};
-  const int bits = v.bitsPerPixel;
-  if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32) return {};
-  QImage out(v.width, v.height, QImage::Format_RGB32);
-  for (int y = 0; y < v.height; ++y) {
-    const BYTE* row = v.row(y);
-    auto* dst = reinterpret_cast<QRgb*>(out.scanLine(y));
-    for (int x = 0; x < v.width; ++x) {
-      if (bits >= 24) {
-        const BYTE* p = row + x * (bits / 8);
-        dst[x] = qRgb(p[2], p[1], p[0]);
-        continue;
-      }
-      const int perByte = 8 / bits;
-      const int shift = (perByte - 1 - x % perByte) * bits;
-      const int index = (row[x / perByte] >> shift) & ((1 << bits) - 1);
-      const RGBQUAD c = index < v.colorCount && v.colors ? v.colors[index] : RGBQUAD{0, 0, 0, 0};
-      dst[x] = qRgb(c.rgbRed, c.rgbGreen, c.rgbBlue);
-    }
-  }
-  return out;
-}
-
 Preview MakePreview(const std::string& path, int side) {
   Preview preview;
   CImageInterface image;
@@ -148,7 +122,7 @@ Preview MakePreview(const std::string& path, int side) {
   int width = 0, height = 0;
   const vel::gdi::OwnedBitmap thumb(
       image.CreateThumbnailHBITMAPEx(fitWidth, fitHeight, QUALITY_HIGH, 0, 0xFFFFFF, 0, 24, &width, &height, 0));
-  preview.picture = ToQImage(thumb.get());
+  preview.picture = vel::ui::ImageFromBitmap(thumb.get());
   preview.info = QStringLiteral("%1 x %2").arg(image.GetWidth(0)).arg(image.GetHeight(0));
   if (image.IsVectorImage())
     preview.info += QStringLiteral("\nDrawing");
