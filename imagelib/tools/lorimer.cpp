@@ -50,6 +50,11 @@ constexpr const char* kUsage =
     "  lorimer thumb IN OUT MAXW MAXH [--quality Q] [--border] [--background 0xBBGGRR]\n"
     "                [--gray] [--depth D] [--page N]\n"
     "      Writes a BMP thumbnail of page N fitted into MAXW x MAXH and prints its size.\n"
+    "  lorimer thumbnail [--page N] IN OUT SIZE\n"
+    "      Writes OUT as a PNG of page N fitted into SIZE x SIZE (never enlarged), for\n"
+    "      the desktop's thumbnailers. Icons, cursors and PNG files keep their\n"
+    "      transparency; everything else is drawn onto white. Exit status 0, or 1 with\n"
+    "      a one-line reason (OUT is then left as it was).\n"
     "  lorimer --help\n";
 
 bool ParsePage(const char* text, int* page) {
@@ -237,6 +242,7 @@ int main(int argc, char** argv) {
   if (command == "render" && rest.size() == 2) return Render(page, rest[0], rest[1]);
   if (command == "save" && rest.size() >= 2) return SaveCommand(page, rest);
   if (command == "thumb" && rest.size() >= 4) return ThumbCommand(page, rest);
+  if (command == "thumbnail" && rest.size() == 3) return ThumbnailCommand(page, rest);
   std::fputs(kUsage, stderr);
   return 1;
 }

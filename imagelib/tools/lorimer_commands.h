@@ -1,4 +1,4 @@
-// The lorimer tool's save and thumb commands.
+// The lorimer tool's save, thumb and thumbnail commands.
 #pragma once
 
 #include <string>
@@ -6,3 +6,4 @@
 
 int SaveCommand(int page, const std::vector<std::string>& args);
 int ThumbCommand(int page, const std::vector<std::string>& args);
+int ThumbnailCommand(int page, const std::vector<std::string>& args);
