@@ -34,7 +34,7 @@
 #include "printlayout/gui/dialogs/LayoutDialogs.h"
 #include "printlayout/gui/dialogs/TessalyIcons.h"
 #include "printlayout/gui/frame/BarState.h"
-#include "printlayout/gui/inspector/ProjectInspector.h"
+#include "printlayout/gui/inspector/ProjectTreeDock.h"
 #include "printlayout/gui/view/PageView.h"
 #include "printlayout/layout/Layout.h"
 #include "printlayout/print/ImagesLookPage.h"
@@ -113,7 +113,7 @@ MainWindow::MainWindow(Project& project, QWidget* parent) : QMainWindow(parent),
 
   view_ = new PageView(project_, this);
   setCentralWidget(view_);
-  inspector_ = new ProjectInspector(project_, this);
+  inspector_ = new ProjectTreeDock(project_, this);
   addDockWidget(Qt::LeftDockWidgetArea, inspector_);
   view_->setDropTarget(inspector_);
 
@@ -395,9 +395,9 @@ void MainWindow::wire() {
     return answer;
   });
 
-  connect(inspector_, &ProjectInspector::projectEdited, this, [this] { projectChanged(false); });
-  connect(inspector_, &ProjectInspector::goToPageRequested, view_, &PageView::goToPage);
-  connect(inspector_, &ProjectInspector::synchronizeRequested, view_, &PageView::setSelection);
+  connect(inspector_, &ProjectTreeDock::projectEdited, this, [this] { projectChanged(false); });
+  connect(inspector_, &ProjectTreeDock::goToPageRequested, view_, &PageView::goToPage);
+  connect(inspector_, &ProjectTreeDock::synchronizeRequested, view_, &PageView::setSelection);
   connect(inspector_->tree(), &QTreeWidget::itemSelectionChanged, this, &MainWindow::updateActions);
   inspector_->setCommentEditor([this](const Selection& images) {
     if (EditImageComment(project_, images, this)) projectChanged(false);

@@ -23,7 +23,7 @@ class QToolButton;
 namespace tessaly {
 
 class PageView;
-class ProjectInspector;
+class ProjectTreeDock;
 
 // Registry names of the bar layout, under the program's key.
 constexpr const char* kBarStateName = "DizezOzav.BarState";
@@ -103,7 +103,7 @@ class MainWindow : public QMainWindow {
   ~MainWindow() override;
 
   PageView* view() const { return view_; }
-  ProjectInspector* inspector() const { return inspector_; }
+  ProjectTreeDock* inspector() const { return inspector_; }
   QAction* action(Command id) const { return actions_.at(id); }
   QMenu* viewContextMenu() const { return contextMenu_; }
   QToolBar* standardBar() const { return standardBar_; }
@@ -173,7 +173,7 @@ class MainWindow : public QMainWindow {
 
   Project& project_;
   PageView* view_ = nullptr;
-  ProjectInspector* inspector_ = nullptr;
+  ProjectTreeDock* inspector_ = nullptr;
   std::map<Command, QAction*> actions_;
   QActionGroup* zoomGroup_ = nullptr;
   QActionGroup* shadowGroup_ = nullptr;

@@ -18,8 +18,8 @@
 
 #include "FakeEnvironment.h"
 #include "platform/ui/tests/qt_test_util.h"
-#include "printlayout/gui/inspector/InspectorTree.h"
-#include "printlayout/gui/inspector/ProjectInspector.h"
+#include "printlayout/gui/inspector/ProjectTree.h"
+#include "printlayout/gui/inspector/ProjectTreeDock.h"
 #include "printlayout/gui/inspector/ThumbnailLoader.h"
 #include "printlayout/tests/gui_helpers.h"
 
@@ -75,8 +75,8 @@ QAction* ActionOf(QMenu* menu, const char* text) {
 
 // How often the inspector said it changed the project, since made.
 struct EditCount {
-  explicit EditCount(ProjectInspector& inspector) {
-    QObject::connect(&inspector, &ProjectInspector::projectEdited, &context, [this] { ++count; });
+  explicit EditCount(ProjectTreeDock& inspector) {
+    QObject::connect(&inspector, &ProjectTreeDock::projectEdited, &context, [this] { ++count; });
   }
   QObject context;
   int count = 0;
@@ -88,7 +88,7 @@ class InspectorTest : public ::testing::Test {
     project.autoArrange = 0;
     project.firstPageNumber = 5;
     Build(project, "n|a b|c|");
-    inspector = std::make_unique<ProjectInspector>(project);
+    inspector = std::make_unique<ProjectTreeDock>(project);
     inspector->resize(300, 700);
     inspector->show();
   }
@@ -113,13 +113,13 @@ class InspectorTest : public ::testing::Test {
 
   testing::FakeEnvironment env;
   Project project{env};
-  std::unique_ptr<ProjectInspector> inspector;
+  std::unique_ptr<ProjectTreeDock> inspector;
 };
 
 TEST_F(InspectorTest, NodesNamePagesByNumberAndHoldTheirImages) {
   project.addImage(std::string(kNowhere) + "scan.tif", "", 10, 10, 3, 1, 0);
   inspector->refresh();
-  EXPECT_EQ(inspector->objectName(), "ProjectInspector");
+  EXPECT_EQ(inspector->objectName(), "ProjectTreeDock");
   EXPECT_EQ(inspector->windowTitle(), "Project Inspector");
   const std::vector<std::pair<std::string, std::vector<std::string>>> expected = {
       {" Not Arranged", {"n"}}, {" Page 5", {"a", "b"}}, {" Page 6", {"c"}}, {" Page 7", {"scan.tif (2)"}}};
@@ -211,8 +211,8 @@ TEST_F(InspectorTest, AutoArrangeRunsAfterImagesAreRemoved) {
 TEST_F(InspectorTest, GotoSynchronizeAndCommentReportTheSelection) {
   std::vector<int> goTo;
   std::vector<Selection> reported;  // synchronizeRequested, then the comment editor's
-  QObject::connect(inspector.get(), &ProjectInspector::goToPageRequested, [&](int page) { goTo.push_back(page); });
-  QObject::connect(inspector.get(), &ProjectInspector::synchronizeRequested,
+  QObject::connect(inspector.get(), &ProjectTreeDock::goToPageRequested, [&](int page) { goTo.push_back(page); });
+  QObject::connect(inspector.get(), &ProjectTreeDock::synchronizeRequested,
                    [&](const Selection& images) { reported.push_back(images); });
   inspector->setCommentEditor([&](const Selection& images) { reported.push_back(images); });
   struct Case {
@@ -341,15 +341,15 @@ TEST_F(InspectorTest, ThumbnailsArriveOffTheGuiThreadAndAreKept) {
   for (const char* name : {"red.png", "broken.png"}) project.addImage(folder / name, "", 40, 20, 1, 0, 0);
   project.addImage(std::string(kNowhere) + "gone.png", "", 40, 20, 1, 0, 0);
   inspector->refresh();
-  auto state = [&](int i) { return Node(1)->child(i)->data(0, ProjectInspector::kThumbnailStateRole).toInt(); };
-  EXPECT_EQ(state(2), ProjectInspector::kThumbnailMissing);
-  ASSERT_TRUE(WaitFor([&] { return state(0) != ProjectInspector::kThumbnailPending && state(1) != 0; }));
-  EXPECT_EQ(state(0), ProjectInspector::kThumbnailReady);
-  EXPECT_EQ(state(1), ProjectInspector::kThumbnailMissing);
+  auto state = [&](int i) { return Node(1)->child(i)->data(0, ProjectTreeDock::kThumbnailStateRole).toInt(); };
+  EXPECT_EQ(state(2), ProjectTreeDock::kThumbnailMissing);
+  ASSERT_TRUE(WaitFor([&] { return state(0) != ProjectTreeDock::kThumbnailPending && state(1) != 0; }));
+  EXPECT_EQ(state(0), ProjectTreeDock::kThumbnailReady);
+  EXPECT_EQ(state(1), ProjectTreeDock::kThumbnailMissing);
   // A rebuild shows the kept picture at once.
   inspector->refresh();
-  EXPECT_EQ(state(0), ProjectInspector::kThumbnailReady);
-  EXPECT_EQ(state(1), ProjectInspector::kThumbnailMissing);
+  EXPECT_EQ(state(0), ProjectTreeDock::kThumbnailReady);
+  EXPECT_EQ(state(1), ProjectTreeDock::kThumbnailMissing);
 
   // The picture itself: red, fitted into the placement's box.
   const QImage thumb = MakeThumbnail({QString(), folder / "red.png", 0, 128, 64});
@@ -377,7 +377,7 @@ TEST_F(InspectorTest, Screenshot) {
   ASSERT_TRUE(WaitFor([&] {
     for (int p = 0; p < tree().topLevelItemCount(); ++p)
       for (int c = 0; c < Node(p)->childCount(); ++c)
-        if (Node(p)->child(c)->data(0, ProjectInspector::kThumbnailStateRole).toInt() == 0) return false;
+        if (Node(p)->child(c)->data(0, ProjectTreeDock::kThumbnailStateRole).toInt() == 0) return false;
     return true;
   }));
   Select({Node(1)->child(1)});

@@ -1,4 +1,4 @@
-#include "printlayout/gui/inspector/ProjectInspector.h"
+#include "printlayout/gui/inspector/ProjectTreeDock.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -16,7 +16,7 @@
 
 #include "lorimer/ImageInterface.h"
 #include "platform/ui/ui.h"
-#include "printlayout/gui/inspector/InspectorTree.h"
+#include "printlayout/gui/inspector/ProjectTree.h"
 #include "printlayout/gui/inspector/ThumbnailLoader.h"
 #include "siblings/ardent/COpenImageDlg.h"
 
@@ -110,10 +110,10 @@ QAction* AddAction(QMenu* menu, const char* text, const char* icon, const std::f
 
 }  // namespace
 
-ProjectInspector::ProjectInspector(Project& project, QWidget* parent)
+ProjectTreeDock::ProjectTreeDock(Project& project, QWidget* parent)
     : QDockWidget(QString::fromLatin1(kInspectorTitle), parent), project_(project) {
-  setObjectName(QStringLiteral("ProjectInspector"));
-  auto* tree = new InspectorTree(this);
+  setObjectName(QStringLiteral("ProjectTreeDock"));
+  auto* tree = new ProjectTree(this);
   tree_ = tree;
   tree->setObjectName(QStringLiteral("inspectorTree"));
   tree->setHeaderHidden(true);
@@ -130,7 +130,7 @@ ProjectInspector::ProjectInspector(Project& project, QWidget* parent)
   tree->dragOver = [this](QPoint global) { dragMove(global); };
   tree->dragGone = [this] { dragLeave(); };
   tree->dropped = [this](const QMimeData* data, QPoint global) { return dropData(data, global); };
-  connect(tree, &QWidget::customContextMenuRequested, this, &ProjectInspector::showContextMenu);
+  connect(tree, &QWidget::customContextMenuRequested, this, &ProjectTreeDock::showContextMenu);
   // Expansion is remembered per page, so a rebuild of the tree keeps it.
   connect(tree, &QTreeWidget::itemCollapsed, this, [this](QTreeWidgetItem* item) {
     if (item->data(0, kKindRole).toInt() == kPageNode)
@@ -160,11 +160,11 @@ ProjectInspector::ProjectInspector(Project& project, QWidget* parent)
   refresh();
 }
 
-ProjectInspector::~ProjectInspector() { loader_.reset(); }
+ProjectTreeDock::~ProjectTreeDock() { loader_.reset(); }
 
 // ---- the tree ------------------------------------------------------------------
 
-void ProjectInspector::refresh() {
+void ProjectTreeDock::refresh() {
   // What was selected, by identity, where it is still in the project.
   std::set<quintptr> selected;
   for (const QTreeWidgetItem* item : tree_->selectedItems()) selected.insert(PointerOf(item));
@@ -218,8 +218,7 @@ void ProjectInspector::refresh() {
   tree_->verticalScrollBar()->setValue(scroll);
 }
 
-QTreeWidgetItem* ProjectInspector::addImageNode(QTreeWidgetItem* page, const ImagePlacement& image,
-                                                bool severalPlanes) {
+QTreeWidgetItem* ProjectTreeDock::addImageNode(QTreeWidgetItem* page, const ImagePlacement& image, bool severalPlanes) {
   auto* node = new QTreeWidgetItem(page);
   QString text = FileName(image.path);
   if (severalPlanes) text += QStringLiteral(" (%1)").arg(image.plane + 1);
@@ -233,17 +232,17 @@ QTreeWidgetItem* ProjectInspector::addImageNode(QTreeWidgetItem* page, const Ima
   return node;
 }
 
-QTreeWidgetItem* ProjectInspector::pageItem(int pageIndex) const {
+QTreeWidgetItem* ProjectTreeDock::pageItem(int pageIndex) const {
   return pageIndex >= 0 && pageIndex < tree_->topLevelItemCount() ? tree_->topLevelItem(pageIndex) : nullptr;
 }
 
-int ProjectInspector::entryOf(const QTreeWidgetItem* item) const {
+int ProjectTreeDock::entryOf(const QTreeWidgetItem* item) const {
   if (!item) return -1;
   const int entry = item->data(0, kEntryRole).toInt();
   return entry >= 0 && entry < static_cast<int>(project_.pages.size()) ? entry : -1;
 }
 
-ImagePlacement* ProjectInspector::placementOf(const QTreeWidgetItem* item) const {
+ImagePlacement* ProjectTreeDock::placementOf(const QTreeWidgetItem* item) const {
   if (!item || item->data(0, kKindRole).toInt() != kImageNode) return nullptr;
   const quintptr wanted = PointerOf(item);
   for (const auto& page : project_.pages)
@@ -252,16 +251,16 @@ ImagePlacement* ProjectInspector::placementOf(const QTreeWidgetItem* item) const
   return nullptr;
 }
 
-QTreeWidgetItem* ProjectInspector::selectedNode() const {
+QTreeWidgetItem* ProjectTreeDock::selectedNode() const {
   QTreeWidgetItem* current = tree_->currentItem();
   if (current && current->isSelected()) return current;
   const QList<QTreeWidgetItem*> items = tree_->selectedItems();
   return items.isEmpty() ? nullptr : items.first();
 }
 
-int ProjectInspector::selectedPage() const { return entryOf(selectedNode()); }
+int ProjectTreeDock::selectedPage() const { return entryOf(selectedNode()); }
 
-Selection ProjectInspector::selectedImages() const {
+Selection ProjectTreeDock::selectedImages() const {
   Selection images;
   for (int p = 0; p < tree_->topLevelItemCount(); ++p) {
     const QTreeWidgetItem* page = tree_->topLevelItem(p);
@@ -272,7 +271,7 @@ Selection ProjectInspector::selectedImages() const {
   return images;
 }
 
-void ProjectInspector::selectImages(const Selection& images) {
+void ProjectTreeDock::selectImages(const Selection& images) {
   const std::set<const ImagePlacement*> wanted(images.begin(), images.end());
   tree_->clearSelection();
   QTreeWidgetItem* first = nullptr;
@@ -291,7 +290,7 @@ void ProjectInspector::selectImages(const Selection& images) {
   tree_->scrollToItem(first);
 }
 
-void ProjectInspector::selectPage(int pageIndex) {
+void ProjectTreeDock::selectPage(int pageIndex) {
   QTreeWidgetItem* node = pageItem(pageIndex);
   if (!node) return;
   tree_->setCurrentItem(node, 0, QItemSelectionModel::ClearAndSelect);
@@ -300,7 +299,7 @@ void ProjectInspector::selectPage(int pageIndex) {
 
 // ---- thumbnails ------------------------------------------------------------------
 
-void ProjectInspector::showThumbnail(QTreeWidgetItem* item, const ImagePlacement& image) {
+void ProjectTreeDock::showThumbnail(QTreeWidgetItem* item, const ImagePlacement& image) {
   const QString key = ThumbnailKey(image.path, image.plane, image.thumbWidth, image.thumbHeight);
   item->setData(0, kThumbKeyRole, key);
   const auto cached = thumbnails_.constFind(key);
@@ -321,7 +320,7 @@ void ProjectInspector::showThumbnail(QTreeWidgetItem* item, const ImagePlacement
   loader_->queue(ThumbnailJob{key, image.path, image.plane, image.thumbWidth, image.thumbHeight});
 }
 
-void ProjectInspector::thumbnailArrived(const QString& key, const QImage& picture) {
+void ProjectTreeDock::thumbnailArrived(const QString& key, const QImage& picture) {
   pending_.erase(key);
   const QIcon icon = picture.isNull() ? QIcon() : SquareIcon(picture);
   bool shown = false;
@@ -341,7 +340,7 @@ void ProjectInspector::thumbnailArrived(const QString& key, const QImage& pictur
 
 // ---- menus -----------------------------------------------------------------------
 
-void ProjectInspector::buildMenus() {
+void ProjectTreeDock::buildMenus() {
   pageMenu_ = new QMenu(this);
   pageMenu_->setObjectName(QStringLiteral("pageMenu"));
   AddAction(pageMenu_, kCollapsePage, nullptr, [this] { setSelectedPageExpanded(false); });
@@ -374,13 +373,13 @@ void ProjectInspector::buildMenus() {
   imageMenu_->addSeparator();
   AddAction(imageMenu_, kDeleteEmptyPages, "edit-clear", [this] { deleteEmptyPages(); });
 
-  connect(pageMenu_, &QMenu::aboutToShow, this, &ProjectInspector::updateMenuStates);
-  connect(imageMenu_, &QMenu::aboutToShow, this, &ProjectInspector::updateMenuStates);
+  connect(pageMenu_, &QMenu::aboutToShow, this, &ProjectTreeDock::updateMenuStates);
+  connect(imageMenu_, &QMenu::aboutToShow, this, &ProjectTreeDock::updateMenuStates);
 }
 
 // The menus offer only what the selected node allows; the commands check again,
 // since the window can run them without a menu.
-void ProjectInspector::updateMenuStates() {
+void ProjectTreeDock::updateMenuStates() {
   const int page = selectedPage();
   const bool printable = page >= 1;
   const bool images = !selectedImages().empty();
@@ -399,7 +398,7 @@ void ProjectInspector::updateMenuStates() {
   }
 }
 
-void ProjectInspector::showContextMenu(QPoint viewportPoint) {
+void ProjectTreeDock::showContextMenu(QPoint viewportPoint) {
   QTreeWidgetItem* item = tree_->itemAt(viewportPoint);
   if (!item) return;
   // A click on a node outside the selection selects that node alone; one
@@ -412,28 +411,28 @@ void ProjectInspector::showContextMenu(QPoint viewportPoint) {
   menu->exec(tree_->viewport()->mapToGlobal(viewportPoint));
 }
 
-void ProjectInspector::setSelectedPageExpanded(bool expanded) {
+void ProjectTreeDock::setSelectedPageExpanded(bool expanded) {
   QTreeWidgetItem* node = pageItem(selectedPage());
   if (node) node->setExpanded(expanded);
 }
 
 // ---- commands ----------------------------------------------------------------------
 
-void ProjectInspector::finishEdit(bool arrange) {
+void ProjectTreeDock::finishEdit(bool arrange) {
   project_.setModified(true);
   if (arrange) applyAutoArrange(project_);
   refresh();
   emit projectEdited();
 }
 
-void ProjectInspector::insertPageBeforeSelected() {
+void ProjectTreeDock::insertPageBeforeSelected() {
   // Before " Not Arranged" or with nothing selected the page is appended.
   const int selected = selectedPage();
   project_.insertPage(selected >= 1 ? selected : static_cast<int>(project_.pages.size()));
   finishEdit(true);
 }
 
-void ProjectInspector::deleteSelectedPage(bool withImages) {
+void ProjectTreeDock::deleteSelectedPage(bool withImages) {
   const int page = selectedPage();
   if (project_.pageCount() <= 1 || page < 1 || page >= static_cast<int>(project_.pages.size())) return;
   Selection removed;
@@ -446,7 +445,7 @@ void ProjectInspector::deleteSelectedPage(bool withImages) {
   finishEdit(!removed.empty());
 }
 
-void ProjectInspector::insertImages() {
+void ProjectTreeDock::insertImages() {
   QTreeWidgetItem* node = selectedNode();
   const int page = std::max(entryOf(node), 0);
   const ImagePlacement* before = placementOf(node);
@@ -468,12 +467,12 @@ void ProjectInspector::insertImages() {
   finishEdit(true);
 }
 
-void ProjectInspector::goToSelectedPage() {
+void ProjectTreeDock::goToSelectedPage() {
   const int page = selectedPage();
   if (page >= 1) emit goToPageRequested(page);
 }
 
-void ProjectInspector::synchronizeSelection() {
+void ProjectTreeDock::synchronizeSelection() {
   QTreeWidgetItem* node = selectedNode();
   const int entry = entryOf(node);
   if (entry < 0) return;
@@ -486,7 +485,7 @@ void ProjectInspector::synchronizeSelection() {
   emit synchronizeRequested(images);
 }
 
-void ProjectInspector::removeSelectedFromPage() {
+void ProjectTreeDock::removeSelectedFromPage() {
   bool moved = false;
   for (ImagePlacement* image : selectedImages()) {
     if (image->pageIndex == 0) continue;
@@ -496,21 +495,21 @@ void ProjectInspector::removeSelectedFromPage() {
   if (moved) finishEdit(false);
 }
 
-void ProjectInspector::removeSelectedFromProject() {
+void ProjectTreeDock::removeSelectedFromProject() {
   const Selection images = selectedImages();
   if (images.empty()) return;
   for (ImagePlacement* image : images) project_.removeFromProject(image);
   finishEdit(true);
 }
 
-void ProjectInspector::editSelectedComment() {
+void ProjectTreeDock::editSelectedComment() {
   const Selection images = selectedImages();
   if (images.empty() || !editComment_) return;
   editComment_(images);
   refresh();
 }
 
-void ProjectInspector::deleteEmptyPages() {
+void ProjectTreeDock::deleteEmptyPages() {
   const size_t before = project_.pages.size();
   project_.deleteEmptyPages();
   if (project_.pages.size() == before) return;
@@ -519,9 +518,9 @@ void ProjectInspector::deleteEmptyPages() {
 
 // ---- dropping ----------------------------------------------------------------------
 
-QWidget* ProjectInspector::dropWidget() { return tree_; }
+QWidget* ProjectTreeDock::dropWidget() { return tree_; }
 
-void ProjectInspector::setDropHighlight(QTreeWidgetItem* item) {
+void ProjectTreeDock::setDropHighlight(QTreeWidgetItem* item) {
   if (item == dropHighlight_) return;
   if (dropHighlight_) dropHighlight_->setBackground(0, QBrush());
   dropHighlight_ = item;
@@ -532,15 +531,15 @@ void ProjectInspector::setDropHighlight(QTreeWidgetItem* item) {
   }
 }
 
-void ProjectInspector::dragEnter(const std::vector<ImagePlacement*>&) { setDropHighlight(nullptr); }
+void ProjectTreeDock::dragEnter(const std::vector<ImagePlacement*>&) { setDropHighlight(nullptr); }
 
-void ProjectInspector::dragMove(QPoint global) {
+void ProjectTreeDock::dragMove(QPoint global) {
   setDropHighlight(tree_->itemAt(tree_->viewport()->mapFromGlobal(global)));
 }
 
-void ProjectInspector::dragLeave() { setDropHighlight(nullptr); }
+void ProjectTreeDock::dragLeave() { setDropHighlight(nullptr); }
 
-bool ProjectInspector::drop(const std::vector<ImagePlacement*>& images, QPoint global) {
+bool ProjectTreeDock::drop(const std::vector<ImagePlacement*>& images, QPoint global) {
   setDropHighlight(nullptr);
   QTreeWidgetItem* target = tree_->itemAt(tree_->viewport()->mapFromGlobal(global));
   const int entry = entryOf(target);
@@ -550,7 +549,7 @@ bool ProjectInspector::drop(const std::vector<ImagePlacement*>& images, QPoint g
   return true;
 }
 
-bool ProjectInspector::moveImagesTo(const Selection& images, QTreeWidgetItem* target) {
+bool ProjectTreeDock::moveImagesTo(const Selection& images, QTreeWidgetItem* target) {
   const int entry = entryOf(target);
   if (entry < 0) return false;
   // Only images still in the project, each once, in the order given.
@@ -597,7 +596,7 @@ bool ProjectInspector::moveImagesTo(const Selection& images, QTreeWidgetItem* ta
   return changed;
 }
 
-bool ProjectInspector::acceptsDrag(const QMimeData* data) const {
+bool ProjectTreeDock::acceptsDrag(const QMimeData* data) const {
   if (!data) return false;
   if (data->hasFormat(QString::fromLatin1(kInspectorDragFormat))) return true;
   if (!data->hasUrls()) return false;
@@ -606,7 +605,7 @@ bool ProjectInspector::acceptsDrag(const QMimeData* data) const {
   return false;
 }
 
-bool ProjectInspector::dropData(const QMimeData* data, QPoint global) {
+bool ProjectTreeDock::dropData(const QMimeData* data, QPoint global) {
   setDropHighlight(nullptr);
   if (data->hasFormat(QString::fromLatin1(kInspectorDragFormat))) return drop(selectedImages(), global);
   // Files from a file manager: onto a page node they join that page, anywhere

@@ -1,4 +1,4 @@
-#include "printlayout/gui/inspector/InspectorTree.h"
+#include "printlayout/gui/inspector/ProjectTree.h"
 
 #include <QDrag>
 #include <QDragEnterEvent>
@@ -10,7 +10,7 @@ namespace tessaly {
 // The model's own drag would carry rows and remove them after a move; the
 // inspector rebuilds the tree from the project instead, so the drag carries a
 // marker only and its result is ignored here.
-void InspectorTree::startDrag(Qt::DropActions) {
+void ProjectTree::startDrag(Qt::DropActions) {
   bool anyImage = false;
   for (const QTreeWidgetItem* item : selectedItems()) anyImage = anyImage || item->parent() != nullptr;
   if (!anyImage) return;
@@ -23,9 +23,9 @@ void InspectorTree::startDrag(Qt::DropActions) {
 
 // An enter is a move that comes first: both say whether the data is welcome and
 // where the pointer is.
-void InspectorTree::dragEnterEvent(QDragEnterEvent* event) { dragMoveEvent(event); }
+void ProjectTree::dragEnterEvent(QDragEnterEvent* event) { dragMoveEvent(event); }
 
-void InspectorTree::dragMoveEvent(QDragMoveEvent* event) {
+void ProjectTree::dragMoveEvent(QDragMoveEvent* event) {
   if (!acceptsDrag || !acceptsDrag(event->mimeData())) {
     event->ignore();
     return;
@@ -34,12 +34,12 @@ void InspectorTree::dragMoveEvent(QDragMoveEvent* event) {
   if (dragOver) dragOver(viewport()->mapToGlobal(event->position().toPoint()));
 }
 
-void InspectorTree::dragLeaveEvent(QDragLeaveEvent* event) {
+void ProjectTree::dragLeaveEvent(QDragLeaveEvent* event) {
   event->accept();
   if (dragGone) dragGone();
 }
 
-void InspectorTree::dropEvent(QDropEvent* event) {
+void ProjectTree::dropEvent(QDropEvent* event) {
   if (!acceptsDrag || !acceptsDrag(event->mimeData()) || !dropped) {
     event->ignore();
     return;

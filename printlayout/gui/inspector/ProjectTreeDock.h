@@ -31,12 +31,12 @@ constexpr const char* kInspectorTitle = "Project Inspector";
 constexpr const char* kNotArrangedNode = " Not Arranged";
 constexpr const char* kPageNodeFormat = " Page %d";
 
-class ProjectInspector : public QDockWidget, public ImageDropTarget {
+class ProjectTreeDock : public QDockWidget, public ImageDropTarget {
   Q_OBJECT
 
  public:
-  explicit ProjectInspector(Project& project, QWidget* parent = nullptr);
-  ~ProjectInspector() override;
+  explicit ProjectTreeDock(Project& project, QWidget* parent = nullptr);
+  ~ProjectTreeDock() override;
 
   // Rebuilds the tree from the project, keeping which pages are expanded and
   // what is selected where the nodes still exist. Thumbnails are made off the

@@ -17,7 +17,7 @@ namespace tessaly {
 // tree's selection, so the data is only a marker.
 constexpr const char* kInspectorDragFormat = "application/x-tessaly-inspector-images";
 
-class InspectorTree : public QTreeWidget {
+class ProjectTree : public QTreeWidget {
  public:
   using QTreeWidget::QTreeWidget;
 
