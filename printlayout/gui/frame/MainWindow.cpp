@@ -371,6 +371,7 @@ void MainWindow::buildStatusBar() {
     panes_[i]->setAlignment(Qt::AlignCenter);
     panes_[i]->setMinimumWidth(panes_[i]->fontMetrics().horizontalAdvance(QString::fromLatin1(widest[i])) + 12);
     statusBar()->addPermanentWidget(panes_[i]);
+    panes_[i]->setVisible(i == 3);  // the pointer's panes appear once it is over the pages
   }
 }
 
@@ -378,9 +379,12 @@ void MainWindow::wire() {
   connect(view_, &PageView::selectionChanged, this, &MainWindow::updateActions);
   connect(view_, &PageView::projectEdited, this, [this] { projectChanged(false); });
   connect(view_, &PageView::pointerInfo, this, [this](const QString& size, const QString& box, const QString& at) {
-    panes_[0]->setText(size);
-    panes_[1]->setText(box);
-    panes_[2]->setText(at);
+    // A pane with nothing to say is not shown, rather than left as an empty box.
+    const QString texts[] = {size, box, at};
+    for (int i = 0; i < 3; ++i) {
+      panes_[i]->setText(texts[i]);
+      panes_[i]->setVisible(!texts[i].isEmpty());
+    }
   });
   connect(view_, &PageView::leaveFullScreenRequested, this, [this] { setFullScreenMode(false); });
   connect(view_, &PageView::contextMenuWanted, this, [this](QPoint global) {

@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
@@ -148,6 +149,14 @@ TEST_F(MainWindowTest, SelectionCommandsFollowTheSelectionAndKeysReachThem) {
   project->autoArrange = 0;
   auto w = Open();
   EXPECT_EQ(w->countsPane()->text(), QStringLiteral("2 Image(s) and 1 Page(s)"));
+  EXPECT_FALSE(w->pixelSizePane()->isVisible());  // no empty boxes before the pointer is on a page
+  const QRect box = w->view()->boxOf(project->pages[1]->placements[0].get());
+  QMouseEvent move(QEvent::MouseMove, QPointF(box.center()), QPointF(w->view()->viewport()->mapToGlobal(box.center())),
+                   Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(w->view()->viewport(), &move);
+  EXPECT_TRUE(w->pixelSizePane()->isVisible());
+  EXPECT_EQ(w->pixelSizePane()->text(), QStringLiteral("60x40"));
+  EXPECT_TRUE(w->positionPane()->text().startsWith(QStringLiteral("Page 1 [")));
   EXPECT_FALSE(w->action(Command::AlignLeft)->isEnabled());
   ImagePlacement* a = project->pages[1]->placements[0].get();
   ImagePlacement* b = project->pages[1]->placements[1].get();
