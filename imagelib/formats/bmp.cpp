@@ -136,6 +136,9 @@ bool PlausibleBmpSize(const BITMAPINFOHEADER& h, std::size_t bitsSize) {
   long long pixels = static_cast<long long>(h.biWidth) * height;
   if (pixels > vel::gdi::kMaxBitmapPixels) return false;
   if (pixels <= kAlwaysFinePixels) return true;
+  // A depth we cannot draw (0 announces embedded JPEG or PNG data) has no row
+  // size to weigh the data against: a big picture of it is not believed.
+  if (!vel::gdi::IsDibBitCount(h.biBitCount)) return false;
   if (Rle(h)) return static_cast<long long>(bitsSize) * kRlePixelsPerByte >= pixels;
   long long need = static_cast<long long>(vel::gdi::DibImageBytes(h));
   return static_cast<long long>(bitsSize) * kRawDataShare >= need;

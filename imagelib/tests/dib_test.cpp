@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "imagelib/core/Common.h"
+#include "imagelib/formats/bmp.h"
 #include "imagelib/formats/tests/test_support.h"
 #include "lorimer/Dib.h"
 
@@ -217,6 +218,23 @@ TEST(DibRead, SmallestNegativeHeightIsRefusedWithoutOverflow) {
   _SRCIMAGEINFO info{};
   EXPECT_EQ(dib.GetImgHandle(&info), nullptr);
   EXPECT_EQ(info.nHeight, INT32_MAX);
+}
+
+TEST(DibRead, HugePictureOfADepthWeCannotDrawIsRefusedBeforeAllocating) {
+  // Depth 0 (embedded JPEG or PNG) has no row size: half a gigapixel from 64 bytes
+  // must not reach the allocator.
+  auto bytes = FileHeaderAnd(InfoHeader(70, 7667758, 0, BI_RGB, 0), std::vector<std::uint8_t>(64, 0x7F));
+  CDib dib;
+  ReadBytes(dib, bytes);
+  EXPECT_EQ(dib.GetImgHandle(nullptr), nullptr);
+  const struct {
+    int width, height, bits;
+    bool plausible;
+  } cases[] = {{70, 7667758, 0, false}, {70, 7667758, 24, false}, {70, 40, 0, true}, {5000, 5000, 15, false}};
+  for (const auto& c : cases) {
+    BITMAPINFOHEADER h{40, c.width, c.height, 1, static_cast<WORD>(c.bits), BI_RGB, 0, 0, 0, 0, 0};
+    EXPECT_EQ(lorimer::formats::PlausibleBmpSize(h, 64), c.plausible) << c.width << "x" << c.height << "x" << c.bits;
+  }
 }
 
 }  // namespace
