@@ -96,6 +96,7 @@ std::string FindAppPath(const char* exeName) {
 bool RegisterOwnAppPath(const char* exeName) {
   char self[4096] = {};
   if (!exeName || !*exeName || !GetModuleFileNameA(nullptr, self, sizeof self)) return false;
+  vel::shell::RegisterSuiteAppPaths(ModuleDirectory());
   if (FindAppPath(exeName) == self) return true;
   vel::OwnedKey key;
   const std::string sub = std::string(kAppPathsKey) + "\\" + exeName;

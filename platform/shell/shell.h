@@ -30,8 +30,21 @@ constexpr const char* kAppPathsKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersi
 // REG_EXPAND_SZ. "" when the entry is missing or empty.
 std::string FindAppPath(const char* exeName);
 // Makes HKLM\<kAppPathsKey>\<exeName> name the running program, unless it already
-// does. False when the entry cannot be written.
+// does, and registers the suite's programs beside it (RegisterSuiteAppPaths).
+// False when the entry cannot be written.
 bool RegisterOwnAppPath(const char* exeName);
+
+namespace vel::shell {
+// Registers HKLM App Paths entry `exeName` for `folder`/`fileName` when the entry
+// is missing or names a file that no longer exists and the program is there.
+// True when the entry names an existing file afterwards.
+bool RegisterSiblingAppPath(const char* exeName, const std::string& folder, const char* fileName);
+// "Wicklow", "Converter.exe", "Quorra.exe" and "Pennock.exe" for the suite's
+// programs in `folder`. The entries live in each user's registry, so every
+// program of the suite calls this as it starts: whichever a person runs
+// first makes the others findable.
+void RegisterSuiteAppPaths(const std::string& folder);
+}  // namespace vel::shell
 
 // --- temporary files --------------------------------------------------------
 
@@ -104,6 +117,14 @@ struct SHELLEXECUTEINFOA {
 };
 using LPSHELLEXECUTEINFOA = SHELLEXECUTEINFOA*;
 
+// A Windows help file ("CONVERTER.hlp") has nothing to open it here; the
+// suite's guide is HTML instead, one page per program. For a name ending in
+// ".hlp", the page of the running program (<program>.html) or else the page
+// named after the help file (converter.html) in the guide's folder: $VELMARK_HELP_DIR
+// when set, help/ beside the program (a build) or ../../share/velmark/help from
+// it (an installed tree, the program in lib/velmark). "" when there is none.
+std::string HelpGuidePage(const std::string& helpFile);
+
 // Verbs: null, "open" and "runas" run an executable file or open a document
 // or URL with the desktop's opener (xdg-open, or $VELMARK_OPEN_COMMAND when
 // set); "edit" and "explore" always go to the opener. A name without "/" is
@@ -112,6 +133,7 @@ using LPSHELLEXECUTEINFOA = SHELLEXECUTEINFOA*;
 // the program with standard input from /dev/null. Processes we start are
 // always reaped, whether or not anyone waits for them. For a document or URL
 // the process handle (SEE_MASK_NOCLOSEPROCESS) is that of the opener.
+// Opening a help file opens its guide page (HelpGuidePage) when there is one.
 HINSTANCE ShellExecuteA(void* hwnd, LPCSTR verb, LPCSTR file, LPCSTR params, LPCSTR dir, int show);
 BOOL ShellExecuteExA(SHELLEXECUTEINFOA* info);
 

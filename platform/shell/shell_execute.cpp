@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <climits>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -95,6 +96,21 @@ std::string Locate(const std::string& file, const std::string& dir) {
   return SearchPath(file);
 }
 
+bool EndsWithNoCase(const std::string& s, const char* tail) {
+  const size_t n = std::strlen(tail);
+  return s.size() >= n && strcasecmp(s.c_str() + s.size() - n, tail) == 0;
+}
+
+std::string LowerCase(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+std::string BaseName(const std::string& path) {
+  const size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 int ErrnoToShellError(int error) {
   switch (error) {
     case ENOENT: return SE_ERR_FNF;
@@ -121,6 +137,37 @@ int OpenWithOpener(const std::string& target, const std::string& dir, bool hidde
   return rc == 0 ? 0 : rc == ENOENT ? SE_ERR_NOASSOC : ErrnoToShellError(rc);
 }
 
+}  // namespace
+
+std::string HelpGuidePage(const std::string& helpFile) {
+  if (!EndsWithNoCase(helpFile, ".hlp")) return {};
+  std::string base = BaseName(helpFile);
+  base = LowerCase(base.substr(0, base.size() - 4));
+  std::vector<std::string> folders;
+  if (const char* env = std::getenv("VELMARK_HELP_DIR"); env && *env) folders.push_back(env);
+  const std::string self = ModuleDirectory();
+  if (!self.empty()) {
+    folders.push_back(self + "/help");
+    folders.push_back(self + "/../../share/velmark/help");
+  }
+  char exe[4096] = {};
+  const std::string program = GetModuleFileNameA(nullptr, exe, sizeof exe) ? LowerCase(BaseName(exe)) : "";
+  for (const auto& folder : folders) {
+    for (const auto& page : {program, base}) {
+      if (page.empty()) continue;
+      const std::string candidate = folder + "/" + page + ".html";
+      struct stat st {};
+      if (stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+        char resolved[PATH_MAX];
+        return realpath(candidate.c_str(), resolved) ? std::string(resolved) : candidate;
+      }
+    }
+  }
+  return {};
+}
+
+namespace {
+
 int Execute(const SHELLEXECUTEINFOA& info, HANDLE* handle) {
   const char* verb = info.lpVerb && *info.lpVerb ? info.lpVerb : "open";
   bool viaOpener = EqualsNoCase(verb, "edit") || EqualsNoCase(verb, "explore");
@@ -130,6 +177,12 @@ int Execute(const SHELLEXECUTEINFOA& info, HANDLE* handle) {
   std::string dir = info.lpDirectory ? info.lpDirectory : "";
   if (!dir.empty() && !IsFolder(dir)) return SE_ERR_PNF;
   bool hidden = info.nShow == SW_HIDE;
+
+  // Help files open as the suite's HTML guide, whether or not a .hlp lies there.
+  if (!viaOpener && EndsWithNoCase(file, ".hlp")) {
+    const std::string page = HelpGuidePage(file);
+    if (!page.empty()) return OpenWithOpener(page, dir, hidden, handle);
+  }
 
   std::string path = Locate(file, dir);
   // "photo:1.png" may be a file of that name; only what is not one is a URL.

@@ -2,6 +2,8 @@
 // extension. It shows the context menu that the registered handlers build for the
 // given files and folders, runs the chosen command, and can list or invoke the menu
 // without a window (for file-manager actions, scripts and tests).
+#include <unistd.h>
+
 #include <QCursor>
 
 #include <algorithm>
@@ -14,9 +16,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/com/com.h"
+#include "platform/registry/owned_key.h"
 #include "platform/shell/shell.h"
 #include "platform/ui/ui.h"
-#include "shellext/host/AppPaths.h"
 #include "shellext/host/MenuSession.h"
 #include "shellext/host/PopupMenu.h"
 
@@ -69,6 +72,29 @@ int ShowPopup(const ferrule_host::CMenuSession& session) {
   return SUCCEEDED(session.Invoke(chosen)) ? 0 : 1;
 }
 
+// Where the host notes that a user's first start has been dealt with.
+constexpr const char kHostKey[] = "Software\\Velmark\\Ferrule\\Host";
+constexpr const char kFirstStartDone[] = "FirstStartDone";
+
+// An installed host has the extension beside it, but servers are registered in
+// each user's registry: at a user's first start, when no handler at all serves
+// files or folders, the extension beside the host is registered. Only once, so
+// someone who takes it away later (velregsvr /u) keeps it away.
+void RegisterExtensionOnFirstStart(const std::string& folder) {
+  vel::OwnedKey key;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, kHostKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr) !=
+      ERROR_SUCCESS)
+    return;
+  if (RegQueryValueExA(key.get(), kFirstStartDone, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS) return;
+  const DWORD done = 1;
+  RegSetValueExA(key.get(), kFirstStartDone, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&done), sizeof done);
+  const std::string library = folder + "/libFerrule.so";
+  if (folder.empty() || access(library.c_str(), R_OK) != 0) return;
+  if (!vel::com::ContextMenuHandlers("*").empty() || !vel::com::ContextMenuHandlers("Folder").empty()) return;
+  vel::com::ServerModule server;
+  if (server.load(library)) server.registerServer();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -97,7 +123,8 @@ int main(int argc, char** argv) {
   }
 
   // The extension finds the suite's programs only through App Paths.
-  ferrule_host::RegisterSuitePrograms(ModuleDirectory());
+  vel::shell::RegisterSuiteAppPaths(ModuleDirectory());
+  RegisterExtensionOnFirstStart(ModuleDirectory());
 
   ferrule_host::CMenuSession session;
   if (!session.Build(paths, &error)) return Fail(error);

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <climits>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -193,6 +194,43 @@ TEST_F(ProcessTest, DocumentsAndUrlsGoToTheOpener) {
   setenv("VELMARK_OPEN_COMMAND", TempPath("no-such-opener").c_str(), 1);
   EXPECT_EQ(ShellExecuteA(nullptr, "open", url, nullptr, nullptr, SW_SHOW), SE_ERR_NOASSOC);
   unsetenv("VELMARK_OPEN_COMMAND");
+}
+
+TEST_F(ProcessTest, HelpFilesOpenTheirGuidePage) {
+  const std::string guide = TempPath("guide");
+  mkdir(guide.c_str(), 0755);
+  setenv("VELMARK_HELP_DIR", guide.c_str(), 1);
+  std::ofstream(guide + "/converter.html") << "<html></html>";
+  // The running program's own page wins over the page of the help name.
+  struct Case {
+    const char* helpFile;
+    bool ownPage;
+    std::string page;
+  } cases[] = {
+      {"/opt/x/CONVERTER.hlp", false, guide + "/converter.html"},
+      {"Converter.HLP", false, guide + "/converter.html"},
+      {"/opt/x/Tessaly.hlp", false, ""},
+      {"/opt/x/converter.html", false, ""},
+      {"/opt/x/CONVERTER.hlp", true, guide + "/shell_tests.html"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.helpFile);
+    if (c.ownPage) std::ofstream(guide + "/shell_tests.html") << "<html></html>";
+    char resolved[PATH_MAX];
+    const std::string expected = c.page.empty() || !realpath(c.page.c_str(), resolved) ? c.page : resolved;
+    EXPECT_EQ(HelpGuidePage(c.helpFile), expected);
+  }
+  unlink((guide + "/shell_tests.html").c_str());
+
+  // Opening a help file that does not exist opens its page instead.
+  const std::string output = TempPath("opened.txt");
+  setenv("VELMARK_OPEN_COMMAND", WriteRecorder(TempPath("opener"), output).c_str(), 1);
+  EXPECT_EQ(ExitCodeAfterWait(Start((dir_ + "/CONVERTER.hlp").c_str(), nullptr)), 0u);
+  EXPECT_NE(Slurp(output).find("/converter.html\n"), std::string::npos) << Slurp(output);
+  // Without a page, a missing help file is still "not found".
+  EXPECT_EQ(ShellExecuteA(nullptr, "open", (dir_ + "/Tessaly.hlp").c_str(), nullptr, nullptr, SW_SHOW), SE_ERR_FNF);
+  unsetenv("VELMARK_OPEN_COMMAND");
+  unsetenv("VELMARK_HELP_DIR");
 }
 
 TEST_F(ProcessTest, FailuresComeBackAsSmallNumbers) {

@@ -5,8 +5,8 @@
 
 #include <string>
 
+#include "platform/com/com.h"
 #include "platform/shell/shell.h"
-#include "shellext/host/AppPaths.h"
 #include "shellext/host/tests/host_fixture.h"
 
 namespace ferrule_host::testing {
@@ -98,6 +98,20 @@ TEST_F(HostCli, RegistersTheProgramsBesideIt) {
   EXPECT_EQ(FindAppPath("Wicklow"), bin + "/wicklow");
 }
 
+TEST_F(HostCli, RegistersTheExtensionBesideItOnlyAtTheFirstStart) {
+  ASSERT_EQ(handler_.unregisterServer(), S_OK);
+  ASSERT_TRUE(vel::com::ContextMenuHandlers("*").empty());
+  Run("--print " + file_);
+  EXPECT_FALSE(vel::com::ContextMenuHandlers("*").empty()) << "the extension beside the host was not registered";
+  EXPECT_FALSE(vel::com::ContextMenuHandlers("Folder").empty());
+  // Taken away afterwards, it stays away.
+  RegDeleteTreeA(HKEY_CLASSES_ROOT, "*");
+  RegDeleteTreeA(HKEY_CLASSES_ROOT, "Folder");
+  EXPECT_EQ(Run("--print " + file_), 1);
+  EXPECT_NE(err_.find("no context-menu handler is registered"), std::string::npos) << err_;
+  ASSERT_EQ(handler_.registerServer(), S_OK);
+}
+
 TEST_F(HostFixture, SiblingAppPathsReplaceOnlyDeadEntries) {
   const std::string dir = TempPath("bin");
   ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
@@ -132,7 +146,7 @@ TEST_F(HostFixture, SiblingAppPathsReplaceOnlyDeadEntries) {
                      static_cast<DWORD>(c.before.size() + 1));
       RegCloseKey(key);
     }
-    EXPECT_EQ(RegisterSiblingAppPath("Probe", dir, c.present ? "prog" : "absent"), c.result);
+    EXPECT_EQ(vel::shell::RegisterSiblingAppPath("Probe", dir, c.present ? "prog" : "absent"), c.result);
     EXPECT_EQ(FindAppPath("Probe"), c.after);
   }
 }

@@ -1,5 +1,6 @@
-#include "shellext/host/AppPaths.h"
-
+// The suite's programs that lie beside the running one, made findable through
+// App Paths: its programs start each other only through those entries, and a
+// person may start any of them first.
 #include <unistd.h>
 
 #include <cstring>
@@ -7,7 +8,7 @@
 #include "platform/registry/owned_key.h"
 #include "platform/shell/shell.h"
 
-namespace ferrule_host {
+namespace vel::shell {
 
 bool RegisterSiblingAppPath(const char* exeName, const std::string& folder, const char* fileName) {
   const std::string current = FindAppPath(exeName);
@@ -24,12 +25,13 @@ bool RegisterSiblingAppPath(const char* exeName, const std::string& folder, cons
                         static_cast<DWORD>(path.size() + 1)) == ERROR_SUCCESS;
 }
 
-void RegisterSuitePrograms(const std::string& folder) {
+void RegisterSuiteAppPaths(const std::string& folder) {
   static const struct {
     const char* exeName;
     const char* fileName;
-  } kPrograms[] = {{"Wicklow", "wicklow"}, {"Converter.exe", "converter"}, {"Quorra.exe", "orvenna"}};
+  } kPrograms[] = {
+      {"Wicklow", "wicklow"}, {"Converter.exe", "converter"}, {"Quorra.exe", "orvenna"}, {"Pennock.exe", "pennock"}};
   for (const auto& p : kPrograms) RegisterSiblingAppPath(p.exeName, folder, p.fileName);
 }
 
-}  // namespace ferrule_host
+}  // namespace vel::shell
