@@ -31,6 +31,48 @@ constexpr const char* kProfileKey = "Software\\Velmark\\CONVERTER";
 constexpr const char* kAppPathName = "Converter.exe";
 constexpr const char* kTrayWindow = "Ulverton";
 
+constexpr const char* kUsage =
+    "usage: converter [/SETTING]            the settings sheet (\"Corbanix Settings\")\n"
+    "       converter /ABOUT                the settings sheet at its About page\n"
+    "       converter FILE /TYPE            convert FILE to TYPE\n"
+    "       converter LIST /BAT             convert the files of a list file\n"
+    "       converter FILE /COPYTOCLIPBOARD the processed picture to the clipboard\n"
+    "       converter FILE /SETASWALLPAPER  the processed picture as the wallpaper\n"
+    "       converter LIST /RENAME          rename (or copy under new names) the\n"
+    "                                       files of a list file\n"
+    "       converter /BRAMWELL             start the page wizard Bramwell beside it\n"
+    "       converter --register            make the App Paths entry Converter.exe\n"
+    "                                       name this program, then end\n"
+    "       converter --help                this text (also -h; only as the sole\n"
+    "                                       argument)\n"
+    "\n"
+    "TYPE, written as that format:\n"
+    "  /BMP /GIF /JPG /TIF /TGA /DCX /EPS /FMF /PCX /PNG /WMF /EMF\n"
+    "other spellings: /JIF /JFIF /JPE /JPEG (JPEG), /TIFF, /TARGA, /EPSF\n"
+    "read-only types, written as a bitmap under their extension:\n"
+    "  /DIB /DXF /IMG /PCD /FPX /RLE /WPG /ICO /CUR /ANI\n"
+    "\n"
+    "A list file holds one path per line after its first line, which names the\n"
+    "type for /BAT (JPG) and is skipped for /RENAME (RENAME).\n"
+    "/HIDE, /WAITFINISH and /AUTOCLOSE are accepted and only recorded.\n"
+    "Switches are upper case; a word with a second \"/\", or naming a file, is a\n"
+    "path. Outputs go beside their source unless the settings name a folder, with\n"
+    "the log Corbanix.log; they never replace their own source.\n"
+    "\n"
+    "Environment:\n"
+    "  VELMARK_REGISTRY_DIR       the registry folder (default\n"
+    "                             $XDG_CONFIG_HOME/velmark, else ~/.config/velmark)\n"
+    "  VELMARK_WALLPAPER_COMMAND  a program to set the wallpaper, given its path\n"
+    "                             (default: by XDG_CURRENT_DESKTOP)\n"
+    "  VELMARK_CLIPBOARD_DIR      the clipboard's folder when there is no display\n"
+    "  VELMARK_OPEN_COMMAND       opens help and web pages (default xdg-open)\n"
+    "  DISPLAY, WAYLAND_DISPLAY   the display; without one a job prints a line\n"
+    "                             per step on standard error\n"
+    "\n"
+    "Registry: HKEY_CURRENT_USER\\Software\\Velmark\\CONVERTER\n"
+    "Exit status: 0 when every file converted (or renamed), else 1; 1 also for\n"
+    "the settings sheet without a display.\n";
+
 // The text after the program name, as it would have been typed: arguments with
 // blanks (or nothing in them) in double quotes.
 std::string RawCommandLine(int argc, char** argv) {
@@ -95,6 +137,13 @@ int Convert(const std::string& file, int mode) {
 
 int main(int argc, char** argv) {
   using namespace converter;
+  // Asked before anything starts: no display, registry or App Paths entry is
+  // touched to read the usage. The switch wins over a file of that name, which a
+  // person can still pass as ./--help.
+  if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    std::fputs(kUsage, stdout);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+  }
   // A batch allocates and frees buffers of the same sizes for every picture
   // (compressed files, codec rows, tens of megabytes of pixels). Kept by the
   // allocator instead of going back to the kernel, they need no fresh pages,
