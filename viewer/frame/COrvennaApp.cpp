@@ -22,9 +22,22 @@ namespace orvenna {
 COrvennaApp::COrvennaApp() = default;
 COrvennaApp::~COrvennaApp() = default;
 
+namespace {
+
+// "/ABOUT", "-x": a switch, as the framework's command line took it; the tray
+// starts the viewer with "/ABOUT". A file of that name still opens.
+bool IsSwitch(const std::string& arg) {
+  if (arg.size() < 2 || (arg[0] != '/' && arg[0] != '-')) return false;
+  if (arg.find('/', 1) != std::string::npos) return false;
+  std::error_code error;
+  return !std::filesystem::exists(arg, error);
+}
+
+}  // namespace
+
 std::string COrvennaApp::FileArgument(const std::vector<std::string>& args) {
   for (const std::string& arg : args) {
-    if (arg.empty()) continue;
+    if (arg.empty() || IsSwitch(arg)) continue;
     std::error_code error;
     const auto absolute = std::filesystem::absolute(arg, error);
     return error ? arg : absolute.lexically_normal().string();

@@ -9,6 +9,9 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include <filesystem>
+#include <fstream>
+
 #include "platform/registry/owned_key.h"
 #include "platform/registry/registry.h"
 #include "platform/shell/process.h"
@@ -87,6 +90,20 @@ TEST_F(FrameTest, WithoutAFileTheFrameIsEmptyWithTheShortMenu) {
     // The empty clipboard leaves "Create from clipboard" disabled.
     EXPECT_FALSE(frame->Commands().Query(ID_EDIT_PASTE_NEW).enabled);
   }
+}
+
+TEST_F(FrameTest, SwitchesAreNoFileNames) {
+  const std::string cwd = std::filesystem::current_path().string();
+  const std::string file = TempPath("-x");
+  std::ofstream(file) << "x";
+  const struct {
+    std::vector<std::string> args;
+    std::string file;
+  } cases[] = {
+      {{"/ABOUT"}, ""}, {{"/ABOUT", "/tmp/a.jpg"}, "/tmp/a.jpg"}, {{"-x", "b.png"}, cwd + "/b.png"},
+      {{file}, file},   {{"/tmp/../tmp/c.gif"}, "/tmp/c.gif"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(COrvennaApp::FileArgument(c.args), c.file) << c.args[0];
 }
 
 TEST_F(FrameTest, AFourPageTiffGetsThePageBar) {
