@@ -209,7 +209,7 @@ TEST_F(ProcessTest, HelpFilesOpenTheirGuidePage) {
   } cases[] = {
       {"/opt/x/CONVERTER.hlp", false, guide + "/converter.html"},
       {"Converter.HLP", false, guide + "/converter.html"},
-      {"/opt/x/Tessaly.hlp", false, ""},
+      {"/opt/x/Nowhere.hlp", false, ""},
       {"/opt/x/converter.html", false, ""},
       {"/opt/x/CONVERTER.hlp", true, guide + "/shell_tests.html"},
   };
@@ -228,7 +228,7 @@ TEST_F(ProcessTest, HelpFilesOpenTheirGuidePage) {
   EXPECT_EQ(ExitCodeAfterWait(Start((dir_ + "/CONVERTER.hlp").c_str(), nullptr)), 0u);
   EXPECT_NE(Slurp(output).find("/converter.html\n"), std::string::npos) << Slurp(output);
   // Without a page, a missing help file is still "not found".
-  EXPECT_EQ(ShellExecuteA(nullptr, "open", (dir_ + "/Tessaly.hlp").c_str(), nullptr, nullptr, SW_SHOW), SE_ERR_FNF);
+  EXPECT_EQ(ShellExecuteA(nullptr, "open", (dir_ + "/Nowhere.hlp").c_str(), nullptr, nullptr, SW_SHOW), SE_ERR_FNF);
   unsetenv("VELMARK_OPEN_COMMAND");
   unsetenv("VELMARK_HELP_DIR");
 }
