@@ -247,6 +247,7 @@ void ConversionEngine::ConvertFile(const std::string& path, int target, int page
       const std::string folder = DestinationFolder(path, Current(), false);
       if (!folder.empty()) logPath_ = folder + "/" + kLogName;
       ++failures_;
+      view_->MissingSource(path);
       Log(kNotExist);
       return;
     }

@@ -40,6 +40,9 @@ class EngineView {
   virtual void Message(const std::string& /*text*/) {}
   // Why the file just reported as failing did not load; comes before that message.
   virtual void FailureReason(const std::string& /*reason*/) {}
+  // A source about to be reported as missing or unreadable (the shown lines still
+  // hold the file before it); comes before that message.
+  virtual void MissingSource(const std::string& /*path*/) {}
 };
 
 // Where the last step of a page hands the processed image over instead of saving

@@ -97,6 +97,11 @@ class StderrView : public EngineView {
       page_ = 0;
     }
   }
+  void MissingSource(const std::string& path) override {
+    source_ = path;
+    ++files_;
+    page_ = 0;
+  }
   void FileStep() override {}
   // A single file runs over 0..1, a list over its lines after the target line.
   void TaskRange(int low, int high) override { total_ = std::max(high - low, 1); }

@@ -133,8 +133,13 @@ TEST_F(Program, SingleFilesByTheirSwitchAndWhatARunLeaves) {
   // The progress goes to standard error, one line per step.
   EXPECT_NE(read("err.txt").find("file 1 of 1, page 1: " + file("x.png") + ": Converting ..."), std::string::npos)
       << read("err.txt");
-  // A missing file fails the run.
+  // A missing file fails the run; its line names it, not the file before it.
   EXPECT_EQ(converter("gone.png /PNG"), 1);
+  std::ofstream(file("list.txt")) << "PNG\n" << file("x.png") << "\n" << file("gone.png") << "\n";
+  EXPECT_EQ(converter("list.txt /BAT"), 1);
+  EXPECT_NE(read("err.txt").find("file 2 of 2, page 1: " + file("gone.png") + ": Error: file is not exist"),
+            std::string::npos)
+      << read("err.txt");
 
   HKEY key = nullptr;
   ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Velmark\\CONVERTER\\COMMAND", 0, KEY_READ, &key),
