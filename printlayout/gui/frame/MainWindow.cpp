@@ -34,7 +34,7 @@
 #include "printlayout/gui/dialogs/LayoutDialogs.h"
 #include "printlayout/gui/dialogs/TessalyIcons.h"
 #include "printlayout/gui/frame/BarState.h"
-#include "printlayout/gui/inspector/ProjectTreeDock.h"
+#include "printlayout/gui/projecttree/ProjectTreeDock.h"
 #include "printlayout/gui/view/PageView.h"
 #include "printlayout/layout/Layout.h"
 #include "printlayout/print/ImagesLookPage.h"

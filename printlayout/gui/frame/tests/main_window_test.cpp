@@ -29,7 +29,7 @@
 #include "printlayout/file/ProjectFile.h"
 #include "printlayout/gui/frame/BarState.h"
 #include "printlayout/gui/frame/MainWindow.h"
-#include "printlayout/gui/inspector/ProjectTreeDock.h"
+#include "printlayout/gui/projecttree/ProjectTreeDock.h"
 #include "printlayout/gui/view/PageView.h"
 #include "printlayout/layout/Layout.h"
 #include "printlayout/model/tests/FakeEnvironment.h"

@@ -18,9 +18,9 @@
 
 #include "FakeEnvironment.h"
 #include "platform/ui/tests/qt_test_util.h"
-#include "printlayout/gui/inspector/ProjectTree.h"
-#include "printlayout/gui/inspector/ProjectTreeDock.h"
-#include "printlayout/gui/inspector/ThumbnailLoader.h"
+#include "printlayout/gui/projecttree/ProjectTree.h"
+#include "printlayout/gui/projecttree/ProjectTreeDock.h"
+#include "printlayout/gui/projecttree/ThumbnailLoader.h"
 #include "printlayout/tests/gui_helpers.h"
 
 namespace tessaly {
@@ -381,7 +381,7 @@ TEST_F(InspectorTest, Screenshot) {
     return true;
   }));
   Select({Node(1)->child(1)});
-  vel::ui::testing::SaveShotIfAsked(*inspector, "tessaly_inspector");
+  vel::ui::testing::SaveShotIfAsked(*inspector, "tessaly_projecttree");
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "printlayout/gui/inspector/ThumbnailLoader.h"
+#include "printlayout/gui/projecttree/ThumbnailLoader.h"
 
 #include <QDateTime>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "printlayout/gui/inspector/ProjectTree.h"
+#include "printlayout/gui/projecttree/ProjectTree.h"
 
 #include <QDrag>
 #include <QDragEnterEvent>

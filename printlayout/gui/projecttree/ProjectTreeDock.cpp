@@ -1,4 +1,4 @@
-#include "printlayout/gui/inspector/ProjectTreeDock.h"
+#include "printlayout/gui/projecttree/ProjectTreeDock.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -16,8 +16,8 @@
 
 #include "lorimer/ImageInterface.h"
 #include "platform/ui/ui.h"
-#include "printlayout/gui/inspector/ProjectTree.h"
-#include "printlayout/gui/inspector/ThumbnailLoader.h"
+#include "printlayout/gui/projecttree/ProjectTree.h"
+#include "printlayout/gui/projecttree/ThumbnailLoader.h"
 #include "siblings/ardent/COpenImageDlg.h"
 
 namespace tessaly {
