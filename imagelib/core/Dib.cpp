@@ -130,16 +130,18 @@ DWORD CDib::Read(CFile& file) {
 DWORD CDib::Save(CFile& file) const {
   if (!m_pBMI) return 0;
   BITMAPINFOHEADER h = m_pBMI->bmiHeader;
-  // What follows the header: colours, or the three masks of a bit-field DIB.
-  size_t table = PaletteSize();
-  if (h.biCompression == BI_BITFIELDS && table == 0) table = 12;
-  const BYTE* colors = reinterpret_cast<const BYTE*>(m_pBMI) + h.biSize;
-  std::vector<BYTE> masks;
-  if (h.biCompression == BI_BITFIELDS && h.biSize >= 52) {
-    masks.assign(reinterpret_cast<const BYTE*>(m_pBMI) + 40, reinterpret_cast<const BYTE*>(m_pBMI) + 52);
-    colors = masks.data();
-  }
-  if (m_blocks && h.biSize + table > GlobalSize(m_blocks->header) && masks.empty()) return 0;
+  if (h.biSize < 40 || !m_blocks) return 0;
+  // What follows the header: the three masks of a bit-field DIB (at byte 40 whatever the
+  // header's size), then the colours, which follow the header and, in the short header, the masks.
+  const bool fields = h.biCompression == BI_BITFIELDS;
+  const size_t held = GlobalSize(m_blocks->header);
+  const size_t colorsAt = h.biSize + (fields && h.biSize < 52 ? 12 : 0);
+  const size_t colorBytes = size_t{NumColors()} * sizeof(RGBQUAD);
+  if ((fields && held < 52) || colorsAt > held || colorBytes > held - colorsAt) return 0;
+  const BYTE* base = reinterpret_cast<const BYTE*>(m_pBMI);
+  std::vector<BYTE> table;
+  if (fields) table.assign(base + 40, base + 52);
+  table.insert(table.end(), base + colorsAt, base + colorsAt + colorBytes);
   unsigned long long height = h.biHeight < 0 ? -static_cast<long long>(h.biHeight) : h.biHeight;
   size_t image;
   if (h.biCompression == BI_RLE8 || h.biCompression == BI_RLE4) {
@@ -157,10 +159,10 @@ DWORD CDib::Save(CFile& file) const {
   h.biSize = 40;
   BITMAPFILEHEADER fh{};
   fh.bfType = 0x4D42;
-  fh.bfOffBits = static_cast<DWORD>(sizeof fh + 40 + table);
+  fh.bfOffBits = static_cast<DWORD>(sizeof fh + 40 + table.size());
   fh.bfSize = static_cast<DWORD>(fh.bfOffBits + image);
-  if (!file.Write(&fh, sizeof fh) || !file.Write(&h, 40) || !file.Write(colors, static_cast<UINT>(table)) ||
-      !file.Write(m_pBits, static_cast<UINT>(image)))
+  if (!file.Write(&fh, sizeof fh) || !file.Write(&h, 40) ||
+      !file.Write(table.data(), static_cast<UINT>(table.size())) || !file.Write(m_pBits, static_cast<UINT>(image)))
     return 0;
   return fh.bfSize;
 }

@@ -127,6 +127,30 @@ TEST(DibSave, HandleRoundTripAndCopiesShare) {
   EXPECT_EQ(saved[0], 0xF800u);
 }
 
+TEST(DibSave, BitFieldsWithLongHeaderWriteMasksThenTheColoursHeld) {
+  // A 108-byte header: masks at byte 40 inside it, the colours after it.
+  struct Case {
+    DWORD used;
+    DWORD saved;  // 0: the colours claimed are not in the header block
+  } cases[] = {{0, 14 + 40 + 12 + 4}, {2, 14 + 40 + 12 + 8 + 4}, {0x3FF, 0}, {0xFFFF, 0}};
+  for (const Case& c : cases) {
+    BITMAPINFOHEADER bf{108, 1, 1, 1, 16, BI_BITFIELDS, 0, 0, 0, c.used, 0};
+    std::vector<std::uint8_t> info(108 + (c.used == 2 ? 8 : 0), 0xAB);
+    std::memcpy(info.data(), &bf, 40);
+    CDib dib;
+    ASSERT_GT(ReadBytes(dib, FileHeaderAnd(info, {1, 2, 3, 4})), 0u);
+    CMemFile out;
+    EXPECT_EQ(dib.Save(out), c.saved) << c.used;
+    if (!c.saved) continue;
+    ASSERT_EQ(out.GetLength(), c.saved);
+    DWORD offBits;
+    std::memcpy(&offBits, out.Data() + 10, 4);
+    EXPECT_EQ(offBits, c.saved - 4);
+    EXPECT_EQ(out.Data()[54], 0xAB);
+    EXPECT_EQ(out.Data()[c.saved - 1], 4);
+  }
+}
+
 TEST(DibSave, HeaderClaimingMoreRowsThanHeldWritesNothing) {
   // Width and height far beyond the 8 bytes of bits that follow.
   auto file = FileHeaderAnd(InfoHeader(0x7FFFFF00, -0x10000000, 24, BI_RGB, 0), std::vector<std::uint8_t>(8, 1));
