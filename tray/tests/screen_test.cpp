@@ -69,7 +69,7 @@ TEST_F(ScreenTest, IconMenuOnARealTray) {
   const int number = FreeDisplay();
   ASSERT_GE(number, 0);
   display_ = ":" + std::to_string(number);
-  ASSERT_GT(Spawn({xvfb, display_, "-screen", "0", "800x600x24", "-nolisten", "tcp"}), 0);
+  ASSERT_GT(Spawn({xvfb, display_, "-screen", "0", "800x600x24", "-nolisten", "tcp", "-noreset"}), 0);
   for (int waited = 0; waited < 10000 && !std::filesystem::exists("/tmp/.X11-unix/X" + display_.substr(1));
        waited += 50)
     usleep(50000);

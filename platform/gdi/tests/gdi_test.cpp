@@ -404,7 +404,7 @@ TEST(GdiCaps, RealDisplayAnswers) {
   // writes it to the file behind descriptor 3 once it is ready.
   std::string numberFile = "/tmp/gdi-display-" + std::to_string(getpid()) + ".txt";
   std::remove(numberFile.c_str());
-  std::string start = "Xvfb -displayfd 3 -screen 0 1280x1024x24 -dpi 120 -nolisten tcp 3>'" + numberFile +
+  std::string start = "Xvfb -displayfd 3 -screen 0 1280x1024x24 -dpi 120 -nolisten tcp -noreset 3>'" + numberFile +
                       "' >/dev/null 2>&1 & echo $!";
   FILE* p = popen(start.c_str(), "r");
   ASSERT_NE(p, nullptr);

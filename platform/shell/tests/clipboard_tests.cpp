@@ -223,7 +223,7 @@ TEST(SystemClipboard, ACopyOutlivesItsProgramUntilAnotherProgramTakesTheClipboar
   pid_t xvfb = fork();
   ASSERT_GE(xvfb, 0);
   if (xvfb == 0) {
-    execl("/usr/bin/Xvfb", "Xvfb", display.c_str(), "-nolisten", "tcp", "-screen", "0", "320x240x24",
+    execl("/usr/bin/Xvfb", "Xvfb", display.c_str(), "-nolisten", "tcp", "-noreset", "-screen", "0", "320x240x24",
           static_cast<char*>(nullptr));
     _exit(127);
   }
